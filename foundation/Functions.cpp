@@ -1,0 +1,227 @@
+#include "foundation/Functions.h"
+
+#include <dlfcn.h>
+
+#include <QLocale>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <atomic>
+#include <cmath>
+#include <mutex>
+
+#include "foundation/Logfile.h"
+
+namespace {
+std::atomic<char16_t> gForcedSeparator{0};
+
+std::mutex gWineLock;  // guards gWineProbe
+std::function<bool()> gWineProbe;
+}  // namespace
+
+QChar DecimalSeparator() {
+    const char16_t forced = gForcedSeparator.load();
+    if (forced) return QChar(forced);
+    const QString point = QLocale::system().decimalPoint();
+    return point.isEmpty() ? QChar(u'.') : point.at(0);
+}
+
+void SetDecimalSeparatorForTests(QChar separator) { gForcedSeparator.store(separator.unicode()); }
+
+QString NormalizeDecimalSeparator(const QString& s) {
+    QString result = s;
+    const QChar sep = DecimalSeparator();
+    if (sep == u'.')
+        result.replace(u',', u'.');
+    else if (sep == u',')
+        result.replace(u'.', u',');
+    return result;
+}
+
+bool TryTextToFloat(const QString& s, double& value) {
+    const QString text = NormalizeDecimalSeparator(s);
+    const QChar sep = DecimalSeparator();
+    // Accept exactly: blanks, sign, digits, one separator, digits, exponent, blanks.
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && text[i].isSpace()) ++i;
+    QString canonical;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) canonical += text[i++];
+    bool digits = false;
+    while (i < n && text[i].isDigit() && text[i].unicode() < 128) canonical += text[i++], digits = true;
+    if (i < n && text[i] == sep) {
+        canonical += u'.';
+        ++i;
+        while (i < n && text[i].isDigit() && text[i].unicode() < 128) canonical += text[i++], digits = true;
+    }
+    if (!digits) return false;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        canonical += u'e';
+        ++i;
+        if (i < n && (text[i] == u'+' || text[i] == u'-')) canonical += text[i++];
+        bool expDigits = false;
+        while (i < n && text[i].isDigit() && text[i].unicode() < 128) canonical += text[i++], expDigits = true;
+        if (!expDigits) return false;
+    }
+    while (i < n && text[i].isSpace()) ++i;
+    if (i != n) return false;
+    bool ok = false;
+    const double parsed = canonical.toDouble(&ok);
+    if (!ok || !std::isfinite(parsed)) return false;
+    value = parsed;
+    return true;
+}
+
+int RoundHalf049(double x) {
+    const double t = std::trunc(x);
+    int result = static_cast<int>(t);
+    if (std::fabs(x - t) >= 0.49) result += x > 0 ? 1 : -1;
+    return result;
+}
+
+QString SplitToken(QString& source, QChar delimiter, bool remove) {
+    const qsizetype at = source.indexOf(delimiter);
+    const QString token = at < 0 ? source : source.left(at);
+    if (remove) {
+        if (at < 0)
+            source.clear();
+        else
+            source.remove(0, at + 1);
+    }
+    return token;
+}
+
+bool TryStrToInt(const QString& s, int& value) {
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    while (i < n && s[i] == u' ') ++i;
+    bool negative = false;
+    if (i < n && (s[i] == u'+' || s[i] == u'-')) negative = s[i++] == u'-';
+    int base = 10;
+    if (i < n && s[i] == u'$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < n && s[i] == u'0' && (s[i + 1] == u'x' || s[i + 1] == u'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i >= n) return false;
+    long long acc = 0;
+    for (; i < n; ++i) {
+        const char16_t c = s[i].unicode();
+        int d;
+        if (c >= u'0' && c <= u'9')
+            d = c - u'0';
+        else if (base == 16 && c >= u'a' && c <= u'f')
+            d = c - u'a' + 10;
+        else if (base == 16 && c >= u'A' && c <= u'F')
+            d = c - u'A' + 10;
+        else
+            return false;
+        acc = acc * base + d;
+        // Hexadecimal may name the full 32-bit pattern ($FFFFFFFF = -1), decimal must fit.
+        if (acc > (base == 16 ? 0xFFFFFFFFLL : 2147483648LL)) return false;
+    }
+    if (base == 16) {
+        int32_t bits = static_cast<int32_t>(static_cast<uint32_t>(acc));
+        value = negative ? -bits : bits;
+        return true;
+    }
+    if (negative) acc = -acc;
+    if (acc > 2147483647LL || acc < -2147483648LL) return false;
+    value = static_cast<int>(acc);
+    return true;
+}
+
+int StrToIntDef(const QString& s, int defaultValue) {
+    int value;
+    return TryStrToInt(s, value) ? value : defaultValue;
+}
+
+void SetWineProbeForTests(std::function<bool()> probe) {
+    std::lock_guard<std::mutex> lock(gWineLock);
+    gWineProbe = std::move(probe);
+}
+
+bool IsWine() {
+    bool wine;
+    {
+        std::lock_guard<std::mutex> lock(gWineLock);
+        // Wine's loader exports wine_server_call to every process it runs; a native system has none.
+        wine = gWineProbe ? gWineProbe() : dlsym(RTLD_DEFAULT, "wine_server_call") != nullptr;
+    }
+    if (wine) LogAdd(QStringLiteral("WINE Detected"));
+    return wine;
+}
+
+QString DecodeText(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) return text;
+    QStringDecoder cp1251("windows-1251");
+    if (cp1251.isValid()) return cp1251.decode(bytes);
+    // Qt built without ICU still knows no 1251; fall back to a table of our own.
+    static const char16_t upper[128] = {
+        0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
+        0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0xFFFD, 0x2122,
+        0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
+        0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
+        0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
+    QString out;
+    out.reserve(bytes.size());
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b < 0x80)
+            out += QChar(b);
+        else if (b < 0xC0)
+            out += QChar(upper[b - 0x80]);
+        else
+            out += QChar(char16_t(0x0410 + (b - 0xC0)));
+    }
+    return out;
+}
+
+QByteArray EncodeCp1251(const QString& text) {
+    QStringEncoder cp1251("windows-1251");
+    if (cp1251.isValid()) {
+        QByteArray out;
+        out.reserve(text.size());
+        for (QChar c : text) {
+            QByteArray one = cp1251.encode(QString(c));
+            out += (cp1251.hasError() || one.isEmpty()) ? QByteArray("?") : one;
+            cp1251.resetState();
+        }
+        return out;
+    }
+    QByteArray out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80)
+            out += char(u);
+        else if (u >= 0x0410 && u <= 0x044F)
+            out += char(0xC0 + (u - 0x0410));
+        else if (u == 0x0401)
+            out += char(0xA8);
+        else if (u == 0x0451)
+            out += char(0xB8);
+        else if (u == 0x2116)
+            out += char(0xB9);
+        else
+            out += '?';
+    }
+    return out;
+}
+
+QStringList SplitLines(const QString& text) {
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (text[i] != u'\r' && text[i] != u'\n') continue;
+        lines << text.mid(start, i - start);
+        if (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') ++i;
+        start = i + 1;
+    }
+    if (start < n) lines << text.mid(start);
+    return lines;
+}

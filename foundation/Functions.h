@@ -1,0 +1,39 @@
+// Small shared routines: numbers typed with either decimal separator, the program's rounding,
+// tokens of device replies, Wine detection, number patterns and text-file decoding.
+// All are stateless and may be called from any thread (the test hooks excepted).
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// The locale's decimal separator (QLocale::system()), unless a test set another one.
+QChar DecimalSeparator();
+// Test hook: force the decimal separator; a null QChar restores the locale's.
+void SetDecimalSeparatorForTests(QChar separator);
+
+QString NormalizeDecimalSeparator(const QString& s);
+bool TryTextToFloat(const QString& s, double& value);
+int RoundHalf049(double x);
+QString SplitToken(QString& source, QChar delimiter, bool remove);
+
+// Integer text: optional blanks, optional sign, decimal digits, or hexadecimal after $ or 0x.
+bool TryStrToInt(const QString& s, int& value);
+int StrToIntDef(const QString& s, int defaultValue);
+
+// True under the Wine layer (logs "WINE Detected" when true). On Linux this asks the dynamic
+// linker for wine_server_call; tests inject the answer.
+bool IsWine();
+void SetWineProbeForTests(std::function<bool()> probe);  // empty restores the real probe
+
+// Formats `value` with a number pattern: 0 # . , E+ E- "text" 'text' and ;-sections.
+// An empty pattern gives the shortest general form with up to 15 significant digits.
+QString FormatFloat(const QString& pattern, double value);
+
+// Text files from either world: UTF-8 when the bytes are valid UTF-8, Windows-1251 otherwise.
+QString DecodeText(const QByteArray& bytes);
+QByteArray EncodeCp1251(const QString& text);  // characters outside the code page become '?'
+// Lines ended by CR, LF or CR LF; a final line break yields no empty last line.
+QStringList SplitLines(const QString& text);

@@ -1,0 +1,18 @@
+#include "foundation/Guard.h"
+
+#include "foundation/Exceptions.h"
+#include "foundation/Messagebox.h"
+
+void RunGuarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const tAbort&) {
+        // silent by definition
+    } catch (const tException& e) {
+        ShowError(e.Message());
+    } catch (const std::exception& e) {
+        ShowError(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ShowError(QStringLiteral("Non-VCL Exception"));
+    }
+}

@@ -1,0 +1,71 @@
+#include "foundation/Logfile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QDateTime>
+#include <QLocale>
+
+#include "foundation/Commandline.h"
+#include "foundation/Exceptions.h"
+
+tLogFile* gLogFile = nullptr;
+
+tLogFile::tLogFile() = default;
+
+tLogFile::tLogFile(const QString& fileName) {
+    if (!HasSwitch(QStringLiteral("LOG"))) return;
+    const QByteArray path = fileName.toLocal8Bit();
+    // O_APPEND: every write lands at the current end, so one write is one whole line.
+    FFd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (FFd < 0) {
+        const QString reason = LastSystemErrorText();
+        Cleanup();
+        throw tException(QStringLiteral("Невозможно открыть файл журнала '%1'.\r\nСистема сообщает: %2")
+                             .arg(fileName, reason));
+    }
+    // Another writer holding the log would interleave with ours; readers are welcome.
+    if (::flock(FFd, LOCK_EX | LOCK_NB) != 0) {
+        Cleanup();
+        throw tException(QStringLiteral("Невозможно открыть файл журнала '%1'.\r\nСистема сообщает: %2")
+                             .arg(fileName, QStringLiteral("файл используется другой программой")));
+    }
+}
+
+tLogFile::~tLogFile() { Cleanup(); }
+
+void tLogFile::Cleanup() {
+    if (FFd >= 0) {
+        ::close(FFd);
+        FFd = -1;
+    }
+}
+
+QString tLogFile::Stamp() {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale locale = QLocale::system();
+    QString date = locale.toString(now.date(), QLocale::ShortFormat);
+    QString time = locale.toString(now.time(), QLocale::LongFormat);
+    if (date.isEmpty() || time.isEmpty()) return now.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    return date + u' ' + time;
+}
+
+void tLogFile::Add(const QString& message) {
+    // The stamp is formatted before the lock is taken (Write locks).
+    Write(Stamp() + u' ' + message + QStringLiteral("\r\n"));
+}
+
+void tLogFile::Write(const QString& raw) {
+    if (FFd < 0) return;
+    const QByteArray bytes = raw.toUtf8();
+    std::lock_guard<std::mutex> lock(FLock);
+    // A failing write is ignored: the log must never stop the program.
+    [[maybe_unused]] ssize_t written = ::write(FFd, bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+void LogAdd(const QString& message) {
+    if (gLogFile) gLogFile->Add(message);
+}
+
+bool LogIsOn() { return gLogFile != nullptr && gLogFile->IsOn(); }

@@ -1,0 +1,62 @@
+#include "foundation/Messagebox.h"
+
+#include <QApplication>
+#include <QInputDialog>
+
+#include "foundation/Stringtable.h"
+
+namespace {
+std::function<tBoxAnswer(const tBoxRequest&)> gResponder;
+
+QWidget* ActiveParent() { return QApplication::activeWindow(); }
+
+// Box texts use CR LF like the rest of the program; Qt wants plain LF.
+QString ForDisplay(const QString& text) { return QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+void ShowOk(tBoxRequest::Kind kind, int title, QMessageBox::Icon icon, const QString& text) {
+    if (gResponder) {
+        gResponder({kind, LoadStr(title), text, icon, true});
+        return;
+    }
+    QMessageBox box(icon, LoadStr(title), ForDisplay(text), QMessageBox::Ok, ActiveParent());
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+}  // namespace
+
+void ShowError(const QString& text) { ShowOk(tBoxRequest::Error, msg::TitleError, QMessageBox::Critical, text); }
+
+void ShowWarning(const QString& text) {
+    ShowOk(tBoxRequest::Warning, msg::TitleWarning, QMessageBox::Warning, text);
+}
+
+bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes) {
+    if (gResponder) return gResponder({tBoxRequest::Question, LoadStr(msg::TitleConfirm), text, icon, defaultYes}).accepted;
+    QMessageBox box(icon, LoadStr(msg::TitleConfirm), ForDisplay(text), QMessageBox::Yes | QMessageBox::No,
+                    ActiveParent());
+    box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    box.setWindowModality(Qt::ApplicationModal);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool InputQuery(const QString& prompt, QString& value) {
+    if (gResponder) {
+        const tBoxAnswer answer =
+            gResponder({tBoxRequest::Input, LoadStr(msg::TitleInput), prompt, QMessageBox::NoIcon, true});
+        if (answer.accepted) value = answer.input;
+        return answer.accepted;
+    }
+    QInputDialog dialog(ActiveParent());
+    dialog.setWindowTitle(LoadStr(msg::TitleInput));
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    value = dialog.textValue();
+    return true;
+}
+
+void SetMessageBoxResponderForTests(std::function<tBoxAnswer(const tBoxRequest&)> responder) {
+    gResponder = std::move(responder);
+}

@@ -1,0 +1,29 @@
+// The four kinds of message box, application-modal, with titles from the string table:
+// 20000 error (OK), 20001 warning (OK), 20003 question (Yes/No), 20005 input (OK/Cancel).
+// Tests install a responder so no box blocks an offscreen run.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+void ShowError(const QString& text);
+void ShowWarning(const QString& text);
+// Yes/No question; `icon` is Question or Warning; returns true for Yes.
+bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes);
+// Input box titled "Ввод данных"; returns true on OK with the text in `value`.
+bool InputQuery(const QString& prompt, QString& value);
+
+struct tBoxRequest {
+    enum Kind { Error, Warning, Question, Input } kind;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon;
+    bool defaultYes;
+};
+struct tBoxAnswer {
+    bool accepted = true;  // Yes / OK
+    QString input;
+};
+// Test hook: answers every box instead of showing it; empty restores real boxes.
+void SetMessageBoxResponderForTests(std::function<tBoxAnswer(const tBoxRequest&)> responder);

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up a fresh machine, builds everything and runs the whole test suite.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/install-deps.sh"
+build=${BUILD_DIR:-$root/build}
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_EXTRA_ARGS:-}
+cmake --build "$build" -j "$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+cd "$build"
+ctest --output-on-failure -j "$(nproc)" --timeout 300
