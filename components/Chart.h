@@ -1,0 +1,111 @@
+// TChart: the line chart the experiment frames draw on (a QCustomPlot underneath).
+// Fixed axis ranges, label step and bold title per axis; right/top axes hidden; no legend; white.
+// Series are 5-pixel lines without point symbols; a point's label is drawn as a text item next to
+// it, only for labelled points. Appending is O(1) amortised (sorted container, ascending X) and
+// repaints are queued, so one tick costs O(new points) on long runs. User-interface thread only.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QCustomPlot;
+class QCPGraph;
+class QCPAxis;
+class QPainter;
+class QPrinter;
+class QMouseEvent;
+class TChart;
+
+class TChartAxis {
+public:
+    void SetRange(double minimum, double maximum);
+    double Minimum() const;
+    double Maximum() const;
+    void SetIncrement(double step);  // label step; <= 0 lets the axis choose
+    double Increment() const;
+    void SetTitle(const QString& title);
+    QString Title() const;
+    // Value <-> pixel in the chart widget's coordinates.
+    double ValueToPixel(double value) const;
+    double PixelToValue(double pixel) const;
+
+private:
+    friend class TChart;
+    explicit TChartAxis(QCPAxis* axis) : FAxis(axis) {}
+    QCPAxis* FAxis;
+    double FIncrement = 0;
+};
+
+class TChartSeries {
+public:
+    void AddXY(double x, double y, const QString& label, const QColor& color);
+    void Clear();
+    int Count() const;
+    double X(int index) const;
+    double Y(int index) const;
+    QString Label(int index) const;  // empty for unlabelled points
+    QColor Color() const;
+    void SetColor(const QColor& color);
+    QString Name() const;
+    int LineWidth() const;  // 5
+
+private:
+    friend class TChart;
+    TChartSeries(TChart* chart, QCPGraph* graph, const QString& name);
+    ~TChartSeries();
+    struct tImpl;
+    std::unique_ptr<tImpl> FImpl;
+};
+
+class TChart : public QWidget {
+    Q_OBJECT
+public:
+    explicit TChart(QWidget* parent = nullptr);
+    ~TChart() override;
+
+    TChartAxis& BottomAxis();
+    TChartAxis& LeftAxis();
+
+    TChartSeries* AddSeries(const QString& name, const QColor& color);
+    int SeriesCount() const;
+    TChartSeries* Series(int index) const;  // null outside 0..count-1
+    void RemoveSeries(int index);
+
+    // The plotting rectangle in widget coordinates.
+    QRect PlotRect() const;
+    // Drawn after every repaint, on top of the curves (marker lines).
+    void SetAfterDraw(std::function<void(QPainter&)> overlay);
+    // Mouse-drag panning and wheel zooming per direction.
+    void SetPanning(bool horizontal, bool vertical);
+    void SetZooming(bool horizontal, bool vertical);
+
+    // Queues a repaint (cheap to call often).
+    void Replot();
+    // The chart at its on-screen size on white.
+    QImage ToImage();
+    // BMP of ToImage(); raises tException when the file cannot be written (existing file kept).
+    void SaveBitmap(const QString& path);
+    // The chart on one page in the default print area.
+    void Print(QPrinter& printer);
+
+    QCustomPlot* Plot() const { return FPlot; }
+
+signals:
+    // Mouse button released over the chart; `pos` in widget coordinates.
+    void MouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
+
+private:
+    friend class TChartSeries;
+    QCustomPlot* FPlot;
+    TChartAxis FBottom;
+    TChartAxis FLeft;
+    std::vector<TChartSeries*> FSeries;
+    std::function<void(QPainter&)> FOverlay;
+    bool FReplotQueued = false;
+};

@@ -1,0 +1,36 @@
+// TRichView: the rich-text view for descriptions and reports (a QTextEdit with our RTF codec).
+// User-interface thread only.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QTextEdit>
+
+class QPrinter;
+
+class TRichView : public QTextEdit {
+    Q_OBJECT
+public:
+    explicit TRichView(QWidget* parent = nullptr);
+
+    // Replaces the content with an RTF file; raises tException when it cannot be read or parsed
+    // (the content is then left empty).
+    void LoadFromFile(const QString& path);
+    // Writes RTF atomically; raises tException and keeps an existing file on failure.
+    void SaveToFile(const QString& path) const;
+    void Clear();
+    // Paragraph alignment and font weight of the text added next.
+    void SetParagraphCentered();
+    void SetBold(bool on);
+    // Appends one paragraph with the current alignment and weight.
+    void AddLine(const QString& text);
+    // Read-only that still allows selecting and copying.
+    void SetReadOnlyCopyable(bool on);
+    void CopySelection();
+    bool HasSelection() const;
+    // Prints the document as one job titled `title`.
+    void Print(QPrinter& printer, const QString& title) const;
+    // Inserts a picture at the caret (replacing a selection). Shown at most as wide as the page,
+    // stored at full resolution.
+    void InsertImage(const QImage& image);
+};
