@@ -8,12 +8,12 @@
 // destroys the object, which releases packets still queued.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <atomic>
 
 #include "platform/Stopsignal.h"
 
@@ -36,4 +36,54 @@ struct tMeasureSetup {
     tCommPort* Comm = nullptr;  // transports 0 and 1 (borrowed)
     tHidPort* Hid = nullptr;    // transport 2 (borrowed)
     bool FtdiLoaded = true;     // transport 0: whether the FTDI library is loaded
+};
+
+// Fixed waits of the reception, in milliseconds. The defaults are the device's; tests shrink them
+// so that rules counted in failures or bounded by waits run in well under a second.
+struct tReceptionTimings {
+    uint32_t WriteTimeoutMs = 1000;        // start request write (serial, FTDI)
+    uint32_t ReplyTimeoutMs = 1000;        // start reply read (serial, FTDI text and binary)
+    uint32_t FtdiReplyTimeoutMs = 100;     // start reply read of the FTDI binary handshake
+    uint32_t CycleReadTimeoutMs = 100;     // one reception cycle (serial, FTDI)
+    uint32_t HidHandshakeTimeoutMs = 500;  // HID start report write and reply read
+    uint32_t HidCycleTimeoutMs = 10000;    // wait for one HID stream report
+    int32_t FailuresBeforeError = 300;     // consecutive failed cycles before WM_DEVICE_READ_ERROR 2
+
+    static const tReceptionTimings& Get();
+    // Test hook; not thread-safe against a running session.
+    static void SetForTests(const tReceptionTimings& timings);
+    static void ResetForTests();
+};
+
+class tMeasureThread {
+  public:
+    // Starts the thread at once; setup.Comm / setup.Hid stay borrowed until WaitFor() returned.
+    explicit tMeasureThread(const tMeasureSetup& setup);
+    // Requests a stop and joins when still running, then releases queued packets.
+    ~tMeasureThread();
+    tMeasureThread(const tMeasureThread&) = delete;
+    tMeasureThread& operator=(const tMeasureThread&) = delete;
+
+    // Number of queued packets (takes QueueLock).
+    int GetPacketCount();
+    // Moves the oldest packet into `out`; `out` becomes the empty packet when the queue is empty.
+    void PopPacket(tPacket& out);
+    // Sets Terminated, then StopEvent, so a waiting cycle wakes and the loop test ends it.
+    void RequestStop();
+    // Joins the thread (no-op when already joined).
+    void WaitFor();
+
+  private:
+    void Execute();
+    void ReceiveComm(bool ftdi);
+    void ReceiveHid();
+    void QueuePacket(tPacket&& packet);
+    void DrainQueue();
+
+    tMeasureSetup FSetup;
+    std::atomic<bool> Terminated{false};
+    tStopSignal StopEvent;
+    std::mutex QueueLock;  // guards FQueue only
+    std::deque<tPacket> FQueue;
+    std::thread FThread;
 };
