@@ -13,6 +13,7 @@
 
 namespace {
 std::atomic<char16_t> gForcedSeparator{0};
+std::atomic<char16_t> gForcedGroupSeparator{0};
 
 std::mutex gWineLock;  // guards gWineProbe
 std::function<bool()> gWineProbe;
@@ -25,7 +26,20 @@ QChar DecimalSeparator() {
     return point.isEmpty() ? QChar(u'.') : point.at(0);
 }
 
-void SetDecimalSeparatorForTests(QChar separator) { gForcedSeparator.store(separator.unicode()); }
+void SetDecimalSeparatorForTests(QChar separator) {
+    gForcedSeparator.store(separator.unicode());
+}
+
+QChar ThousandSeparator() {
+    const char16_t forced = gForcedGroupSeparator.load();
+    if (forced) return QChar(forced);
+    const QString group = QLocale::system().groupSeparator();
+    return group.isEmpty() ? QChar(u' ') : group.at(0);
+}
+
+void SetThousandSeparatorForTests(QChar separator) {
+    gForcedGroupSeparator.store(separator.unicode());
+}
 
 QString NormalizeDecimalSeparator(const QString& s) {
     QString result = s;
@@ -59,7 +73,8 @@ bool TryTextToFloat(const QString& s, double& value) {
         ++i;
         if (i < n && (text[i] == u'+' || text[i] == u'-')) canonical += text[i++];
         bool expDigits = false;
-        while (i < n && text[i].isDigit() && text[i].unicode() < 128) canonical += text[i++], expDigits = true;
+        while (i < n && text[i].isDigit() && text[i].unicode() < 128)
+            canonical += text[i++], expDigits = true;
         if (!expDigits) return false;
     }
     while (i < n && text[i].isSpace()) ++i;
@@ -161,11 +176,12 @@ QString DecodeText(const QByteArray& bytes) {
     if (cp1251.isValid()) return cp1251.decode(bytes);
     // Qt built without ICU still knows no 1251; fall back to a table of our own.
     static const char16_t upper[128] = {
-        0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
-        0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0xFFFD, 0x2122,
-        0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
-        0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
-        0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
+        0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
+        0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
+        0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
+        0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
+        0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
     QString out;
     out.reserve(bytes.size());
     for (char ch : bytes) {

@@ -13,6 +13,10 @@
 QChar DecimalSeparator();
 // Test hook: force the decimal separator; a null QChar restores the locale's.
 void SetDecimalSeparatorForTests(QChar separator);
+// The locale's thousands separator (QLocale::system()), unless a test set another one.
+QChar ThousandSeparator();
+// Test hook: force the thousands separator; a null QChar restores the locale's.
+void SetThousandSeparatorForTests(QChar separator);
 
 QString NormalizeDecimalSeparator(const QString& s);
 bool TryTextToFloat(const QString& s, double& value);
@@ -28,8 +32,11 @@ int StrToIntDef(const QString& s, int defaultValue);
 bool IsWine();
 void SetWineProbeForTests(std::function<bool()> probe);  // empty restores the real probe
 
-// Formats `value` with a number pattern: 0 # . , E+ E- "text" 'text' and ;-sections.
-// An empty pattern gives the shortest general form with up to 15 significant digits.
+// Formats `value` with a number pattern: 0 # . , E+ E- "text" 'text' and ;-sections
+// (positive;negative;zero). The decimal digits are rounded half away from zero; a value that shows
+// as zero in the first section takes the zero section and never a minus sign. An empty pattern
+// gives the general form with up to 15 significant digits (like %.15g: 0,1  1E-05  1E+20).
+// NaN and infinities give "NAN", "INF" and "-INF".
 QString FormatFloat(const QString& pattern, double value);
 
 // Text files from either world: UTF-8 when the bytes are valid UTF-8, Windows-1251 otherwise.

@@ -1,0 +1,3 @@
+int RunSingleInstanceHelper(int, char**) {
+    return -1;
+}
