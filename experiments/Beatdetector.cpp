@@ -1,0 +1,42 @@
+#include "experiments/Beatdetector.h"
+
+#include "foundation/Functions.h"
+
+void tBeatDetector::Reset() {
+    FLastBeatTime = -1;
+    FBeatTime = -1;
+    FNextIndex = 0;
+}
+
+void tBeatDetector::Scan(const tCurve& curve, const tEmit& onRate) {
+    const int count = curve.Count();
+    if (count <= 0) return;
+    const double t = curve.X(count - 1);
+    if (t < StartTime) return;  // the first seconds only fill the window
+
+    double minimum = 100000;
+    double maximum = -100000;
+    for (int i = count - 1; i >= 0 && t - curve.X(i) < WindowLength; --i) {
+        const double y = curve.Y(i);
+        if (y < minimum) minimum = y;
+        if (y > maximum) maximum = y;
+    }
+    const double threshold = minimum + (maximum - minimum) * ThresholdFraction;
+
+    if (FNextIndex < 2) FNextIndex = 2;
+    for (int i = FNextIndex; i < count; ++i) {
+        const double a = curve.Y(i - 2);
+        const double b = curve.Y(i - 1);
+        if (!(a >= threshold && b <= threshold)) continue;  // a beat is where the wave falls through
+        const double x = curve.X(i - 1);
+        if (FLastBeatTime < 0) {
+            FLastBeatTime = x;
+        } else if (x - FLastBeatTime > MinGap) {
+            FBeatTime = x;
+            const int rate = RoundHalf049(60 / (FBeatTime - FLastBeatTime));
+            if (onRate) onRate((FBeatTime + FLastBeatTime) * 0.5, rate);
+            FLastBeatTime = FBeatTime;
+        }
+    }
+    FNextIndex = count;
+}

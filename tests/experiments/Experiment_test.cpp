@@ -1,0 +1,218 @@
+#include "experiments/Experiment.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "foundation/Functions.h"
+#include "foundation/Messagebox.h"
+#include "foundation/Stringtable.h"
+
+namespace {
+class ExperimentLoader : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(FDir.isValid());
+        FRoot = FDir.path() + u'/';
+        SetMessageBoxResponderForTests([this](const tBoxRequest& r) {
+            FBoxes.push_back(r);
+            return tBoxAnswer{};
+        });
+    }
+    void TearDown() override {
+        SetMessageBoxResponderForTests({});
+        SetDecimalSeparatorForTests(QChar());
+    }
+    // Writes experiment.txt of `folder` (relative, ending with '/') with the given bytes.
+    void Write(const QString& folder, const QByteArray& bytes) {
+        ASSERT_TRUE(QDir().mkpath(FRoot + folder));
+        QFile f(FRoot + folder + QStringLiteral("experiment.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    tExperiment Load(const QByteArray& bytes, bool expectOk = true) {
+        Write(QStringLiteral("s/"), bytes);
+        tExperiment r;
+        QString error;
+        EXPECT_EQ(LoadExperimentFile(FRoot + QStringLiteral("s/"), r, error), expectOk)
+            << error.toStdString();
+        FError = error;
+        return r;
+    }
+
+    QTemporaryDir FDir;
+    QString FRoot;
+    QString FError;
+    std::vector<tBoxRequest> FBoxes;
+};
+}  // namespace
+
+// ---- record defaults ----
+
+TEST(ExperimentRecord, NewAndClearedValues) {
+    tExperiment r;
+    EXPECT_TRUE(r.SensorName.isEmpty());
+    EXPECT_EQ(r.Freq, 0);
+    EXPECT_EQ(r.Average, 0);
+    EXPECT_FALSE(r.AutoSize);
+    EXPECT_EQ(r.SeriesCount, 1);
+
+    r.Name = "N";
+    r.Path = "P/";
+    r.FormatX = "0.0";
+    r.FormatY = "0.00";
+    r.TwiceMarker = true;
+    r.SensorName = "X";
+    r.AutoSize = true;
+    r.YOffset = 0.5;
+    r.SeriesCount = 2;
+    r.Clear();
+    EXPECT_TRUE(r.SensorName.isEmpty());
+    EXPECT_EQ(r.Freq, 10000);
+    EXPECT_EQ(r.Average, 1);
+    EXPECT_EQ(r.MaxX, 100);
+    EXPECT_EQ(r.IncY, 10);
+    EXPECT_EQ(r.CaptionX, QStringLiteral("Значение"));
+    EXPECT_EQ(r.CaptionY, QStringLiteral("t, c"));
+    EXPECT_FALSE(r.AutoSize);
+    EXPECT_EQ(r.YOffset, 0);
+    EXPECT_EQ(r.SeriesCount, 1);
+    // Kept across Clear.
+    EXPECT_EQ(r.Name, "N");
+    EXPECT_EQ(r.Path, "P/");
+    EXPECT_EQ(r.FormatX, "0.0");
+    EXPECT_EQ(r.FormatY, "0.00");
+    EXPECT_TRUE(r.TwiceMarker);
+}
+
+// ---- key table ----
+
+TEST_F(ExperimentLoader, OnlySensorNameGivesTableDefaults) {
+    tExperiment r = Load("SensorName=X\r\n");
+    EXPECT_EQ(r.SensorName, "X");
+    EXPECT_EQ(r.Freq, 100000);
+    EXPECT_EQ(r.Average, 1);
+    EXPECT_EQ(r.MinX, 0);
+    EXPECT_EQ(r.MaxX, 100);
+    EXPECT_EQ(r.IncX, 10);
+    EXPECT_EQ(r.MinY, 0);
+    EXPECT_EQ(r.MaxY, 100);
+    EXPECT_EQ(r.IncY, 10);
+    EXPECT_TRUE(r.CaptionX.isEmpty());
+    EXPECT_TRUE(r.CaptionY.isEmpty());
+    EXPECT_TRUE(r.FormatX.isEmpty());
+    EXPECT_FALSE(r.TwiceMarker);
+    EXPECT_EQ(r.SeriesCount, 1);
+}
+
+TEST_F(ExperimentLoader, EmptySensorNameAcceptedMissingRejected) {
+    EXPECT_TRUE(Load("SensorName=\r\nFreq=5\r\n").SensorName.isEmpty());
+    tExperiment r = Load("Freq=5\nSensor=X\n", false);
+    EXPECT_EQ(FError, QStringLiteral("Не указан датчик используемый в экперименте."));
+}
+
+TEST_F(ExperimentLoader, EntryRulesOfTheSettingsStore) {
+    // Lower-case name found, first line wins, nothing trimmed, '=' inside the value kept, any line end.
+    tExperiment r = Load("sensorname=X\rSENSORNAME=Y\nCaptionX= t=c \r\nCaptionY =ignored\nFreq=1000");
+    EXPECT_EQ(r.SensorName, "X");
+    EXPECT_EQ(r.CaptionX, " t=c ");
+    EXPECT_TRUE(r.CaptionY.isEmpty());
+    EXPECT_EQ(r.Freq, 1000);
+}
+
+TEST_F(ExperimentLoader, IntegersDecimalAndHex) {
+    tExperiment r = Load("SensorName=X\nFreq=$10\nAverage=0x0A\n");
+    EXPECT_EQ(r.Freq, 16);
+    EXPECT_EQ(r.Average, 10);
+    EXPECT_EQ(Load("SensorName=X\nFreq=1e3\nAverage=\n").Freq, 100000);
+}
+
+TEST_F(ExperimentLoader, AverageBelowOneBecomesOne) {
+    EXPECT_EQ(Load("SensorName=X\nAverage=0\n").Average, 1);
+    EXPECT_EQ(Load("SensorName=X\nAverage=-4\n").Average, 1);
+    EXPECT_EQ(Load("SensorName=X\nAverage=7\n").Average, 7);
+}
+
+TEST_F(ExperimentLoader, RealsWithEitherSeparator) {
+    for (QChar sep : {QChar(u'.'), QChar(u',')}) {
+        SetDecimalSeparatorForTests(sep);
+        EXPECT_DOUBLE_EQ(Load("SensorName=X\nMaxY=12,5\n").MaxY, 12.5);
+        EXPECT_DOUBLE_EQ(Load("SensorName=X\nMaxY=12.5\n").MaxY, 12.5);
+        EXPECT_DOUBLE_EQ(Load("SensorName=X\nMaxY=abc\n").MaxY, 100);
+        EXPECT_DOUBLE_EQ(Load("SensorName=X\nYOffset=-0,25\n").YOffset, -0.25);
+    }
+}
+
+TEST_F(ExperimentLoader, SeriesCountClamp) {
+    EXPECT_EQ(Load("SensorName=X\nSeriesCount=0\n").SeriesCount, 1);
+    EXPECT_EQ(Load("SensorName=X\nSeriesCount=3\n").SeriesCount, 1);
+    EXPECT_EQ(Load("SensorName=X\nSeriesCount=-1\n").SeriesCount, 1);
+    EXPECT_EQ(Load("SensorName=X\nSeriesCount=2\n").SeriesCount, 2);
+}
+
+TEST_F(ExperimentLoader, FlagsAreNonZeroIntegers) {
+    EXPECT_TRUE(Load("SensorName=X\nAutoSize=2\n").AutoSize);
+    EXPECT_FALSE(Load("SensorName=X\nAutoSize=yes\n").AutoSize);
+    EXPECT_TRUE(Load("SensorName=X\nTwiceMarker=1\n").TwiceMarker);
+    EXPECT_FALSE(Load("SensorName=X\nTwiceMarker=0\n").TwiceMarker);
+}
+
+// ---- code pages ----
+
+TEST_F(ExperimentLoader, Cp1251AndUtf8Captions) {
+    const QString caption = QStringLiteral("Температура, °C");
+    tExperiment a = Load("SensorName=T100\r\nCaptionY=" + EncodeCp1251(caption) + "\r\n");
+    EXPECT_EQ(a.CaptionY, caption);
+    tExperiment b = Load("SensorName=T100\nCaptionY=" + caption.toUtf8() + "\n");
+    EXPECT_EQ(b.CaptionY, caption);
+}
+
+// ---- LoadScenario: name, path, warnings ----
+
+TEST_F(ExperimentLoader, ScenarioSetsNameAndPath) {
+    Write(QStringLiteral("Группа/Опыт/"), "SensorName=T100\r\nCaptionX=t, c\r\n");
+    tExperiment r;
+    LoadScenario(QStringLiteral("Опыт"), QStringLiteral("Группа/Опыт/"), FRoot, &r);
+    EXPECT_TRUE(FBoxes.empty());
+    EXPECT_EQ(r.Name, QStringLiteral("Опыт"));
+    EXPECT_EQ(r.Path, FRoot + QStringLiteral("Группа/Опыт/"));
+    EXPECT_EQ(r.SensorName, "T100");
+    EXPECT_EQ(r.Freq, 100000);  // the key table, not Clear, decides after a load
+    EXPECT_EQ(r.CaptionY, QString());
+}
+
+TEST_F(ExperimentLoader, MissingFolderWarnsAndKeepsClearValues) {
+    tExperiment r;
+    r.SensorName = "old";
+    r.FormatX = "0.0";
+    LoadScenario(QStringLiteral("Нет"), QStringLiteral("Нет/"), FRoot, &r);
+    ASSERT_EQ(FBoxes.size(), 1u);
+    EXPECT_EQ(FBoxes[0].kind, tBoxRequest::Warning);
+    EXPECT_EQ(FBoxes[0].title, LoadStr(msg::TitleWarning));
+    EXPECT_TRUE(FBoxes[0].text.startsWith(LoadStr(msg::CannotLoadScenario)));
+    EXPECT_GT(FBoxes[0].text.size(), LoadStr(msg::CannotLoadScenario).size());  // the cause follows
+    EXPECT_TRUE(FBoxes[0].text.contains(QStringLiteral("experiment.txt")));
+    EXPECT_EQ(r.Name, QStringLiteral("Нет"));
+    EXPECT_EQ(r.Path, FRoot + QStringLiteral("Нет/"));
+    EXPECT_TRUE(r.SensorName.isEmpty());
+    EXPECT_EQ(r.Freq, 10000);
+    EXPECT_EQ(r.CaptionX, QStringLiteral("Значение"));
+    EXPECT_EQ(r.FormatX, "0.0");
+}
+
+TEST_F(ExperimentLoader, NoSensorLineWarnsWithItsMessage) {
+    Write(QStringLiteral("s/"), "Freq=5\r\n");
+    tExperiment r;
+    LoadScenario(QStringLiteral("s"), QStringLiteral("s/"), FRoot, &r);
+    ASSERT_EQ(FBoxes.size(), 1u);
+    EXPECT_EQ(FBoxes[0].text, LoadStr(msg::CannotLoadScenario) +
+                                  QStringLiteral("Не указан датчик используемый в экперименте."));
+    EXPECT_EQ(r.Freq, 10000);
+}
+
+TEST_F(ExperimentLoader, NullRecordIsIgnored) {
+    LoadScenario(QStringLiteral("s"), QStringLiteral("s/"), FRoot, nullptr);
+    EXPECT_TRUE(FBoxes.empty());
+}
