@@ -38,19 +38,21 @@ struct tMeasureSetup {
     bool FtdiLoaded = true;     // transport 0: whether the FTDI library is loaded
 };
 
-// Fixed waits of the reception, in milliseconds. The defaults are the device's; tests shrink them
-// so that rules counted in failures or bounded by waits run in well under a second.
+// Fixed waits of the reception in milliseconds, and the failure count that turns silence into an
+// error. The defaults are the device protocol's; tests shrink them so that rules counted in failures
+// or bounded by waits run in well under a second.
 struct tReceptionTimings {
-    uint32_t WriteTimeoutMs = 1000;        // start request write (serial, FTDI)
-    uint32_t ReplyTimeoutMs = 1000;        // start reply read (serial, FTDI text and binary)
-    uint32_t FtdiReplyTimeoutMs = 100;     // start reply read of the FTDI binary handshake
-    uint32_t CycleReadTimeoutMs = 100;     // one reception cycle (serial, FTDI)
-    uint32_t HidHandshakeTimeoutMs = 500;  // HID start report write and reply read
-    uint32_t HidCycleTimeoutMs = 10000;    // wait for one HID stream report
-    int32_t FailuresBeforeError = 300;     // consecutive failed cycles before WM_DEVICE_READ_ERROR 2
+    uint32_t StartReadMs = 1000;        // start reply (serial; FTDI text) and every text-protocol packet
+    uint32_t FtdiStartReadMs = 100;     // start reply of the FTDI binary handshake
+    uint32_t CycleReadMs = 100;         // one binary-protocol cycle (serial, FTDI)
+    uint32_t RestoreReadMs = 500;       // read constant left on the port when streaming ends
+    uint32_t HidHandshakeMs = 500;      // HID start report write and start reply read
+    uint32_t HidReportWaitMs = 10000;   // wait for one HID stream report
+    int32_t FailuresBeforeError = 300;  // failed cycles in a row before WM_DEVICE_READ_ERROR 2
 
-    static const tReceptionTimings& Get();
-    // Test hook; not thread-safe against a running session.
+    // The values in force. Read by the measurement thread at the start of a session.
+    static tReceptionTimings Get();
+    // Test hooks: replace or restore the values (thread-safe, takes effect at the next session).
     static void SetForTests(const tReceptionTimings& timings);
     static void ResetForTests();
 };
@@ -68,15 +70,13 @@ class tMeasureThread {
     int GetPacketCount();
     // Moves the oldest packet into `out`; `out` becomes the empty packet when the queue is empty.
     void PopPacket(tPacket& out);
-    // Sets Terminated, then StopEvent, so a waiting cycle wakes and the loop test ends it.
+    // Sets Terminated, then StopEvent, so a waiting cycle wakes and the loop test ends it. Any thread.
     void RequestStop();
-    // Joins the thread (no-op when already joined).
+    // Joins the thread (no-op when already joined). Owner thread only.
     void WaitFor();
 
   private:
     void Execute();
-    void ReceiveComm(bool ftdi);
-    void ReceiveHid();
     void QueuePacket(tPacket&& packet);
     void DrainQueue();
 
@@ -85,5 +85,5 @@ class tMeasureThread {
     tStopSignal StopEvent;
     std::mutex QueueLock;  // guards FQueue only
     std::deque<tPacket> FQueue;
-    std::thread FThread;
+    std::thread FThread;  // last: starts after every other member exists
 };
