@@ -23,7 +23,7 @@ class QMouseEvent;
 class TChart;
 
 class TChartAxis {
-public:
+  public:
     void SetRange(double minimum, double maximum);
     double Minimum() const;
     double Maximum() const;
@@ -35,7 +35,7 @@ public:
     double ValueToPixel(double value) const;
     double PixelToValue(double pixel) const;
 
-private:
+  private:
     friend class TChart;
     explicit TChartAxis(QCPAxis* axis) : FAxis(axis) {}
     QCPAxis* FAxis;
@@ -43,7 +43,7 @@ private:
 };
 
 class TChartSeries {
-public:
+  public:
     void AddXY(double x, double y, const QString& label, const QColor& color);
     void Clear();
     int Count() const;
@@ -55,7 +55,7 @@ public:
     QString Name() const;
     int LineWidth() const;  // 5
 
-private:
+  private:
     friend class TChart;
     TChartSeries(TChart* chart, QCPGraph* graph, const QString& name);
     ~TChartSeries();
@@ -65,7 +65,7 @@ private:
 
 class TChart : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TChart(QWidget* parent = nullptr);
     ~TChart() override;
 
@@ -96,11 +96,11 @@ public:
 
     QCustomPlot* Plot() const { return FPlot; }
 
-signals:
+  signals:
     // Mouse button released over the chart; `pos` in widget coordinates.
     void MouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
 
-private:
+  private:
     friend class TChartSeries;
     QCustomPlot* FPlot;
     TChartAxis FBottom;

@@ -10,7 +10,7 @@ class QPrinter;
 
 class TRichView : public QTextEdit {
     Q_OBJECT
-public:
+  public:
     explicit TRichView(QWidget* parent = nullptr);
 
     // Replaces the content with an RTF file; raises tException when it cannot be read or parsed
@@ -33,4 +33,11 @@ public:
     // Inserts a picture at the caret (replacing a selection). Shown at most as wide as the page,
     // stored at full resolution.
     void InsertImage(const QImage& image);
+    // The same for a picture decoded from JPEG bytes: saving then stores those bytes unchanged.
+    void InsertImage(const QImage& image, const QByteArray& jpegData);
+
+  private:
+    Qt::Alignment FAlignment = Qt::AlignLeft;
+    bool FBold = false;
+    bool FLineAdded = false;  // AddLine has filled the first paragraph since the last Clear
 };

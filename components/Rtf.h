@@ -4,6 +4,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
+#include <QSizeF>
+#include <QTextFormat>
 
 class QTextDocument;
 
@@ -11,3 +14,9 @@ class QTextDocument;
 void ReadRtf(const QByteArray& rtf, QTextDocument& document);
 // RTF 1.x with \ansicpg1251, \uN for characters outside the code page, pictures as PNG or JPEG blips.
 QByteArray WriteRtf(const QTextDocument& document);
+
+// Adds `image` to `document` as an image resource at full resolution and returns the format to
+// insert for it, shown at `displaySize` (the image's own size when empty). `jpegData`, when given,
+// are the JPEG bytes the image came from; the writer then stores those instead of a PNG.
+QTextImageFormat AddDocumentImage(QTextDocument& document, const QImage& image,
+                                  const QSizeF& displaySize = QSizeF(), const QByteArray& jpegData = {});

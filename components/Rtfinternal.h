@@ -1,0 +1,36 @@
+// Pieces shared by the RTF reader, the writer and the rich-text view: code pages and pictures.
+// Stateless; any thread.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QTextDocument>
+
+namespace rtf {
+
+// The Windows code page of an RTF \fcharset value; 0 when the charset names none we know.
+int CodePageOfCharset(int charset);
+// Decodes single- or double-byte text of a Windows code page. Code pages without a decoder on this
+// system are read as 1252 so that nothing is lost silently in ASCII.
+QString DecodeCodePage(const QByteArray& bytes, int codePage);
+// The Windows-1251 byte of `c`, or -1 when 1251 has no such character.
+int Cp1251Byte(char16_t c);
+
+enum class tPictureKind { Unknown, Png, Jpeg, Bmp, Dib, Wmf, Emf };
+// What the bytes are, from their first bytes (blip control words are sometimes wrong).
+tPictureKind DetectPicture(const QByteArray& data);
+// A device-independent bitmap (BITMAPINFOHEADER + bits) as a BMP file; empty when malformed.
+QByteArray DibToBmp(const QByteArray& dib);
+
+// Pictures larger than this many pixels are refused (they would take gigabytes to decode).
+constexpr qint64 kMaxPicturePixels = 100'000'000;
+// Decodes PNG, JPEG or BMP data; a null image for anything else, for damaged data and for
+// pictures over kMaxPicturePixels.
+QImage DecodePicture(const QByteArray& data);
+
+// Resource type under which a picture that came from JPEG data keeps those bytes, so the writer
+// can store them again unchanged (beside the decoded image resource of the same name).
+constexpr int kJpegResource = QTextDocument::UserResource + 1;
+
+}  // namespace rtf

@@ -1,0 +1,771 @@
+// The RTF reader: one pass over the bytes with an explicit group stack (no recursion, so no input
+// can overflow the call stack), building the QTextDocument through a QTextCursor.
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "components/Rtf.h"
+#include "components/Rtfinternal.h"
+#include "foundation/Exceptions.h"
+
+namespace {
+
+using rtf::tPictureKind;
+
+// Groups nested deeper than this are skipped whole; real writers stay below 30.
+constexpr int kMaxDepth = 1000;
+constexpr int kMaxWordLength = 32;
+constexpr int kDefaultFontSize = 24;   // half-points: 12 pt
+constexpr int kMaxFontSize = 1638;     // half-points, as far as word processors go
+constexpr int kMaxIndent = 31680;      // twips: 22 inches
+constexpr double kTwipsPerPixel = 15;  // 1440 twips per inch at 96 dpi
+constexpr double kMaxDisplayPixels = 20000;
+
+// What the text of a group means.
+enum class tDest {
+    Normal,  // document content
+    Skip,    // ignored with everything nested in it
+    FontTable,
+    ColorTable,
+    Pict,       // picture properties and data
+    ShapeInst,  // shape properties: text dropped, the picture property looked for
+    ShapeName,  // {\sn name}
+    ShapePib,   // {\sv ...} of the picture property: holds a {\pict}
+};
+
+struct tState {
+    tDest Dest = tDest::Normal;
+    bool StarPending = false;  // the last control was \*: an unknown destination follows
+    bool Bold = false;
+    bool Italic = false;
+    bool Underline = false;
+    bool Strike = false;
+    int FontSize = kDefaultFontSize;
+    int Color = 0;
+    int Font = -1;  // -1: the default font
+    int UnicodeSkip = 1;
+    Qt::Alignment Align = Qt::AlignLeft;
+    int LeftIndent = 0;
+    int RightIndent = 0;
+    int FirstIndent = 0;
+};
+
+struct tFont {
+    QByteArray NameBytes;
+    QString Name;
+    int Charset = -1;
+    int CodePage = 0;
+};
+
+struct tPicture {
+    tPictureKind Declared = tPictureKind::Unknown;
+    bool WBitmap = false;
+    int PicW = 0, PicH = 0;
+    int GoalW = 0, GoalH = 0;
+    int ScaleX = 100, ScaleY = 100;
+    int BitsPerPixel = 1, WidthBytes = 0;
+    QByteArray Data;
+    int HighNibble = -1;
+};
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Destinations whose content is not document text (the starred ones are skipped anyway).
+bool IsSkippedDestination(const QByteArray& word) {
+    static const char* const kSkipped[] = {"stylesheet", "info",      "header",
+                                           "headerl",    "headerr",   "headerf",
+                                           "footer",     "footerl",   "footerr",
+                                           "footerf",    "footnote",  "annotation",
+                                           "pn",         "fldinst",   "xe",
+                                           "tc",         "txe",       "rxe",
+                                           "objdata",    "objclass",  "objname",
+                                           "pntxta",     "pntxtb",    "filetbl",
+                                           "revtbl",     "listtable", "listoverridetable",
+                                           "nonshppict", "template",  "author",
+                                           "operator",   "title",     "subject",
+                                           "comment",    "keywords",  "doccomm",
+                                           "ftnsep",     "ftnsepc",   "ftncn",
+                                           "aftnsep",    "aftnsepc",  "aftncn",
+                                           "rsidtbl",    "do",        "atnid",
+                                           "atnauthor",  "private",   "pgdsctbl"};
+    for (const char* name : kSkipped)
+        if (word == name) return true;
+    return false;
+}
+
+class tReader {
+  public:
+    tReader(const QByteArray& input, QTextDocument& document)
+        : FIn(input.constData()), FSize(input.size()), FDocument(document), FCursor(&document) {}
+
+    void Run();
+
+  private:
+    tState& State() { return FStack.back(); }
+    void OpenGroup();
+    bool CloseGroup();  // true when the document group closed
+    void ControlToken();
+    void ControlWord(const QByteArray& word, bool hasParam, int param);
+    void ControlSymbol(char c);
+    void TextByte(char c);
+    void PictData();
+    void SkipBinary(int count, bool keep);
+
+    // Output.
+    void AppendByte(char c);
+    void AppendChar(QChar c);
+    void BeforeOutput();
+    void FlushBytes();
+    void FlushText();
+    void ParagraphBreak();
+    void ApplyBlockFormat();
+    int CodePage();
+    QTextCharFormat CharFormat();
+
+    void StartPicture();
+    void FinishPicture();
+    QImage DecodeWBitmap() const;
+    void FinishFont();
+    void FinishColor();
+
+    const char* FIn;
+    qsizetype FSize;
+    qsizetype FPos = 0;
+    QTextDocument& FDocument;
+    QTextCursor FCursor;
+
+    std::vector<tState> FStack;
+    int FOverflow = 0;   // groups beyond kMaxDepth still open
+    int FSkipChars = 0;  // characters still to skip after \uN
+    int FDocCodePage = 1252;
+    int FDefaultFont = 0;
+    std::map<int, tFont> FFonts;
+    int FFontCurrent = -1;
+    std::vector<QColor> FColors;
+    int FRed = -1, FGreen = -1, FBlue = -1;
+    tPicture FPicture;
+    QByteArray FShapeName;
+    QByteArray FLastShapeName;
+    bool FShapeHadPicture = false;
+
+    QByteArray FPendingBytes;
+    int FPendingCodePage = 0;
+    QString FRun;
+    bool FCellPending = false;
+    bool FEndedWithPar = false;
+};
+
+void tReader::Run() {
+    FStack.push_back(tState());  // outside the document group
+    bool started = false;
+    while (FPos < FSize) {
+        const char c = FIn[FPos];
+        if (c == '{') {
+            ++FPos;
+            OpenGroup();
+            started = true;
+        } else if (c == '}') {
+            ++FPos;
+            if (CloseGroup() && started) break;
+        } else if (c == '\\') {
+            ++FPos;
+            ControlToken();
+        } else if (State().Dest == tDest::Pict && FOverflow == 0) {
+            PictData();
+        } else {
+            ++FPos;
+            if (c != '\r' && c != '\n') TextByte(c);
+        }
+    }
+    // A truncated document ends here too: keep what was read.
+    FlushText();
+    ApplyBlockFormat();
+    if (FEndedWithPar && FDocument.blockCount() > 1 && FDocument.lastBlock().length() <= 1) {
+        // The final \par closes the last paragraph rather than opening an empty one.
+        FCursor.movePosition(QTextCursor::End);
+        FCursor.deletePreviousChar();
+    }
+}
+
+void tReader::OpenGroup() {
+    FSkipChars = 0;
+    if (FOverflow > 0 || static_cast<int>(FStack.size()) > kMaxDepth) {
+        ++FOverflow;
+        return;
+    }
+    FStack.push_back(FStack.back());
+    State().StarPending = false;
+}
+
+bool tReader::CloseGroup() {
+    FSkipChars = 0;
+    if (FOverflow > 0) {
+        --FOverflow;
+        return false;
+    }
+    if (FStack.size() <= 1) return true;  // an unbalanced closing brace ends the document
+    FlushText();
+    const tDest closing = State().Dest;
+    const tDest parent = FStack[FStack.size() - 2].Dest;
+    if (closing == tDest::Pict && parent != tDest::Pict) FinishPicture();
+    if (closing == tDest::FontTable && FFontCurrent >= 0) FinishFont();
+    if (closing == tDest::ShapeName && parent != tDest::ShapeName) FLastShapeName = FShapeName.trimmed();
+    FStack.pop_back();
+    return FStack.size() <= 1;
+}
+
+void tReader::ControlToken() {
+    if (FPos >= FSize) return;
+    const char c = FIn[FPos];
+    if (!IsLetter(c)) {
+        ++FPos;
+        ControlSymbol(c);
+        return;
+    }
+    QByteArray word;
+    while (FPos < FSize && IsLetter(FIn[FPos])) {
+        if (word.size() < kMaxWordLength) word.append(FIn[FPos]);
+        ++FPos;
+    }
+    bool hasParam = false;
+    bool negative = false;
+    qint64 value = 0;
+    if (FPos < FSize && FIn[FPos] == '-' && FPos + 1 < FSize && FIn[FPos + 1] >= '0' &&
+        FIn[FPos + 1] <= '9') {
+        negative = true;
+        ++FPos;
+    }
+    while (FPos < FSize && FIn[FPos] >= '0' && FIn[FPos] <= '9') {
+        hasParam = true;
+        // Saturate: a parameter beyond 32 bits is clamped instead of wrapping around.
+        if (value < 0x80000000LL) value = value * 10 + (FIn[FPos] - '0');
+        ++FPos;
+    }
+    if (FPos < FSize && FIn[FPos] == ' ') ++FPos;
+    value = std::min<qint64>(value, 0x7FFFFFFFLL);
+    const int param = static_cast<int>(negative ? -value : value);
+    ControlWord(word, hasParam, param);
+}
+
+void tReader::SkipBinary(int count, bool keep) {
+    const qsizetype n = std::clamp<qsizetype>(count, 0, FSize - FPos);
+    if (keep) FPicture.Data.append(FIn + FPos, n);
+    FPos += n;
+}
+
+void tReader::ControlWord(const QByteArray& word, bool hasParam, int param) {
+    tState& s = State();
+    if (word == "bin") {
+        // Raw bytes follow; they may hold braces, so they are consumed whatever the destination.
+        if (FSkipChars > 0) --FSkipChars;
+        SkipBinary(hasParam ? param : 0, s.Dest == tDest::Pict && FOverflow == 0);
+        return;
+    }
+    if (FOverflow > 0 || s.Dest == tDest::Skip) return;
+    if (FSkipChars > 0) {
+        --FSkipChars;
+        return;
+    }
+    if (s.StarPending) {
+        s.StarPending = false;
+        if (word == "shppict") return;
+        if (word == "shpinst") {
+            s.Dest = tDest::ShapeInst;
+            return;
+        }
+        s.Dest = tDest::Skip;
+        return;
+    }
+
+    switch (s.Dest) {
+        case tDest::FontTable:
+            if (word == "f") {
+                if (FFontCurrent >= 0) FinishFont();
+                FFontCurrent = std::max(param, 0);
+                FFonts[FFontCurrent] = tFont();
+            } else if (word == "fcharset" && FFontCurrent >= 0) {
+                FFonts[FFontCurrent].Charset = param;
+            } else if (word == "cpg" && FFontCurrent >= 0) {
+                FFonts[FFontCurrent].CodePage = std::clamp(param, 0, 65535);
+            }
+            return;
+        case tDest::ColorTable:
+            if (word == "red") FRed = std::clamp(param, 0, 255);
+            if (word == "green") FGreen = std::clamp(param, 0, 255);
+            if (word == "blue") FBlue = std::clamp(param, 0, 255);
+            return;
+        case tDest::Pict:
+            if (word == "pngblip")
+                FPicture.Declared = tPictureKind::Png;
+            else if (word == "jpegblip")
+                FPicture.Declared = tPictureKind::Jpeg;
+            else if (word == "dibitmap")
+                FPicture.Declared = tPictureKind::Dib;
+            else if (word == "wbitmap")
+                FPicture.WBitmap = true;
+            else if (word == "wmetafile")
+                FPicture.Declared = tPictureKind::Wmf;
+            else if (word == "emfblip")
+                FPicture.Declared = tPictureKind::Emf;
+            else if (word == "picw")
+                FPicture.PicW = param;
+            else if (word == "pich")
+                FPicture.PicH = param;
+            else if (word == "picwgoal")
+                FPicture.GoalW = param;
+            else if (word == "pichgoal")
+                FPicture.GoalH = param;
+            else if (word == "picscalex")
+                FPicture.ScaleX = std::clamp(param, 1, 1000);
+            else if (word == "picscaley")
+                FPicture.ScaleY = std::clamp(param, 1, 1000);
+            else if (word == "wbmbitspixel")
+                FPicture.BitsPerPixel = param;
+            else if (word == "wbmwidthbytes")
+                FPicture.WidthBytes = param;
+            return;
+        case tDest::ShapeInst:
+        case tDest::ShapePib:
+            if (word == "sn") {
+                s.Dest = tDest::ShapeName;
+                FShapeName.clear();
+            } else if (word == "sv") {
+                s.Dest = FLastShapeName == "pib" ? tDest::ShapePib : tDest::Skip;
+            } else if (word == "pict") {
+                StartPicture();
+            } else if (word == "shptxt") {
+                s.Dest = tDest::Normal;
+            }
+            return;
+        case tDest::ShapeName:
+        case tDest::Skip:
+            return;
+        case tDest::Normal:
+            break;
+    }
+
+    // Destinations.
+    if (word == "fonttbl") {
+        s.Dest = tDest::FontTable;
+        FFontCurrent = -1;
+    } else if (word == "colortbl") {
+        s.Dest = tDest::ColorTable;
+        FColors.clear();
+        FRed = FGreen = FBlue = -1;
+    } else if (word == "pict") {
+        StartPicture();
+    } else if (word == "shp") {
+        FShapeHadPicture = false;
+        FLastShapeName.clear();
+    } else if (word == "shpinst") {
+        s.Dest = tDest::ShapeInst;
+    } else if (word == "shprslt") {
+        // The fallback rendering of a shape: shown only when the shape gave us no picture.
+        if (FShapeHadPicture) s.Dest = tDest::Skip;
+    } else if (IsSkippedDestination(word)) {
+        s.Dest = tDest::Skip;
+    }
+    // Document properties.
+    else if (word == "ansicpg") {
+        if (param > 0 && param < 65536) FDocCodePage = param;
+    } else if (word == "ansi") {
+        FDocCodePage = 1252;
+    } else if (word == "mac") {
+        FDocCodePage = 10000;
+    } else if (word == "pc") {
+        FDocCodePage = 437;
+    } else if (word == "pca") {
+        FDocCodePage = 850;
+    } else if (word == "deff") {
+        FDefaultFont = std::max(param, 0);
+    } else if (word == "uc") {
+        s.UnicodeSkip = std::clamp(hasParam ? param : 1, 0, 16);
+    } else if (word == "u") {
+        int code = param;
+        if (code < 0) code += 65536;
+        if (code >= 0 && code <= 0xFFFF) AppendChar(QChar(char16_t(code)));
+        FSkipChars = s.UnicodeSkip;
+    }
+    // Character formatting.
+    else if (word == "b" || word == "i" || word == "strike" || word == "ul" || word == "ulnone" ||
+             word == "uld" || word == "uldb" || word == "ulw" || word == "ulwave" || word == "uldash" ||
+             word == "ulth" || word == "fs" || word == "cf" || word == "f" || word == "plain") {
+        FlushText();
+        const bool on = !hasParam || param != 0;
+        if (word == "b")
+            s.Bold = on;
+        else if (word == "i")
+            s.Italic = on;
+        else if (word == "strike")
+            s.Strike = on;
+        else if (word == "ulnone")
+            s.Underline = false;
+        else if (word.startsWith("ul"))
+            s.Underline = on;
+        else if (word == "fs")
+            s.FontSize = hasParam && param > 0 ? std::min(param, kMaxFontSize) : kDefaultFontSize;
+        else if (word == "cf")
+            s.Color = std::max(param, 0);
+        else if (word == "f")
+            s.Font = std::max(param, 0);
+        else if (word == "plain") {
+            s.Bold = s.Italic = s.Underline = s.Strike = false;
+            s.FontSize = kDefaultFontSize;
+            s.Color = 0;
+            s.Font = -1;
+        }
+    }
+    // Paragraph formatting and breaks.
+    else if (word == "pard") {
+        s.Align = Qt::AlignLeft;
+        s.LeftIndent = s.RightIndent = s.FirstIndent = 0;
+    } else if (word == "ql") {
+        s.Align = Qt::AlignLeft;
+    } else if (word == "qc") {
+        s.Align = Qt::AlignHCenter;
+    } else if (word == "qr") {
+        s.Align = Qt::AlignRight;
+    } else if (word == "qj") {
+        s.Align = Qt::AlignJustify;
+    } else if (word == "li") {
+        s.LeftIndent = std::clamp(param, -kMaxIndent, kMaxIndent);
+    } else if (word == "ri") {
+        s.RightIndent = std::clamp(param, -kMaxIndent, kMaxIndent);
+    } else if (word == "fi") {
+        s.FirstIndent = std::clamp(param, -kMaxIndent, kMaxIndent);
+    } else if (word == "par" || word == "page" || word == "row" || word == "nestrow") {
+        ParagraphBreak();
+    } else if (word == "cell" || word == "nestcell") {
+        // Cells of a row become one paragraph with the cell texts separated by tabs.
+        if (FCellPending) AppendChar(QChar('\t'));
+        FCellPending = true;
+    }
+    // Special characters.
+    else if (word == "tab")
+        AppendChar(QChar('\t'));
+    else if (word == "line")
+        AppendChar(QChar(QChar::LineSeparator));
+    else if (word == "bullet")
+        AppendChar(QChar(0x2022));
+    else if (word == "endash")
+        AppendChar(QChar(0x2013));
+    else if (word == "emdash")
+        AppendChar(QChar(0x2014));
+    else if (word == "lquote")
+        AppendChar(QChar(0x2018));
+    else if (word == "rquote")
+        AppendChar(QChar(0x2019));
+    else if (word == "ldblquote")
+        AppendChar(QChar(0x201C));
+    else if (word == "rdblquote")
+        AppendChar(QChar(0x201D));
+    else if (word == "enspace")
+        AppendChar(QChar(0x2002));
+    else if (word == "emspace")
+        AppendChar(QChar(0x2003));
+    else if (word == "qmspace")
+        AppendChar(QChar(0x2005));
+}
+
+void tReader::ControlSymbol(char c) {
+    if (c == '\'') {
+        // \'hh: one byte in the current code page; a malformed escape is dropped.
+        int value = -1;
+        for (int i = 0; i < 2 && FPos < FSize; ++i) {
+            const int digit = HexValue(FIn[FPos]);
+            if (digit < 0) break;
+            value = (value < 0 ? 0 : value * 16) + digit;
+            ++FPos;
+        }
+        if (value >= 0) TextByte(static_cast<char>(value));
+        return;
+    }
+    if (c == '{' || c == '}' || c == '\\') {
+        TextByte(c);
+        return;
+    }
+    tState& s = State();
+    if (FOverflow > 0 || s.Dest == tDest::Skip) return;
+    if (FSkipChars > 0) {
+        --FSkipChars;
+        return;
+    }
+    if (c == '*') {
+        s.StarPending = true;
+        return;
+    }
+    if (s.Dest != tDest::Normal) return;
+    if (c == '~')
+        AppendChar(QChar(0x00A0));
+    else if (c == '_')
+        AppendChar(QChar(0x2011));
+    else if (c == '\r' || c == '\n')
+        ParagraphBreak();
+}
+
+void tReader::TextByte(char c) {
+    if (FOverflow > 0) return;
+    tState& s = State();
+    if (FSkipChars > 0) {
+        --FSkipChars;
+        return;
+    }
+    switch (s.Dest) {
+        case tDest::Normal:
+            if (c == '\t')
+                AppendChar(QChar('\t'));
+            else if (static_cast<unsigned char>(c) >= 0x20)
+                AppendByte(c);
+            return;
+        case tDest::FontTable:
+            if (c == ';') {
+                if (FFontCurrent >= 0) FinishFont();
+            } else if (FFontCurrent >= 0) {
+                FFonts[FFontCurrent].NameBytes.append(c);
+            }
+            return;
+        case tDest::ColorTable:
+            if (c == ';') FinishColor();
+            return;
+        case tDest::ShapeName:
+            FShapeName.append(c);
+            return;
+        case tDest::Pict: {
+            const int digit = HexValue(c);
+            if (digit < 0) return;
+            if (FPicture.HighNibble < 0) {
+                FPicture.HighNibble = digit;
+            } else {
+                FPicture.Data.append(static_cast<char>(FPicture.HighNibble * 16 + digit));
+                FPicture.HighNibble = -1;
+            }
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+void tReader::PictData() {
+    // The hot loop of large documents: hex digits up to the next control or brace.
+    QByteArray& data = FPicture.Data;
+    while (FPos < FSize) {
+        const char c = FIn[FPos];
+        if (c == '\\' || c == '{' || c == '}') return;
+        ++FPos;
+        const int digit = HexValue(c);
+        if (digit < 0) continue;
+        if (FPicture.HighNibble < 0) {
+            FPicture.HighNibble = digit;
+        } else {
+            data.append(static_cast<char>(FPicture.HighNibble * 16 + digit));
+            FPicture.HighNibble = -1;
+        }
+    }
+}
+
+// ---- output ----
+
+int tReader::CodePage() {
+    const int font = State().Font >= 0 ? State().Font : FDefaultFont;
+    auto it = FFonts.find(font);
+    if (it != FFonts.end()) {
+        if (it->second.CodePage > 0) return it->second.CodePage;
+        const int fromCharset = rtf::CodePageOfCharset(it->second.Charset);
+        if (fromCharset > 0) return fromCharset;
+    }
+    return FDocCodePage;
+}
+
+void tReader::BeforeOutput() {
+    if (FCellPending) {
+        FCellPending = false;
+        FlushBytes();
+        FRun.append(QChar('\t'));
+    }
+    FEndedWithPar = false;
+}
+
+void tReader::AppendByte(char c) {
+    BeforeOutput();
+    const int codePage = CodePage();
+    if (codePage != FPendingCodePage) FlushBytes();
+    FPendingCodePage = codePage;
+    FPendingBytes.append(c);
+}
+
+void tReader::AppendChar(QChar c) {
+    BeforeOutput();
+    FlushBytes();
+    FRun.append(c);
+}
+
+void tReader::FlushBytes() {
+    if (FPendingBytes.isEmpty()) return;
+    FRun.append(rtf::DecodeCodePage(FPendingBytes, FPendingCodePage));
+    FPendingBytes.clear();
+}
+
+QTextCharFormat tReader::CharFormat() {
+    const tState& s = State();
+    QTextCharFormat format;
+    format.setFontWeight(s.Bold ? QFont::Bold : QFont::Normal);
+    format.setFontItalic(s.Italic);
+    format.setFontUnderline(s.Underline);
+    format.setFontStrikeOut(s.Strike);
+    format.setFontPointSize(s.FontSize / 2.0);
+    if (s.Color > 0 && s.Color < static_cast<int>(FColors.size()) && FColors[s.Color].isValid())
+        format.setForeground(FColors[s.Color]);
+    auto font = FFonts.find(s.Font >= 0 ? s.Font : FDefaultFont);
+    if (font != FFonts.end() && !font->second.Name.isEmpty()) format.setFontFamilies({font->second.Name});
+    return format;
+}
+
+void tReader::FlushText() {
+    FlushBytes();
+    if (FRun.isEmpty()) return;
+    // \u pairs make surrogate pairs; a lone half is replaced rather than kept as broken UTF-16.
+    for (qsizetype i = 0; i < FRun.size(); ++i) {
+        if (FRun[i].isHighSurrogate() && i + 1 < FRun.size() && FRun[i + 1].isLowSurrogate()) {
+            ++i;
+        } else if (FRun[i].isSurrogate()) {
+            FRun[i] = QChar(QChar::ReplacementCharacter);
+        }
+    }
+    FCursor.insertText(FRun, CharFormat());
+    FRun.clear();
+}
+
+void tReader::ApplyBlockFormat() {
+    const tState& s = State();
+    QTextBlockFormat format;
+    format.setAlignment(s.Align);
+    format.setLeftMargin(s.LeftIndent / kTwipsPerPixel);
+    format.setRightMargin(s.RightIndent / kTwipsPerPixel);
+    format.setTextIndent(s.FirstIndent / kTwipsPerPixel);
+    FCursor.setBlockFormat(format);
+}
+
+void tReader::ParagraphBreak() {
+    FlushText();
+    FCellPending = false;
+    ApplyBlockFormat();
+    FCursor.insertBlock();
+    FEndedWithPar = true;
+}
+
+// ---- tables ----
+
+void tReader::FinishFont() {
+    tFont& font = FFonts[FFontCurrent];
+    int codePage = font.CodePage > 0 ? font.CodePage : rtf::CodePageOfCharset(font.Charset);
+    font.Name = rtf::DecodeCodePage(font.NameBytes, codePage > 0 ? codePage : FDocCodePage).trimmed();
+    FFontCurrent = -1;
+}
+
+void tReader::FinishColor() {
+    // An entry without components is the "automatic" colour (index 0 as a rule).
+    if (FRed < 0 && FGreen < 0 && FBlue < 0)
+        FColors.push_back(QColor());
+    else
+        FColors.push_back(QColor(std::max(FRed, 0), std::max(FGreen, 0), std::max(FBlue, 0)));
+    FRed = FGreen = FBlue = -1;
+}
+
+// ---- pictures ----
+
+void tReader::StartPicture() {
+    State().Dest = tDest::Pict;
+    FPicture = tPicture();
+}
+
+QImage tReader::DecodeWBitmap() const {
+    const tPicture& p = FPicture;
+    if (p.PicW <= 0 || p.PicH <= 0 || qint64(p.PicW) * p.PicH > rtf::kMaxPicturePixels) return {};
+    QImage::Format format;
+    switch (p.BitsPerPixel) {
+        case 1:
+            format = QImage::Format_Mono;
+            break;
+        case 8:
+            format = QImage::Format_Grayscale8;
+            break;
+        case 24:
+            format = QImage::Format_BGR888;
+            break;
+        case 32:
+            format = QImage::Format_RGB32;
+            break;
+        default:
+            return {};
+    }
+    const qint64 minRow = (qint64(p.PicW) * p.BitsPerPixel + 7) / 8;
+    const qint64 row = p.WidthBytes > 0 ? p.WidthBytes : (minRow + 1) / 2 * 2;
+    if (row < minRow || row * p.PicH > p.Data.size()) return {};
+    QImage image(p.PicW, p.PicH, format);
+    if (image.isNull()) return {};
+    if (format == QImage::Format_Mono) image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    for (int y = 0; y < p.PicH; ++y)
+        memcpy(image.scanLine(y), p.Data.constData() + row * y, static_cast<size_t>(minRow));
+    return image;
+}
+
+void tReader::FinishPicture() {
+    const tPicture& p = FPicture;
+    QImage image;
+    QByteArray jpeg;
+    if (p.WBitmap) {
+        image = DecodeWBitmap();
+    } else {
+        // The data decide, not the control word: some writers label a PNG as \jpegblip.
+        image = rtf::DecodePicture(p.Data);
+        if (!image.isNull() && rtf::DetectPicture(p.Data) == tPictureKind::Jpeg) jpeg = p.Data;
+    }
+    if (image.isNull()) return;  // metafiles and damaged data are left out
+
+    double width = p.GoalW > 0 ? p.GoalW / kTwipsPerPixel : 0;
+    double height = p.GoalH > 0 ? p.GoalH / kTwipsPerPixel : 0;
+    if (width <= 0 && height <= 0) {
+        width = image.width();
+        height = image.height();
+    } else if (width <= 0) {
+        width = height * image.width() / image.height();
+    } else if (height <= 0) {
+        height = width * image.height() / image.width();
+    }
+    width = std::clamp(width * p.ScaleX / 100.0, 1.0, kMaxDisplayPixels);
+    height = std::clamp(height * p.ScaleY / 100.0, 1.0, kMaxDisplayPixels);
+
+    FlushText();
+    BeforeOutput();
+    FCursor.insertImage(AddDocumentImage(FDocument, image, QSizeF(width, height), jpeg));
+    FShapeHadPicture = true;
+}
+
+}  // namespace
+
+void ReadRtf(const QByteArray& rtf, QTextDocument& document) {
+    qsizetype start = 0;
+    if (rtf.startsWith("\xEF\xBB\xBF")) start = 3;
+    while (start < rtf.size() &&
+           (rtf[start] == ' ' || rtf[start] == '\r' || rtf[start] == '\n' || rtf[start] == '\t'))
+        ++start;
+    if (!QByteArrayView(rtf).sliced(start).startsWith("{\\rtf"))
+        throw tException("Файл не является документом RTF.");
+    document.clear();
+    const QByteArray body = start == 0 ? rtf : rtf.mid(start);
+    tReader reader(body, document);
+    reader.Run();
+}
