@@ -1,7 +1,5 @@
 #include "measurement/Measurethread.h"
 
-#include <sched.h>
-
 #include <cstring>
 
 #include "foundation/Appmessage.h"
@@ -9,6 +7,7 @@
 #include "foundation/Exceptions.h"
 #include "foundation/Logfile.h"
 #include "measurement/Reception.h"
+#include "platform/Affinity.h"
 
 // ---- timings -------------------------------------------------------------------------------------
 
@@ -140,11 +139,8 @@ bool LogMeasureOn() {
 }
 
 void PinToFirstProcessor() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(0, &set);
-    // A refusal (CPU 0 outside the allowed set) only costs comparable counter readings.
-    [[maybe_unused]] int rc = sched_setaffinity(0, sizeof set, &set);
+    // A refusal only costs comparable counter readings; the session runs all the same.
+    [[maybe_unused]] const bool pinned = PinCurrentThreadToFirstProcessor();
 }
 
 // ---- packet framer -------------------------------------------------------------------------------
