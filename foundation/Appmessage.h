@@ -15,7 +15,7 @@ enum : uint32_t {
 };
 
 class tAppMessageEvent : public QEvent {
-public:
+  public:
     tAppMessageEvent(uint32_t code, intptr_t wParam, intptr_t lParam);
     static QEvent::Type EventType();
     uint32_t Code;

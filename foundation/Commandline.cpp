@@ -7,9 +7,13 @@ QStringList& Arguments() {
 }
 }  // namespace
 
-void SetCommandLine(const QStringList& arguments) { Arguments() = arguments; }
+void SetCommandLine(const QStringList& arguments) {
+    Arguments() = arguments;
+}
 
-const QStringList& CommandLine() { return Arguments(); }
+const QStringList& CommandLine() {
+    return Arguments();
+}
 
 bool IsSwitch(const QString& argument, const QString& word) {
     if (argument.size() != word.size() + 1) return false;

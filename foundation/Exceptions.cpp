@@ -12,4 +12,6 @@ QString SystemErrorText(int errnum) {
     return QString::fromLocal8Bit(text);
 }
 
-QString LastSystemErrorText() { return SystemErrorText(errno); }
+QString LastSystemErrorText() {
+    return SystemErrorText(errno);
+}

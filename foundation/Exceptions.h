@@ -19,31 +19,31 @@
 #include <string>
 
 class tException : public std::exception {
-public:
+  public:
     explicit tException(QString message);
     const QString& Message() const noexcept { return FMessage; }
     const char* what() const noexcept override { return FUtf8.c_str(); }
 
-private:
+  private:
     QString FMessage;
     std::string FUtf8;
 };
 
 // A by-index access outside the list (settings store).
 class tListIndexError : public tException {
-public:
+  public:
     using tException::tException;
 };
 
 // A file that could not be opened or found.
 class tFileOpenError : public tException {
-public:
+  public:
     using tException::tException;
 };
 
 // Silent abort: ends the current action without a message.
 class tAbort : public std::exception {
-public:
+  public:
     const char* what() const noexcept override { return "abort"; }
 };
 

@@ -5,8 +5,10 @@
 #include <QLocale>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <mutex>
 
 #include "foundation/Logfile.h"
@@ -87,10 +89,15 @@ bool TryTextToFloat(const QString& s, double& value) {
 }
 
 int RoundHalf049(double x) {
+    // A rate from a broken measurement may be NaN or huge; it must not be undefined behaviour.
+    if (std::isnan(x)) return 0;
+    if (x >= 2147483647.0) return std::numeric_limits<int>::max();
+    if (x <= -2147483648.0) return std::numeric_limits<int>::min();
     const double t = std::trunc(x);
-    int result = static_cast<int>(t);
+    long long result = static_cast<long long>(t);
     if (std::fabs(x - t) >= 0.49) result += x > 0 ? 1 : -1;
-    return result;
+    return static_cast<int>(
+        std::clamp<long long>(result, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 QString SplitToken(QString& source, QChar delimiter, bool remove) {
@@ -137,8 +144,9 @@ bool TryStrToInt(const QString& s, int& value) {
         if (acc > (base == 16 ? 0xFFFFFFFFLL : 2147483648LL)) return false;
     }
     if (base == 16) {
-        int32_t bits = static_cast<int32_t>(static_cast<uint32_t>(acc));
-        value = negative ? -bits : bits;
+        // Wrap in 32 bits like the full pattern does: -$80000000 is the lowest integer, not an overflow.
+        const uint32_t bits = static_cast<uint32_t>(negative ? -acc : acc);
+        value = static_cast<int32_t>(bits);
         return true;
     }
     if (negative) acc = -acc;

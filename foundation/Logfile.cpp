@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <cerrno>
 
 #include "foundation/Commandline.h"
 #include "foundation/Exceptions.h"
@@ -33,7 +34,9 @@ tLogFile::tLogFile(const QString& fileName) {
     }
 }
 
-tLogFile::~tLogFile() { Cleanup(); }
+tLogFile::~tLogFile() {
+    Cleanup();
+}
 
 void tLogFile::Cleanup() {
     if (FFd >= 0) {
@@ -42,11 +45,28 @@ void tLogFile::Cleanup() {
     }
 }
 
+namespace {
+// The locale's long time format without its time-zone part: Qt's long formats end in "t", the
+// time stamps of the log are local time without a zone name.
+QString LongTimeFormatWithoutZone(const QLocale& locale) {
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString out;
+    bool quoted = false;
+    for (QChar c : format) {
+        if (c == u'\'') quoted = !quoted;
+        if (!quoted && c == u't') continue;
+        out += c;
+    }
+    return out.trimmed();
+}
+}  // namespace
+
 QString tLogFile::Stamp() {
     const QDateTime now = QDateTime::currentDateTime();
     const QLocale locale = QLocale::system();
-    QString date = locale.toString(now.date(), QLocale::ShortFormat);
-    QString time = locale.toString(now.time(), QLocale::LongFormat);
+    const QString date = locale.toString(now.date(), QLocale::ShortFormat);
+    const QString timeFormat = LongTimeFormatWithoutZone(locale);
+    const QString time = timeFormat.isEmpty() ? QString() : locale.toString(now.time(), timeFormat);
     if (date.isEmpty() || time.isEmpty()) return now.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
     return date + u' ' + time;
 }
@@ -60,12 +80,23 @@ void tLogFile::Write(const QString& raw) {
     if (FFd < 0) return;
     const QByteArray bytes = raw.toUtf8();
     std::lock_guard<std::mutex> lock(FLock);
-    // A failing write is ignored: the log must never stop the program.
-    [[maybe_unused]] ssize_t written = ::write(FFd, bytes.constData(), static_cast<size_t>(bytes.size()));
+    // A failing write is ignored: the log must never stop the program. A signal or a full disk may
+    // cut a write short; the rest follows under the same lock so the line stays whole.
+    const char* data = bytes.constData();
+    size_t left = static_cast<size_t>(bytes.size());
+    while (left > 0) {
+        const ssize_t written = ::write(FFd, data, left);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) break;
+        data += written;
+        left -= static_cast<size_t>(written);
+    }
 }
 
 void LogAdd(const QString& message) {
     if (gLogFile) gLogFile->Add(message);
 }
 
-bool LogIsOn() { return gLogFile != nullptr && gLogFile->IsOn(); }
+bool LogIsOn() {
+    return gLogFile != nullptr && gLogFile->IsOn();
+}

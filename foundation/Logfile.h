@@ -8,7 +8,7 @@
 #include <mutex>
 
 class tLogFile {
-public:
+  public:
     // Opens (appends to) or creates fileName when the command line holds the LOG switch;
     // otherwise opens nothing and every line is dropped. Raises tException on open failure.
     explicit tLogFile(const QString& fileName);
@@ -23,15 +23,15 @@ public:
     // True when lines are kept; test doubles that capture lines return true.
     virtual bool IsOn() const { return FFd >= 0; }
 
-    // The stamp "date time" in the user's locale (short date, long time), or dd.MM.yyyy HH:mm:ss
-    // where the locale gives nothing.
+    // The stamp "date time" in the user's locale (short date, long time without the zone name), or dd.MM.yyyy
+    // HH:mm:ss where the locale gives nothing.
     static QString Stamp();
 
-protected:
+  protected:
     tLogFile();  // logging off; for test doubles that override Write
     virtual void Cleanup();
 
-private:
+  private:
     std::mutex FLock;  // serialises writers
     int FFd = -1;
 };

@@ -8,10 +8,14 @@
 namespace {
 std::function<tBoxAnswer(const tBoxRequest&)> gResponder;
 
-QWidget* ActiveParent() { return QApplication::activeWindow(); }
+QWidget* ActiveParent() {
+    return QApplication::activeWindow();
+}
 
 // Box texts use CR LF like the rest of the program; Qt wants plain LF.
-QString ForDisplay(const QString& text) { return QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+QString ForDisplay(const QString& text) {
+    return QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
 
 void ShowOk(tBoxRequest::Kind kind, int title, QMessageBox::Icon icon, const QString& text) {
     if (gResponder) {
@@ -24,14 +28,18 @@ void ShowOk(tBoxRequest::Kind kind, int title, QMessageBox::Icon icon, const QSt
 }
 }  // namespace
 
-void ShowError(const QString& text) { ShowOk(tBoxRequest::Error, msg::TitleError, QMessageBox::Critical, text); }
+void ShowError(const QString& text) {
+    ShowOk(tBoxRequest::Error, msg::TitleError, QMessageBox::Critical, text);
+}
 
 void ShowWarning(const QString& text) {
     ShowOk(tBoxRequest::Warning, msg::TitleWarning, QMessageBox::Warning, text);
 }
 
 bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes) {
-    if (gResponder) return gResponder({tBoxRequest::Question, LoadStr(msg::TitleConfirm), text, icon, defaultYes}).accepted;
+    if (gResponder)
+        return gResponder({tBoxRequest::Question, LoadStr(msg::TitleConfirm), text, icon, defaultYes})
+            .accepted;
     QMessageBox box(icon, LoadStr(msg::TitleConfirm), ForDisplay(text), QMessageBox::Yes | QMessageBox::No,
                     ActiveParent());
     box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);

@@ -11,7 +11,7 @@
 namespace {
 // Takes the lock when the store has one.
 class tReadGuard {
-public:
+  public:
     explicit tReadGuard(QReadWriteLock* lock) : FLock(lock) {
         if (FLock) FLock->lockForRead();
     }
@@ -19,11 +19,11 @@ public:
         if (FLock) FLock->unlock();
     }
 
-private:
+  private:
     QReadWriteLock* FLock;
 };
 class tWriteGuard {
-public:
+  public:
     explicit tWriteGuard(QReadWriteLock* lock) : FLock(lock) {
         if (FLock) FLock->lockForWrite();
     }
@@ -31,7 +31,7 @@ public:
         if (FLock) FLock->unlock();
     }
 
-private:
+  private:
     QReadWriteLock* FLock;
 };
 
@@ -86,7 +86,9 @@ tSettings::tSettings(const QString& fileName, const QString& section, bool threa
     }
 }
 
-tSettings::~tSettings() { Cleanup(); }
+tSettings::~tSettings() {
+    Cleanup();
+}
 
 void tSettings::Init(bool threadSafe) {
     if (threadSafe) FLock = std::make_unique<QReadWriteLock>();
@@ -118,12 +120,15 @@ void tSettings::CheckIndex(int index) const {
         throw tListIndexError(QStringLiteral("Индекс списка вне допустимых границ (%1)").arg(index));
 }
 
-QString tSettings::PathFor(const QString& fileName) const { return fileName.isEmpty() ? FFileName : fileName; }
+QString tSettings::PathFor(const QString& fileName) const {
+    return fileName.isEmpty() ? FFileName : fileName;
+}
 
 void tSettings::Load(const QString& fileName) {
     tWriteGuard guard(FLock.get());
     const QString path = PathFor(fileName);
-    if (path.isEmpty() || !QFileInfo(path).isFile()) throw tFileOpenError(FormatStr(msg::SettingsNotFound, path));
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        throw tFileOpenError(FormatStr(msg::SettingsNotFound, path));
     const QStringList lines = SplitLines(DecodeText(ReadWhole(path)));
     if (FSection.isEmpty()) {
         *FList = lines;
@@ -148,13 +153,15 @@ void tSettings::Load(const QString& fileName) {
 }
 
 void tSettings::Save(const QString& fileName) const {
-    tReadGuard guard(FLock.get());
+    // Saving may store the file name, so it takes the write lock: readers must not see that change
+    // half done.
+    tWriteGuard guard(FLock.get());
     const QString path = PathFor(fileName);
     if (FSection.isEmpty()) {
         QString text;
         for (const QString& line : *FList) text += line + QStringLiteral("\r\n");
         WriteWhole(path, text.toUtf8());
-        if (!fileName.isEmpty()) const_cast<tSettings*>(this)->FFileName = fileName;
+        if (!fileName.isEmpty()) FFileName = fileName;
         return;
     }
     // Section mode: rewrite only the keys of our section, everything else stays as it was.
@@ -193,7 +200,7 @@ void tSettings::Save(const QString& fileName) const {
     QString text;
     for (const QString& line : lines) text += line + QStringLiteral("\r\n");
     WriteWhole(path, text.toUtf8());
-    const_cast<tSettings*>(this)->FFileName = path;
+    FFileName = path;
 }
 
 void tSettings::SetSection(const QString& section) {

@@ -10,7 +10,7 @@
 #include <memory>
 
 class tSettings {
-public:
+  public:
     explicit tSettings(bool threadSafe = false);
     tSettings(const QString& fileName, bool threadSafe);
     tSettings(const QString& fileName, const QString& section, bool threadSafe);
@@ -39,11 +39,11 @@ public:
     // Integer value of `name` (decimal, or hexadecimal with $ or 0x); default when absent or invalid.
     int GetInt(const QString& name, int defaultValue) const;
 
-protected:
+  protected:
     virtual void Init(bool threadSafe);
     virtual void Cleanup();
 
-private:
+  private:
     static QString NameOf(const QString& line);
     int IndexOfNameUnlocked(const QString& name) const;
     void SetByNameUnlocked(const QString& name, const QString& value);
@@ -52,6 +52,6 @@ private:
 
     std::unique_ptr<QReadWriteLock> FLock;  // guards everything below; absent = no locking
     QString FSection;
-    QString FFileName;
+    mutable QString FFileName;  // Save stores the path it wrote
     std::unique_ptr<QStringList> FList;
 };
