@@ -11,8 +11,14 @@ typedef uint32_t FT_STATUS;  // FT_OK = 0
 typedef uint32_t FT_DWORD;
 typedef int32_t FT_BOOL;
 
-enum : FT_STATUS { FT_OK = 0, FT_INVALID_HANDLE = 1, FT_DEVICE_NOT_FOUND = 2, FT_DEVICE_NOT_OPENED = 3,
-                   FT_IO_ERROR = 4, FT_OTHER_ERROR = 18 };
+enum : FT_STATUS {
+    FT_OK = 0,
+    FT_INVALID_HANDLE = 1,
+    FT_DEVICE_NOT_FOUND = 2,
+    FT_DEVICE_NOT_OPENED = 3,
+    FT_IO_ERROR = 4,
+    FT_OTHER_ERROR = 18
+};
 
 // FT_W32_CreateFile flags and arguments.
 enum : FT_DWORD {
@@ -69,7 +75,8 @@ typedef struct {
 
 typedef FT_STATUS (*tFT_CreateDeviceInfoList)(FT_DWORD* numDevices);
 typedef FT_STATUS (*tFT_GetDeviceInfoList)(FT_DEVICE_LIST_INFO_NODE* list, FT_DWORD* numDevices);
-typedef FT_BOOL (*tFT_W32_ReadFile)(FT_HANDLE, void* buffer, FT_DWORD toRead, FT_DWORD* read, void* overlapped);
+typedef FT_BOOL (*tFT_W32_ReadFile)(FT_HANDLE, void* buffer, FT_DWORD toRead, FT_DWORD* read,
+                                    void* overlapped);
 typedef FT_BOOL (*tFT_W32_WriteFile)(FT_HANDLE, void* buffer, FT_DWORD toWrite, FT_DWORD* written,
                                      void* overlapped);
 typedef FT_HANDLE (*tFT_W32_CreateFile)(const char* name, FT_DWORD access, FT_DWORD share, void* security,

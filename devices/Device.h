@@ -1,0 +1,104 @@
+// tDevice: one measuring device (a single sensor or a sensor hub) on one of three transports:
+// 0 FTDI chip through libftd2xx, 1 serial port (the identifier is the device node, e.g.
+// /dev/ttyACM0, or a "sim:" name), 2 HID (/dev/hidrawN#vid_vvvv&pid_pppp or "sim:").
+// It opens the transport, identifies the device, sends the sampling period, and runs the measurement
+// thread on its open port (Start/Stop).
+//
+// Ownership and threads: the device owns its open port and its measurement thread. It is created
+// and identified on a detector thread, then handed over to the user-interface thread, which alone
+// calls it from then on. The object has no lock: while the measurement thread runs, the device
+// sends nothing (SendRequest refuses) and the thread is joined before Stop sends the stop command.
+//
+// Errors: Init, GetInfo, SetFrequency and SendRequest report expected failures through false (and
+// the log); they raise tException only for an unknown transport code. Stop raises for an unknown
+// transport code or an unloaded FTDI library.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "measurement/Measurethread.h"
+#include "platform/Commport.h"
+#include "platform/Hidport.h"
+
+class tSettings;
+
+// The identity reply: six comma-separated items, only the name and the speed are used.
+struct tDeviceInfo {
+    QString Name;  // item 1
+    QString Item2;
+    QString Item3;
+    uint8_t Item4 = 0;  // low 8 bits of the number
+    QString Item5;
+    QString SpeedText;  // item 6: stream speed in bit/s
+};
+
+class tDevice {
+  public:
+    enum : uint8_t { TransportFTDI = 0, TransportSerial = 1, TransportHID = 2 };
+    enum : uint32_t { InfoReplyLength = 39 };
+
+    // Opens nothing.
+    tDevice(const QString& portName, tSettings* settings, uint8_t transport);
+    // Stops a measurement thread that is still running (its port is about to close), then Cleanup.
+    virtual ~tDevice();
+    tDevice(const tDevice&) = delete;
+    tDevice& operator=(const tDevice&) = delete;
+
+    // Opens and configures the transport; on failure `error` holds the reason and the device is
+    // cleaned up. Raises for an unknown transport code.
+    bool Init(QString& error);
+    // The identity exchange of the device's dialect; sets the name and the speed.
+    bool GetInfo(tDeviceInfo& info);
+    QString GetName() const { return FDeviceName; }
+    bool IsHubMode() const { return FHubMode; }
+    // Sampling period in microseconds; the single-sensor dialect does not carry the mode.
+    bool SetFrequency(int32_t mode, int32_t period);
+    // One request/reply exchange over the transport (a request of length 0 sends nothing; a reply
+    // length of 0 reads nothing). True only when all was sent and all expected bytes arrived.
+    bool SendRequest(const uint8_t* request, uint32_t length, int timeoutMs, uint32_t replyLength,
+                     uint8_t* reply);
+    // Closes the transport; harmless when already closed.
+    virtual void Cleanup();
+
+    // Measurement control (user-interface thread only).
+    bool Start(uint8_t startParameter);
+    // Stops and joins the measurement thread, sends the stop command; false when it was not written.
+    bool Stop();
+    int32_t GetPacketCount();
+    // The oldest queued packet, or the empty packet without a running measurement.
+    void TakePacket(tPacket& packet);
+    bool IsMeasuring() const { return FMeasureThread != nullptr; }
+
+    int32_t Speed() const { return FSpeed; }
+    QString PortName() const { return FPortName; }
+    uint8_t Transport() const { return FTransport; }
+    bool IsOpen() const { return FComm || FHid; }
+    // The path shown in error texts: the node or "sim:" name, or "\\.\COM" + a Windows-style number.
+    QString PortPath() const;
+
+    // Parses the 39-byte identity reply (trimmed of bytes <= 0x20 at both ends, six comma items).
+    static tDeviceInfo ParseInfoReply(const uint8_t* reply, uint32_t length);
+
+  private:
+    void OpenSerial();
+    void OpenFtdi();
+    void OpenHid();
+    // Serial and FTDI: back to 38400 bit/s after the single-sensor stop.
+    void RestoreLine();
+
+    const uint8_t FTransport;
+    std::unique_ptr<tCommPort> FComm;  // transports 0 and 1 while open
+    std::unique_ptr<tHidPort> FHid;    // transport 2 while open
+    QString FPortName;
+    bool FHubMode = true;
+    int32_t FSpeed = 0;
+    std::unique_ptr<tMeasureThread> FMeasureThread;
+    QString FDeviceName;
+    tSettings* FSettings;
+    int32_t FInputReportLength = 0;
+    int32_t FOutputReportLength = 0;
+    std::vector<uint8_t> FCarryBuffer;  // HID reply bytes beyond what the last request asked for
+};

@@ -1,0 +1,46 @@
+#include "devices/Devicedetector.h"
+
+#include <memory>
+#include <mutex>
+
+#include "devices/Device.h"
+#include "foundation/Exceptions.h"
+#include "foundation/Logfile.h"
+
+tDeviceDetector::tDeviceDetector(const QString& portName, tSettings* settings, uint8_t transport)
+    : FSettings(settings), FPortName(portName), FTransport(transport), FThread([this] { Execute(); }) {}
+
+tDeviceDetector::~tDeviceDetector() {
+    WaitFor();
+}
+
+void tDeviceDetector::WaitFor() {
+    if (FThread.joinable()) FThread.join();
+}
+
+tDevice* tDeviceDetector::GetDevice() {
+    std::shared_lock<std::shared_mutex> lock(FDeviceLock);
+    return FDetectedDevice;
+}
+
+void tDeviceDetector::Execute() {
+    std::unique_ptr<tDevice> device;
+    QString failure;
+    try {
+        device = std::make_unique<tDevice>(FPortName, FSettings, FTransport);
+        QString error;
+        if (!device->Init(error)) throw tException(error);
+        tDeviceInfo info;
+        if (!device->GetInfo(info)) throw tException(QStringLiteral("INFO failed."));
+        std::unique_lock<std::shared_mutex> lock(FDeviceLock);
+        FDetectedDevice = device.release();
+        return;
+    } catch (const tException& e) {
+        failure = e.Message();
+    } catch (const std::exception& e) {
+        // Nothing may escape a thread body; a foreign error is reported like ours.
+        failure = QString::fromLocal8Bit(e.what());
+    }
+    device.reset();  // closes the port before the line is written
+    LogAdd(QStringLiteral("DevID ") + FPortName + QStringLiteral(" error: ") + failure);
+}

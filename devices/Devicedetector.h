@@ -1,0 +1,41 @@
+// tDeviceDetector: one worker thread that tries one candidate: it creates a tDevice, opens it
+// (Init), identifies it (GetInfo) and publishes it when both succeed. A failure becomes the log line
+// "DevID <id> error: <message>" and the device is deleted (which closes its port).
+//
+// Threading: DeviceLock guards DetectedDevice, written once by the thread. Call GetDevice after
+// WaitFor: from then on the caller owns the returned device; the detector never deletes a
+// published device. The destructor joins the thread.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <shared_mutex>
+#include <thread>
+
+class tDevice;
+class tSettings;
+
+class tDeviceDetector {
+  public:
+    // Starts detection at once.
+    tDeviceDetector(const QString& portName, tSettings* settings, uint8_t transport);
+    ~tDeviceDetector();
+    tDeviceDetector(const tDeviceDetector&) = delete;
+    tDeviceDetector& operator=(const tDeviceDetector&) = delete;
+
+    // Joins the thread (no-op once joined). Not thread-safe against another WaitFor.
+    void WaitFor();
+    // The published device or null.
+    tDevice* GetDevice();
+    QString PortName() const { return FPortName; }
+
+  private:
+    void Execute();
+
+    tSettings* FSettings;
+    const QString FPortName;
+    tDevice* FDetectedDevice = nullptr;
+    std::shared_mutex FDeviceLock;  // guards FDetectedDevice
+    const uint8_t FTransport;
+    std::thread FThread;  // last: starts after every field above is set
+};

@@ -1,0 +1,191 @@
+#include "devices/Hidexchange.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "devices/Commexchange.h"
+#include "devices/Devicetimings.h"
+#include "foundation/Functions.h"
+#include "foundation/Logfile.h"
+#include "foundation/Settings.h"
+
+namespace {
+
+int SettingInt(const tSettings* settings, const char* name, int defaultValue) {
+    return settings ? settings->GetInt(QString::fromLatin1(name), defaultValue) : defaultValue;
+}
+
+QString Num(uint64_t n) {
+    return QString::number(n);
+}
+
+void LogDump(const char* hexPrefix, const char* binPrefix, const uint8_t* data, uint32_t n) {
+    if (!LogIsOn()) return;
+    LogAdd(QString::fromLatin1(hexPrefix) + HexBytes(data, n));
+    LogAdd(QString::fromLatin1(binPrefix) + BinBytes(data, n) + u'\'');
+}
+
+// One output report; true when the system took it (the caller checks the count).
+bool WriteOneReport(tHidLink& link, const uint8_t* report, uint32_t reportLength, uint32_t& transfer) {
+    uint32_t stored = 0;
+    bool immediate = false;
+    const tHidPort::tIo io = link.Port->WriteReport(
+        report, reportLength, static_cast<uint32_t>(tDeviceTimings::Get().HidWriteTimeoutMs), stored,
+        immediate);
+    switch (io) {
+        case tHidPort::IoDone:
+            if (immediate) {
+                transfer = stored;
+                LogAdd(QStringLiteral("(1) HID Write successfully."));
+                LogAdd(QStringLiteral("(1) ovWrite.InternalHigh") + Num(stored));
+                LogAdd(QStringLiteral("(1) OVW SUCCESS:") + Num(transfer));
+            } else {
+                LogAdd(QStringLiteral("HID Write successfully."));
+                LogAdd(QStringLiteral("ovWrite.InternalHigh") + Num(stored));
+                LogAdd(QStringLiteral("OVW SUCCESS:") + Num(stored));
+                LogAdd(QStringLiteral("OVW SUCCESS:") + Num(stored));
+                transfer = stored;
+                // Wine's HID layer reports a completed pending write one byte short (the report id).
+                if (IsWine() && SettingInt(link.Settings, "FixWine", 1) != 0) ++transfer;
+            }
+            return true;
+        case tHidPort::IoTimeout:
+            link.Port->Cancel();
+            LogAdd(QStringLiteral("Write Error: Timeout"));
+            return false;
+        case tHidPort::IoStopped:
+            link.Port->Cancel();
+            LogAdd(QStringLiteral("Write Error: Wait Error"));
+            return false;
+        case tHidPort::IoFailed:
+        default:
+            LogAdd(QStringLiteral("Write Error: ") + link.Port->LastErrorText());
+            return false;
+    }
+}
+
+bool ReadOneReport(tHidLink& link, uint8_t* report, uint32_t reportLength, uint32_t timeoutMs,
+                   uint32_t& transfer) {
+    uint32_t stored = 0;
+    bool immediate = false;
+    const tHidPort::tIo io =
+        link.Port->ReadReport(report, reportLength, timeoutMs, stored, immediate, nullptr);
+    switch (io) {
+        case tHidPort::IoDone:
+            transfer = stored;
+            if (immediate) {
+                LogAdd(QStringLiteral("(1) HID Read successfully."));
+                LogAdd(QStringLiteral("(1) ovRead.InternalHigh") + Num(stored));
+                LogAdd(QStringLiteral("(1) OVR SUCCESS:") + Num(transfer));
+            } else {
+                LogAdd(QStringLiteral("HID Read successfully."));
+                LogAdd(QStringLiteral("ovRead.InternalHigh") + Num(stored));
+                LogAdd(QStringLiteral("OVR SUCCESS:") + Num(stored));
+                LogAdd(QStringLiteral("OVR SUCCESS:") + Num(stored));
+            }
+            return true;
+        case tHidPort::IoTimeout:
+            link.Port->Cancel();
+            LogAdd(QStringLiteral("Read Error: Timeout"));
+            return false;
+        case tHidPort::IoStopped:
+            link.Port->Cancel();
+            LogAdd(QStringLiteral("Read Error: Wait Error"));
+            return false;
+        case tHidPort::IoFailed:
+        default:
+            LogAdd(QStringLiteral("Read Error: ") + link.Port->LastErrorText());
+            return false;
+    }
+}
+
+}  // namespace
+
+bool HidExchange(tHidLink& link, const uint8_t* request, uint32_t length, int timeoutMs, uint32_t replyLength,
+                 uint8_t* reply) {
+    const int inLength = link.InputReportLength;
+    const int outLength = link.OutputReportLength;
+    if (!link.Port || !link.CarryBuffer || inLength < 2 || outLength < 2) {
+        // A report without room for one payload byte could never carry a request or a reply.
+        LogAdd(QStringLiteral("HID: unusable report lengths %1/%2").arg(inLength).arg(outLength));
+        return false;
+    }
+    std::vector<uint8_t> outReport(static_cast<size_t>(outLength));
+    std::vector<uint8_t> inReport(static_cast<size_t>(inLength), 0);
+    std::vector<uint8_t>& carry = *link.CarryBuffer;
+    bool ok = true;
+
+    LogAdd(QStringLiteral("SEND: write bytes ") + Num(length));
+    const uint32_t payloadPerReport = static_cast<uint32_t>(outLength - 1);
+    for (uint32_t pos = 0; pos < length && ok; pos += payloadPerReport) {
+        LogAdd(QStringLiteral("SEND: write report ") + Num(pos));
+        std::fill(outReport.begin(), outReport.end(), 0);
+        outReport[0] = static_cast<uint8_t>(SettingInt(link.Settings, "HID_SendReportID", 2) & 0xFF);
+        const uint32_t chunk = std::min(length - pos, payloadPerReport);
+        std::memcpy(outReport.data() + 1, request + pos, chunk);
+        LogDump("SEND: HEX ", "SEND: BIN '", outReport.data(), static_cast<uint32_t>(outLength));
+        uint32_t transfer = 0;
+        ok = WriteOneReport(link, outReport.data(), static_cast<uint32_t>(outLength), transfer);
+        ok = ok && transfer == static_cast<uint32_t>(outLength);
+        if (ok) LogAdd(QStringLiteral("SEND: report %1 written.").arg(pos));
+    }
+    if (ok && length > 0) LogAdd(QStringLiteral("SEND: request written"));
+    LogAdd(QStringLiteral("RECV: try to read bytes ") + Num(replyLength));
+
+    // Bytes a previous reply left over answer first, whatever the write phase did.
+    uint32_t taken = 0;
+    if (replyLength > 0) {
+        LogAdd(QStringLiteral("RECV: Bytes in buffer ") + Num(carry.size()));
+        if (!carry.empty()) {
+            taken = static_cast<uint32_t>(std::min<size_t>(replyLength, carry.size()));
+            std::memcpy(reply, carry.data(), taken);
+            carry.erase(carry.begin(), carry.begin() + taken);
+            LogAdd(QStringLiteral("RECV: Read from buffer size") + Num(taken));
+            LogDump("RECV: Read from  buffer HEX ", "RECV: Read from  buffer BIN '", reply, taken);
+        }
+    }
+    const uint32_t remaining = replyLength - taken;
+
+    uint32_t received = 0;
+    const uint32_t timeout = static_cast<uint32_t>(std::max(timeoutMs, 0));
+    while (ok && received < remaining) {
+        std::fill(inReport.begin(), inReport.end(), 0);
+        uint32_t transfer = 0;
+        ok = ReadOneReport(link, inReport.data(), static_cast<uint32_t>(inLength), timeout, transfer);
+        const uint32_t shown = std::min(transfer, static_cast<uint32_t>(inLength));
+        LogAdd(QStringLiteral("RECV: read bytes ") + Num(transfer));
+        LogDump("RECV: HEX ", "RECV: BIN '", inReport.data(), shown);
+        const int recvId = SettingInt(link.Settings, "HID_RecvReportID", 1);
+        ok = ok && transfer == static_cast<uint32_t>(inLength) && static_cast<int>(inReport[0]) == recvId;
+        if (!ok) break;
+
+        const uint32_t capacity = static_cast<uint32_t>(inLength - 2);
+        const uint32_t useful = inReport[1] == 255 ? capacity : inReport[1];
+        LogAdd(QStringLiteral("RECV: useful information size=") + Num(useful));
+        if (useful > capacity) {
+            // The count byte promises more than the report holds: nothing of it can be trusted.
+            LogAdd(QStringLiteral("RECV: useful information size exceeds the report (%1 > %2)")
+                       .arg(useful)
+                       .arg(capacity));
+            ok = false;
+            break;
+        }
+        const uint8_t* payload = inReport.data() + 2;
+        LogDump("RECV: Useful info HEX ", "RECV: Useful info BIN '", payload, useful);
+        const uint32_t needed = remaining - received;
+        if (needed < useful) {
+            LogAdd(QStringLiteral("RECV: Bytes to response ") + Num(needed));
+            std::memcpy(reply + taken + received, payload, needed);
+            carry.insert(carry.end(), payload + needed, payload + useful);
+            LogAdd(QStringLiteral("RECV: Bytes to buffer ") + Num(carry.size()));
+            received += needed;
+        } else {
+            LogAdd(QStringLiteral("RECV: Bytes to response ") + Num(useful));
+            std::memcpy(reply + taken + received, payload, useful);
+            LogAdd(QStringLiteral("RECV: Bytes to buffer 0"));
+            received += useful;
+        }
+    }
+    LogAdd(QString());
+    return ok;
+}

@@ -1,0 +1,252 @@
+#include "devices/Sensorsearch.h"
+
+#include <functional>
+
+#include "devices/Device.h"
+#include "devices/Devicedetector.h"
+#include "devices/Devicetimings.h"
+#include "devices/Ftdilibrary.h"
+#include "devices/Portopeners.h"
+#include "foundation/Exceptions.h"
+#include "foundation/Logfile.h"
+#include "foundation/Settings.h"
+#include "foundation/Stringtable.h"
+
+#if __has_include("platform/Udevenum.h")
+#include "platform/Udevenum.h"
+#define ROVELIN_HAVE_UDEVENUM 1
+#endif
+#if __has_include("platform/Access.h")
+#include "platform/Access.h"
+#define ROVELIN_HAVE_ACCESS 1
+#endif
+
+// ---------------------------------------------------------------------------------------------
+// Candidate sources
+
+QString tCandidateSource::DescribeSerialAccessProblem(const QString&) {
+    return QString();
+}
+QString tCandidateSource::DescribeNoSerialPorts() {
+    return QString();
+}
+
+QStringList tSystemCandidateSource::SerialPorts() {
+    QStringList ports;
+#ifdef ROVELIN_HAVE_UDEVENUM
+    ports = EnumerateSerialPorts();
+#endif
+    ports += ExtraSerialCandidates();
+    return ports;
+}
+
+bool tSystemCandidateSource::FtdiLoaded() {
+    return tFTDILibrary::Instance().IsLoaded();
+}
+
+FT_STATUS tSystemCandidateSource::FtdiCreateDeviceInfoList(FT_DWORD& count) {
+    tFTDILibrary& library = tFTDILibrary::Instance();
+    if (!library.IsLoaded()) return FT_OTHER_ERROR;
+    return library.FT_CreateDeviceInfoList(&count);
+}
+
+FT_STATUS tSystemCandidateSource::FtdiGetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* list, FT_DWORD& count) {
+    tFTDILibrary& library = tFTDILibrary::Instance();
+    if (!library.IsLoaded()) return FT_OTHER_ERROR;
+    return library.FT_GetDeviceInfoList(list, &count);
+}
+
+QStringList tSystemCandidateSource::HidInterfaces() {
+#ifdef ROVELIN_HAVE_UDEVENUM
+    return EnumerateHidInterfaces();
+#else
+    return QStringList();
+#endif
+}
+
+QString tSystemCandidateSource::DescribeSerialAccessProblem(const QString& path) {
+#ifdef ROVELIN_HAVE_ACCESS
+    if (path.startsWith(u'/')) return ::DescribeSerialAccessProblem(path);
+#else
+    Q_UNUSED(path);
+#endif
+    return QString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Searches
+
+namespace {
+
+// Joins every detector still listed and closes the devices nobody took, also when a search ends
+// by an error.
+struct tDetectorReaper {
+    std::vector<std::unique_ptr<tDeviceDetector>>& Detectors;
+    ~tDetectorReaper() {
+        for (auto& detector : Detectors) {
+            if (!detector) continue;
+            detector->WaitFor();
+            delete detector->GetDevice();
+            detector.reset();
+        }
+    }
+};
+
+QString NoDevicesText() {
+    return LoadStr(msg::NoDevicesFound);
+}
+
+}  // namespace
+
+tSensorSearch::tSensorSearch(tSettings* settings, tCandidateSource* source)
+    : FSettings(settings), FSource(source), FPauseMs(tDeviceTimings::Get().CandidatePauseMs) {
+    if (!FSource) {
+        FOwnSource = std::make_unique<tSystemCandidateSource>();
+        FSource = FOwnSource.get();
+    }
+}
+
+tSensorSearch::~tSensorSearch() = default;
+
+QString tSensorSearch::SerialIdentifier(const QString& portName) {
+    if (portName.startsWith(u'/') || IsSimulatedPath(portName)) return portName;
+    qsizetype i = 0;
+    while (i < portName.size() && !(portName[i] >= u'0' && portName[i] <= u'9')) ++i;
+    return portName.mid(i);
+}
+
+std::unique_ptr<tDeviceDetector> tSensorSearch::CreateDetector(const QString& identifier, uint8_t transport) {
+    return std::make_unique<tDeviceDetector>(identifier, FSettings, transport);
+}
+
+bool tSensorSearch::AddCandidate(tDetectors& detectors, const QString& identifier, uint8_t transport,
+                                 bool logFailure) {
+    try {
+        detectors.push_back(CreateDetector(identifier, transport));
+    } catch (const tException& e) {
+        if (!logFailure) throw;
+        LogAdd(e.Message());
+        return false;
+    } catch (const std::exception& e) {
+        // A thread that cannot be started is one lost candidate, not a lost search.
+        if (!logFailure) throw tException(QString::fromLocal8Bit(e.what()));
+        LogAdd(QString::fromLocal8Bit(e.what()));
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<tDevice> tSensorSearch::Collect(tDetectors& detectors, const QString& sensorName) {
+    std::unique_ptr<tDevice> found;
+    for (auto& detector : detectors) {
+        if (!detector) continue;
+        detector->WaitFor();
+        std::unique_ptr<tDevice> device(detector->GetDevice());
+        if (!device) continue;
+        if (!found && device->GetName() == sensorName) found = std::move(device);
+        // else: a device found but not wanted is closed at once (unique_ptr going out of scope)
+        detector.reset();
+    }
+    return found;
+}
+
+std::unique_ptr<tDevice> tSensorSearch::FindFTDISensor(const QString& sensorName) {
+    tDetectors detectors;
+    tDetectorReaper reaper{detectors};
+    try {
+        if (!FSource->FtdiLoaded())
+            throw tException(QStringLiteral("Библиотека доступа через интерфейс FTDI не загружена!"));
+        FT_DWORD count = 0;
+        if (FSource->FtdiCreateDeviceInfoList(count) != FT_OK)
+            throw tException(QStringLiteral("Невозможно получить список подключенных устройств."));
+        std::vector<FT_DEVICE_LIST_INFO_NODE> records(count);
+        if (count > 0) {
+            FT_DWORD listed = count;
+            if (FSource->FtdiGetDeviceInfoList(records.data(), listed) != FT_OK)
+                throw tException(QStringLiteral("Невозможно получить данные о подключенных устройствах."));
+            // A device plugged in between the two calls must not make us read past the records.
+            if (listed < records.size()) records.resize(listed);
+        }
+        for (const FT_DEVICE_LIST_INFO_NODE& record : records) {
+            AddCandidate(detectors, QString::number(record.LocId), tDevice::TransportFTDI, true);
+            DeviceSleep(FPauseMs);
+        }
+        std::unique_ptr<tDevice> found = Collect(detectors, sensorName);
+        if (!found) throw tException(NoDevicesText());
+        return found;
+    } catch (const tException& e) {
+        LogAdd(QStringLiteral("FTW32: ") + e.Message());
+    } catch (const std::exception& e) {
+        LogAdd(QStringLiteral("FTW32: ") + QString::fromLocal8Bit(e.what()));
+    }
+    return nullptr;
+}
+
+std::unique_ptr<tDevice> tSensorSearch::FindCOMSensor(const QString& sensorName) {
+    tDetectors detectors;
+    tDetectorReaper reaper{detectors};
+    try {
+        const QStringList ports = FSource->SerialPorts();
+        if (ports.isEmpty()) {
+            const QString cause = FSource->DescribeNoSerialPorts();
+            if (!cause.isEmpty()) LogAdd(QStringLiteral("COM: ") + cause);
+            throw tException(LoadStr(msg::NoComPorts));
+        }
+        for (const QString& port : ports) {
+            AddCandidate(detectors, SerialIdentifier(port), tDevice::TransportSerial, true);
+            DeviceSleep(FPauseMs);
+        }
+        // The detectors have logged why a candidate failed; a port the system would not give us
+        // also gets the administrator's reason (permissions, another program, a vanished node).
+        std::unique_ptr<tDevice> found;
+        for (auto& detector : detectors) {
+            if (!detector) continue;
+            detector->WaitFor();
+            std::unique_ptr<tDevice> device(detector->GetDevice());
+            const QString identifier = detector->PortName();
+            detector.reset();
+            if (!device) {
+                const QString cause = FSource->DescribeSerialAccessProblem(identifier);
+                if (!cause.isEmpty())
+                    LogAdd(QStringLiteral("COM: ") + identifier + QStringLiteral(": ") + cause);
+                continue;
+            }
+            if (!found && device->GetName() == sensorName) found = std::move(device);
+        }
+        if (!found) throw tException(NoDevicesText());
+        return found;
+    } catch (const tException& e) {
+        LogAdd(QStringLiteral("COM: ") + e.Message());
+    } catch (const std::exception& e) {
+        LogAdd(QStringLiteral("COM: ") + QString::fromLocal8Bit(e.what()));
+    }
+    return nullptr;
+}
+
+std::unique_ptr<tDevice> tSensorSearch::FindHIDSensor(const QString& sensorName) {
+    tDetectors detectors;
+    tDetectorReaper reaper{detectors};
+    try {
+        QString vid = FSettings ? FSettings->GetSettingByName(QStringLiteral("HID_VID")) : QString();
+        QString pid = FSettings ? FSettings->GetSettingByName(QStringLiteral("HID_PID")) : QString();
+        if (vid.isEmpty()) vid = QStringLiteral("vid_0483");
+        if (pid.isEmpty()) pid = QStringLiteral("pid_5750");
+        vid = vid.toUpper();
+        pid = pid.toUpper();
+        for (const QString& path : FSource->HidInterfaces()) {
+            const QString upper = path.toUpper();
+            if (!upper.contains(vid) || !upper.contains(pid)) continue;
+            AddCandidate(detectors, path, tDevice::TransportHID, false);
+            LogAdd(QStringLiteral("START DETECTION: ") + path);
+            DeviceSleep(FPauseMs);
+        }
+        std::unique_ptr<tDevice> found = Collect(detectors, sensorName);
+        if (!found) throw tException(NoDevicesText());
+        return found;
+    } catch (const tException& e) {
+        LogAdd(QStringLiteral("HID: ") + e.Message());
+    } catch (const std::exception& e) {
+        LogAdd(QStringLiteral("HID: ") + QString::fromLocal8Bit(e.what()));
+    }
+    return nullptr;
+}
