@@ -47,12 +47,16 @@ void tChannelValues::Clear() {
 bool ExtractPacketBody(const uint8_t* data, int32_t size, std::vector<uint8_t>& body) {
     body.clear();
     if (data == nullptr || size < 2 || data[0] != 0xFE || data[size - 1] != 0xFF) return false;
+    // Written through a pointer into storage sized for the worst case: this runs for every byte.
+    body.resize(static_cast<size_t>(size));
+    uint8_t* out = body.data();
     for (int32_t i = 2; i <= size - 2; ++i) {
         const uint8_t b = data[i];
         if (b == 0xF7) break;
         if (b >= 0xF0 && b <= 0xF3) continue;
-        body.push_back(b);
+        *out++ = b;
     }
+    body.resize(static_cast<size_t>(out - body.data()));
     return true;
 }
 
@@ -61,6 +65,14 @@ bool ExtractPacketBody(const uint8_t* data, int32_t size, std::vector<uint8_t>& 
 namespace {
 
 constexpr int64_t kDigitLimit = std::numeric_limits<int32_t>::max();
+
+// 10^n for up to ten fraction digits (all a 32-bit fraction holds); more digits are possible only
+// with leading zeros and take pow.
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
+
+inline double PowerOfTen(int32_t n) {
+    return n < 11 ? kPowersOfTen[n] : std::pow(10.0, n);
+}
 
 struct tValueState {
     bool Negative = false;
@@ -94,7 +106,7 @@ inline bool Feed(tValueState& s, uint8_t symbol, double& value, bool& keep) {
         case 0xC: {
             keep = !s.Overflow;
             if (keep) {
-                const double v = static_cast<double>(s.FractionPart) / std::pow(10.0, s.FractionDigits) +
+                const double v = static_cast<double>(s.FractionPart) / PowerOfTen(s.FractionDigits) +
                                  static_cast<double>(s.Integer);
                 value = s.Negative ? -v : v;
             }

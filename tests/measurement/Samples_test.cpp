@@ -115,6 +115,16 @@ TEST(Decoder, ChannelPersistsAcrossPacketsAndOtherChannelsAreKept) {
     EXPECT_EQ(channel, 0);
 }
 
+TEST(Decoder, LongFractionWithLeadingZerosKeepsItsScale) {
+    tChannelValues channels;
+    int channel = 0;
+    // 0.05 and 0.000000000001 (twelve fraction digits, the part itself is small).
+    Decode({0x0B, 0x05, 0xC0, 0x0B, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0xC0}, channels, channel);
+    ASSERT_EQ(channels.Count(0), 2);
+    EXPECT_DOUBLE_EQ(channels.At(0, 0), 0.05);
+    EXPECT_DOUBLE_EQ(channels.At(0, 1), 1e-12);
+}
+
 TEST(Decoder, ChannelByteResetsAnOpenValue) {
     tChannelValues channels;
     int channel = 0;
