@@ -209,10 +209,23 @@ QByteArray EncodeCp1251(const QString& text) {
     if (cp1251.isValid()) {
         QByteArray out;
         out.reserve(text.size());
-        for (QChar c : text) {
-            QByteArray one = cp1251.encode(QString(c));
-            out += (cp1251.hasError() || one.isEmpty()) ? QByteArray("?") : one;
-            cp1251.resetState();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if (c.unicode() < 0x80) {
+                out += char(c.unicode());
+                continue;
+            }
+            // A character outside the page (a surrogate pair is one) becomes one '?'.
+            const qsizetype length = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            const QByteArray one = cp1251.encode(QStringView(text).mid(i, length));
+            i += length - 1;
+            if (cp1251.hasError() || one.size() != 1) {
+                out += '?';
+                // The encoder's error state is sticky: start afresh so the following text survives.
+                cp1251 = QStringEncoder("windows-1251");
+            } else {
+                out += one;
+            }
         }
         return out;
     }
