@@ -1,0 +1,259 @@
+#include "experiments/Experimentfr.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <utility>
+
+#include "components/Chart.h"
+#include "components/Richview.h"
+#include "experiments/Experiment.h"
+#include "experiments/Nearestpoint.h"
+#include "foundation/Appmessage.h"
+#include "foundation/Functions.h"
+#include "foundation/Messagebox.h"
+
+namespace {
+QFont Tahoma(int pixels, bool bold = false) {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+TRichView* NewDocument(const QString& name, bool readOnly) {
+    auto* view = new TRichView;
+    view->setObjectName(name);
+    view->setFont(Tahoma(13));
+    view->document()->setDefaultFont(Tahoma(13));
+    if (readOnly) view->SetReadOnlyCopyable(true);
+    return view;
+}
+
+QWidget* NewPage(const QString& name) {
+    auto* page = new QWidget;
+    page->setObjectName(name);
+    return page;
+}
+
+void Fill(QWidget* page, QWidget* child) {
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(child);
+}
+}  // namespace
+
+TfrExperiment::TfrExperiment(QWidget* owner, bool twiceMarker) : QWidget(owner), FTwiceMarker(twiceMarker) {
+    setObjectName(QStringLiteral("frExperiment"));
+
+    pcMain = new QTabWidget(this);
+    pcMain->setObjectName(QStringLiteral("pcMain"));
+    Fill(this, pcMain);
+
+    tsChart = NewPage(QStringLiteral("tsChart"));
+    chMain = new TChart;
+    chMain->setObjectName(QStringLiteral("chMain"));
+    chMain->AddSeries(QStringLiteral("Series1"), Qt::red);
+    chMain->AddSeries(QStringLiteral("Series2"), Qt::blue);
+    lbNoSensor = new QLabel(QStringLiteral("Эксперимент проводится без датчика."));
+    lbNoSensor->setObjectName(QStringLiteral("lbNoSensor"));
+    lbNoSensor->setFont(Tahoma(32, true));
+    lbNoSensor->setAlignment(Qt::AlignCenter);
+    lbNoSensor->setWordWrap(true);
+    lbNoSensor->hide();  // shows only while the chart is hidden
+    auto* chartLayout = new QGridLayout(tsChart);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    chartLayout->addWidget(lbNoSensor, 0, 0);
+    chartLayout->addWidget(chMain, 0, 0);
+    FChartArea = chMain;
+    chMain->installEventFilter(this);
+
+    // The table page exists for the layout's sake but its tab is never shown, so it is not a
+    // page of pcMain: the visible pages keep the indexes 0 chart, 1 description, 2 report.
+    tsTable = NewPage(QStringLiteral("tsTable"));
+    tsTable->setParent(this);
+    tsTable->setWindowTitle(QStringLiteral("&Таблица"));
+    tsTable->hide();
+
+    tsDescr = NewPage(QStringLiteral("tsDescr"));
+    reDescr = NewDocument(QStringLiteral("reDescr"), true);
+    Fill(tsDescr, reDescr);
+    tsReport = NewPage(QStringLiteral("tsReport"));
+    reReport = NewDocument(QStringLiteral("reReport"), false);
+    Fill(tsReport, reReport);
+
+    pcMain->addTab(tsChart, QStringLiteral("&График"));
+    pcMain->addTab(tsDescr, QStringLiteral("&Описание"));
+    pcMain->addTab(tsReport, QStringLiteral("О&тчет"));
+
+    // Point labels are drawn by the chart for labelled points only, which is the mark-text rule.
+    AttachChart(chMain);
+}
+
+TfrExperiment::~TfrExperiment() = default;
+
+void TfrExperiment::AttachChart(TChart* chart) {
+    FMarkers.insert(chart, tMarkers{});
+    connect(chart, &TChart::MouseReleased, this,
+            [this, chart](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos) {
+                ChartMouseReleased(chart, button, modifiers, pos);
+            });
+    chart->SetAfterDraw([this, chart](QPainter& painter) { DrawOverlay(chart, painter); });
+}
+
+void TfrExperiment::SetChartArea(QWidget* area) {
+    auto* layout = static_cast<QGridLayout*>(tsChart->layout());
+    layout->removeWidget(FChartArea);
+    FChartArea = area;
+    layout->addWidget(area, 0, 0);
+    area->raise();
+}
+
+bool TfrExperiment::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == chMain && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
+        lbNoSensor->setVisible(event->type() == QEvent::HideToParent);
+    return QWidget::eventFilter(watched, event);
+}
+
+int TfrExperiment::ShownTabIndex() const {
+    return pcMain->currentIndex();
+}
+
+// ---- point labels ----
+
+void TfrExperiment::AskPointLabel() {
+    QString value;
+    if (InputQuery(QStringLiteral("Введите метку точки:"), value)) FPendingLabel = value;
+}
+
+QString TfrExperiment::TakePointLabel() {
+    return std::exchange(FPendingLabel, QString());
+}
+
+// ---- runs ----
+
+int TfrExperiment::StartMeasurement(const tExperiment& scenario) {
+    chMain->BottomAxis().SetRange(scenario.MinX, scenario.MaxX);
+    chMain->BottomAxis().SetIncrement(scenario.IncX);
+    chMain->BottomAxis().SetTitle(scenario.CaptionX);
+    chMain->LeftAxis().SetRange(scenario.MinY, scenario.MaxY);
+    chMain->LeftAxis().SetIncrement(scenario.IncY);
+    chMain->LeftAxis().SetTitle(scenario.CaptionY);
+    chMain->SetPanning(false, true);
+    chMain->SetZooming(false, false);
+    ResetMarkers(chMain);
+
+    // The first empty series; when all hold a curve, overwrite the one older than the last run.
+    const int count = chMain->SeriesCount();
+    int n = -1;
+    for (int i = 0; i < count && n < 0; ++i)
+        if (chMain->Series(i)->Count() == 0) n = i;
+    if (n < 0) n = FCurrentSeries != 0 ? 0 : count - 1;
+    if (n < 0) n = 0;  // a chart without series: nothing to fill, index 0 stays harmless
+
+    if (TChartSeries* series = chMain->Series(n)) series->Clear();
+    FCurrentSeries = n;
+    FMeasuring = true;
+    FPendingLabel.clear();
+    chMain->Replot();
+    return n;
+}
+
+void TfrExperiment::StopMeasurement() {
+    chMain->SetPanning(true, true);
+    chMain->SetZooming(true, true);
+    FMeasuring = false;
+    chMain->Replot();
+}
+
+void TfrExperiment::UpdateAxes(bool autoSize) {
+    TChartSeries* series = chMain->Series(FCurrentSeries);
+    if (!series || series->Count() == 0) return;
+    const double x = series->X(series->Count() - 1);
+    TChartAxis& axis = chMain->BottomAxis();
+    const double min = axis.Minimum(), max = axis.Maximum();
+    if (x > max) {
+        const double half = (max - min) * 0.5;
+        if (autoSize)
+            axis.SetRange(min, max + half);
+        else
+            axis.SetRange(min + half, max + half);
+    }
+    chMain->Replot();
+}
+
+QString TfrExperiment::GetLastValueText(const QString& formatY) {
+    TChartSeries* series = chMain->Series(FCurrentSeries);
+    if (!series || series->Count() == 0) return QString();
+    return chMain->LeftAxis().Title() + QStringLiteral(" = ") +
+           FormatFloat(formatY, series->Y(series->Count() - 1));
+}
+
+// ---- markers ----
+
+void TfrExperiment::ResetMarkers(TChart* chart) {
+    FMarkers.insert(chart, tMarkers{});
+}
+
+void TfrExperiment::ChartMouseReleased(TChart* chart, Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                                       QPoint pos) {
+    if (button != Qt::LeftButton || FMeasuring || !FMarkers.contains(chart)) return;
+    tMarkers& markers = FMarkers[chart];
+    int& marker = FTwiceMarker && (modifiers & Qt::ControlModifier) ? markers.Second : markers.First;
+    TChartSeries* series = chart->Series(FCurrentSeries);
+    // The charts are flat, so the cursor needs no 3D offset.
+    if (chart->PlotRect().contains(pos) && series && series->Count() > 0) {
+        const double xv = chart->BottomAxis().PixelToValue(pos.x());
+        marker = NearestPointIndex(
+            series->Count(), [series](int i) { return series->X(i); }, xv);
+    } else {
+        marker = -1;
+    }
+    chart->Replot();
+    PostAppMessage(WM_MARKER_CHANGED, reinterpret_cast<intptr_t>(chart), 0);
+}
+
+void TfrExperiment::DrawOverlay(TChart* chart, QPainter& painter) const {
+    if (FMeasuring) return;
+    const TChartSeries* series = chart->Series(FCurrentSeries);
+    if (!series) return;
+    const tMarkers markers = FMarkers.value(chart);
+    const QRect plot = chart->PlotRect();
+    TChartAxis& axis = chart->BottomAxis();
+    auto line = [&](int index, QColor color) {
+        if (index < 0 || index >= series->Count()) return;
+        const double x = series->X(index);
+        if (x < axis.Minimum() || x > axis.Maximum()) return;  // off the visible time range
+        painter.save();
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.setPen(QPen(color, series->LineWidth(), Qt::SolidLine, Qt::FlatCap));
+        const double px = axis.ValueToPixel(x);
+        painter.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
+        painter.restore();
+    };
+    // The first marker is drawn last so that it lies on top.
+    if (FTwiceMarker) line(markers.Second, QColor(0, 255, 0));
+    line(markers.First, QColor(255, 255, 0));
+}
+
+QString TfrExperiment::MarkerTextFor(TChart* chart, const QString& formatX, const QString& formatY) const {
+    const TChartSeries* series = chart ? chart->Series(FCurrentSeries) : nullptr;
+    if (!series) return QString();
+    const tMarkers markers = FMarkers.value(chart);
+    const int count = series->Count();
+    const int m1 = markers.First, m2 = markers.Second;
+    if (m1 < 0 || m1 >= count) return QString();
+    const QString tx = chart->BottomAxis().Title();
+    QString text = chart->LeftAxis().Title() + u'=' + FormatFloat(formatY, series->Y(m1)) + u'\t' + tx +
+                   u'=' + FormatFloat(formatX, series->X(m1));
+    if (FTwiceMarker && m2 >= 0 && m2 < count)
+        text += u'\t' + QStringLiteral("d") + tx + u'=' + FormatFloat(formatX, series->X(m1) - series->X(m2));
+    return text;
+}
+
+QString TfrExperiment::GetMarkerText(const QString& formatX, const QString& formatY, TChart*) {
+    return MarkerTextFor(chMain, formatX, formatY);
+}

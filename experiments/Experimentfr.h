@@ -1,0 +1,102 @@
+// TfrExperiment: the panel of an open experiment — the live chart, the scenario's description and
+// the pupil's report on three pages. The main window adds the run's points to the current series
+// and calls the five virtual operations; between runs the user sets one or two vertical markers
+// whose read-out the main window shows. TfrPulse derives from it. User-interface thread only.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QPainter;
+class QTabWidget;
+class TChart;
+class TChartSeries;
+class TRichView;
+class tExperiment;
+
+class TfrExperiment : public QWidget {
+    Q_OBJECT
+  public:
+    TfrExperiment(QWidget* owner, bool twiceMarker);
+    ~TfrExperiment() override;
+
+    // Asks for the label of the next point ("Введите метку точки:"); cancel keeps the pending one.
+    void AskPointLabel();
+    // The pending point label, which is emptied.
+    QString TakePointLabel();
+
+    // Read-out of the markers (TAB separated), empty without a valid first marker. This class always
+    // reads chMain; `chart` names the chart whose markers moved.
+    virtual QString GetMarkerText(const QString& formatX, const QString& formatY, TChart* chart);
+    // Left axis title, " = ", the last value of the current series. Only when it has points.
+    virtual QString GetLastValueText(const QString& formatY);
+    // Prepares the chart for a run and returns the index of the series that receives it.
+    virtual int StartMeasurement(const tExperiment& scenario);
+    virtual void StopMeasurement();
+    // Keeps the newest point in view: widens (autoSize) or scrolls the time axis by half its span.
+    virtual void UpdateAxes(bool autoSize);
+
+    int CurrentSeries() const { return FCurrentSeries; }
+    void SetCurrentSeries(int index) { FCurrentSeries = index; }
+    bool Measuring() const { return FMeasuring; }
+    bool TwiceMarker() const { return FTwiceMarker; }
+    QString PendingPointLabel() const { return FPendingLabel; }
+
+    // Markers of one chart (point indexes into its current series, -1 = none).
+    int FirstMarker(const TChart* chart) const { return FMarkers.value(chart).First; }
+    int SecondMarker(const TChart* chart) const { return FMarkers.value(chart).Second; }
+
+    // Mouse-up on `chart` at `pos` (chart widget coordinates): sets a marker (see the .cpp).
+    void ChartMouseReleased(TChart* chart, Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                            QPoint pos);
+
+    // Index of the page shown among the visible pages: 0 chart, 1 description, 2 report.
+    int ShownTabIndex() const;
+
+    TChart* Chart() const { return chMain; }
+    QTabWidget* Pages() const { return pcMain; }
+    QWidget* ChartPage() const { return tsChart; }
+    QWidget* TablePage() const { return tsTable; }
+    QWidget* DescrPage() const { return tsDescr; }
+    QWidget* ReportPage() const { return tsReport; }
+    TRichView* DescrView() const { return reDescr; }
+    TRichView* ReportView() const { return reReport; }
+    QLabel* NoSensorLabel() const { return lbNoSensor; }
+
+  protected:
+    // Attaches the marker and overlay handling to a chart of the frame.
+    void AttachChart(TChart* chart);
+    // The read-out of `chart`'s markers.
+    QString MarkerTextFor(TChart* chart, const QString& formatX, const QString& formatY) const;
+    void ResetMarkers(TChart* chart);
+    // Replaces chMain on the chart page by `area` (which must hold chMain), e.g. a splitter.
+    void SetChartArea(QWidget* area);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    TChart* chMain;
+    QWidget* tsChart;
+
+  private:
+    struct tMarkers {
+        int First = -1;
+        int Second = -1;
+    };
+    void DrawOverlay(TChart* chart, QPainter& painter) const;
+
+    QString FPendingLabel;
+    bool FMeasuring = false;
+    bool FTwiceMarker;
+    int FCurrentSeries = 0;
+    QHash<const TChart*, tMarkers> FMarkers;
+
+    QTabWidget* pcMain;
+    QWidget* tsTable;
+    QWidget* tsDescr;
+    QWidget* tsReport;
+    QLabel* lbNoSensor;
+    TRichView* reDescr;
+    TRichView* reReport;
+    QWidget* FChartArea;
+};

@@ -1,0 +1,347 @@
+#include "experiments/Experimentsfm.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QCollator>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSplitter>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "components/Richview.h"
+#include "experiments/Experiment.h"
+#include "experiments/Icons.h"
+#include "foundation/Guard.h"
+#include "foundation/Stringtable.h"
+
+namespace {
+constexpr int IconRole = Qt::UserRole + 1;
+// Hidden entries (names starting with '.') are left out because QDir::Hidden is not asked for.
+constexpr QDir::Filters FolderFilter = QDir::Dirs | QDir::NoDotAndDotDot;
+}  // namespace
+
+TfmExperiments::TfmExperiments(QWidget* owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("fmExperiments"));
+    setWindowTitle(QStringLiteral("Выбор эксперимента"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(false);
+    FImages = experimenticons::TreeImages();
+
+    acDescrShowHide = new QAction(experimenticons::Description(), QStringLiteral("&Описание"), this);
+    acDescrShowHide->setObjectName(QStringLiteral("acDescrShowHide"));
+    acDescrShowHide->setToolTip(QStringLiteral("Показать/скрыть описание эксперимента"));
+    acDescrShowHide->setCheckable(true);
+    acDescrShowHide->setChecked(true);
+
+    acDescrCopy = new QAction(experimenticons::Copy(), QStringLiteral("&Копировать"), this);
+    acDescrCopy->setObjectName(QStringLiteral("acDescrCopy"));
+    acDescrCopy->setToolTip(QStringLiteral("Копировать описание эксперимента в буфер обмена"));
+    acDescrCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+
+    acDescrPrint = new QAction(experimenticons::Print(), QStringLiteral("&Печать..."), this);
+    acDescrPrint->setObjectName(QStringLiteral("acDescrPrint"));
+    acDescrPrint->setToolTip(QStringLiteral("Печать описания эксперимента"));
+    acDescrPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+
+    acDescrSave = new QAction(experimenticons::Save(), QString(), this);
+    acDescrSave->setObjectName(QStringLiteral("acDescrSave"));
+    acDescrSave->setToolTip(QStringLiteral("Сохранить описание эксперимента в файл"));
+    acDescrSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+
+    for (QAction* a : {acDescrShowHide, acDescrCopy, acDescrPrint, acDescrSave}) {
+        a->setStatusTip(a->toolTip());
+        addAction(a);  // shortcuts work wherever the focus is in the dialog
+    }
+
+    tlbMain = new QToolBar(this);
+    tlbMain->setObjectName(QStringLiteral("tlbMain"));
+    tlbMain->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    tlbMain->setIconSize(QSize(24, 24));
+    tlbMain->addAction(acDescrShowHide);
+    tlbMain->addSeparator();
+    tlbMain->addAction(acDescrCopy);
+    tlbMain->addSeparator();
+    tlbMain->addAction(acDescrPrint);
+    tlbMain->addAction(acDescrSave);
+
+    tvExperiments = new QTreeWidget;
+    tvExperiments->setObjectName(QStringLiteral("tvExperiments"));
+    tvExperiments->setHeaderHidden(true);
+    tvExperiments->setColumnCount(1);
+    tvExperiments->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tvExperiments->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The selection stays visible when the focus moves to the description or the buttons.
+    QPalette palette = tvExperiments->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    tvExperiments->setPalette(palette);
+
+    reDescr = new TRichView;
+    reDescr->setObjectName(QStringLiteral("reDescr"));
+    reDescr->SetReadOnlyCopyable(true);
+
+    sl = new QSplitter(Qt::Horizontal);
+    sl->setObjectName(QStringLiteral("sl"));
+    sl->setChildrenCollapsible(false);
+    sl->addWidget(tvExperiments);
+    sl->addWidget(reDescr);
+    sl->setStretchFactor(0, 0);
+    sl->setStretchFactor(1, 1);
+    sl->setSizes({220, 268});
+
+    bbOk = new QPushButton(QStringLiteral("OK"));
+    bbOk->setObjectName(QStringLiteral("bbOk"));
+    bbOk->setDefault(true);  // Enter presses OK
+    bbCancel = new QPushButton(QStringLiteral("Отмена"));
+    bbCancel->setObjectName(QStringLiteral("bbCancel"));
+    bbCancel->setAutoDefault(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(6, 6, 6, 6);
+    buttons->addStretch(1);
+    buttons->addWidget(bbOk);
+    buttons->addWidget(bbCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(tlbMain);
+    layout->addWidget(sl, 1);
+    layout->addLayout(buttons);
+    resize(510, 378);
+
+    connect(acDescrShowHide, &QAction::toggled, this,
+            [this](bool on) { RunGuarded([&] { ShowHideDescription(on); }); });
+    connect(acDescrCopy, &QAction::triggered, this, [this] { RunGuarded([this] { CopyDescription(); }); });
+    connect(acDescrPrint, &QAction::triggered, this, [this] { RunGuarded([this] { PrintDescription(); }); });
+    connect(acDescrSave, &QAction::triggered, this, [this] { RunGuarded([this] { SaveDescription(); }); });
+    connect(tvExperiments, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem* n) { RunGuarded([&] { NodeExpanded(n); }); });
+    connect(tvExperiments, &QTreeWidget::itemCollapsed, this,
+            [this](QTreeWidgetItem* n) { RunGuarded([&] { NodeCollapsed(n); }); });
+    connect(tvExperiments, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* n) { RunGuarded([&] { SelectionMoved(n); }); });
+    connect(sl, &QSplitter::splitterMoved, this, [this] { SplitterMoved(); });
+    connect(reDescr, &QTextEdit::copyAvailable, this, &TfmExperiments::UpdateActions);
+    connect(bbOk, &QPushButton::clicked, this, &TfmExperiments::OkClicked);
+    connect(bbCancel, &QPushButton::clicked, this, &QDialog::reject);
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TfmExperiments::UpdateActions);
+
+    AskPrinter = [this](QPrinter& printer) {
+        QPrintDialog pd(&printer, this);
+        pd.setObjectName(QStringLiteral("pd"));
+        pd.setOptions(QAbstractPrintDialog::PrintSelection | QAbstractPrintDialog::PrintPageRange |
+                      QAbstractPrintDialog::PrintShowPageSize | QAbstractPrintDialog::PrintCollateCopies);
+        return pd.exec() == QDialog::Accepted;
+    };
+    AskSaveFileName = [this] {
+        QFileDialog sdFile(this);
+        sdFile.setObjectName(QStringLiteral("sdFile"));
+        sdFile.setAcceptMode(QFileDialog::AcceptSave);
+        sdFile.setFileMode(QFileDialog::AnyFile);
+        sdFile.setNameFilters({QStringLiteral("RTF-файлы (*.rtf)"), QStringLiteral("Все файлы (*.*)")});
+        sdFile.setDefaultSuffix(QStringLiteral("rtf"));
+        sdFile.setOption(QFileDialog::ReadOnly, false);
+        return sdFile.exec() == QDialog::Accepted && !sdFile.selectedFiles().isEmpty()
+                   ? sdFile.selectedFiles().first()
+                   : QString();
+    };
+    UpdateActions();
+}
+
+TfmExperiments::~TfmExperiments() = default;
+
+// ---- catalogue on the disk ----
+
+QStringList TfmExperiments::SortedSubFolders(const QString& folder) {
+    QStringList names = QDir(folder).entryList(FolderFilter, QDir::NoSort);
+    QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(names.begin(), names.end(), [&](const QString& a, const QString& b) {
+        const int c = collator.compare(a, b);
+        return c != 0 ? c < 0 : a < b;  // equal for the collator: still one fixed order
+    });
+    return names;
+}
+
+bool TfmExperiments::HasSubFolder(const QString& folder) {
+    QDirIterator it(folder, FolderFilter);
+    return it.hasNext();  // stops at the first hit
+}
+
+QString TfmExperiments::NodePath(const QTreeWidgetItem* node) const {
+    QString relative;
+    for (const QTreeWidgetItem* n = node; n; n = n->parent()) relative.prepend(n->text(0) + u'/');
+    return FRoot + relative;
+}
+
+// ---- nodes ----
+
+bool TfmExperiments::HasChildrenFlag(const QTreeWidgetItem* node) {
+    return node && node->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator;
+}
+
+int TfmExperiments::IconIndex(const QTreeWidgetItem* node) {
+    return node ? node->data(0, IconRole).toInt() : -1;
+}
+
+void TfmExperiments::SetHasChildren(QTreeWidgetItem* node, bool on) {
+    node->setChildIndicatorPolicy(on ? QTreeWidgetItem::ShowIndicator
+                                     : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+}
+
+void TfmExperiments::SetIcon(QTreeWidgetItem* node) {
+    const int index = HasChildrenFlag(node) ? experimenticons::Group : experimenticons::Scenario;
+    node->setData(0, IconRole, index);
+    node->setIcon(0, FImages.value(index));
+}
+
+QTreeWidgetItem* TfmExperiments::AddNode(QTreeWidgetItem* parent, const QString& name) {
+    auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tvExperiments);
+    node->setText(0, name);
+    node->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    SetHasChildren(node, HasSubFolder(NodePath(node)));
+    SetIcon(node);
+    return node;
+}
+
+void TfmExperiments::FillTree(const QString& root) {
+    FRoot = root;
+    if (!FRoot.isEmpty() && !FRoot.endsWith(u'/')) FRoot += u'/';
+    FInTreeChange = true;
+    tvExperiments->clear();
+    FInTreeChange = false;
+    if (FRoot.isEmpty()) return;
+    for (const QString& name : SortedSubFolders(FRoot)) AddNode(nullptr, name);
+}
+
+void TfmExperiments::NodeExpanded(QTreeWidgetItem* node) {
+    if (FInTreeChange || !node) return;
+    FInTreeChange = true;
+    // Children are deleted on collapse; anything left would be listed twice.
+    qDeleteAll(node->takeChildren());
+    for (const QString& name : SortedSubFolders(NodePath(node))) AddNode(node, name);
+    const bool added = node->childCount() > 0;
+    SetHasChildren(node, added);
+    SetIcon(node);
+    if (!added) node->setExpanded(false);  // nothing to show: the expansion is refused
+    FInTreeChange = false;
+}
+
+void TfmExperiments::NodeCollapsed(QTreeWidgetItem* node) {
+    if (FInTreeChange || !node) return;
+    FInTreeChange = true;
+    QTreeWidgetItem* before = tvExperiments->currentItem();
+    qDeleteAll(node->takeChildren());
+    if (HasSubFolder(NodePath(node))) SetHasChildren(node, true);
+    SetIcon(node);
+    FInTreeChange = false;
+    // A selected child went with its parent: whatever holds the selection now shows its description.
+    if (tvExperiments->currentItem() != before) SelectionMoved(tvExperiments->currentItem());
+}
+
+void TfmExperiments::SelectionMoved(QTreeWidgetItem* node) {
+    if (FInTreeChange) return;
+    if (node) {
+        SetHasChildren(node, HasSubFolder(NodePath(node)));
+        SetIcon(node);
+    }
+    LoadDescription(node);
+    UpdateActions();
+}
+
+void TfmExperiments::LoadDescription(QTreeWidgetItem* node) {
+    if (node) {
+        try {
+            reDescr->LoadFromFile(NodePath(node) + QStringLiteral("descr.rtf"));
+            return;
+        } catch (...) {
+            // Any failure (missing, unreadable, not RTF) shows the placeholder instead.
+        }
+    }
+    reDescr->Clear();
+    reDescr->SetParagraphCentered();
+    reDescr->SetBold(true);
+    for (int i = 0; i < 3; ++i) reDescr->AddLine(QStringLiteral(" "));
+    reDescr->AddLine(LoadStr(msg::NoDescription));
+}
+
+// ---- OK, actions, pane ----
+
+void TfmExperiments::OkClicked() {
+    QTreeWidgetItem* node = tvExperiments->currentItem();
+    if (!node || !node->isSelected()) return;
+    if (!HasChildrenFlag(node)) {
+        accept();
+        return;
+    }
+    if (!node->isExpanded()) node->setExpanded(true);
+}
+
+void TfmExperiments::LoadScenario(tExperiment* record) {
+    if (!record) return;
+    QTreeWidgetItem* node = tvExperiments->currentItem();
+    if (!node) return;
+    ::LoadScenario(node->text(0), NodePath(node).mid(FRoot.size()), FRoot, record);
+}
+
+bool TfmExperiments::PaneShown() const {
+    return acDescrShowHide->isChecked() && !reDescr->isHidden();
+}
+
+void TfmExperiments::UpdateActions() {
+    const bool shown = PaneShown();
+    acDescrCopy->setEnabled(shown && reDescr->HasSelection());
+    acDescrPrint->setEnabled(shown);
+    acDescrSave->setEnabled(shown);
+}
+
+void TfmExperiments::ShowHideDescription(bool shown) {
+    const int w = tvExperiments->width();
+    if (!shown && w > 0) FRatio = double(reDescr->width()) / w;
+    reDescr->setVisible(shown);
+    if (shown) {
+        // The tree took the whole width while the pane was hidden; give the pane its share back
+        // (of what is left beside the splitter's handle, so the proportion returns exactly).
+        const int room = std::max(0, w - sl->handleWidth());
+        const int descr = int(room * FRatio / (FRatio + 1));
+        sl->setSizes({room - descr, descr});
+    }
+    UpdateActions();
+}
+
+void TfmExperiments::SplitterMoved() {
+    const int w = tvExperiments->width();
+    if (w > 0 && !reDescr->isHidden()) FRatio = double(reDescr->width()) / w;
+    reDescr->update();
+}
+
+void TfmExperiments::CopyDescription() {
+    if (PaneShown() && reDescr->HasSelection()) reDescr->CopySelection();
+}
+
+void TfmExperiments::PrintDescription() {
+    if (!PaneShown() || !AskPrinter) return;
+    QPrinter printer;
+    if (!AskPrinter(printer)) return;
+    QTreeWidgetItem* node = tvExperiments->currentItem();
+    reDescr->Print(printer, node ? node->text(0) : QString());
+}
+
+void TfmExperiments::SaveDescription() {
+    if (!PaneShown() || !AskSaveFileName) return;
+    const QString name = AskSaveFileName();
+    if (!name.isEmpty()) reDescr->SaveToFile(name);
+}

@@ -1,0 +1,92 @@
+#include "experiments/Icons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <functional>
+
+namespace experimenticons {
+namespace {
+QIcon Draw(const std::function<void(QPainter&)>& paint) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    paint(p);
+    p.end();
+    return QIcon(pixmap);
+}
+
+void Folder(QPainter& p, bool open) {
+    p.setPen(QPen(QColor(150, 110, 20), 1.5));
+    p.setBrush(QColor(240, 200, 80));
+    QPainterPath back;
+    back.moveTo(3, 8);
+    back.lineTo(12, 8);
+    back.lineTo(15, 11);
+    back.lineTo(29, 11);
+    back.lineTo(29, 27);
+    back.lineTo(3, 27);
+    back.closeSubpath();
+    p.drawPath(back);
+    p.setBrush(QColor(250, 220, 120));
+    if (open)
+        p.drawPolygon(QPolygonF({QPointF(7, 15), QPointF(31, 15), QPointF(27, 27), QPointF(3, 27)}));
+    else
+        p.drawRect(QRectF(3, 14, 26, 13));
+}
+
+void Page(QPainter& p, QRectF r) {
+    p.setPen(QPen(QColor(90, 90, 90), 1.5));
+    p.setBrush(Qt::white);
+    p.drawRect(r);
+}
+}  // namespace
+
+QList<QIcon> TreeImages() {
+    return {Draw([](QPainter& p) { Folder(p, false); }), Draw([](QPainter& p) { Folder(p, true); }),
+            Draw([](QPainter& p) {
+                // A sheet with a small curve: an experiment to run.
+                Page(p, QRectF(6, 3, 20, 26));
+                p.setPen(QPen(QColor(200, 30, 30), 2));
+                p.drawPolyline(QPolygonF({QPointF(9, 23), QPointF(13, 16), QPointF(17, 19), QPointF(23, 9)}));
+            })};
+}
+
+QIcon Description() {
+    return Draw([](QPainter& p) {
+        Page(p, QRectF(6, 3, 20, 26));
+        p.setPen(QPen(QColor(40, 80, 160), 2));
+        for (int y = 9; y <= 23; y += 5) p.drawLine(10, y, 22, y);
+    });
+}
+
+QIcon Copy() {
+    return Draw([](QPainter& p) {
+        Page(p, QRectF(3, 3, 16, 20));
+        Page(p, QRectF(12, 9, 16, 20));
+    });
+}
+
+QIcon Print() {
+    return Draw([](QPainter& p) {
+        Page(p, QRectF(9, 3, 14, 10));
+        p.setPen(QPen(QColor(60, 60, 60), 1.5));
+        p.setBrush(QColor(170, 170, 170));
+        p.drawRoundedRect(QRectF(3, 12, 26, 11), 2, 2);
+        Page(p, QRectF(9, 19, 14, 10));
+    });
+}
+
+QIcon Save() {
+    return Draw([](QPainter& p) {
+        p.setPen(QPen(QColor(30, 40, 90), 1.5));
+        p.setBrush(QColor(60, 90, 170));
+        p.drawRect(QRectF(4, 4, 24, 24));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(9, 4, 14, 9));
+        p.setBrush(QColor(200, 200, 200));
+        p.drawRect(QRectF(8, 18, 16, 10));
+    });
+}
+}  // namespace experimenticons

@@ -1,0 +1,16 @@
+// Pictures of the chooser: the tree's three node images and the toolbar's four action images,
+// drawn in code so the catalogue needs no image files. User-interface thread only.
+#pragma once
+
+#include <QIcon>
+#include <QList>
+
+namespace experimenticons {
+enum : int { Group = 0, OpenGroup = 1, Scenario = 2 };
+// The tree's image list: group at 0, an open group (never shown) at 1, scenario at 2.
+QList<QIcon> TreeImages();
+QIcon Description();
+QIcon Copy();
+QIcon Print();
+QIcon Save();
+}  // namespace experimenticons

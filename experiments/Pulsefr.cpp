@@ -1,0 +1,103 @@
+#include "experiments/Pulsefr.h"
+
+#include <QEvent>
+#include <QSplitter>
+#include <QTimer>
+#include <algorithm>
+
+#include "components/Chart.h"
+#include "experiments/Experiment.h"
+#include "foundation/Functions.h"
+
+TfrPulse::TfrPulse(QWidget* owner, bool twiceMarker) : TfrExperiment(owner, twiceMarker) {
+    chPulse = new TChart;
+    chPulse->setObjectName(QStringLiteral("chPulse"));
+    chPulse->AddSeries(QStringLiteral("LineSeries1"), Qt::red);
+    chPulse->AddSeries(QStringLiteral("LineSeries2"), Qt::blue);
+    chPulse->LeftAxis().SetTitle(QStringLiteral("Частота"));
+
+    slVert = new QSplitter(Qt::Vertical);
+    slVert->setObjectName(QStringLiteral("slVert"));
+    slVert->setHandleWidth(3);
+    slVert->setChildrenCollapsible(false);
+    slVert->addWidget(chMain);
+    slVert->addWidget(chPulse);
+    slVert->setStretchFactor(0, 1);
+    slVert->setStretchFactor(1, 0);
+    SetChartArea(slVert);
+
+    AttachChart(chPulse);
+    tsChart->installEventFilter(this);
+}
+
+TfrPulse::~TfrPulse() = default;
+
+bool TfrPulse::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == tsChart && event->type() == QEvent::Show && FChartShowings < PulseHeightShowings) {
+        ++FChartShowings;
+        // The page may get its final size only once the pending layout requests ran: size now and
+        // once more right after them. Later showings leave the border where the user put it.
+        ApplyPulseHeight();
+        QTimer::singleShot(0, this, &TfrPulse::ApplyPulseHeight);
+    }
+    return TfrExperiment::eventFilter(watched, event);
+}
+
+void TfrPulse::ApplyPulseHeight() {
+    const int page = tsChart->height();
+    const int pulse = int(page * PulseHeightShare);
+    slVert->setSizes({std::max(0, page - slVert->handleWidth() - pulse), pulse});
+}
+
+QString TfrPulse::GetMarkerText(const QString& formatX, const QString& formatY, TChart* chart) {
+    return MarkerTextFor(chart == chPulse ? chPulse : chMain, formatX, formatY);
+}
+
+QString TfrPulse::GetLastValueText(const QString& formatY) {
+    QString text = TfrExperiment::GetLastValueText(formatY);
+    const TChartSeries* rates = chPulse->Series(CurrentSeries());
+    if (rates && rates->Count() > 0)
+        text +=
+            u'\t' + chPulse->LeftAxis().Title() + u'=' + FormatFloat(formatY, rates->Y(rates->Count() - 1));
+    return text;
+}
+
+int TfrPulse::StartMeasurement(const tExperiment& scenario) {
+    const int n = TfrExperiment::StartMeasurement(scenario);
+    TChartAxis& bottom = chMain->BottomAxis();
+    chPulse->BottomAxis().SetRange(bottom.Minimum(), bottom.Maximum());
+    chPulse->BottomAxis().SetIncrement(bottom.Increment());
+    chPulse->BottomAxis().SetTitle(bottom.Title());
+    chPulse->LeftAxis().SetRange(0, 120);
+    chPulse->LeftAxis().SetIncrement(10);
+    chPulse->LeftAxis().SetTitle(QStringLiteral("Частота"));
+    chPulse->SetPanning(false, true);
+    chPulse->SetZooming(false, false);
+    ResetMarkers(chPulse);
+    if (TChartSeries* rates = chPulse->Series(n)) rates->Clear();
+    FDetector.Reset();
+    chPulse->Replot();
+    return n;
+}
+
+void TfrPulse::StopMeasurement() {
+    TfrExperiment::StopMeasurement();
+    chPulse->SetPanning(true, true);
+    chPulse->SetZooming(true, true);
+    chPulse->Replot();
+}
+
+void TfrPulse::UpdateAxes(bool autoSize) {
+    TfrExperiment::UpdateAxes(autoSize);
+    if (TChartSeries* wave = chMain->Series(CurrentSeries())) {
+        TChartSeries* rates = chPulse->Series(CurrentSeries());
+        FDetector.Scan({[wave] { return wave->Count(); }, [wave](int i) { return wave->X(i); },
+                        [wave](int i) { return wave->Y(i); }},
+                       [this, rates](double x, int rate) {
+                           if (rates) rates->AddXY(x, rate, TakePointLabel(), rates->Color());
+                       });
+    }
+    TChartAxis& bottom = chMain->BottomAxis();
+    chPulse->BottomAxis().SetRange(bottom.Minimum(), bottom.Maximum());
+    chPulse->Replot();
+}

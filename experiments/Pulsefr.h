@@ -1,0 +1,44 @@
+// TfrPulse: the experiment frame of the pulse sensor. Under the raw wave of chMain a second chart
+// chPulse shows the heart rate in beats per minute on the same time axis; beats are found in the
+// wave after every batch of points (tBeatDetector). chPulse has its own markers and read-out.
+#pragma once
+
+#include "experiments/Beatdetector.h"
+#include "experiments/Experimentfr.h"
+
+class QSplitter;
+
+class TfrPulse : public TfrExperiment {
+    Q_OBJECT
+  public:
+    TfrPulse(QWidget* owner, bool twiceMarker);
+    ~TfrPulse() override;
+
+    // The read-out of the chart whose markers moved (chMain or chPulse).
+    QString GetMarkerText(const QString& formatX, const QString& formatY, TChart* chart) override;
+    // The base text, then TAB, "Частота=" and the last rate when the rate curve has points.
+    QString GetLastValueText(const QString& formatY) override;
+    int StartMeasurement(const tExperiment& scenario) override;
+    void StopMeasurement() override;
+    // The base step on chMain, beat detection, then chPulse follows chMain's time axis.
+    void UpdateAxes(bool autoSize) override;
+
+    TChart* PulseChart() const { return chPulse; }
+    QSplitter* VerticalSplitter() const { return slVert; }
+    const tBeatDetector& Detector() const { return FDetector; }
+
+    // The rate chart takes this share of the chart page the first times the page is shown.
+    static constexpr double PulseHeightShare = 0.4;
+    static constexpr int PulseHeightShowings = 2;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void ApplyPulseHeight();
+
+    TChart* chPulse;
+    QSplitter* slVert;
+    tBeatDetector FDetector;
+    int FChartShowings = 0;
+};
