@@ -109,7 +109,7 @@ double SimWaveValue(const QString& model, int channel, int64_t index, int32_t pe
         v = 22.0 + 58.0 * std::exp(-t / 240.0) + 0.1 * g;
     } else if (model == "L200" && channel == 0) {
         // Room light with a slow drift (clouds), no mains flicker.
-        v = 450.0 + 100.0 * std::sin(2 * pi * t / 120.0) + 40.0 * std::sin(2 * pi * t / 37.0 + 1.3) + 4.0 * g;
+        v = 450.0 + 90.0 * std::sin(2 * pi * t / 120.0) + 35.0 * std::sin(2 * pi * t / 37.0 + 1.3) + 4.0 * g;
     } else if (model == "K330") {
         // Voltage on a capacitor charged and discharged through 1 kOhm in 20 s cycles (channel 0, V),
         // and the current through the resistor (channel 1, mA, negative while discharging).
@@ -177,9 +177,18 @@ void tSimSensor::HostWrite(const uint8_t* data, size_t n) {
             continue;
         }
         if (b == 0) {
+            if (FOverflow) {
+                FOverflow = false;
+                continue;
+            }
             std::string command;
             command.swap(FCommand);
             if (!command.empty()) Execute(command);  // zeros padding a HID report are no commands
+            continue;
+        }
+        if (FOverflow) {
+            // An overlong command is dropped as a whole: skip to its terminator.
+            FOverflow = b != '\n';
             continue;
         }
         FCommand.push_back(static_cast<char>(b));
@@ -189,6 +198,7 @@ void tSimSensor::HostWrite(const uint8_t* data, size_t n) {
             Execute(command);
         } else if (FCommand.size() > kCommandLimit) {
             FCommand.clear();
+            FOverflow = true;
         }
     }
     ++FWrites;

@@ -165,7 +165,8 @@ class tSimSensor {
     mutable std::mutex FLock;
     std::condition_variable FChanged;
     tSimSensorConfig FConfig;
-    std::string FCommand;  // bytes of the command being received
+    std::string FCommand;    // bytes of the command being received
+    bool FOverflow = false;  // the command grew too long: dropped up to its terminator
     std::deque<tOut> FOut;
     std::vector<uint8_t> FReceived;
     std::vector<std::vector<uint8_t>> FHidReports;
