@@ -1,6 +1,6 @@
 // A stand-in for the FTDI D2XX library over simulated sensors: the 18 entry points the program
 // resolves, with the vendor's signatures, plus the control calls a test uses to plug sensors in
-// by location id and to inspect them. libftd2xx.so (Ftd2xxexports.cpp) exports these under the
+// by location id and to examine them. libftd2xx.so (Ftd2xxexports.cpp) exports these under the
 // vendor's names; here they live in a namespace so the simulator can be linked anywhere.
 //
 // Thread-safe: the device list and the handle table are guarded by one lock that is never held

@@ -1,6 +1,6 @@
 // Simulated sensors behind the program's port seams. A path "sim:<MODEL>" or "sim:<MODEL>@<n>"
 // names one sensor in tSimRegistry: tests register sensors with their dialect, speed and faults
-// and look them up afterwards to inspect what they received; a path nobody registered gets the
+// and look them up afterwards to see what they received; a path nobody registered gets the
 // model's demo sensor, so the demo mode needs no set-up.
 //
 // The ports block with real waits bounded by the port's read time-out (serial) or the caller's
