@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QSaveFile>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -200,9 +199,7 @@ int TChartSeries::LineWidth() const {
 
 TChart::TChart(QWidget* parent)
     : QWidget(parent), FPlot(new tChartPlot(this, &FOverlay)), FBottom(FPlot->xAxis), FLeft(FPlot->yAxis) {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(FPlot);
+    FPlot->setGeometry(rect());
 
     FPlot->setBackground(QBrush(Qt::white));
     FPlot->legend->setVisible(false);
@@ -219,6 +216,13 @@ TChart::TChart(QWidget* parent)
     connect(FPlot, &QCustomPlot::mouseRelease, this, [this](QMouseEvent* event) {
         emit MouseReleased(event->button(), event->modifiers(), FPlot->mapTo(this, event->pos()));
     });
+}
+
+void TChart::resizeEvent(QResizeEvent* event) {
+    // The plot fills the chart exactly, also while hidden, so images and pixel positions match
+    // the chart's own size and coordinates.
+    QWidget::resizeEvent(event);
+    FPlot->setGeometry(rect());
 }
 
 TChart::~TChart() {
@@ -287,6 +291,8 @@ void TChart::Replot() {
 }
 
 QImage TChart::ToImage() {
+    // A chart that was never shown has had no resize event yet.
+    if (FPlot->geometry() != rect()) FPlot->setGeometry(rect());
     const QSize size = FPlot->size();
     QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -311,6 +317,7 @@ void TChart::SaveBitmap(const QString& path) {
 
 void TChart::Print(QPrinter& printer) {
     QCPPainter painter;
+    if (FPlot->geometry() != rect()) FPlot->setGeometry(rect());
     if (!painter.begin(&printer)) throw tException("Не удалось начать печать.");
     painter.setMode(QCPPainter::pmVectorized);
     painter.setMode(QCPPainter::pmNoCaching);

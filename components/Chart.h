@@ -100,6 +100,9 @@ class TChart : public QWidget {
     // Mouse button released over the chart; `pos` in widget coordinates.
     void MouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     friend class TChartSeries;
     QCustomPlot* FPlot;

@@ -95,6 +95,10 @@ QImage DecodePicture(const QByteArray& data) {
     return reader.read();
 }
 
+QUrl JpegResourceUrl(const QString& imageName) {
+    return QUrl(imageName + "/jpeg");
+}
+
 }  // namespace rtf
 
 QTextImageFormat AddDocumentImage(QTextDocument& document, const QImage& image, const QSizeF& displaySize,
@@ -102,7 +106,7 @@ QTextImageFormat AddDocumentImage(QTextDocument& document, const QImage& image, 
     static QAtomicInteger<quint64> serial;
     const QString name = QString("rovelin-image:%1").arg(++serial);
     document.addResource(QTextDocument::ImageResource, QUrl(name), image);
-    if (!jpegData.isEmpty()) document.addResource(rtf::kJpegResource, QUrl(name), jpegData);
+    if (!jpegData.isEmpty()) document.addResource(rtf::kJpegResource, rtf::JpegResourceUrl(name), jpegData);
     QTextImageFormat format;
     format.setName(name);
     const QSizeF size = displaySize.isValid() && !displaySize.isEmpty() ? displaySize : QSizeF(image.size());

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QString>
 #include <QTextDocument>
+#include <QUrl>
 
 namespace rtf {
 
@@ -30,7 +31,9 @@ constexpr qint64 kMaxPicturePixels = 100'000'000;
 QImage DecodePicture(const QByteArray& data);
 
 // Resource type under which a picture that came from JPEG data keeps those bytes, so the writer
-// can store them again unchanged (beside the decoded image resource of the same name).
+// can store them again unchanged. QTextDocument keys resources by address alone, so the bytes sit
+// under an address of their own (JpegResourceUrl), beside the decoded image.
 constexpr int kJpegResource = QTextDocument::UserResource + 1;
+QUrl JpegResourceUrl(const QString& imageName);
 
 }  // namespace rtf

@@ -127,7 +127,8 @@ void tWriter::WritePicture(const QTextImageFormat& format) {
         image.loadFromData(resource.toByteArray());
     if (image.isNull()) return;  // a picture the document cannot show is not written either
 
-    QByteArray data = FDocument.resource(rtf::kJpegResource, url).toByteArray();
+    QByteArray data =
+        FDocument.resource(rtf::kJpegResource, rtf::JpegResourceUrl(format.name())).toByteArray();
     const bool jpeg = !data.isEmpty() && rtf::DetectPicture(data) == rtf::tPictureKind::Jpeg;
     if (!jpeg) {
         data.clear();

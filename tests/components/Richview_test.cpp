@@ -1,0 +1,188 @@
+#include "components/Richview.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextFragment>
+#include <QUrl>
+
+#include "components/Rtf.h"
+#include "foundation/Exceptions.h"
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QTextImageFormat FirstImage(const QTextDocument& doc) {
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat()) return it.fragment().charFormat().toImageFormat();
+    return {};
+}
+
+}  // namespace
+
+// ---- Files ----
+
+TEST(RichView, LoadAndSaveRoundTrip) {
+    QTemporaryDir dir;
+    const QString in = dir.filePath("descr.rtf");
+    WriteFile(in, "{\\rtf1\\ansi\\ansicpg1251 \\qc {\\b \\'c2\\'ee\\'e4\\'e0}\\par}");
+    TRichView view;
+    view.LoadFromFile(in);
+    EXPECT_EQ(view.toPlainText(), QString("Вода"));
+    const QString out = dir.filePath("copy.rtf");
+    view.SaveToFile(out);
+    TRichView again;
+    again.LoadFromFile(out);
+    EXPECT_EQ(again.toPlainText(), QString("Вода"));
+    EXPECT_EQ(again.document()->begin().blockFormat().alignment(), Qt::AlignHCenter);
+}
+
+TEST(RichView, LoadFailuresRaiseAndLeaveTheViewEmpty) {
+    QTemporaryDir dir;
+    TRichView view;
+    view.setPlainText("old");
+    EXPECT_THROW(view.LoadFromFile(dir.filePath("missing.rtf")), tException);
+    EXPECT_TRUE(view.document()->isEmpty());
+
+    view.setPlainText("old");
+    WriteFile(dir.filePath("empty.rtf"), QByteArray());
+    try {
+        view.LoadFromFile(dir.filePath("empty.rtf"));
+        FAIL() << "a 0-byte file is no document";
+    } catch (const tException& e) {
+        EXPECT_EQ(e.Message(), QString("Файл не является документом RTF."));
+    }
+    EXPECT_TRUE(view.document()->isEmpty());
+}
+
+TEST(RichView, SaveFailureRaisesAndKeepsTheOldFile) {
+    QTemporaryDir dir;
+    TRichView view;
+    view.setPlainText("new");
+    EXPECT_THROW(view.SaveToFile(dir.filePath("no/such/folder/x.rtf")), tException);
+    // A folder in the way of the file name.
+    QDir().mkpath(dir.filePath("taken.rtf"));
+    EXPECT_THROW(view.SaveToFile(dir.filePath("taken.rtf")), tException);
+}
+
+// ---- Building text ----
+
+TEST(RichView, FallbackTextLines) {
+    TRichView view;
+    view.setPlainText("something");
+    view.Clear();
+    view.SetParagraphCentered();
+    view.SetBold(true);
+    for (int i = 0; i < 3; ++i) view.AddLine(" ");
+    view.AddLine("Описание для данного эксперимента не доступно.");
+    const QTextDocument* doc = view.document();
+    ASSERT_EQ(doc->blockCount(), 4);
+    EXPECT_EQ(doc->toPlainText(), QString(" \n \n \nОписание для данного эксперимента не доступно."));
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        EXPECT_EQ(b.blockFormat().alignment(), Qt::AlignHCenter);
+        EXPECT_EQ(b.begin().fragment().charFormat().fontWeight(), QFont::Bold);
+    }
+}
+
+TEST(RichView, ClearResetsAlignmentAndWeight) {
+    TRichView view;
+    view.SetParagraphCentered();
+    view.SetBold(true);
+    view.Clear();
+    view.AddLine("plain");
+    EXPECT_NE(view.document()->begin().blockFormat().alignment(), Qt::AlignHCenter);
+    EXPECT_EQ(view.document()->begin().begin().fragment().charFormat().fontWeight(), QFont::Normal);
+}
+
+// ---- Selection, copy, print ----
+
+TEST(RichView, ReadOnlyCopyable) {
+    TRichView view;
+    view.setPlainText("Копируемый текст");
+    view.SetReadOnlyCopyable(true);
+    EXPECT_TRUE(view.isReadOnly());
+    EXPECT_EQ(view.textInteractionFlags(), Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    EXPECT_FALSE(view.HasSelection());
+    QTextCursor cursor = view.textCursor();
+    cursor.setPosition(0);
+    cursor.setPosition(10, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+    EXPECT_TRUE(view.HasSelection());
+    view.CopySelection();
+    EXPECT_EQ(QApplication::clipboard()->text(), QString("Копируемый"));
+}
+
+TEST(RichView, PrintUsesTheTitle) {
+    QTemporaryDir dir;
+    TRichView view;
+    view.setPlainText("Отчёт");
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("report.pdf"));
+    view.Print(printer, "Кипение воды");
+    EXPECT_EQ(printer.docName(), QString("Кипение воды"));
+    EXPECT_TRUE(ReadFile(dir.filePath("report.pdf")).startsWith("%PDF"));
+}
+
+// ---- Pictures ----
+
+TEST(RichView, InsertImageReplacesSelectionAndFitsThePage) {
+    TRichView view;
+    view.resize(400, 300);
+    view.setPlainText("abcXYZdef");
+    QTextCursor cursor = view.textCursor();
+    cursor.setPosition(3);
+    cursor.setPosition(6, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+
+    QImage big(2000, 1000, QImage::Format_RGB32);
+    big.fill(Qt::darkCyan);
+    view.InsertImage(big);
+    EXPECT_EQ(view.toPlainText(), QString("abc") + QChar(QChar::ObjectReplacementCharacter) + "def");
+    const QTextImageFormat format = FirstImage(*view.document());
+    ASSERT_TRUE(format.isValid());
+    EXPECT_LE(format.width(), view.viewport()->width());
+    EXPECT_NEAR(format.width() / format.height(), 2.0, 0.01) << "aspect kept";
+    const QImage stored =
+        view.document()->resource(QTextDocument::ImageResource, QUrl(format.name())).value<QImage>();
+    EXPECT_EQ(stored.size(), QSize(2000, 1000)) << "full resolution stored";
+
+    // Saved and loaded again: the same picture at the same display size.
+    QTemporaryDir dir;
+    view.SaveToFile(dir.filePath("r.rtf"));
+    TRichView back;
+    back.LoadFromFile(dir.filePath("r.rtf"));
+    const QTextImageFormat again = FirstImage(*back.document());
+    EXPECT_NEAR(again.width(), format.width(), 0.1);
+    EXPECT_EQ(back.document()->resource(QTextDocument::ImageResource, QUrl(again.name())).value<QImage>(),
+              stored);
+}
+
+TEST(RichView, SmallImageKeepsItsSize) {
+    TRichView view;
+    view.resize(400, 300);
+    QImage small(50, 20, QImage::Format_RGB32);
+    small.fill(Qt::red);
+    view.InsertImage(small);
+    const QTextImageFormat format = FirstImage(*view.document());
+    EXPECT_EQ(format.width(), 50);
+    EXPECT_EQ(format.height(), 20);
+    EXPECT_THROW(view.InsertImage(QImage()), tException);
+}
