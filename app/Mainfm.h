@@ -1,0 +1,190 @@
+// TfmMain: the program's one window. It owns the settings, the scenario record, the experiment
+// frame, the connected sensor and the 16 channel sequences, and runs the connection procedure,
+// the live display, scenario switching, export and printing. User-interface thread only: worker
+// threads reach it through application messages (aeMain) and the device's packet queue.
+//
+// Everything that would open a modal dialog goes through a virtual Ask*/Run* hook, so tests
+// subclass the window and answer without a dialog.
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "measurement/Samples.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QTimer;
+class QToolBar;
+class QVBoxLayout;
+class TChart;
+class TComponentUSB;
+class TfrExperiment;
+class tDevice;
+class tExperiment;
+class tSensorSearch;
+class tSettings;
+
+// The catalogue dialog as the window uses it; tests replace it with one that picks a folder.
+class tScenarioChooser {
+  public:
+    virtual ~tScenarioChooser() = default;
+    // Shows the catalogue modally; true when the user confirmed a scenario.
+    virtual bool Execute() = 0;
+    // Fills `record` from the confirmed scenario (reports its own load errors).
+    virtual void LoadScenario(tExperiment* record) = 0;
+};
+
+class TfmMain : public QMainWindow {
+    Q_OBJECT
+  public:
+    // programDir holds rovelin.cfg and data/; empty = the executable's folder.
+    // Raises tFileOpenError (message 1004) when rovelin.cfg is missing.
+    explicit TfmMain(const QString& programDir = QString(), QWidget* parent = nullptr);
+    ~TfmMain() override;
+
+    // ---- actions (alMain) ----
+    QAction* acFileExit;
+    QAction* acHelpAbout;
+    QAction* acViewToolBar;
+    QAction* acViewStatusBar;
+    QAction* acExperimentConnect;
+    QAction* acExperimentChoose;
+    QAction* acExperimentStart;
+    QAction* acExperimentStop;
+    QAction* acExperimentMarkPoint;
+    QAction* acFileExport;
+    QAction* acFilePrint;
+    QAction* acFilePrintSetup;
+    QAction* acFilePageSetup;
+    QAction* acFileAddImage;
+    QList<QAction*> Actions() const;
+
+    // ---- components ----
+    QWidget* pnToolBar;
+    QToolBar* tlbMain;
+    QToolBar* tlbExit;
+    QLabel* lb;  // live value / marker read-out at the end of tlbMain
+    QStatusBar* stbMain;
+    QLabel* stbHint;     // first panel: action hints
+    QLabel* stbElapsed;  // second from the end: elapsed measurement time
+    QLabel* stbClock;    // last: the clock
+    QTimer* tmTime;
+    QTimer* tmMeasure;
+    TComponentUSB* usb;
+    QObject* aeMain;  // application-message filter on qApp
+
+    // Re-evaluates every enabling rule (run whenever the event loop goes idle).
+    void UpdateActions();
+    // Runs `action`'s handler when its rule, evaluated now, enables it. Errors propagate.
+    void Execute(QAction* action);
+    // Shows or hides the value label (a tool bar widget is shown through its action).
+    void SetValueLabelVisible(bool visible);
+    bool IsValueLabelShown() const;
+    // The status bar sizing rule: widths of the elapsed and clock panels for the bar's font.
+    static int ClockPanelWidth(const QFont& font);
+    static int ElapsedPanelWidth(const QFont& font);
+    void LayoutStatusBar();
+    // The clock tick (tmTime): the locale's long time format, without a zone name.
+    void ShowClock();
+
+    // ---- handlers ----
+    void acFileExitExecute();
+    void acViewToolBarExecute();
+    void acViewStatusBarExecute();
+    void acExperimentConnectExecute();
+    void acExperimentChooseExecute();
+    void acExperimentStartExecute();
+    void acExperimentStopExecute();
+    void acExperimentMarkPointExecute();
+    void acFileExportExecute();
+    void acFilePrintExecute();
+    void acFilePrintSetupExecute();
+    void acFilePageSetupExecute();
+    void acFileAddImageExecute();
+    // One tick of tmMeasure: packet intake, points, elapsed time, value label, axes.
+    void tmMeasureTimer();
+    void Disconnect();
+    void CreateExperimentFrame();
+    // Handles one application message; false when it is not the window's (passes on).
+    bool HandleAppMessage(uint32_t code, intptr_t wParam, intptr_t lParam);
+
+    // ---- session end ----
+    // The session may end: no exit question from now on.
+    void QuerySessionEnd();
+    // The session ends (close the window) or goes on after all (ask again on close).
+    void EndSession(bool ending);
+
+    // ---- state, for the frame, the tests and the actions ----
+    tSettings* Settings() const { return FSettings.get(); }
+    tExperiment* Experiment() const { return FExperiment.get(); }
+    TfrExperiment* Frame() const { return FFrame; }
+    tDevice* Device() const { return FDevice.get(); }
+    bool IsMeasuring() const;
+    const tChannelValues& Channels() const { return FChannels; }
+    int CurrentSeries() const { return FCurrentSeries; }
+    QString ProgramDir() const { return FProgramDir; }
+    QPrinter& Printer() { return *FPrinter; }
+    // Hands a device to the window as if the connection procedure had found it (tests, demo).
+    void AdoptDevice(std::unique_ptr<tDevice> device);
+
+    // ---- dialogs, replaceable in tests ----
+    virtual std::unique_ptr<tScenarioChooser> CreateChooser(const QString& catalogueRoot);
+    // The sensor search of one connection procedure.
+    virtual std::unique_ptr<tSensorSearch> CreateSensorSearch();
+    // Whether the FTDI library could be loaded (the driver hint of the connection procedure).
+    virtual bool FtdiLibraryLoaded() const;
+    // sdBMPFile / sdRTFFile: the chosen path, empty when cancelled.
+    virtual QString AskBitmapFile();
+    virtual QString AskRtfFile();
+    // odImage: the chosen picture, empty when cancelled.
+    virtual QString AskImageFile();
+    // pd: the printer to print on (the window's own), null when cancelled.
+    virtual QPrinter* AskPrinter();
+    virtual void RunPrintSetup();
+    virtual void RunPageSetup();
+    // The high-resolution counter (ticks) and its frequency; tests inject a clock.
+    virtual int64_t CounterNow() const;
+
+  protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBars();
+    void CreateStatusBar();
+    QAction* NewAction(const char* name, const QString& category, const QString& caption, const QString& hint,
+                       int icon, void (TfmMain::*handler)());
+    void Bind(QAction* action, void (TfmMain::*handler)());
+    void ShowElapsed();
+    void AddPoints();
+    void LoadDocument(class TRichView* view, const QString& path, const QString& fallback);
+    QString AskSaveFile(const QString& suffix, const QStringList& filters);
+
+    QString FProgramDir;
+    std::unique_ptr<tSettings> FSettings;
+    std::unique_ptr<tExperiment> FExperiment;
+    TfrExperiment* FFrame = nullptr;  // a child of the window
+    std::unique_ptr<tDevice> FDevice;
+    tChannelValues FChannels;
+    int32_t FCurrentChannel = 0;
+    int32_t FCurrentSeries = 0;
+    int64_t FStartCount = 0;
+    int64_t FCountFrequency = 1;
+
+    QVBoxLayout* FClientLayout = nullptr;
+    QAction* FLbAction = nullptr;  // lb's place in tlbMain
+    std::unique_ptr<QPrinter> FPrinter;
+    QHash<QAction*, void (TfmMain::*)()> FHandlers;
+    bool FAskOnClose = true;
+};

@@ -1,0 +1,109 @@
+// TfmMain: choosing a scenario and building its experiment frame.
+#include <QAction>
+#include <QDir>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "app/Mainfm.h"
+#include "app/Program.h"
+#include "components/Chart.h"
+#include "components/Richview.h"
+#include "experiments/Experiment.h"
+#include "experiments/Experimentfr.h"
+#include "experiments/Experimentsfm.h"
+#include "experiments/Pulsefr.h"
+#include "foundation/Exceptions.h"
+#include "foundation/Messagebox.h"
+#include "foundation/Stringtable.h"
+
+namespace {
+class tDialogChooser : public tScenarioChooser {
+  public:
+    tDialogChooser(QWidget* owner, const QString& root) : FDialog(owner) { FDialog.FillTree(root); }
+    bool Execute() override { return FDialog.exec() == QDialog::Accepted; }
+    void LoadScenario(tExperiment* record) override { FDialog.LoadScenario(record); }
+
+  private:
+    TfmExperiments FDialog;
+};
+}  // namespace
+
+std::unique_ptr<tScenarioChooser> TfmMain::CreateChooser(const QString& catalogueRoot) {
+    return std::make_unique<tDialogChooser>(this, catalogueRoot);
+}
+
+void TfmMain::acExperimentChooseExecute() {
+    // The chooser goes away on every path, also when an error escapes (unique_ptr).
+    std::unique_ptr<tScenarioChooser> chooser = CreateChooser(FProgramDir + QStringLiteral("/data/"));
+    if (!chooser->Execute()) return;
+    if (FExperiment) {
+        if (AskYesNo(LoadStr(msg::NewExperimentQuestion), QMessageBox::Warning, true)) {
+            chooser->LoadScenario(FExperiment.get());
+            Execute(acExperimentConnect);
+            CreateExperimentFrame();
+        }
+    } else {
+        FExperiment = std::make_unique<tExperiment>();
+        chooser->LoadScenario(FExperiment.get());
+        Execute(acExperimentConnect);
+        CreateExperimentFrame();
+    }
+    setWindowTitle(ProductTitle() + QStringLiteral(" - ") + FExperiment->Name);
+}
+
+void TfmMain::LoadDocument(TRichView* view, const QString& path, const QString& fallback) {
+    try {
+        view->LoadFromFile(path);
+    } catch (const tException&) {
+        // A scenario without its document still opens; the page says so instead.
+        view->Clear();
+        view->SetParagraphCentered();
+        view->SetBold(true);
+        for (int i = 0; i < 3; ++i) view->AddLine(QStringLiteral(" "));
+        view->AddLine(fallback);
+    }
+}
+
+void TfmMain::CreateExperimentFrame() {
+    if (FFrame) {
+        FClientLayout->removeWidget(FFrame);
+        delete FFrame;
+        FFrame = nullptr;
+    }
+    const tExperiment& e = *FExperiment;
+    if (e.SensorName == QStringLiteral("P620")) {
+        FFrame = new TfrPulse(this, e.TwiceMarker);
+    } else {
+        FFrame = new TfrExperiment(this, e.TwiceMarker);
+        if (e.SensorName.toUpper() == QStringLiteral("NO")) FFrame->Chart()->hide();
+    }
+    TChart* chart = FFrame->Chart();
+    chart->BottomAxis().SetRange(e.MinX, e.MaxX);
+    chart->BottomAxis().SetIncrement(e.IncX);
+    chart->BottomAxis().SetTitle(e.CaptionX);
+    chart->LeftAxis().SetRange(e.MinY, e.MaxY);
+    chart->LeftAxis().SetIncrement(e.IncY);
+    chart->LeftAxis().SetTitle(e.CaptionY);
+    SetValueLabelVisible(false);
+
+    // The frame fills the client area under the tool bar (replacing the stretch at the end).
+    FFrame->setParent(centralWidget());
+    if (FClientLayout->count() > 1 && FClientLayout->itemAt(1)->spacerItem()) delete FClientLayout->takeAt(1);
+    FClientLayout->addWidget(FFrame, 1);
+    FFrame->show();
+
+    const QDir folder(e.Path);
+    FFrame->Pages()->setCurrentWidget(FFrame->DescrPage());
+    LoadDocument(FFrame->DescrView(), folder.filePath(QStringLiteral("descr.rtf")),
+                 LoadStr(msg::NoDescription));
+    FFrame->Pages()->setCurrentWidget(FFrame->ReportPage());
+    LoadDocument(FFrame->ReportView(), folder.filePath(QStringLiteral("report.rtf")),
+                 LoadStr(msg::NoReportTemplate));
+    FFrame->Pages()->setCurrentIndex(0);
+
+    // At least one curve stays: the run always has a series to fill.
+    while (chart->SeriesCount() > qMax(1, e.SeriesCount)) chart->RemoveSeries(chart->SeriesCount() - 1);
+    FCurrentSeries = 0;
+    FFrame->SetCurrentSeries(0);
+    UpdateActions();
+}

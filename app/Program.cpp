@@ -1,0 +1,123 @@
+#include "app/Program.h"
+
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <QWidget>
+
+#include "app/Mainfm.h"
+#include "devices/Portopeners.h"
+#include "foundation/Commandline.h"
+#include "foundation/Exceptions.h"
+#include "foundation/Guard.h"
+#include "foundation/Logfile.h"
+#include "foundation/Messagebox.h"
+#include "foundation/Stringtable.h"
+#include "platform/Singleinstance.h"
+#include "sim/Simports.h"
+
+tApplication::tApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool tApplication::notify(QObject* receiver, QEvent* event) {
+    struct {
+        QObject* receiver;
+        QEvent* event;
+        bool result = false;
+    } delivery{receiver, event};
+    auto* self = this;
+    RunGuarded([&delivery, self] {
+        delivery.result = self->QApplication::notify(delivery.receiver, delivery.event);
+    });
+    return delivery.result;
+}
+
+QString ProductTitle() {
+    return QStringLiteral("Ровелин для начальной школы");
+}
+
+bool InstallRussianTranslation(QApplication& app) {
+    // Owned by the application object, so it lives exactly as long as the texts are needed.
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    app.installTranslator(translator);
+    return true;
+}
+
+namespace {
+void DropLog() {
+    delete gLogFile;
+    gLogFile = nullptr;
+}
+
+// Log, window, event loop. Errors are logged here and passed on to RunProgram, which shows them.
+void RunLoggedPart(tSingleInstance& instance, tProgramOptions& options) {
+    try {
+        gLogFile = new tLogFile(options.ProgramDir + QStringLiteral("/rovelin.log"));
+        LogAdd(LoadStr(msg::ProgramStart));
+        std::unique_ptr<QWidget> window = options.CreateMainWindow(options.ProgramDir);
+        QWidget* shown = window.get();
+        QObject::connect(&instance, &tSingleInstance::ActivateRequested, shown, [shown] {
+            // A second start asked for us: bring the window back from the task bar and to the front.
+            if (shown->isMinimized()) shown->setWindowState(shown->windowState() & ~Qt::WindowMinimized);
+            shown->show();
+            shown->raise();
+            shown->activateWindow();
+        });
+        window->showMaximized();
+        options.RunLoop();
+        window.reset();
+        LogAdd(LoadStr(msg::ProgramStop) + QStringLiteral("\r\n"));
+        DropLog();
+    } catch (const tAbort&) {
+        DropLog();
+        throw;
+    } catch (const tException& e) {
+        LogAdd(e.Message() + QStringLiteral("\r\n"));
+        DropLog();
+        throw;
+    } catch (const std::exception& e) {
+        LogAdd(QString::fromLocal8Bit(e.what()) + QStringLiteral("\r\n"));
+        DropLog();
+        throw;
+    } catch (...) {
+        DropLog();
+        throw;
+    }
+}
+}  // namespace
+
+int RunProgram(QApplication& app, const QStringList& arguments, tProgramOptions options) {
+    try {
+        QApplication::setApplicationDisplayName(ProductTitle());
+        InstallRussianTranslation(app);
+        SetCommandLine(arguments);
+        if (HasSwitch(QStringLiteral("DEMO"))) {
+            // Without hardware: one simulated sensor per catalogue model joins the serial search.
+            SetSimulatedCommOpener(OpenSimulatedCommPort);
+            SetSimulatedHidOpener(OpenSimulatedHidPort);
+            SetExtraSerialCandidates(DemoSerialCandidates());
+        }
+        if (options.ProgramDir.isEmpty()) options.ProgramDir = QCoreApplication::applicationDirPath();
+        if (!options.CreateMainWindow)
+            options.CreateMainWindow = [](const QString& dir) { return std::make_unique<TfmMain>(dir); };
+        if (!options.RunLoop) options.RunLoop = [] { return QApplication::exec(); };
+
+        tSingleInstance instance(options.InstanceKey.isEmpty() ? tSingleInstance::DefaultKey()
+                                                               : options.InstanceKey);
+        if (!instance.TryBecomePrimary()) {
+            // Another copy runs: hand over to it and leave without a window or a log line.
+            instance.ActivatePrimary();
+            return 0;
+        }
+        RunLoggedPart(instance, options);
+    } catch (const tAbort&) {
+        // silent by definition
+    } catch (const tException& e) {
+        ShowError(e.Message());
+    } catch (...) {
+        ShowError(QStringLiteral("Non-VCL Exception"));
+    }
+    return 0;
+}

@@ -1,0 +1,40 @@
+// The program's entry logic, kept out of main() so tests can run it against a temporary folder.
+// Order: title, single instance, log + start line, main window, event loop, stop line, log gone.
+// Nothing escapes: errors end in the "Ошибка" box and the result is always 0.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+// The application object: every event is delivered inside the handler guard, so an exception
+// from any slot, timer or event handler ends only that handler and never crosses the event loop.
+class tApplication : public QApplication {
+  public:
+    tApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// The product name: application display name and the main window's caption.
+QString ProductTitle();
+
+struct tProgramOptions {
+    // Folder holding rovelin.cfg, rovelin.log and data/ (the executable's folder in the program).
+    QString ProgramDir;
+    // Key of the single-instance lock; empty = the program's own key.
+    QString InstanceKey;
+    // Creates the main window (default: TfmMain for ProgramDir). It may throw.
+    std::function<std::unique_ptr<QWidget>(const QString& programDir)> CreateMainWindow;
+    // Runs the event loop until the main window closes (default: QApplication::exec()).
+    std::function<int()> RunLoop;
+};
+
+// Loads Qt's Russian texts for standard buttons and dialogs; false when they are not installed.
+bool InstallRussianTranslation(QApplication& app);
+
+// The whole program run on an existing application object; `arguments` are argv[1..].
+int RunProgram(QApplication& app, const QStringList& arguments, tProgramOptions options = {});
