@@ -4,6 +4,8 @@
 //    without ids sends the report data alone, so we shift it up by one and put a 0 in front.
 //  - write() sends one output report; byte 0 is the report id, and for a device without ids it
 //    must be 0, which the kernel drops before the transfer. So the caller's buffer goes out as is.
+//    The transfer itself may wait inside write() (usbhid waits for the USB transfer with its own
+//    time-out of a few seconds), which no poll() can shorten.
 //  - poll() reports POLLIN for a queued report, always POLLOUT, and POLLHUP | POLLERR once the
 //    device is unplugged; read() then fails with EIO and write() with ENODEV.
 #include "platform/Hidrawport.h"

@@ -305,23 +305,6 @@ TEST_F(TermiosPty, SettingsThatCannotBeHonouredAreRefused) {
     EXPECT_EQ(s.BaudRate, before);
 }
 
-TEST_F(TermiosPty, TimeoutsAreKeptAsSet) {
-    tCommTimeouts t;
-    t.ReadIntervalTimeout = 1;
-    t.ReadTotalTimeoutMultiplier = 2;
-    t.ReadTotalTimeoutConstant = 500;
-    t.WriteTotalTimeoutMultiplier = 4;
-    t.WriteTotalTimeoutConstant = 700;
-    ASSERT_TRUE(FPort->SetTimeouts(t));
-    tCommTimeouts back;
-    ASSERT_TRUE(FPort->GetTimeouts(back));
-    EXPECT_EQ(back.ReadIntervalTimeout, 1u);
-    EXPECT_EQ(back.ReadTotalTimeoutMultiplier, 2u);
-    EXPECT_EQ(back.ReadTotalTimeoutConstant, 500u);
-    EXPECT_EQ(back.WriteTotalTimeoutMultiplier, 4u);
-    EXPECT_EQ(back.WriteTotalTimeoutConstant, 700u);
-}
-
 TEST_F(TermiosPty, MissingModemLinesAreReportedNotInvented) {
     // A pty has no modem lines: the failure must reach the caller with the system's reason.
     uint32_t status = 0xFFFF;
