@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include <QLibraryInfo>
+#include <QScreen>
 #include <QTranslator>
 #include <QWidget>
 
@@ -65,6 +66,9 @@ void RunLoggedPart(tSingleInstance& instance, tProgramOptions& options) {
             shown->raise();
             shown->activateWindow();
         });
+        // Without a window manager "maximised" means nothing; the screen's work area then stands in.
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            window->setGeometry(screen->availableGeometry());
         window->showMaximized();
         options.RunLoop();
         window.reset();
