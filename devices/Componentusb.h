@@ -8,18 +8,7 @@
 #include <functional>
 #include <memory>
 
-#if __has_include("platform/Udevmonitor.h")
 #include "platform/Udevmonitor.h"
-#else
-// Stand-in until the platform's monitor is available: never opens, so nothing is reported.
-class tUdevMonitor {
-  public:
-    enum tChange { None, UsbArrival, UsbRemoval, DeviceTreeChanged };
-    bool Open() { return false; }
-    int Fd() const { return -1; }
-    tChange ReadChange() { return None; }
-};
-#endif
 
 class QSocketNotifier;
 

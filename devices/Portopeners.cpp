@@ -1,18 +1,9 @@
 #include "devices/Portopeners.h"
 
-#include <cerrno>
 #include <mutex>
 
-#include "foundation/Exceptions.h"
-
-#if __has_include("platform/Termiosport.h")
-#include "platform/Termiosport.h"
-#define ROVELIN_HAVE_TERMIOS 1
-#endif
-#if __has_include("platform/Hidrawport.h")
 #include "platform/Hidrawport.h"
-#define ROVELIN_HAVE_HIDRAW 1
-#endif
+#include "platform/Termiosport.h"
 
 namespace {
 std::mutex gOpenersLock;  // guards the three values below
@@ -65,12 +56,7 @@ std::unique_ptr<tCommPort> OpenCommPortPath(const QString& path, QString& errorT
         if (!port && errorText.isEmpty()) errorText = NoSimulatedSensor();
         return port;
     }
-#ifdef ROVELIN_HAVE_TERMIOS
     return OpenTermiosPort(path, errorText);
-#else
-    errorText = SystemErrorText(ENODEV);
-    return nullptr;
-#endif
 }
 
 std::unique_ptr<tHidPort> OpenHidPortPath(const QString& path, QString& errorText) {
@@ -88,10 +74,5 @@ std::unique_ptr<tHidPort> OpenHidPortPath(const QString& path, QString& errorTex
         if (!port && errorText.isEmpty()) errorText = NoSimulatedSensor();
         return port;
     }
-#ifdef ROVELIN_HAVE_HIDRAW
     return OpenHidrawPort(path, errorText);
-#else
-    errorText = SystemErrorText(ENODEV);
-    return nullptr;
-#endif
 }

@@ -11,15 +11,8 @@
 #include "foundation/Logfile.h"
 #include "foundation/Settings.h"
 #include "foundation/Stringtable.h"
-
-#if __has_include("platform/Udevenum.h")
-#include "platform/Udevenum.h"
-#define ROVELIN_HAVE_UDEVENUM 1
-#endif
-#if __has_include("platform/Access.h")
 #include "platform/Access.h"
-#define ROVELIN_HAVE_ACCESS 1
-#endif
+#include "platform/Udevenum.h"
 
 // ---------------------------------------------------------------------------------------------
 // Candidate sources
@@ -32,10 +25,7 @@ QString tCandidateSource::DescribeNoSerialPorts() {
 }
 
 QStringList tSystemCandidateSource::SerialPorts() {
-    QStringList ports;
-#ifdef ROVELIN_HAVE_UDEVENUM
-    ports = EnumerateSerialPorts();
-#endif
+    QStringList ports = EnumerateSerialPorts();
     ports += ExtraSerialCandidates();
     return ports;
 }
@@ -57,20 +47,16 @@ FT_STATUS tSystemCandidateSource::FtdiGetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE
 }
 
 QStringList tSystemCandidateSource::HidInterfaces() {
-#ifdef ROVELIN_HAVE_UDEVENUM
     return EnumerateHidInterfaces();
-#else
-    return QStringList();
-#endif
 }
 
 QString tSystemCandidateSource::DescribeSerialAccessProblem(const QString& path) {
-#ifdef ROVELIN_HAVE_ACCESS
-    if (path.startsWith(u'/')) return ::DescribeSerialAccessProblem(path);
-#else
-    Q_UNUSED(path);
-#endif
-    return QString();
+    // Simulated sensors have no node to look at.
+    return path.startsWith(u'/') ? ::DescribeSerialAccessProblem(path) : QString();
+}
+
+QString tSystemCandidateSource::DescribeNoSerialPorts() {
+    return ::DescribeNoSerialPorts();
 }
 
 // ---------------------------------------------------------------------------------------------

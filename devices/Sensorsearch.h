@@ -48,6 +48,7 @@ class tSystemCandidateSource : public tCandidateSource {
     FT_STATUS FtdiGetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* list, FT_DWORD& count) override;
     QStringList HidInterfaces() override;
     QString DescribeSerialAccessProblem(const QString& path) override;
+    QString DescribeNoSerialPorts() override;
 };
 
 class tSensorSearch {
