@@ -1,0 +1,100 @@
+// The device layer over the simulated sensors of sim/: both dialects and HID identified and
+// configured through the "sim:" openers, a whole measurement run, and a search over demo sensors.
+#include <QElapsedTimer>
+#include <QThread>
+
+#include "Testsupport.h"
+#include "devices/Device.h"
+#include "devices/Sensorsearch.h"
+#include "sim/Simports.h"
+
+namespace {
+
+class tDemoSource : public tCandidateSource {
+  public:
+    QStringList SerialPorts() override { return DemoSerialCandidates(); }
+    bool FtdiLoaded() override { return false; }
+    FT_STATUS FtdiCreateDeviceInfoList(FT_DWORD&) override { return FT_OTHER_ERROR; }
+    FT_STATUS FtdiGetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE*, FT_DWORD&) override { return FT_OTHER_ERROR; }
+    QStringList HidInterfaces() override { return {}; }
+};
+
+}  // namespace
+
+class SimDevice : public tDeviceTest {
+  protected:
+    void SetUp() override {
+        tDeviceTest::SetUp();
+        tSimRegistry::Instance().Clear();
+        // The fixture's fakes are replaced by the simulator for these tests.
+        SetSimulatedCommOpener(&OpenSimulatedCommPort);
+        SetSimulatedHidOpener(&OpenSimulatedHidPort);
+    }
+    void TearDown() override {
+        tSimRegistry::Instance().Clear();
+        tDeviceTest::TearDown();
+    }
+    std::unique_ptr<tDevice> Identified(const QString& path, uint8_t transport) {
+        auto device = std::make_unique<tDevice>(path, &Settings, transport);
+        QString error;
+        EXPECT_TRUE(device->Init(error)) << error.toStdString();
+        tDeviceInfo info;
+        EXPECT_TRUE(device->GetInfo(info));
+        return device;
+    }
+};
+
+TEST_F(SimDevice, HubSensorIdentifiesAndTakesThePeriod) {
+    auto device = Identified("sim:T100", tDevice::TransportSerial);
+    EXPECT_TRUE(device->IsHubMode());
+    EXPECT_EQ(device->GetName(), "T100");
+    EXPECT_EQ(device->Speed(), 115200);
+    EXPECT_TRUE(device->SetFrequency(0, 50000));
+    EXPECT_EQ(tSimRegistry::Instance().Find("sim:T100")->PeriodUs(), 50000);
+}
+
+TEST_F(SimDevice, SingleSensorIdentifiesInTwoSteps) {
+    auto device = Identified("sim:K330", tDevice::TransportSerial);
+    EXPECT_FALSE(device->IsHubMode());
+    EXPECT_EQ(device->GetName(), "K330");
+    EXPECT_TRUE(device->SetFrequency(0, 20000));
+}
+
+TEST_F(SimDevice, HidSensorIdentifiesThroughTheCarryBuffer) {
+    auto device = Identified("sim:P620", tDevice::TransportHID);
+    EXPECT_EQ(device->GetName(), "P620");
+    EXPECT_TRUE(device->SetFrequency(0, 10000));
+}
+
+TEST_F(SimDevice, MeasurementRunDeliversPacketsAndStops) {
+    auto device = Identified("sim:T100", tDevice::TransportSerial);
+    ASSERT_TRUE(device->Start(0));
+    QElapsedTimer timer;
+    timer.start();
+    while (device->GetPacketCount() == 0 && timer.elapsed() < 10000) QThread::msleep(20);
+    ASSERT_GT(device->GetPacketCount(), 0);
+    tPacket packet;
+    device->TakePacket(packet);
+    EXPECT_GT(packet.Size, 0);
+    EXPECT_TRUE(device->Stop());
+    EXPECT_FALSE(device->IsMeasuring());
+    EXPECT_FALSE(tSimRegistry::Instance().Find("sim:T100")->IsStreaming());
+    tDeviceInfo info;
+    EXPECT_TRUE(device->GetInfo(info));  // commands work again after the stop
+}
+
+TEST_F(SimDevice, DeletingAMeasuringDeviceJoinsItsThreadFirst) {
+    auto device = Identified("sim:L200", tDevice::TransportSerial);
+    ASSERT_TRUE(device->Start(0));
+    QThread::msleep(50);
+    device.reset();  // must not leave the thread reading a closed port
+    SUCCEED();
+}
+
+TEST_F(SimDevice, SearchOverDemoCandidatesFindsTheNamedSensor) {
+    tDemoSource source;
+    tSensorSearch search(&Settings, &source);
+    std::unique_ptr<tDevice> device = search.FindCOMSensor("L200");
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->GetName(), "L200");
+}
