@@ -330,7 +330,9 @@ void TfmMain::CreateToolBars() {
     tlbMain->addSeparator();
     addButton(tlbMain, acFileAddImage);
 
-    lb = new QLabel(tlbMain);
+    // The label follows the buttons in the panel rather than inside the tool bar: a tool bar moves
+    // what does not fit into its overflow menu, and the live value must never disappear there.
+    lb = new QLabel(pnToolBar);
     lb->setObjectName(QStringLiteral("lb"));
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(17);
@@ -338,20 +340,21 @@ void TfmMain::CreateToolBars() {
     lb->setFont(font);
     lb->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lb->setContentsMargins(8, 0, 8, 0);
-    FLbAction = tlbMain->addWidget(lb);
-    FLbAction->setVisible(false);
+    lb->hide();
 
     addButton(tlbExit, acFileExit);
-    row->addWidget(tlbMain, 1);
+    row->addWidget(tlbMain, 0);
+    row->addWidget(lb, 0, Qt::AlignVCenter);
+    row->addStretch(1);
     row->addWidget(tlbExit, 0, Qt::AlignRight);
 }
 
 void TfmMain::SetValueLabelVisible(bool visible) {
-    FLbAction->setVisible(visible);
+    lb->setVisible(visible);
 }
 
 bool TfmMain::IsValueLabelShown() const {
-    return FLbAction->isVisible();
+    return !lb->isHidden();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -71,7 +71,7 @@ class TfmMain : public QMainWindow {
     QWidget* pnToolBar;
     QToolBar* tlbMain;
     QToolBar* tlbExit;
-    QLabel* lb;  // live value / marker read-out at the end of tlbMain
+    QLabel* lb;  // live value / marker read-out right after tlbMain
     QStatusBar* stbMain;
     QLabel* stbHint;     // first panel: action hints
     QLabel* stbElapsed;  // second from the end: elapsed measurement time
@@ -85,7 +85,7 @@ class TfmMain : public QMainWindow {
     void UpdateActions();
     // Runs `action`'s handler when its rule, evaluated now, enables it. Errors propagate.
     void Execute(QAction* action);
-    // Shows or hides the value label (a tool bar widget is shown through its action).
+    // Shows or hides the value label (it stays hidden with the tool bar panel).
     void SetValueLabelVisible(bool visible);
     bool IsValueLabelShown() const;
     // The status bar sizing rule: widths of the elapsed and clock panels for the bar's font.
@@ -183,7 +183,6 @@ class TfmMain : public QMainWindow {
     int64_t FCountFrequency = 1;
 
     QVBoxLayout* FClientLayout = nullptr;
-    QAction* FLbAction = nullptr;  // lb's place in tlbMain
     std::unique_ptr<QPrinter> FPrinter;
     QHash<QAction*, void (TfmMain::*)()> FHandlers;
     bool FAskOnClose = true;

@@ -1,0 +1,153 @@
+#include "Apptest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include "devices/Portopeners.h"
+#include "experiments/Experiment.h"
+#include "foundation/Settings.h"
+#include "sim/Simports.h"
+
+tProgramFolder::tProgramFolder(const QStringList& cfgLines) {
+    QDir(FDir.path()).mkpath(QStringLiteral("data"));
+    if (cfgLines.isEmpty()) return;
+    QFile cfg(FDir.path() + QStringLiteral("/rovelin.cfg"));
+    cfg.open(QIODevice::WriteOnly);
+    cfg.write(cfgLines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+}
+
+QStringList tProgramFolder::DefaultCfg() {
+    return {QStringLiteral("UseFTDI=0"), QStringLiteral("UseCDC=1"), QStringLiteral("UseHID=0"),
+            QStringLiteral("Timeout=2000")};
+}
+
+QString tProgramFolder::AddScenario(const QString& name, const QStringList& lines, const QByteArray& descrRtf,
+                                    const QByteArray& reportRtf) {
+    const QString folder = Data() + name + QLatin1Char('/');
+    QDir().mkpath(folder);
+    auto write = [&](const QString& file, const QByteArray& bytes) {
+        QFile f(folder + file);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+    };
+    write(QStringLiteral("experiment.txt"), lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+    if (!descrRtf.isEmpty()) write(QStringLiteral("descr.rtf"), descrRtf);
+    if (!reportRtf.isEmpty()) write(QStringLiteral("report.rtf"), reportRtf);
+    return name + QLatin1Char('/');
+}
+
+tBoxRecorder::tBoxRecorder() {
+    SetMessageBoxResponderForTests([this](const tBoxRequest& request) {
+        Seen.push_back(request);
+        if (request.kind == tBoxRequest::Input && WhileInput) WhileInput();
+        bool answer = Default;
+        if (!Answers.empty()) {
+            answer = Answers.front();
+            Answers.pop_front();
+        }
+        return tBoxAnswer{answer, Input};
+    });
+}
+
+tBoxRecorder::~tBoxRecorder() {
+    SetMessageBoxResponderForTests({});
+}
+
+QStringList tBoxRecorder::Texts() const {
+    QStringList texts;
+    for (const tBoxRequest& r : Seen) texts.append(r.text);
+    return texts;
+}
+
+FT_STATUS tFakeCandidates::FtdiCreateDeviceInfoList(FT_DWORD& count) {
+    count = 0;
+    return FT_OK;
+}
+
+FT_STATUS tFakeCandidates::FtdiGetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE*, FT_DWORD& count) {
+    count = 0;
+    return FT_OK;
+}
+
+namespace {
+class tPathChooser : public tScenarioChooser {
+  public:
+    tPathChooser(QString root, QString relative, bool accept)
+        : FRoot(std::move(root)), FRelative(std::move(relative)), FAccept(accept) {}
+    bool Execute() override { return FAccept; }
+    void LoadScenario(tExperiment* record) override {
+        ::LoadScenario(QDir(FRoot + FRelative).dirName(), FRelative, FRoot, record);
+    }
+
+  private:
+    QString FRoot, FRelative;
+    bool FAccept;
+};
+}  // namespace
+
+tTestMain::tTestMain(const tProgramFolder& folder) : TfmMain(folder.Path()) {
+    Candidates.Serial = {QStringLiteral("sim:T100")};
+}
+
+tTestMain::~tTestMain() = default;
+
+void tTestMain::Choose(const QString& relative, bool accept) {
+    FChoice = relative;
+    FAccept = accept;
+    acExperimentChooseExecute();
+}
+
+std::unique_ptr<tScenarioChooser> tTestMain::CreateChooser(const QString& catalogueRoot) {
+    return std::make_unique<tPathChooser>(catalogueRoot, FChoice, FAccept);
+}
+
+std::unique_ptr<tSensorSearch> tTestMain::CreateSensorSearch() {
+    ++Searches;
+    auto search = std::make_unique<tSensorSearch>(Settings(), &Candidates);
+    search->SetCandidatePauseMs(0);
+    return search;
+}
+
+QPrinter* tTestMain::AskPrinter() {
+    ++PrintDialogs;
+    return TestPrinter.get();
+}
+
+int64_t tTestMain::CounterNow() const {
+    return FakeCounter >= 0 ? FakeCounter : TfmMain::CounterNow();
+}
+
+QStringList ScenarioLines(const QString& sensor, int freq, int average, int seriesCount) {
+    return {QStringLiteral("SensorName=") + sensor,
+            QStringLiteral("Freq=%1").arg(freq),
+            QStringLiteral("Average=%1").arg(average),
+            QStringLiteral("CaptionX=Время, с"),
+            QStringLiteral("CaptionY=Температура"),
+            QStringLiteral("MinX=0"),
+            QStringLiteral("MaxX=10"),
+            QStringLiteral("IncX=1"),
+            QStringLiteral("MinY=-50"),
+            QStringLiteral("MaxY=150"),
+            QStringLiteral("IncY=10"),
+            QStringLiteral("FormatY=0.0"),
+            QStringLiteral("SeriesCount=%1").arg(seriesCount)};
+}
+
+QByteArray SimpleRtf(const QString& text) {
+    return "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 " + text.toLatin1() +
+           "\\par}";
+}
+
+tSimulatorOn::tSimulatorOn() {
+    tSimRegistry::Instance().Clear();
+    SetSimulatedCommOpener(OpenSimulatedCommPort);
+    SetSimulatedHidOpener(OpenSimulatedHidPort);
+}
+
+tSimulatorOn::~tSimulatorOn() {
+    SetSimulatedCommOpener({});
+    SetSimulatedHidOpener({});
+    tSimRegistry::Instance().Clear();
+}

@@ -1,0 +1,112 @@
+// Shared pieces of the main-window tests: a program folder with rovelin.cfg, a scenario catalogue,
+// a message-box recorder, a log that keeps its lines, and TfmMain with every dialog answered.
+#pragma once
+
+#include <QPrinter>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "app/Mainfm.h"
+#include "devices/Sensorsearch.h"
+#include "foundation/Logfile.h"
+#include "foundation/Messagebox.h"
+
+// A program folder: rovelin.cfg with the given lines (CR LF), data/ for the catalogue.
+class tProgramFolder {
+  public:
+    explicit tProgramFolder(const QStringList& cfgLines = DefaultCfg());
+    static QStringList DefaultCfg();  // serial search of simulated sensors only, no FTDI, no HID
+    QString Path() const { return FDir.path(); }
+    QString Data() const { return FDir.path() + QStringLiteral("/data/"); }
+    // Writes data/<name>/experiment.txt (and descr.rtf / report.rtf when given); returns the
+    // folder relative to data/, ending with '/'.
+    QString AddScenario(const QString& name, const QStringList& lines,
+                        const QByteArray& descrRtf = QByteArray(),
+                        const QByteArray& reportRtf = QByteArray());
+
+  private:
+    QTemporaryDir FDir;
+};
+
+// Records every box and answers from a queue (then with `Default`).
+class tBoxRecorder {
+  public:
+    tBoxRecorder();
+    ~tBoxRecorder();
+    std::vector<tBoxRequest> Seen;
+    std::deque<bool> Answers;
+    bool Default = true;
+    QString Input;
+    // Runs while an input box is "open" (before it answers).
+    std::function<void()> WhileInput;
+    QStringList Texts() const;
+};
+
+// Keeps every line the program logs.
+class tCapturedLog : public tLogFile {
+  public:
+    tCapturedLog() { gLogFile = this; }
+    ~tCapturedLog() override { gLogFile = nullptr; }
+    void Write(const QString& raw) override { Lines.append(raw); }
+    bool IsOn() const override { return true; }
+    QStringList Lines;
+};
+
+// The system as the tests want it: serial ports are the listed "sim:" names, nothing else.
+class tFakeCandidates : public tCandidateSource {
+  public:
+    QStringList Serial;
+    bool Ftdi = false;
+    QStringList SerialPorts() override { return Serial; }
+    bool FtdiLoaded() override { return Ftdi; }
+    FT_STATUS FtdiCreateDeviceInfoList(FT_DWORD& count) override;
+    FT_STATUS FtdiGetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* list, FT_DWORD& count) override;
+    QStringList HidInterfaces() override { return {}; }
+};
+
+class tTestMain : public TfmMain {
+  public:
+    explicit tTestMain(const tProgramFolder& folder);
+    ~tTestMain() override;
+
+    // Picks data/<relative> through the chooser hook; `accept` false = the dialog is cancelled.
+    void Choose(const QString& relative, bool accept = true);
+
+    tFakeCandidates Candidates;
+    int Searches = 0;
+    bool FtdiLoadedAnswer = true;
+    QString NextSavePath;
+    QString NextImagePath;
+    std::unique_ptr<QPrinter> TestPrinter;  // null = the print dialog is cancelled
+    int PrintDialogs = 0;
+    int64_t FakeCounter = -1;  // >= 0: the counter reads this
+
+    std::unique_ptr<tScenarioChooser> CreateChooser(const QString& catalogueRoot) override;
+    std::unique_ptr<tSensorSearch> CreateSensorSearch() override;
+    bool FtdiLibraryLoaded() const override { return FtdiLoadedAnswer; }
+    QString AskBitmapFile() override { return NextSavePath; }
+    QString AskRtfFile() override { return NextSavePath; }
+    QString AskImageFile() override { return NextImagePath; }
+    QPrinter* AskPrinter() override;
+    void RunPrintSetup() override {}
+    void RunPageSetup() override {}
+    int64_t CounterNow() const override;
+
+  private:
+    QString FChoice;
+    bool FAccept = true;
+};
+
+// experiment.txt lines of a simulated-sensor scenario.
+QStringList ScenarioLines(const QString& sensor, int freq = 100000, int average = 1, int seriesCount = 1);
+// A minimal RTF document holding `text`.
+QByteArray SimpleRtf(const QString& text);
+// Installs the simulator behind "sim:" paths for the test's lifetime.
+class tSimulatorOn {
+  public:
+    tSimulatorOn();
+    ~tSimulatorOn();
+};
