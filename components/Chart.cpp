@@ -123,6 +123,9 @@ TChartSeries::TChartSeries(TChart* chart, QCPGraph* graph, const QString& name)
     graph->setLineStyle(QCPGraph::lsLine);
     graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
     graph->setAdaptiveSampling(true);
+    // 5-pixel antialiased polylines with joins cost far more than the data: drawn as plain
+    // segments, a long run repaints in a few milliseconds.
+    graph->setAntialiased(false);
 }
 
 TChartSeries::~TChartSeries() {
@@ -202,6 +205,7 @@ TChart::TChart(QWidget* parent)
     FPlot->setGeometry(rect());
 
     FPlot->setBackground(QBrush(Qt::white));
+    FPlot->setPlottingHint(QCP::phFastPolylines, true);
     FPlot->legend->setVisible(false);
     FPlot->xAxis2->setVisible(false);
     FPlot->yAxis2->setVisible(false);
@@ -297,8 +301,15 @@ QImage TChart::ToImage() {
     QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    painter.drawPixmap(0, 0, FPlot->toPixmap(size.width(), size.height()));
-    if (FOverlay) FOverlay(painter);
+    if (FPlot->isVisible()) {
+        // Render the on-screen buffers (paintEvent adds the overlay): the fast line drawing of the
+        // screen applies, whereas QCustomPlot's export path draws long runs point by point.
+        FPlot->replot(QCustomPlot::rpImmediateRefresh);
+        FPlot->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+    } else {
+        painter.drawPixmap(0, 0, FPlot->toPixmap(size.width(), size.height()));
+        if (FOverlay) FOverlay(painter);
+    }
     return image;
 }
 

@@ -164,6 +164,13 @@ TEST_F(ChartTest, OverlayIsDrawnOnTopOfTheImage) {
     EXPECT_EQ(image.pixelColor(x, yLine), QColor(0, 255, 0)) << "the marker lies over the curve";
     EXPECT_EQ(image.pixelColor(x - 40, yLine), QColor(255, 0, 0));
     EXPECT_EQ(image.pixelColor(1, 1), QColor(Qt::white));
+
+    // On screen the image comes from the screen buffers; the overlay is on it all the same.
+    chart.show();
+    const QImage shown = chart.ToImage();
+    EXPECT_EQ(shown.size(), chart.size());
+    EXPECT_EQ(shown.pixelColor(x, yLine), QColor(0, 255, 0));
+    EXPECT_EQ(shown.pixelColor(x - 40, yLine), QColor(255, 0, 0));
 }
 
 TEST_F(ChartTest, OverlayRunsOnEveryRepaint) {
