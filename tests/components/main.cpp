@@ -4,6 +4,8 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    // Test discovery starts the program without the test environment: stay headless there too.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
