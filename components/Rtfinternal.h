@@ -36,4 +36,17 @@ QImage DecodePicture(const QByteArray& data);
 constexpr int kJpegResource = QTextDocument::UserResource + 1;
 QUrl JpegResourceUrl(const QString& imageName);
 
+// A picture's display size where RTF gave one side or none: the missing side follows the
+// picture's own proportions, and with neither side the picture shows at its pixel size.
+inline void CompleteDisplaySize(double& width, double& height, const QImage& image) {
+    if (width <= 0 && height <= 0) {
+        width = image.width();
+        height = image.height();
+    } else if (width <= 0) {
+        width = height * image.width() / image.height();
+    } else if (height <= 0) {
+        height = width * image.height() / image.width();
+    }
+}
+
 }  // namespace rtf

@@ -737,14 +737,7 @@ void tReader::FinishPicture() {
 
     double width = p.GoalW > 0 ? p.GoalW / kTwipsPerPixel : 0;
     double height = p.GoalH > 0 ? p.GoalH / kTwipsPerPixel : 0;
-    if (width <= 0 && height <= 0) {
-        width = image.width();
-        height = image.height();
-    } else if (width <= 0) {
-        width = height * image.width() / image.height();
-    } else if (height <= 0) {
-        height = width * image.height() / image.width();
-    }
+    rtf::CompleteDisplaySize(width, height, image);
     width = std::clamp(width * p.ScaleX / 100.0, 1.0, kMaxDisplayPixels);
     height = std::clamp(height * p.ScaleY / 100.0, 1.0, kMaxDisplayPixels);
 

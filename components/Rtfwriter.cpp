@@ -138,14 +138,7 @@ void tWriter::WritePicture(const QTextImageFormat& format) {
     }
     double width = format.width() > 0 ? format.width() : 0;
     double height = format.height() > 0 ? format.height() : 0;
-    if (width <= 0 && height <= 0) {
-        width = image.width();
-        height = image.height();
-    } else if (width <= 0) {
-        width = height * image.width() / image.height();
-    } else if (height <= 0) {
-        height = width * image.height() / image.width();
-    }
+    rtf::CompleteDisplaySize(width, height, image);
     FBody.append(jpeg ? "{\\pict\\jpegblip" : "{\\pict\\pngblip");
     FBody.append("\\picw" + QByteArray::number(image.width()) + "\\pich" +
                  QByteArray::number(image.height()));
