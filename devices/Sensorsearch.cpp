@@ -17,7 +17,7 @@
 // ---------------------------------------------------------------------------------------------
 // Candidate sources
 
-QString tCandidateSource::DescribeSerialAccessProblem(const QString&) {
+QString tCandidateSource::DescribeAccessProblem(const QString&) {
     return QString();
 }
 QString tCandidateSource::DescribeNoSerialPorts() {
@@ -50,9 +50,10 @@ QStringList tSystemCandidateSource::HidInterfaces() {
     return EnumerateHidInterfaces();
 }
 
-QString tSystemCandidateSource::DescribeSerialAccessProblem(const QString& path) {
-    // Simulated sensors have no node to look at.
-    return path.startsWith(u'/') ? ::DescribeSerialAccessProblem(path) : QString();
+QString tSystemCandidateSource::DescribeAccessProblem(const QString& path) {
+    // Simulated sensors and FTDI locations have no node to look at; a HID path carries its
+    // vendor and product after '#'.
+    return path.startsWith(u'/') ? ::DescribeDeviceAccessProblem(path.section(u'#', 0, 0)) : QString();
 }
 
 QString tSystemCandidateSource::DescribeNoSerialPorts() {
@@ -122,16 +123,24 @@ bool tSensorSearch::AddCandidate(tDetectors& detectors, const QString& identifie
     return true;
 }
 
-std::unique_ptr<tDevice> tSensorSearch::Collect(tDetectors& detectors, const QString& sensorName) {
+std::unique_ptr<tDevice> tSensorSearch::Collect(tDetectors& detectors, const QString& sensorName,
+                                                const QString& logPrefix) {
+    // The detectors have logged why a candidate failed; a node the system would not give us also
+    // gets the administrator's reason (permissions, another program, a vanished node).
     std::unique_ptr<tDevice> found;
     for (auto& detector : detectors) {
         if (!detector) continue;
         detector->WaitFor();
         std::unique_ptr<tDevice> device(detector->GetDevice());
-        if (!device) continue;
+        const QString identifier = detector->PortName();
+        detector.reset();
+        if (!device) {
+            const QString cause = FSource->DescribeAccessProblem(identifier);
+            if (!cause.isEmpty()) LogAdd(logPrefix + identifier + QStringLiteral(": ") + cause);
+            continue;
+        }
         if (!found && device->GetName() == sensorName) found = std::move(device);
         // else: a device found but not wanted is closed at once (unique_ptr going out of scope)
-        detector.reset();
     }
     return found;
 }
@@ -157,7 +166,7 @@ std::unique_ptr<tDevice> tSensorSearch::FindFTDISensor(const QString& sensorName
             AddCandidate(detectors, QString::number(record.LocId), tDevice::TransportFTDI, true);
             DeviceSleep(FPauseMs);
         }
-        std::unique_ptr<tDevice> found = Collect(detectors, sensorName);
+        std::unique_ptr<tDevice> found = Collect(detectors, sensorName, QStringLiteral("FTW32: "));
         if (!found) throw tException(NoDevicesText());
         return found;
     } catch (const tException& e) {
@@ -182,23 +191,7 @@ std::unique_ptr<tDevice> tSensorSearch::FindCOMSensor(const QString& sensorName)
             AddCandidate(detectors, SerialIdentifier(port), tDevice::TransportSerial, true);
             DeviceSleep(FPauseMs);
         }
-        // The detectors have logged why a candidate failed; a port the system would not give us
-        // also gets the administrator's reason (permissions, another program, a vanished node).
-        std::unique_ptr<tDevice> found;
-        for (auto& detector : detectors) {
-            if (!detector) continue;
-            detector->WaitFor();
-            std::unique_ptr<tDevice> device(detector->GetDevice());
-            const QString identifier = detector->PortName();
-            detector.reset();
-            if (!device) {
-                const QString cause = FSource->DescribeSerialAccessProblem(identifier);
-                if (!cause.isEmpty())
-                    LogAdd(QStringLiteral("COM: ") + identifier + QStringLiteral(": ") + cause);
-                continue;
-            }
-            if (!found && device->GetName() == sensorName) found = std::move(device);
-        }
+        std::unique_ptr<tDevice> found = Collect(detectors, sensorName, QStringLiteral("COM: "));
         if (!found) throw tException(NoDevicesText());
         return found;
     } catch (const tException& e) {
@@ -226,7 +219,7 @@ std::unique_ptr<tDevice> tSensorSearch::FindHIDSensor(const QString& sensorName)
             LogAdd(QStringLiteral("START DETECTION: ") + path);
             DeviceSleep(FPauseMs);
         }
-        std::unique_ptr<tDevice> found = Collect(detectors, sensorName);
+        std::unique_ptr<tDevice> found = Collect(detectors, sensorName, QStringLiteral("HID: "));
         if (!found) throw tException(NoDevicesText());
         return found;
     } catch (const tException& e) {

@@ -32,8 +32,8 @@ class tCandidateSource {
     virtual FT_STATUS FtdiGetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* list, FT_DWORD& count) = 0;
     // HID interface paths ("/dev/hidrawN#vid_vvvv&pid_pppp") in enumeration order.
     virtual QStringList HidInterfaces() = 0;
-    // Why a serial port could not be opened, for the administrator (empty: nothing known).
-    virtual QString DescribeSerialAccessProblem(const QString& path);
+    // Why a candidate's device node could not be used, for the administrator (empty: nothing known).
+    virtual QString DescribeAccessProblem(const QString& path);
     // Why the system lists no serial ports (empty: nothing known).
     virtual QString DescribeNoSerialPorts();
 };
@@ -47,7 +47,7 @@ class tSystemCandidateSource : public tCandidateSource {
     FT_STATUS FtdiCreateDeviceInfoList(FT_DWORD& count) override;
     FT_STATUS FtdiGetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* list, FT_DWORD& count) override;
     QStringList HidInterfaces() override;
-    QString DescribeSerialAccessProblem(const QString& path) override;
+    QString DescribeAccessProblem(const QString& path) override;
     QString DescribeNoSerialPorts() override;
 };
 
@@ -74,8 +74,9 @@ class tSensorSearch {
     using tDetectors = std::vector<std::unique_ptr<tDeviceDetector>>;
     // Starts one detector, then pauses. False when preparing it failed (logged).
     bool AddCandidate(tDetectors& detectors, const QString& identifier, uint8_t transport, bool logFailure);
-    // Waits for every detector in order and keeps the first device named `sensorName`.
-    std::unique_ptr<tDevice> Collect(tDetectors& detectors, const QString& sensorName);
+    // Waits for every detector in order and keeps the first device named `sensorName`; a candidate
+    // that gave no device logs its access problem after `logPrefix`.
+    std::unique_ptr<tDevice> Collect(tDetectors& detectors, const QString& sensorName, const QString& logPrefix);
 
     tSettings* FSettings;
     std::unique_ptr<tCandidateSource> FOwnSource;

@@ -51,7 +51,7 @@ QString DescribeNodeAccess(const QString& devicePath, const tNodeAccess& access)
     return QString();
 }
 
-QString DescribeSerialAccessProblem(const QString& devicePath) {
+QString DescribeDeviceAccessProblem(const QString& devicePath) {
     const QByteArray path = devicePath.toLocal8Bit();
     tNodeAccess access;
     struct stat st {};

@@ -8,12 +8,12 @@
 
 // Empty when the node exists and opens for reading and writing, and nobody else holds it.
 // The probe opens the node for a moment when it can.
-QString DescribeSerialAccessProblem(const QString& devicePath);
+QString DescribeDeviceAccessProblem(const QString& devicePath);
 
 // For a search that found no serial device nodes at all.
 QString DescribeNoSerialPorts();
 
-// What a probe of one node found; the pure half of DescribeSerialAccessProblem.
+// What a probe of one node found; the pure half of DescribeDeviceAccessProblem.
 struct tNodeAccess {
     bool Exists = false;
     uint32_t Mode = 0;           // st_mode permission bits

@@ -29,7 +29,7 @@ class tTestSource : public tCandidateSource {
         return FT_OK;
     }
     QStringList HidInterfaces() override { return Hid; }
-    QString DescribeSerialAccessProblem(const QString& path) override { return AccessProblems.value(path); }
+    QString DescribeAccessProblem(const QString& path) override { return AccessProblems.value(path); }
     QString DescribeNoSerialPorts() override { return NoPortsCause; }
 };
 
@@ -168,6 +168,22 @@ TEST_F(Search, HidPathsWithoutVendorAndProductAreNeverOpened) {
     EXPECT_EQ(Sensors.HidOpens("sim:hid1#vid_0483&pid_1111"), 0);
     EXPECT_EQ(Sensors.HidOpens("sim:hid2#vid_9999&pid_5750"), 0);
     EXPECT_TRUE(Log.Has("START DETECTION: sim:hid0#VID_0483&PID_5750"));
+}
+
+TEST_F(Search, UnopenableHidNodeIsLoggedWithItsAccessProblem) {
+    Source.Hid = {"sim:locked#vid_0483&pid_5750"};
+    Source.AccessProblems["sim:locked#vid_0483&pid_5750"] = "no permission, install the rule";
+    tSensorSearch search(&Settings, &Source);
+    EXPECT_EQ(search.FindHIDSensor("P620"), nullptr);
+    EXPECT_TRUE(Log.Has("HID: sim:locked#vid_0483&pid_5750: no permission, install the rule"));
+}
+
+TEST(SystemSource, AccessProblemOfAHidPathLooksAtItsNode) {
+    tSystemCandidateSource source;
+    const QString text = source.DescribeAccessProblem("/dev/hidrawRovelinMissing7#vid_0483&pid_5750");
+    EXPECT_TRUE(text.contains("'/dev/hidrawRovelinMissing7'")) << text.toStdString();
+    EXPECT_TRUE(source.DescribeAccessProblem("sim:T100").isEmpty());
+    EXPECT_TRUE(source.DescribeAccessProblem("1234").isEmpty());  // an FTDI location
 }
 
 TEST_F(Search, HidVendorAndProductFromSettings) {

@@ -58,7 +58,7 @@ TEST(AccessText, OtherFailuresCarryTheSystemText) {
 // ---- probes -------------------------------------------------------------------------------------
 
 TEST(AccessProbe, MissingNodeIsReportedMissing) {
-    EXPECT_TRUE(DescribeSerialAccessProblem("/dev/ttyRovelinMissing9").contains("не найдено"));
+    EXPECT_TRUE(DescribeDeviceAccessProblem("/dev/ttyRovelinMissing9").contains("не найдено"));
 }
 
 TEST(AccessProbe, FreeNodeHasNoProblem) {
@@ -66,7 +66,7 @@ TEST(AccessProbe, FreeNodeHasNoProblem) {
     QFile f(dir.filePath("node"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.close();
-    EXPECT_TRUE(DescribeSerialAccessProblem(f.fileName()).isEmpty());
+    EXPECT_TRUE(DescribeDeviceAccessProblem(f.fileName()).isEmpty());
 }
 
 TEST(AccessProbe, LockedNodeIsHeld) {
@@ -74,7 +74,7 @@ TEST(AccessProbe, LockedNodeIsHeld) {
     QFile f(dir.filePath("node"));
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     ASSERT_EQ(::flock(f.handle(), LOCK_EX | LOCK_NB), 0);
-    EXPECT_TRUE(DescribeSerialAccessProblem(f.fileName()).contains("занято"));
+    EXPECT_TRUE(DescribeDeviceAccessProblem(f.fileName()).contains("занято"));
 }
 
 TEST(AccessProbe, PortOpenedByThisProgramIsHeld) {
@@ -87,8 +87,8 @@ TEST(AccessProbe, PortOpenedByThisProgramIsHeld) {
     {
         auto port = OpenTermiosPort(slave, error);
         ASSERT_TRUE(port) << error.toStdString();
-        EXPECT_TRUE(DescribeSerialAccessProblem(slave).contains("занято"));
+        EXPECT_TRUE(DescribeDeviceAccessProblem(slave).contains("занято"));
     }
-    EXPECT_TRUE(DescribeSerialAccessProblem(slave).isEmpty());
+    EXPECT_TRUE(DescribeDeviceAccessProblem(slave).isEmpty());
     ::close(master);
 }
