@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include <QDir>
 #include <QLibraryInfo>
 #include <QScreen>
 #include <QTranslator>
@@ -52,10 +53,28 @@ void DropLog() {
     gLogFile = nullptr;
 }
 
+// The log lives beside the program. An installed program's folder is not the pupil's to write, so
+// the user's state folder takes the log then, rather than the program refusing to start.
+tLogFile* OpenProgramLog(const QString& programDir) {
+    try {
+        return new tLogFile(programDir + QStringLiteral("/rovelin.log"));
+    } catch (const tException& beside) {
+        const QString state =
+            qEnvironmentVariable("XDG_STATE_HOME", QDir::homePath() + QStringLiteral("/.local/state"));
+        const QString folder = state + QStringLiteral("/rovelin");
+        if (!QDir().mkpath(folder)) throw;
+        try {
+            return new tLogFile(folder + QStringLiteral("/rovelin.log"));
+        } catch (const tException&) {
+            throw beside;  // the first reason is the one the administrator can act on
+        }
+    }
+}
+
 // Log, window, event loop. Errors are logged here and passed on to RunProgram, which shows them.
 void RunLoggedPart(tSingleInstance& instance, tProgramOptions& options) {
     try {
-        gLogFile = new tLogFile(options.ProgramDir + QStringLiteral("/rovelin.log"));
+        gLogFile = OpenProgramLog(options.ProgramDir);
         LogAdd(LoadStr(msg::ProgramStart));
         std::unique_ptr<QWidget> window = options.CreateMainWindow(options.ProgramDir);
         QWidget* shown = window.get();

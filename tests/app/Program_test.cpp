@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUuid>
@@ -58,6 +60,40 @@ TEST(ProgramRun, LogsStartAndStopAroundTheWindow) {
     const int stop = log.indexOf(QStringLiteral(" Остановка программы.\r\n\r\n"));
     EXPECT_GE(start, 0) << log.toStdString();
     EXPECT_GT(stop, start) << log.toStdString();
+}
+
+TEST(ProgramRun, LogMovesToTheUsersStateFolderWhenTheProgramFolderRefusesIt) {
+    tCommandLineReset reset;
+    tBoxRecorder boxes;
+    tProgramFolder folder;
+    QTemporaryDir state;
+    const QByteArray oldState = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+    // A folder in the log's place cannot be opened for writing, not even by root.
+    ASSERT_TRUE(QDir(folder.Path()).mkdir(QStringLiteral("rovelin.log")));
+    tProgramOptions options;
+    options.ProgramDir = folder.Path();
+    options.InstanceKey = UniqueKey();
+    options.RunLoop = [] { return 0; };
+    RunProgram(*qApp, {QStringLiteral("/LOG")}, options);
+    QFile moved(state.path() + QStringLiteral("/rovelin/rovelin.log"));
+    ASSERT_TRUE(moved.open(QIODevice::ReadOnly));
+    const QString log = QString::fromUtf8(moved.readAll());
+    EXPECT_TRUE(log.contains(QStringLiteral(" Запуск программы.")));
+    EXPECT_TRUE(log.contains(QStringLiteral(" Остановка программы.")));
+    EXPECT_TRUE(boxes.Seen.empty()) << boxes.Texts().join(u'|').toStdString();
+
+    // When the state folder refuses too, the error names the program folder's log.
+    QFile::remove(moved.fileName());
+    ASSERT_TRUE(QDir(state.path() + QStringLiteral("/rovelin")).mkdir(QStringLiteral("rovelin.log")));
+    options.InstanceKey = UniqueKey();
+    RunProgram(*qApp, {QStringLiteral("/LOG")}, options);
+    ASSERT_EQ(boxes.Seen.size(), 1u);
+    EXPECT_TRUE(boxes.Seen[0].text.contains(folder.Path() + QStringLiteral("/rovelin.log")));
+    if (oldState.isNull())
+        qunsetenv("XDG_STATE_HOME");
+    else
+        qputenv("XDG_STATE_HOME", oldState);
 }
 
 TEST(ProgramRun, MissingSettingsShowTheErrorAndLogNoStop) {
