@@ -15,7 +15,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFOR
 demo: there is no display here (neither DISPLAY nor WAYLAND_DISPLAY is set).
 Start the program on a desktop session, or run it on a virtual screen:
   xvfb-run -a -s "-screen 0 1280x800x24" $build/bin/rovelin /DEMO
-and take a screenshot with: import -window root shot.png   (package imagemagick)
+and take a screenshot with: import -window root shot.png   (package imagemagick),
+or let scripts/screenshot.sh picture a whole demo run.
 MSG
   exit 2
 fi
