@@ -1,6 +1,7 @@
 // TfmMain: the sensor connection procedure. The enumeration and detection of candidates live in
 // tSensorSearch (devices/); the window decides the order of the transports and what the user sees.
 #include <QAction>
+#include <QGuiApplication>
 
 #include "app/Mainfm.h"
 #include "devices/Device.h"
@@ -17,6 +18,15 @@ const QString kFtdiDriverText = QStringLiteral(
     "Была предпринята попытка работы с датчиками через интерфейс FTDI, при этом драйверы установлены не "
     "были.\r\nПодключите датчик к ПК, дождитесь установки драйвера и повторите попытку.");
 const QString kNoSensorText = QStringLiteral("Не найден датчик для проведения эксперимента.");
+
+// The searches hold the window for seconds (every port opened waits "Timeout" ms): the cursor
+// says so, and is back before any box of the procedure appears.
+struct tBusyCursor {
+    tBusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~tBusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    tBusyCursor(const tBusyCursor&) = delete;
+    tBusyCursor& operator=(const tBusyCursor&) = delete;
+};
 }  // namespace
 
 std::unique_ptr<tSensorSearch> TfmMain::CreateSensorSearch() {
@@ -59,6 +69,7 @@ void TfmMain::acExperimentConnectExecute() {
         std::unique_ptr<tSensorSearch> search = CreateSensorSearch();
         if (FSettings->GetInt(QStringLiteral("UseFTDI"), 1) != 0) {
             try {
+                tBusyCursor busy;
                 FDevice = search->FindFTDISensor(sensorName);
             } catch (...) {
                 if (!FDevice && !FtdiLibraryLoaded()) ShowWarning(kFtdiDriverText);
@@ -66,6 +77,7 @@ void TfmMain::acExperimentConnectExecute() {
             }
             if (!FDevice && !FtdiLibraryLoaded()) ShowWarning(kFtdiDriverText);
         }
+        tBusyCursor busy;
         // The demo sensors are serial candidates and are searched whatever UseCDC says.
         const bool useCdc =
             FSettings->GetInt(QStringLiteral("UseCDC"), 0) != 0 || !ExtraSerialCandidates().isEmpty();

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -60,7 +61,11 @@ class tFakeCandidates : public tCandidateSource {
   public:
     QStringList Serial;
     bool Ftdi = false;
-    QStringList SerialPorts() override { return Serial; }
+    std::function<void()> WhileListing;  // runs inside every serial search
+    QStringList SerialPorts() override {
+        if (WhileListing) WhileListing();
+        return Serial;
+    }
     bool FtdiLoaded() override { return Ftdi; }
     FT_STATUS FtdiCreateDeviceInfoList(FT_DWORD& count) override;
     FT_STATUS FtdiGetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* list, FT_DWORD& count) override;

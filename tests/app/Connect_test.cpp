@@ -1,6 +1,8 @@
 // The connection procedure against simulated sensors: what the user is told, which device stays.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
+
 #include "Apptest.h"
 #include "devices/Device.h"
 #include "foundation/Stringtable.h"
@@ -106,4 +108,27 @@ TEST_F(tConnecting, ConnectingAgainWhileMeasuringStopsAndSearchesAgain) {
     EXPECT_EQ(boxes.Texts(), QStringList{kNotFound});
     EXPECT_FALSE(w.acExperimentConnect->isChecked());
     EXPECT_EQ(w.Searches, 2);
+}
+
+TEST_F(tConnecting, WaitCursorDuringTheSearchesButNotOverTheBoxes) {
+    tProgramFolder folder(
+        {QStringLiteral("UseFTDI=1"), QStringLiteral("UseCDC=1"), QStringLiteral("UseHID=0")});
+    tTestMain w(folder);
+    w.FtdiLoadedAnswer = false;
+    w.Candidates.Serial = {};
+    std::vector<bool> busyWhileSearching, busyUnderBox;
+    w.Candidates.WhileListing = [&] {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        busyWhileSearching.push_back(cursor && cursor->shape() == Qt::WaitCursor);
+    };
+    SetMessageBoxResponderForTests([&](const tBoxRequest& request) {
+        boxes.Seen.push_back(request);
+        busyUnderBox.push_back(QGuiApplication::overrideCursor() != nullptr);
+        return tBoxAnswer{};
+    });
+    w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"))));
+    EXPECT_EQ(boxes.Texts(), (QStringList{kFtdiHint, kNotFound}));
+    EXPECT_EQ(busyWhileSearching, std::vector<bool>{true});
+    EXPECT_EQ(busyUnderBox, (std::vector<bool>{false, false}));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }

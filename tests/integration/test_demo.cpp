@@ -96,7 +96,7 @@ struct tDemoRun : ::testing::Test {
         };
         bool driven = false;
         options.RunLoop = [&] {
-            QTest::qWait(50);  // the first idle pass enables the actions
+            QTest::qWait(50);  // the window is shown and laid out before the user acts
             drive(*window);
             driven = true;
             return 0;
