@@ -36,6 +36,17 @@ QString ProductTitle() {
     return QStringLiteral("Ровелин для начальной школы");
 }
 
+QString NoDisplayText(const QStringList& arguments) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (!qEnvironmentVariableIsEmpty(name)) return QString();
+    if (arguments.contains(QStringLiteral("-platform")) || arguments.contains(QStringLiteral("--platform")))
+        return QString();
+    return QStringLiteral(
+        "rovelin: нет экрана для окна программы (не заданы DISPLAY и WAYLAND_DISPLAY).\n"
+        "Запустите программу в сеансе рабочего стола или на виртуальном экране:\n"
+        "  xvfb-run -a -s \"-screen 0 1280x800x24\" rovelin /DEMO\n");
+}
+
 bool InstallRussianTranslation(QApplication& app) {
     // Owned by the application object, so it lives exactly as long as the texts are needed.
     auto* translator = new QTranslator(&app);

@@ -33,6 +33,11 @@ struct tProgramOptions {
     std::function<int()> RunLoop;
 };
 
+// Before the application object exists: the text to print when there is no screen to show the
+// window on (no DISPLAY, no WAYLAND_DISPLAY, no platform chosen by QT_QPA_PLATFORM or -platform),
+// empty otherwise. `arguments` are argv[1..]. Without it Qt would abort with a plug-in message.
+QString NoDisplayText(const QStringList& arguments);
+
 // Loads Qt's Russian texts for standard buttons and dialogs; false when they are not installed.
 bool InstallRussianTranslation(QApplication& app);
 

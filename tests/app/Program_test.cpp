@@ -188,3 +188,26 @@ TEST(ProgramRun, RussianButtonTexts) {
     if (!InstallRussianTranslation(*qApp)) GTEST_SKIP() << "qtbase_ru.qm is not installed";
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
 }
+
+TEST(ProgramRun, NoDisplayIsSaidBeforeQtGivesUp) {
+    const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    QByteArray saved[3];
+    for (int i = 0; i < 3; ++i) {
+        saved[i] = qgetenv(names[i]);
+        qunsetenv(names[i]);
+    }
+    const QString text = NoDisplayText({QStringLiteral("/DEMO")});
+    EXPECT_TRUE(text.contains(QStringLiteral("xvfb-run"))) << text.toStdString();
+    EXPECT_TRUE(NoDisplayText({QStringLiteral("-platform"), QStringLiteral("offscreen")}).isEmpty());
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    EXPECT_TRUE(NoDisplayText({}).isEmpty());
+    qunsetenv("WAYLAND_DISPLAY");
+    qputenv("DISPLAY", ":0");
+    EXPECT_TRUE(NoDisplayText({}).isEmpty());
+    for (int i = 0; i < 3; ++i) {
+        if (saved[i].isNull())
+            qunsetenv(names[i]);
+        else
+            qputenv(names[i], saved[i]);
+    }
+}
