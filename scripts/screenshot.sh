@@ -10,6 +10,10 @@ if ! command -v xvfb-run >/dev/null; then
   echo "screenshot: xvfb-run is missing (apt-get install xvfb)" >&2
   exit 2
 fi
+if [ ! -f "$build/build.ninja" ]; then
+  echo "screenshot: no build in $build yet; run scripts/test.sh (or scripts/demo.sh) first" >&2
+  exit 2
+fi
 cmake --build "$build" --target test_integration
 mkdir -p "$(dirname "$target")"
 ROVELIN_SCREENSHOT=$target QT_QPA_PLATFORM=xcb \
