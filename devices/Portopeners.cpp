@@ -11,8 +11,23 @@ tCommOpener gCommOpener;
 tHidOpener gHidOpener;
 QStringList gExtraSerial;
 
-QString NoSimulatedSensor() {
-    return QStringLiteral("no such simulated sensor");
+// The installed opener (copied under the lock) opens `path`. Several detectors open their
+// candidates at the same time, so openers must be reentrant.
+template <class tPort, class tOpener>
+std::unique_ptr<tPort> OpenSimulated(const tOpener& installed, const QString& path, QString& errorText) {
+    tOpener opener;
+    {
+        std::lock_guard<std::mutex> lock(gOpenersLock);
+        opener = installed;
+    }
+    const QString none = QStringLiteral("no such simulated sensor");
+    if (!opener) {
+        errorText = none;
+        return nullptr;
+    }
+    std::unique_ptr<tPort> port = opener(path, errorText);
+    if (!port && errorText.isEmpty()) errorText = none;
+    return port;
 }
 }  // namespace
 
@@ -41,38 +56,11 @@ bool IsSimulatedPath(const QString& path) {
 }
 
 std::unique_ptr<tCommPort> OpenCommPortPath(const QString& path, QString& errorText) {
-    if (IsSimulatedPath(path)) {
-        tCommOpener opener;
-        {
-            std::lock_guard<std::mutex> lock(gOpenersLock);
-            opener = gCommOpener;
-        }
-        if (!opener) {
-            errorText = NoSimulatedSensor();
-            return nullptr;
-        }
-        // Several detectors open their candidates at the same time; the opener must be reentrant.
-        std::unique_ptr<tCommPort> port = opener(path, errorText);
-        if (!port && errorText.isEmpty()) errorText = NoSimulatedSensor();
-        return port;
-    }
+    if (IsSimulatedPath(path)) return OpenSimulated<tCommPort>(gCommOpener, path, errorText);
     return OpenTermiosPort(path, errorText);
 }
 
 std::unique_ptr<tHidPort> OpenHidPortPath(const QString& path, QString& errorText) {
-    if (IsSimulatedPath(path)) {
-        tHidOpener opener;
-        {
-            std::lock_guard<std::mutex> lock(gOpenersLock);
-            opener = gHidOpener;
-        }
-        if (!opener) {
-            errorText = NoSimulatedSensor();
-            return nullptr;
-        }
-        std::unique_ptr<tHidPort> port = opener(path, errorText);
-        if (!port && errorText.isEmpty()) errorText = NoSimulatedSensor();
-        return port;
-    }
+    if (IsSimulatedPath(path)) return OpenSimulated<tHidPort>(gHidOpener, path, errorText);
     return OpenHidrawPort(path, errorText);
 }
