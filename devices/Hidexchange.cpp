@@ -25,6 +25,26 @@ void LogDump(const char* hexPrefix, const char* binPrefix, const uint8_t* data, 
     LogAdd(QString::fromLatin1(binPrefix) + BinBytes(data, n) + u'\'');
 }
 
+// A transfer that did not complete: a pending one is cancelled, and the log says why after
+// "Write Error: " or "Read Error: " (`direction`).
+bool FailedTransfer(tHidLink& link, tHidPort::tIo io, const char* direction) {
+    const QString prefix = QString::fromLatin1(direction) + QStringLiteral(" Error: ");
+    switch (io) {
+        case tHidPort::IoTimeout:
+            link.Port->Cancel();
+            LogAdd(prefix + QStringLiteral("Timeout"));
+            break;
+        case tHidPort::IoStopped:
+            link.Port->Cancel();
+            LogAdd(prefix + QStringLiteral("Wait Error"));
+            break;
+        default:
+            LogAdd(prefix + link.Port->LastErrorText());
+            break;
+    }
+    return false;
+}
+
 // One output report; true when the system took it (the caller checks the count).
 bool WriteOneReport(tHidLink& link, const uint8_t* report, uint32_t reportLength, uint32_t& transfer) {
     uint32_t stored = 0;
@@ -32,36 +52,22 @@ bool WriteOneReport(tHidLink& link, const uint8_t* report, uint32_t reportLength
     const tHidPort::tIo io = link.Port->WriteReport(
         report, reportLength, static_cast<uint32_t>(tDeviceTimings::Get().HidWriteTimeoutMs), stored,
         immediate);
-    switch (io) {
-        case tHidPort::IoDone:
-            if (immediate) {
-                transfer = stored;
-                LogAdd(QStringLiteral("(1) HID Write successfully."));
-                LogAdd(QStringLiteral("(1) ovWrite.InternalHigh") + Num(stored));
-                LogAdd(QStringLiteral("(1) OVW SUCCESS:") + Num(transfer));
-            } else {
-                LogAdd(QStringLiteral("HID Write successfully."));
-                LogAdd(QStringLiteral("ovWrite.InternalHigh") + Num(stored));
-                LogAdd(QStringLiteral("OVW SUCCESS:") + Num(stored));
-                LogAdd(QStringLiteral("OVW SUCCESS:") + Num(stored));
-                transfer = stored;
-                // Wine's HID layer reports a completed pending write one byte short (the report id).
-                if (IsWine() && SettingInt(link.Settings, "FixWine", 1) != 0) ++transfer;
-            }
-            return true;
-        case tHidPort::IoTimeout:
-            link.Port->Cancel();
-            LogAdd(QStringLiteral("Write Error: Timeout"));
-            return false;
-        case tHidPort::IoStopped:
-            link.Port->Cancel();
-            LogAdd(QStringLiteral("Write Error: Wait Error"));
-            return false;
-        case tHidPort::IoFailed:
-        default:
-            LogAdd(QStringLiteral("Write Error: ") + link.Port->LastErrorText());
-            return false;
+    if (io != tHidPort::IoDone) return FailedTransfer(link, io, "Write");
+    if (immediate) {
+        transfer = stored;
+        LogAdd(QStringLiteral("(1) HID Write successfully."));
+        LogAdd(QStringLiteral("(1) ovWrite.InternalHigh") + Num(stored));
+        LogAdd(QStringLiteral("(1) OVW SUCCESS:") + Num(transfer));
+    } else {
+        LogAdd(QStringLiteral("HID Write successfully."));
+        LogAdd(QStringLiteral("ovWrite.InternalHigh") + Num(stored));
+        LogAdd(QStringLiteral("OVW SUCCESS:") + Num(stored));
+        LogAdd(QStringLiteral("OVW SUCCESS:") + Num(stored));
+        transfer = stored;
+        // Wine's HID layer reports a completed pending write one byte short (the report id).
+        if (IsWine() && SettingInt(link.Settings, "FixWine", 1) != 0) ++transfer;
     }
+    return true;
 }
 
 bool ReadOneReport(tHidLink& link, uint8_t* report, uint32_t reportLength, uint32_t timeoutMs,
@@ -70,33 +76,19 @@ bool ReadOneReport(tHidLink& link, uint8_t* report, uint32_t reportLength, uint3
     bool immediate = false;
     const tHidPort::tIo io =
         link.Port->ReadReport(report, reportLength, timeoutMs, stored, immediate, nullptr);
-    switch (io) {
-        case tHidPort::IoDone:
-            transfer = stored;
-            if (immediate) {
-                LogAdd(QStringLiteral("(1) HID Read successfully."));
-                LogAdd(QStringLiteral("(1) ovRead.InternalHigh") + Num(stored));
-                LogAdd(QStringLiteral("(1) OVR SUCCESS:") + Num(transfer));
-            } else {
-                LogAdd(QStringLiteral("HID Read successfully."));
-                LogAdd(QStringLiteral("ovRead.InternalHigh") + Num(stored));
-                LogAdd(QStringLiteral("OVR SUCCESS:") + Num(stored));
-                LogAdd(QStringLiteral("OVR SUCCESS:") + Num(stored));
-            }
-            return true;
-        case tHidPort::IoTimeout:
-            link.Port->Cancel();
-            LogAdd(QStringLiteral("Read Error: Timeout"));
-            return false;
-        case tHidPort::IoStopped:
-            link.Port->Cancel();
-            LogAdd(QStringLiteral("Read Error: Wait Error"));
-            return false;
-        case tHidPort::IoFailed:
-        default:
-            LogAdd(QStringLiteral("Read Error: ") + link.Port->LastErrorText());
-            return false;
+    if (io != tHidPort::IoDone) return FailedTransfer(link, io, "Read");
+    transfer = stored;
+    if (immediate) {
+        LogAdd(QStringLiteral("(1) HID Read successfully."));
+        LogAdd(QStringLiteral("(1) ovRead.InternalHigh") + Num(stored));
+        LogAdd(QStringLiteral("(1) OVR SUCCESS:") + Num(transfer));
+    } else {
+        LogAdd(QStringLiteral("HID Read successfully."));
+        LogAdd(QStringLiteral("ovRead.InternalHigh") + Num(stored));
+        LogAdd(QStringLiteral("OVR SUCCESS:") + Num(stored));
+        LogAdd(QStringLiteral("OVR SUCCESS:") + Num(stored));
     }
+    return true;
 }
 
 }  // namespace
