@@ -123,32 +123,41 @@ bool tSensorSearch::AddCandidate(tDetectors& detectors, const QString& identifie
     return true;
 }
 
-std::unique_ptr<tDevice> tSensorSearch::Collect(tDetectors& detectors, const QString& sensorName,
-                                                const QString& logPrefix) {
-    // The detectors have logged why a candidate failed; a node the system would not give us also
-    // gets the administrator's reason (permissions, another program, a vanished node).
-    std::unique_ptr<tDevice> found;
-    for (auto& detector : detectors) {
-        if (!detector) continue;
-        detector->WaitFor();
-        std::unique_ptr<tDevice> device(detector->GetDevice());
-        const QString identifier = detector->PortName();
-        detector.reset();
-        if (!device) {
-            const QString cause = FSource->DescribeAccessProblem(identifier);
-            if (!cause.isEmpty()) LogAdd(logPrefix + identifier + QStringLiteral(": ") + cause);
-            continue;
-        }
-        if (!found && device->GetName() == sensorName) found = std::move(device);
-        // else: a device found but not wanted is closed at once (unique_ptr going out of scope)
-    }
-    return found;
-}
-
-std::unique_ptr<tDevice> tSensorSearch::FindFTDISensor(const QString& sensorName) {
+std::unique_ptr<tDevice> tSensorSearch::Search(const QString& logPrefix, const QString& sensorName,
+                                               const std::function<void(tDetectors&)>& startCandidates) {
     tDetectors detectors;
     tDetectorReaper reaper{detectors};
     try {
+        startCandidates(detectors);
+        // The detectors have logged why a candidate failed; a node the system would not give us
+        // also gets the administrator's reason (permissions, another program, a vanished node).
+        std::unique_ptr<tDevice> found;
+        for (auto& detector : detectors) {
+            if (!detector) continue;
+            detector->WaitFor();
+            std::unique_ptr<tDevice> device(detector->GetDevice());
+            const QString identifier = detector->PortName();
+            detector.reset();
+            if (!device) {
+                const QString cause = FSource->DescribeAccessProblem(identifier);
+                if (!cause.isEmpty()) LogAdd(logPrefix + identifier + QStringLiteral(": ") + cause);
+                continue;
+            }
+            if (!found && device->GetName() == sensorName) found = std::move(device);
+            // else: a device found but not wanted is closed at once (unique_ptr going out of scope)
+        }
+        if (!found) throw tException(NoDevicesText());
+        return found;
+    } catch (const tException& e) {
+        LogAdd(logPrefix + e.Message());
+    } catch (const std::exception& e) {
+        LogAdd(logPrefix + QString::fromLocal8Bit(e.what()));
+    }
+    return nullptr;
+}
+
+std::unique_ptr<tDevice> tSensorSearch::FindFTDISensor(const QString& sensorName) {
+    return Search(QStringLiteral("FTW32: "), sensorName, [this](tDetectors& detectors) {
         if (!FSource->FtdiLoaded())
             throw tException(QStringLiteral("Библиотека доступа через интерфейс FTDI не загружена!"));
         FT_DWORD count = 0;
@@ -166,21 +175,11 @@ std::unique_ptr<tDevice> tSensorSearch::FindFTDISensor(const QString& sensorName
             AddCandidate(detectors, QString::number(record.LocId), tDevice::TransportFTDI, true);
             DeviceSleep(FPauseMs);
         }
-        std::unique_ptr<tDevice> found = Collect(detectors, sensorName, QStringLiteral("FTW32: "));
-        if (!found) throw tException(NoDevicesText());
-        return found;
-    } catch (const tException& e) {
-        LogAdd(QStringLiteral("FTW32: ") + e.Message());
-    } catch (const std::exception& e) {
-        LogAdd(QStringLiteral("FTW32: ") + QString::fromLocal8Bit(e.what()));
-    }
-    return nullptr;
+    });
 }
 
 std::unique_ptr<tDevice> tSensorSearch::FindCOMSensor(const QString& sensorName) {
-    tDetectors detectors;
-    tDetectorReaper reaper{detectors};
-    try {
+    return Search(QStringLiteral("COM: "), sensorName, [this](tDetectors& detectors) {
         const QStringList ports = FSource->SerialPorts();
         if (ports.isEmpty()) {
             const QString cause = FSource->DescribeNoSerialPorts();
@@ -191,21 +190,11 @@ std::unique_ptr<tDevice> tSensorSearch::FindCOMSensor(const QString& sensorName)
             AddCandidate(detectors, SerialIdentifier(port), tDevice::TransportSerial, true);
             DeviceSleep(FPauseMs);
         }
-        std::unique_ptr<tDevice> found = Collect(detectors, sensorName, QStringLiteral("COM: "));
-        if (!found) throw tException(NoDevicesText());
-        return found;
-    } catch (const tException& e) {
-        LogAdd(QStringLiteral("COM: ") + e.Message());
-    } catch (const std::exception& e) {
-        LogAdd(QStringLiteral("COM: ") + QString::fromLocal8Bit(e.what()));
-    }
-    return nullptr;
+    });
 }
 
 std::unique_ptr<tDevice> tSensorSearch::FindHIDSensor(const QString& sensorName) {
-    tDetectors detectors;
-    tDetectorReaper reaper{detectors};
-    try {
+    return Search(QStringLiteral("HID: "), sensorName, [this](tDetectors& detectors) {
         QString vid = FSettings ? FSettings->GetSettingByName(QStringLiteral("HID_VID")) : QString();
         QString pid = FSettings ? FSettings->GetSettingByName(QStringLiteral("HID_PID")) : QString();
         if (vid.isEmpty()) vid = QStringLiteral("vid_0483");
@@ -219,13 +208,5 @@ std::unique_ptr<tDevice> tSensorSearch::FindHIDSensor(const QString& sensorName)
             LogAdd(QStringLiteral("START DETECTION: ") + path);
             DeviceSleep(FPauseMs);
         }
-        std::unique_ptr<tDevice> found = Collect(detectors, sensorName, QStringLiteral("HID: "));
-        if (!found) throw tException(NoDevicesText());
-        return found;
-    } catch (const tException& e) {
-        LogAdd(QStringLiteral("HID: ") + e.Message());
-    } catch (const std::exception& e) {
-        LogAdd(QStringLiteral("HID: ") + QString::fromLocal8Bit(e.what()));
-    }
-    return nullptr;
+    });
 }

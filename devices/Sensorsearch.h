@@ -11,6 +11,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -74,9 +75,12 @@ class tSensorSearch {
     using tDetectors = std::vector<std::unique_ptr<tDeviceDetector>>;
     // Starts one detector, then pauses. False when preparing it failed (logged).
     bool AddCandidate(tDetectors& detectors, const QString& identifier, uint8_t transport, bool logFailure);
-    // Waits for every detector in order and keeps the first device named `sensorName`; a candidate
-    // that gave no device logs its access problem after `logPrefix`.
-    std::unique_ptr<tDevice> Collect(tDetectors& detectors, const QString& sensorName, const QString& logPrefix);
+    // One search: `startCandidates` starts the transport's detectors (it may throw), then every
+    // detector is waited for in order and the first device named `sensorName` is kept. A candidate
+    // that gave no device logs its access problem, and the search's error its message, after
+    // `logPrefix`; every detector is joined on every path.
+    std::unique_ptr<tDevice> Search(const QString& logPrefix, const QString& sensorName,
+                                    const std::function<void(tDetectors&)>& startCandidates);
 
     tSettings* FSettings;
     std::unique_ptr<tCandidateSource> FOwnSource;
