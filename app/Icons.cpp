@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "components/Paintedpixmap.h"
+
 namespace {
 constexpr int kSize = 24;
 
@@ -169,13 +171,7 @@ QPixmap DrawIconPixmap(int index) {
     static const tDraw draw[icCount] = {DrawExit,  DrawAbout, DrawConnect, DrawChoose, DrawStop,
                                         DrawStart, DrawMark,  DrawExport,  DrawPrint,  DrawAddImage};
     if (index < 0 || index >= icCount) return QPixmap();
-    QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    draw[index](painter);
-    painter.end();
-    return QPixmap::fromImage(image);
+    return PaintedPixmap(kSize, draw[index]);
 }
 
 QIcon MainIcon(int index) {
@@ -191,26 +187,24 @@ QIcon MainIcon(int index) {
 QIcon ApplicationIcon() {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64}) {
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 24.0, size / 24.0);
-        p.setPen(Outline(QColor(30, 60, 110)));
-        p.setBrush(QColor(250, 250, 240));
-        p.drawRoundedRect(QRectF(1.5, 2.5, 21, 19), 2.5, 2.5);
-        p.setPen(Outline(QColor(120, 120, 120), 1));
-        p.drawLine(QPointF(4.5, 5), QPointF(4.5, 18.5));
-        p.drawLine(QPointF(4.5, 18.5), QPointF(20, 18.5));
-        p.setPen(Outline(QColor(220, 30, 30), 2));
-        QPainterPath curve;
-        curve.moveTo(5, 16);
-        curve.cubicTo(9, 15, 10, 7, 13, 8);
-        curve.cubicTo(16, 9, 16, 13, 20, 6);
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(curve);
-        p.end();
-        icon.addPixmap(QPixmap::fromImage(image));
+        icon.addPixmap(PaintedPixmap(
+            size,
+            [](QPainter& p) {
+                p.setPen(Outline(QColor(30, 60, 110)));
+                p.setBrush(QColor(250, 250, 240));
+                p.drawRoundedRect(QRectF(1.5, 2.5, 21, 19), 2.5, 2.5);
+                p.setPen(Outline(QColor(120, 120, 120), 1));
+                p.drawLine(QPointF(4.5, 5), QPointF(4.5, 18.5));
+                p.drawLine(QPointF(4.5, 18.5), QPointF(20, 18.5));
+                p.setPen(Outline(QColor(220, 30, 30), 2));
+                QPainterPath curve;
+                curve.moveTo(5, 16);
+                curve.cubicTo(9, 15, 10, 7, 13, 8);
+                curve.cubicTo(16, 9, 16, 13, 20, 6);
+                p.setBrush(Qt::NoBrush);
+                p.drawPath(curve);
+            },
+            size / qreal(kSize)));
     }
     return icon;
 }

@@ -5,16 +5,12 @@
 #include <QPixmap>
 #include <functional>
 
+#include "components/Paintedpixmap.h"
+
 namespace experimenticons {
 namespace {
 QIcon Draw(const std::function<void(QPainter&)>& paint) {
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    paint(p);
-    p.end();
-    return QIcon(pixmap);
+    return QIcon(PaintedPixmap(32, paint));
 }
 
 void Folder(QPainter& p, bool open) {
