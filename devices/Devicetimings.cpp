@@ -1,26 +1,24 @@
 #include "devices/Devicetimings.h"
 
 #include <chrono>
-#include <mutex>
 #include <thread>
 
+#include "foundation/Sharedrecord.h"
+
 namespace {
-std::mutex gTimingsLock;  // guards gTimings
-tDeviceTimings gTimings;
+tSharedRecord<tDeviceTimings> gTimings;
 }  // namespace
 
 tDeviceTimings tDeviceTimings::Get() {
-    std::lock_guard<std::mutex> lock(gTimingsLock);
-    return gTimings;
+    return gTimings.Get();
 }
 
 void tDeviceTimings::SetForTests(const tDeviceTimings& timings) {
-    std::lock_guard<std::mutex> lock(gTimingsLock);
-    gTimings = timings;
+    gTimings.Set(timings);
 }
 
 void tDeviceTimings::ResetForTests() {
-    SetForTests(tDeviceTimings{});
+    gTimings.Set(tDeviceTimings{});
 }
 
 void DeviceSleep(int ms) {

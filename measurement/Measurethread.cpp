@@ -6,28 +6,26 @@
 #include "foundation/Commandline.h"
 #include "foundation/Exceptions.h"
 #include "foundation/Logfile.h"
+#include "foundation/Sharedrecord.h"
 #include "measurement/Reception.h"
 #include "platform/Affinity.h"
 
 // ---- timings -------------------------------------------------------------------------------------
 
 namespace {
-std::mutex gTimingsLock;  // guards gTimings
-tReceptionTimings gTimings;
+tSharedRecord<tReceptionTimings> gTimings;
 }  // namespace
 
 tReceptionTimings tReceptionTimings::Get() {
-    std::lock_guard<std::mutex> lock(gTimingsLock);
-    return gTimings;
+    return gTimings.Get();
 }
 
 void tReceptionTimings::SetForTests(const tReceptionTimings& timings) {
-    std::lock_guard<std::mutex> lock(gTimingsLock);
-    gTimings = timings;
+    gTimings.Set(timings);
 }
 
 void tReceptionTimings::ResetForTests() {
-    SetForTests(tReceptionTimings{});
+    gTimings.Set(tReceptionTimings{});
 }
 
 // ---- the thread object ---------------------------------------------------------------------------
