@@ -77,13 +77,7 @@ void TfmMain::CreateExperimentFrame() {
         FFrame = new TfrExperiment(this, e.TwiceMarker);
         if (e.SensorName.toUpper() == QStringLiteral("NO")) FFrame->Chart()->hide();
     }
-    TChart* chart = FFrame->Chart();
-    chart->BottomAxis().SetRange(e.MinX, e.MaxX);
-    chart->BottomAxis().SetIncrement(e.IncX);
-    chart->BottomAxis().SetTitle(e.CaptionX);
-    chart->LeftAxis().SetRange(e.MinY, e.MaxY);
-    chart->LeftAxis().SetIncrement(e.IncY);
-    chart->LeftAxis().SetTitle(e.CaptionY);
+    FFrame->ApplyScenarioAxes(e);
     SetValueLabelVisible(false);
 
     // The frame fills the client area under the tool bar (replacing the stretch at the end).
@@ -102,6 +96,7 @@ void TfmMain::CreateExperimentFrame() {
     FFrame->Pages()->setCurrentIndex(0);
 
     // At least one curve stays: the run always has a series to fill.
+    TChart* chart = FFrame->Chart();
     while (chart->SeriesCount() > qMax(1, e.SeriesCount)) chart->RemoveSeries(chart->SeriesCount() - 1);
     FCurrentSeries = 0;
     FFrame->SetCurrentSeries(0);

@@ -135,13 +135,17 @@ QString TfrExperiment::TakePointLabel() {
 
 // ---- runs ----
 
-int TfrExperiment::StartMeasurement(const tExperiment& scenario) {
+void TfrExperiment::ApplyScenarioAxes(const tExperiment& scenario) {
     chMain->BottomAxis().SetRange(scenario.MinX, scenario.MaxX);
     chMain->BottomAxis().SetIncrement(scenario.IncX);
     chMain->BottomAxis().SetTitle(scenario.CaptionX);
     chMain->LeftAxis().SetRange(scenario.MinY, scenario.MaxY);
     chMain->LeftAxis().SetIncrement(scenario.IncY);
     chMain->LeftAxis().SetTitle(scenario.CaptionY);
+}
+
+int TfrExperiment::StartMeasurement(const tExperiment& scenario) {
+    ApplyScenarioAxes(scenario);
     chMain->SetPanning(false, true);
     chMain->SetZooming(false, false);
     ResetMarkers(chMain);

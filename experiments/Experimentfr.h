@@ -32,6 +32,8 @@ class TfrExperiment : public QWidget {
     virtual QString GetMarkerText(const QString& formatX, const QString& formatY, TChart* chart);
     // Left axis title, " = ", the last value of the current series. Only when it has points.
     virtual QString GetLastValueText(const QString& formatY);
+    // The scenario's ranges, label steps and titles on the main chart's two axes.
+    void ApplyScenarioAxes(const tExperiment& scenario);
     // Prepares the chart for a run and returns the index of the series that receives it.
     virtual int StartMeasurement(const tExperiment& scenario);
     virtual void StopMeasurement();
