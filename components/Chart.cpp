@@ -273,18 +273,23 @@ void TChart::SetAfterDraw(std::function<void(QPainter&)> overlay) {
     FPlot->update();
 }
 
-void TChart::SetPanning(bool horizontal, bool vertical) {
+namespace {
+Qt::Orientations Directions(bool horizontal, bool vertical) {
     Qt::Orientations directions;
     if (horizontal) directions |= Qt::Horizontal;
     if (vertical) directions |= Qt::Vertical;
+    return directions;
+}
+}  // namespace
+
+void TChart::SetPanning(bool horizontal, bool vertical) {
+    const Qt::Orientations directions = Directions(horizontal, vertical);
     FPlot->setInteraction(QCP::iRangeDrag, directions != Qt::Orientations());
     FPlot->axisRect()->setRangeDrag(directions);
 }
 
 void TChart::SetZooming(bool horizontal, bool vertical) {
-    Qt::Orientations directions;
-    if (horizontal) directions |= Qt::Horizontal;
-    if (vertical) directions |= Qt::Vertical;
+    const Qt::Orientations directions = Directions(horizontal, vertical);
     FPlot->setInteraction(QCP::iRangeZoom, directions != Qt::Orientations());
     FPlot->axisRect()->setRangeZoom(directions);
 }
