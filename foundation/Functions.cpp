@@ -21,11 +21,16 @@ std::mutex gWineLock;  // guards gWineProbe
 std::function<bool()> gWineProbe;
 }  // namespace
 
+namespace {
+// A forced separator (tests), else the locale's first character, else `fallback`.
+QChar Separator(const std::atomic<char16_t>& forced, const QString& fromLocale, QChar fallback) {
+    if (const char16_t c = forced.load()) return QChar(c);
+    return fromLocale.isEmpty() ? fallback : fromLocale.at(0);
+}
+}  // namespace
+
 QChar DecimalSeparator() {
-    const char16_t forced = gForcedSeparator.load();
-    if (forced) return QChar(forced);
-    const QString point = QLocale::system().decimalPoint();
-    return point.isEmpty() ? QChar(u'.') : point.at(0);
+    return Separator(gForcedSeparator, QLocale::system().decimalPoint(), u'.');
 }
 
 void SetDecimalSeparatorForTests(QChar separator) {
@@ -33,10 +38,7 @@ void SetDecimalSeparatorForTests(QChar separator) {
 }
 
 QChar ThousandSeparator() {
-    const char16_t forced = gForcedGroupSeparator.load();
-    if (forced) return QChar(forced);
-    const QString group = QLocale::system().groupSeparator();
-    return group.isEmpty() ? QChar(u' ') : group.at(0);
+    return Separator(gForcedGroupSeparator, QLocale::system().groupSeparator(), u' ');
 }
 
 void SetThousandSeparatorForTests(QChar separator) {
