@@ -265,6 +265,20 @@ void tReader::SkipBinary(int count, bool keep) {
     FPos += n;
 }
 
+// The character a symbol word stands for (\tab, \emdash, ...); 0 for any other word.
+char16_t SpecialCharacter(const QByteArray& word) {
+    static const struct {
+        const char* Word;
+        char16_t Char;
+    } kSymbols[] = {{"tab", u'\t'},      {"line", QChar::LineSeparator}, {"bullet", 0x2022},
+                    {"endash", 0x2013}, {"emdash", 0x2014},             {"lquote", 0x2018},
+                    {"rquote", 0x2019}, {"ldblquote", 0x201C},          {"rdblquote", 0x201D},
+                    {"enspace", 0x2002}, {"emspace", 0x2003},           {"qmspace", 0x2005}};
+    for (const auto& symbol : kSymbols)
+        if (word == symbol.Word) return symbol.Char;
+    return 0;
+}
+
 void tReader::ControlWord(const QByteArray& word, bool hasParam, int param) {
     tState& s = State();
     if (word == "bin") {
@@ -453,30 +467,8 @@ void tReader::ControlWord(const QByteArray& word, bool hasParam, int param) {
         FCellPending = true;
     }
     // Special characters.
-    else if (word == "tab")
-        AppendChar(QChar('\t'));
-    else if (word == "line")
-        AppendChar(QChar(QChar::LineSeparator));
-    else if (word == "bullet")
-        AppendChar(QChar(0x2022));
-    else if (word == "endash")
-        AppendChar(QChar(0x2013));
-    else if (word == "emdash")
-        AppendChar(QChar(0x2014));
-    else if (word == "lquote")
-        AppendChar(QChar(0x2018));
-    else if (word == "rquote")
-        AppendChar(QChar(0x2019));
-    else if (word == "ldblquote")
-        AppendChar(QChar(0x201C));
-    else if (word == "rdblquote")
-        AppendChar(QChar(0x201D));
-    else if (word == "enspace")
-        AppendChar(QChar(0x2002));
-    else if (word == "emspace")
-        AppendChar(QChar(0x2003));
-    else if (word == "qmspace")
-        AppendChar(QChar(0x2005));
+    else if (const char16_t special = SpecialCharacter(word))
+        AppendChar(QChar(special));
 }
 
 void tReader::ControlSymbol(char c) {
