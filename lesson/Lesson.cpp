@@ -1,0 +1,56 @@
+#include "lesson/Lesson.h"
+
+tLesson::tLesson(QObject* parent) : QObject(parent) {}
+
+tLesson::~tLesson() = default;
+
+tRun* tLesson::Run(int index) const {
+    return index >= 0 && index < RunCount() ? FRuns[static_cast<std::size_t>(index)].get() : nullptr;
+}
+
+tRun* tLesson::AddRun(double stepSeconds) {
+    FRuns.push_back(std::make_unique<tRun>(stepSeconds));
+    SetModified(true);
+    emit SeriesChanged();
+    return FRuns.back().get();
+}
+
+int tLesson::IndexOf(const tRun* run) const {
+    for (std::size_t i = 0; i < FRuns.size(); ++i)
+        if (FRuns[i].get() == run) return static_cast<int>(i);
+    return -1;
+}
+
+void tLesson::ClearRuns() {
+    for (tRun*& slot : FSeries) slot = nullptr;
+    FRuns.clear();
+    SetModified(true);
+    emit SeriesChanged();
+}
+
+tRun* tLesson::SeriesRun(int slot) const {
+    return slot >= 0 && slot < SeriesSlots ? FSeries[slot] : nullptr;
+}
+
+void tLesson::SetSeriesRun(int slot, tRun* run) {
+    if (slot < 0 || slot >= SeriesSlots || FSeries[slot] == run) return;
+    FSeries[slot] = run;
+    emit SeriesChanged();
+}
+
+void tLesson::SetModified(bool modified) {
+    if (FModified == modified) return;
+    FModified = modified;
+    emit ModifiedChanged(modified);
+}
+
+void tLesson::NotifyAppended(tRun* run, qsizetype from, qsizetype count) {
+    if (count <= 0) return;
+    SetModified(true);
+    emit PointsAppended(run, from, count);
+}
+
+void tLesson::NotifyChanged(tRun* run) {
+    SetModified(true);
+    emit RunChanged(run);
+}

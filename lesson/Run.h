@@ -1,0 +1,60 @@
+// tRun: the points of one measurement run, the one home that the chart, the table, the statistics
+// and the lesson file all read. A run is either evenly spaced (values only; X = index × step) or
+// irregular (an X stored per point: typed data, heart rates). Point labels are kept by index.
+// Not thread-safe: the user-interface thread appends and reads; a worker that needs points gets
+// a copy of a range (CopyValues) taken on that thread.
+#pragma once
+
+#include <QDateTime>
+#include <QMap>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+class tRun {
+  public:
+    // An evenly spaced run: point i lies at X = i * stepSeconds.
+    explicit tRun(double stepSeconds = 0.1);
+
+    // ---- what the run is ----
+    QDateTime Started;   // local date and time the run started
+    QString SensorName;  // the sensor model that measured it ("" for typed data)
+    // Seconds between two points of an evenly spaced run (sampling period × Average).
+    double Step() const { return FStep; }
+    bool Evenly() const { return FX.empty() && !FIrregular; }
+
+    // ---- the points ----
+    qsizetype Count() const { return static_cast<qsizetype>(FY.size()); }
+    bool IsEmpty() const { return FY.empty(); }
+    double X(qsizetype index) const { return FIrregular ? FX[index] : static_cast<double>(index) * FStep; }
+    double Y(qsizetype index) const { return FY[index]; }
+    // Copies `count` values (and, for irregular runs, X into `xs` when given) from `from` on.
+    void CopyValues(qsizetype from, qsizetype count, double* ys, double* xs = nullptr) const;
+
+    // Appends the next point of an evenly spaced run; a non-empty label labels it.
+    void Append(double y, const QString& label = QString());
+    // Appends a point with its own X (X ascending); turns the run irregular for good.
+    void AppendXY(double x, double y, const QString& label = QString());
+    // Replaces the value (and X of an irregular run) of an existing point.
+    void SetPoint(qsizetype index, double x, double y);
+    // Drops every point and label; the step and the irregular flag are kept.
+    void Clear();
+    void Reserve(qsizetype count);
+
+    // ---- labels ----
+    QString Label(qsizetype index) const { return FLabels.value(index); }
+    void SetLabel(qsizetype index, const QString& label);  // empty removes it
+    const QMap<qsizetype, QString>& Labels() const { return FLabels; }
+
+    // The first index whose X is >= x (Count() when none); X ascending.
+    qsizetype LowerBound(double x) const;
+    // Bytes the points take (values, X, labels), for memory figures.
+    std::size_t MemoryBytes() const;
+
+  private:
+    double FStep;
+    bool FIrregular = false;
+    std::vector<double> FY;
+    std::vector<double> FX;
+    QMap<qsizetype, QString> FLabels;
+};
