@@ -214,12 +214,17 @@ TEST_F(Frame, RealMouseReleaseOnThePlot) {
 
 TEST_F(Frame, EqualDistancesMarkTheEarlierPoint) {
     Make(false);
-    Run({10, 30});
-    FFrame->ChartMouseReleased(
-        Chart(), Qt::LeftButton, Qt::NoModifier,
-        QPoint(int(std::lround(
-                   (Chart()->BottomAxis().ValueToPixel(10) + Chart()->BottomAxis().ValueToPixel(30)) / 2)),
-               Chart()->PlotRect().center().y()));
+    Run({10, 30});  // lays the plot out; its size depends on the fonts, the tie below does not
+    // The click column's value and two points exactly one unit either side of it: the values lie
+    // in one binary exponent range, so both distances are exactly 1 whatever the column is.
+    const int column = Chart()->PlotRect().center().x();
+    const double clicked = Chart()->BottomAxis().PixelToValue(column);
+    ASSERT_GE(clicked - 1, 32.0);
+    ASSERT_LT(clicked + 1, 64.0);
+    Run({clicked - 1, clicked + 1});
+    ASSERT_EQ(Chart()->BottomAxis().PixelToValue(column), clicked);
+    FFrame->ChartMouseReleased(Chart(), Qt::LeftButton, Qt::NoModifier,
+                               QPoint(column, Chart()->PlotRect().center().y()));
     EXPECT_EQ(FFrame->FirstMarker(Chart()), 0);
 }
 
