@@ -6,7 +6,6 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 
@@ -16,6 +15,7 @@
 #include "experiments/Experimentfr.h"
 #include "foundation/Appmessage.h"
 #include "foundation/Stringtable.h"
+#include "tests/support/Wait.h"
 
 namespace {
 struct tRule {
@@ -91,7 +91,7 @@ TEST(MainWindowStates, RulesRunWhenTheLoopGoesIdle) {
     ASSERT_NE(w.Device(), nullptr);
     w.acExperimentStart->setEnabled(false);
     w.acExperimentConnect->setChecked(false);
-    QTRY_VERIFY_WITH_TIMEOUT(w.acExperimentStart->isEnabled() && w.acExperimentConnect->isChecked(), 5000);
+    ASSERT_EVENTUALLY(w.acExperimentStart->isEnabled() && w.acExperimentConnect->isChecked(), 5000);
 }
 
 // ---- actions, menus, tool bars ----
@@ -221,7 +221,7 @@ TEST(MainWindowView, ClockShowsTheTime) {
     w.stbClock->clear();
     EXPECT_EQ(w.tmTime->interval(), 1000);
     EXPECT_TRUE(w.tmTime->isActive());
-    QTRY_VERIFY_WITH_TIMEOUT(w.stbClock->text().contains(u':'), 5000);
+    ASSERT_EVENTUALLY(w.stbClock->text().contains(u':'), 5000);
     EXPECT_EQ(w.tmMeasure->interval(), 100);
     EXPECT_FALSE(w.tmMeasure->isActive());
 }

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QTest>
 
 #include "Apptest.h"
 #include "components/Chart.h"
@@ -10,6 +9,7 @@
 #include "experiments/Experimentfr.h"
 #include "platform/Clock.h"
 #include "sim/Simports.h"
+#include "tests/support/Wait.h"
 
 namespace {
 struct tRunning : ::testing::Test {
@@ -29,7 +29,7 @@ TEST_F(tRunning, PointsAreTheSensorsValuesAveraged) {
     w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), freq, average)));
     ASSERT_NE(w.Device(), nullptr);
     w.Execute(w.acExperimentStart);
-    QTRY_VERIFY_WITH_TIMEOUT(Curve(w)->Count() >= 20, 20000);
+    ASSERT_EVENTUALLY(Curve(w)->Count() >= 20, 20000);
     w.Execute(w.acExperimentStop);
     EXPECT_FALSE(w.IsMeasuring());
 
@@ -53,7 +53,7 @@ TEST_F(tRunning, ElapsedTimeFollowsTheCounter) {
     w.FakeCounter = 5'000'000'000;
     w.Execute(w.acExperimentStart);
     w.FakeCounter += int64_t(100) * 60 * HighResFrequency() + HighResFrequency() / 10 * 3;
-    QTRY_COMPARE_WITH_TIMEOUT(w.stbElapsed->text(), QStringLiteral("100:00.3"), 5000);
+    ASSERT_EVENTUALLY(w.stbElapsed->text() == QStringLiteral("100:00.3"), 5000);
     w.Execute(w.acExperimentStop);
     EXPECT_EQ(w.stbElapsed->text(), QStringLiteral("100:00.3"));  // kept after the stop
 }
@@ -66,7 +66,7 @@ TEST_F(tRunning, RemovalStopsWithAWarningAndStaysConnected) {
     w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), 10000, 1)));
     ASSERT_NE(w.Device(), nullptr);
     w.Execute(w.acExperimentStart);
-    QTRY_VERIFY_WITH_TIMEOUT(!w.IsMeasuring(), 20000);
+    ASSERT_EVENTUALLY(!w.IsMeasuring(), 20000);
     ASSERT_EQ(boxes.Seen.size(), 1u);
     EXPECT_EQ(boxes.Seen[0].kind, tBoxRequest::Warning);
     EXPECT_TRUE(boxes.Seen[0].text.startsWith(QStringLiteral("Внимание! Измерения были остановлены.")));
@@ -80,21 +80,21 @@ TEST_F(tRunning, PointLabelLandsOnTheFirstPointAfterTheBox) {
     tTestMain w(folder);
     w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), 20000, 1)));
     w.Execute(w.acExperimentStart);
-    QTRY_VERIFY_WITH_TIMEOUT(Curve(w)->Count() >= 3, 20000);
+    ASSERT_EVENTUALLY(Curve(w)->Count() >= 3, 20000);
     int whileOpen = -1;
     bool checkedWhileOpen = false, heldBack = true;
     boxes.Input = QStringLiteral("кипение");
     boxes.WhileInput = [&] {
         checkedWhileOpen = w.acExperimentMarkPoint->isChecked();
         whileOpen = Curve(w)->Count();
-        QTest::qWait(400);  // ticks run, values arrive, no point appears
+        rovelin_test::Pump(400);  // ticks run, values arrive, no point appears
         heldBack = Curve(w)->Count() == whileOpen;
     };
     w.Execute(w.acExperimentMarkPoint);
     EXPECT_TRUE(checkedWhileOpen);
     EXPECT_TRUE(heldBack);
     EXPECT_FALSE(w.acExperimentMarkPoint->isChecked());
-    QTRY_VERIFY_WITH_TIMEOUT(Curve(w)->Count() > whileOpen + 1, 20000);
+    ASSERT_EVENTUALLY(Curve(w)->Count() > whileOpen + 1, 20000);
     w.Execute(w.acExperimentStop);
     EXPECT_EQ(Curve(w)->Label(whileOpen), QStringLiteral("кипение"));
     EXPECT_TRUE(Curve(w)->Label(whileOpen + 1).isEmpty());
@@ -107,7 +107,7 @@ TEST_F(tRunning, K330KeepsTheValueLabelHidden) {
     w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("K330"), 20000, 1)));
     ASSERT_NE(w.Device(), nullptr);
     w.Execute(w.acExperimentStart);
-    QTRY_VERIFY_WITH_TIMEOUT(Curve(w)->Count() >= 3, 20000);
+    ASSERT_EVENTUALLY(Curve(w)->Count() >= 3, 20000);
     w.Execute(w.acExperimentStop);
     EXPECT_FALSE(w.IsValueLabelShown());
 }

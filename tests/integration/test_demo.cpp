@@ -3,6 +3,7 @@
 // sensors behind the real search, protocol, measurement thread and chart. Only the file dialogs and
 // message boxes are answered by the test.
 #include <gtest/gtest.h>
+#include <qcustomplot.h>
 
 #include <QApplication>
 #include <QDir>
@@ -17,7 +18,6 @@
 #include <QTreeWidget>
 #include <QUuid>
 #include <functional>
-#include <qcustomplot.h>
 #include <vector>
 
 #include "app/Mainfm.h"
@@ -33,6 +33,7 @@
 #include "foundation/Commandline.h"
 #include "foundation/Messagebox.h"
 #include "sim/Simports.h"
+#include "tests/support/Wait.h"
 
 namespace {
 constexpr int kWait = 30000;  // generous: a loaded CI machine must not fail a whole run
@@ -66,7 +67,8 @@ struct tDemoRun : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(QFile::copy(QStringLiteral(ROVELIN_SOURCE_DIR "/app/rovelin.cfg"),
                                 program.path() + QStringLiteral("/rovelin.cfg")));
-        ASSERT_TRUE(CopyTree(QStringLiteral(ROVELIN_SOURCE_DIR "/data"), program.path() + QStringLiteral("/data")));
+        ASSERT_TRUE(
+            CopyTree(QStringLiteral(ROVELIN_SOURCE_DIR "/data"), program.path() + QStringLiteral("/data")));
         SetMessageBoxResponderForTests([this](const tBoxRequest& request) {
             boxes.push_back(request);
             return tBoxAnswer{true, request.kind == tBoxRequest::Input ? pointLabel : QString()};
@@ -96,7 +98,7 @@ struct tDemoRun : ::testing::Test {
         };
         bool driven = false;
         options.RunLoop = [&] {
-            QTest::qWait(50);  // the window is shown and laid out before the user acts
+            rovelin_test::Pump(50);  // the window is shown and laid out before the user acts
             drive(*window);
             driven = true;
             return 0;
@@ -171,10 +173,10 @@ TEST_F(tDemoRun, LightScenarioFromChoiceToExportedReport) {
 
         w.acExperimentStart->trigger();
         ASSERT_TRUE(w.IsMeasuring());
-        QTRY_VERIFY_WITH_TIMEOUT(Curve(w)->Count() >= 3, kWait);
+        ASSERT_EVENTUALLY(Curve(w)->Count() >= 3, kWait);
         const int labelled = Curve(w)->Count();  // the label goes on the next point
         w.acExperimentMarkPoint->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(Curve(w)->Count() >= labelled + 4, kWait);
+        ASSERT_EVENTUALLY(Curve(w)->Count() >= labelled + 4, kWait);
         w.acExperimentStop->trigger();
         ASSERT_FALSE(w.IsMeasuring());
 
@@ -182,7 +184,8 @@ TEST_F(tDemoRun, LightScenarioFromChoiceToExportedReport) {
         const tExperiment& scenario = *w.Experiment();
         ASSERT_EQ(scenario.Average, 5);
         TChartSeries* curve = Curve(w);
-        const std::vector<double> sent = tSimRegistry::Instance().Find(QStringLiteral("sim:L200"))->SentValues(0);
+        const std::vector<double> sent =
+            tSimRegistry::Instance().Find(QStringLiteral("sim:L200"))->SentValues(0);
         ASSERT_GE(sent.size(), size_t(curve->Count()) * 5);
         for (int k = 0; k < curve->Count(); ++k) {
             double sum = 0;
@@ -202,7 +205,7 @@ TEST_F(tDemoRun, LightScenarioFromChoiceToExportedReport) {
         TChart* chart = w.Frame()->Chart();
         ClickOnPoint(chart, curve, 2);
         EXPECT_EQ(w.Frame()->FirstMarker(chart), 2);
-        QTRY_VERIFY_WITH_TIMEOUT(w.lb->text().startsWith(QStringLiteral("Освещённость, лк=")), kWait);
+        ASSERT_EVENTUALLY(w.lb->text().startsWith(QStringLiteral("Освещённость, лк=")), kWait);
         EXPECT_EQ(w.lb->text(), w.Frame()->GetMarkerText(scenario.FormatX, scenario.FormatY, chart));
 
         // The chart as a bitmap, then the pupil's report with a line added.
@@ -248,9 +251,9 @@ TEST_F(tDemoRun, PulseScenarioShowsAHeartRateNear72) {
         QObject::connect(w.tmMeasure, &QTimer::timeout, &w, [&] {
             if (waveAtFirstRate < 0 && rates->Count() > 0) waveAtFirstRate = wave->X(wave->Count() - 1);
         });
-        QTRY_VERIFY_WITH_TIMEOUT(rates->Count() >= 3, kWait);
+        ASSERT_EVENTUALLY(rates->Count() >= 3, kWait);
         EXPECT_GE(waveAtFirstRate, 5.0);
-        QTRY_VERIFY_WITH_TIMEOUT(w.lb->text().contains(QStringLiteral("Частота=")), kWait);
+        ASSERT_EVENTUALLY(w.lb->text().contains(QStringLiteral("Частота=")), kWait);
         w.acExperimentStop->trigger();
 
         for (int k = 0; k < rates->Count(); ++k) EXPECT_NEAR(rates->Y(k), 72, 8) << k;
@@ -290,10 +293,10 @@ TEST_F(tDemoRun, DISABLED_ScreenshotOfAPulseRun) {
                        dialogSeen);
         ASSERT_NE(w.Device(), nullptr);
         w.acExperimentStart->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(Curve(w)->Count() >= 700, kWait);
+        ASSERT_EVENTUALLY(Curve(w)->Count() >= 700, kWait);
         pointLabel = QStringLiteral("вдох");
         w.acExperimentMarkPoint->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(Curve(w)->Count() >= 1400, kWait);
+        ASSERT_EVENTUALLY(Curve(w)->Count() >= 1400, kWait);
         w.acExperimentStop->trigger();
         auto* pulse = qobject_cast<TfrPulse*>(w.Frame());
         ASSERT_NE(pulse, nullptr);
@@ -301,7 +304,7 @@ TEST_F(tDemoRun, DISABLED_ScreenshotOfAPulseRun) {
         TChartSeries* rates = rateChart->Series(w.CurrentSeries());
         ASSERT_GE(rates->Count(), 3);
         ClickOnPoint(rateChart, rates, rates->Count() / 2);
-        QTest::qWait(300);
+        rovelin_test::Pump(300);
         ASSERT_TRUE(w.grab().save(target, "PNG"));
     });
 }
