@@ -38,8 +38,9 @@ class tScenarioChooser {
     virtual ~tScenarioChooser() = default;
     // Shows the catalogue modally; true when the user confirmed a scenario.
     virtual bool Execute() = 0;
-    // Fills `record` from the confirmed scenario (reports its own load errors).
-    virtual void LoadScenario(tExperiment* record) = 0;
+    // Fills `record` from the confirmed scenario (reports its own load errors). False when the
+    // scenario was refused as a whole and the record is untouched: the window then stays as it was.
+    virtual bool LoadScenario(tExperiment* record) = 0;
 };
 
 class TfmMain : public QMainWindow {

@@ -21,7 +21,7 @@ class tDialogChooser : public tScenarioChooser {
   public:
     tDialogChooser(QWidget* owner, const QString& root) : FDialog(owner) { FDialog.FillTree(root); }
     bool Execute() override { return FDialog.exec() == QDialog::Accepted; }
-    void LoadScenario(tExperiment* record) override { FDialog.LoadScenario(record); }
+    bool LoadScenario(tExperiment* record) override { return FDialog.LoadScenario(record); }
 
   private:
     TfmExperiments FDialog;
@@ -38,13 +38,14 @@ void TfmMain::acExperimentChooseExecute() {
     if (!chooser->Execute()) return;
     if (FExperiment) {
         if (AskYesNo(LoadStr(msg::NewExperimentQuestion), QMessageBox::Warning, true)) {
-            chooser->LoadScenario(FExperiment.get());
+            if (!chooser->LoadScenario(FExperiment.get())) return;
             Execute(acExperimentConnect);
             CreateExperimentFrame();
         }
     } else {
-        FExperiment = std::make_unique<tExperiment>();
-        chooser->LoadScenario(FExperiment.get());
+        auto record = std::make_unique<tExperiment>();
+        if (!chooser->LoadScenario(record.get())) return;
+        FExperiment = std::move(record);
         Execute(acExperimentConnect);
         CreateExperimentFrame();
     }

@@ -1,6 +1,5 @@
 #include "experiments/Experiment.h"
 
-#include <QFile>
 #include <QStringList>
 
 #include "foundation/Functions.h"
@@ -59,19 +58,14 @@ class tEntries {
 }  // namespace
 
 bool LoadExperimentFile(const QString& scenarioFolder, tExperiment& record, QString& error) {
-    const QString path = scenarioFolder + QStringLiteral("experiment.txt");
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Невозможно открыть файл '%1'.\r\nСистема сообщает: %2")
-                    .arg(path, file.errorString());
+    QByteArray bytes;
+    if (ReadBoundedFile(scenarioFolder + QStringLiteral("experiment.txt"), ParameterFileLimit, bytes,
+                        error) != tFileRead::Ok)
         return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        error = QStringLiteral("Невозможно прочитать файл '%1'.\r\nСистема сообщает: %2")
-                    .arg(path, file.errorString());
-        return false;
-    }
+    return ParseExperiment(bytes, record, error);
+}
+
+bool ParseExperiment(const QByteArray& bytes, tExperiment& record, QString& error) {
     const tEntries e(SplitLines(DecodeText(bytes)));
     if (!e.Has(QStringLiteral("SensorName"))) {
         error = QStringLiteral("Не указан датчик используемый в экперименте.");
@@ -101,19 +95,29 @@ bool LoadExperimentFile(const QString& scenarioFolder, tExperiment& record, QStr
     return true;
 }
 
-void LoadScenario(const QString& caption, const QString& relativePath, const QString& catalogueRoot,
+bool LoadScenario(const QString& caption, const QString& relativePath, const QString& catalogueRoot,
                   tExperiment* record) {
-    if (!record) return;
+    if (!record) return true;
     try {
-        record->Name = caption;
-        record->Path = catalogueRoot + relativePath;
-        record->Clear();
+        // Read before the record changes: a file over the limit leaves the scenario as it was.
+        const QString folder = catalogueRoot + relativePath;
+        QByteArray bytes;
         QString error;
-        if (!LoadExperimentFile(record->Path, *record, error))
+        const tFileRead read =
+            ReadBoundedFile(folder + QStringLiteral("experiment.txt"), ParameterFileLimit, bytes, error);
+        if (read == tFileRead::TooLarge) {
+            ShowWarning(LoadStr(msg::CannotLoadScenario) + error);
+            return false;
+        }
+        record->Name = caption;
+        record->Path = folder;
+        record->Clear();
+        if (read != tFileRead::Ok || !ParseExperiment(bytes, *record, error))
             ShowWarning(LoadStr(msg::CannotLoadScenario) + error);
     } catch (const std::exception& e) {
         // Reports its own failures: nothing may escape into the chooser's caller.
         ShowWarning(LoadStr(msg::CannotLoadScenario) + QString::fromUtf8(e.what()));
     } catch (...) {
     }
+    return true;
 }

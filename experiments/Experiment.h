@@ -3,6 +3,7 @@
 // User-interface thread; no shared state.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class tExperiment {
@@ -33,12 +34,18 @@ class tExperiment {
 };
 
 // Reads scenarioFolder + "experiment.txt" (folder ending with '/') into `record`, key by key in the
-// fixed order. Returns false with a user-readable `error` when the file cannot be read or names no
-// sensor; the keys read before the failure stay in the record.
+// fixed order. Returns false with a user-readable `error` when the file cannot be read, is over
+// ParameterFileLimit (then the record is untouched) or names no sensor; the keys read before the
+// failure stay in the record.
 bool LoadExperimentFile(const QString& scenarioFolder, tExperiment& record, QString& error);
+// The same from the file's bytes.
+bool ParseExperiment(const QByteArray& bytes, tExperiment& record, QString& error);
 
 // Fills `record` from the scenario at catalogueRoot + relativePath (both ending with '/'):
 // Name = caption, Path, Clear(), then the file. A failure is shown in the warning box (message 5012
-// followed by the cause) and the record is left as far as it got. Never raises; null record = no-op.
-void LoadScenario(const QString& caption, const QString& relativePath, const QString& catalogueRoot,
+// followed by the cause) and the record is left as far as it got. An experiment.txt over
+// ParameterFileLimit is refused as a whole: the box names the file and the limit, the record stays
+// untouched and the result is false, so the caller keeps its window as it was. Never raises;
+// null record = no-op.
+bool LoadScenario(const QString& caption, const QString& relativePath, const QString& catalogueRoot,
                   tExperiment* record);

@@ -290,11 +290,11 @@ void TfmExperiments::OkClicked() {
     if (!node->isExpanded()) node->setExpanded(true);
 }
 
-void TfmExperiments::LoadScenario(tExperiment* record) {
-    if (!record) return;
+bool TfmExperiments::LoadScenario(tExperiment* record) {
+    if (!record) return true;
     QTreeWidgetItem* node = tvExperiments->currentItem();
-    if (!node) return;
-    ::LoadScenario(node->text(0), NodePath(node).mid(FRoot.size()), FRoot, record);
+    if (!node) return true;
+    return ::LoadScenario(node->text(0), NodePath(node).mid(FRoot.size()), FRoot, record);
 }
 
 bool TfmExperiments::PaneShown() const {

@@ -30,8 +30,9 @@ class TfmExperiments : public QDialog {
     // Stores the catalogue root (a trailing '/' is added when missing), clears the tree and lists
     // the root's folders.
     void FillTree(const QString& root);
-    // Fills `record` from the selected node (after an OK result); reports its own failures.
-    void LoadScenario(tExperiment* record);
+    // Fills `record` from the selected node (after an OK result); reports its own failures. False
+    // when the scenario was refused as a whole (record untouched, see ::LoadScenario).
+    bool LoadScenario(tExperiment* record);
 
     QString Root() const { return FRoot; }
     // Catalogue folder of a node: root + captions from the top level down, each followed by '/'.

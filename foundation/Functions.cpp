@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <QFile>
 #include <QLocale>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -263,4 +264,48 @@ QStringList SplitLines(const QString& text) {
     }
     if (start < n) lines << text.mid(start);
     return lines;
+}
+
+namespace {
+QString SizeText(qint64 bytes) {
+    constexpr qint64 kb = 1024, mb = kb * kb;
+    if (bytes >= mb && bytes % mb == 0) return QStringLiteral("%1 МБ").arg(bytes / mb);
+    if (bytes >= kb && bytes % kb == 0) return QStringLiteral("%1 КБ").arg(bytes / kb);
+    return QStringLiteral("%1 байт").arg(bytes);
+}
+}  // namespace
+
+QString FileTooLargeText(const QString& path, qint64 size, qint64 limit) {
+    return QStringLiteral("Файл '%1' слишком большой (%2 байт). Допускается не более %3.")
+        .arg(path)
+        .arg(size)
+        .arg(SizeText(limit));
+}
+
+tFileRead ReadBoundedFile(const QString& path, qint64 limit, QByteArray& bytes, QString& error) {
+    bytes.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("Невозможно открыть файл '%1'.\r\nСистема сообщает: %2")
+                    .arg(path, file.errorString());
+        return tFileRead::Failed;
+    }
+    // A regular file tells its size; a pipe or a device says 0 and is caught by the bounded read.
+    if (file.size() > limit) {
+        error = FileTooLargeText(path, file.size(), limit);
+        return tFileRead::TooLarge;
+    }
+    bytes = file.read(limit + 1);
+    if (file.error() != QFileDevice::NoError) {
+        error = QStringLiteral("Невозможно прочитать файл '%1'.\r\nСистема сообщает: %2")
+                    .arg(path, file.errorString());
+        bytes.clear();
+        return tFileRead::Failed;
+    }
+    if (bytes.size() > limit) {
+        error = FileTooLargeText(path, qMax(file.size(), qint64(bytes.size())), limit);
+        bytes.clear();
+        return tFileRead::TooLarge;
+    }
+    return tFileRead::Ok;
 }

@@ -7,6 +7,7 @@
 #include <QChar>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 #include <functional>
 
 // The locale's decimal separator (QLocale::system()), unless a test set another one.
@@ -44,3 +45,15 @@ QString DecodeText(const QByteArray& bytes);
 QByteArray EncodeCp1251(const QString& text);  // characters outside the code page become '?'
 // Lines ended by CR, LF or CR LF; a final line break yields no empty last line.
 QStringList SplitLines(const QString& text);
+
+// The largest experiment.txt or rovelin.cfg taken: both hold a few dozen short lines, so a file
+// over 1 MB is not one of them, and reading it whole could take the memory of the program.
+constexpr qint64 ParameterFileLimit = 1024 * 1024;
+
+// Reads the whole file at `path` when it holds at most `limit` bytes. A larger file is refused
+// before it is read (and one that grows past the limit meanwhile after limit + 1 bytes), with
+// FileTooLargeText as `error`; an open or read failure gives the system's text in `error`.
+enum class tFileRead { Ok, Failed, TooLarge };
+tFileRead ReadBoundedFile(const QString& path, qint64 limit, QByteArray& bytes, QString& error);
+// "Файл '<path>' слишком большой (<size> байт). Допускается не более <limit>."
+QString FileTooLargeText(const QString& path, qint64 size, qint64 limit);

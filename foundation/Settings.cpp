@@ -35,12 +35,12 @@ class tWriteGuard {
     QReadWriteLock* FLock;
 };
 
+// Settings files are a few dozen lines: a larger file is refused before it is read.
 QByteArray ReadWhole(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw tFileOpenError(QStringLiteral("Невозможно прочитать файл '%1'.\r\nСистема сообщает: %2")
-                                 .arg(path, file.errorString()));
-    return file.readAll();
+    QByteArray bytes;
+    QString error;
+    if (ReadBoundedFile(path, ParameterFileLimit, bytes, error) != tFileRead::Ok) throw tFileOpenError(error);
+    return bytes;
 }
 
 void WriteWhole(const QString& path, const QByteArray& bytes) {

@@ -77,8 +77,8 @@ class tPathChooser : public tScenarioChooser {
     tPathChooser(QString root, QString relative, bool accept)
         : FRoot(std::move(root)), FRelative(std::move(relative)), FAccept(accept) {}
     bool Execute() override { return FAccept; }
-    void LoadScenario(tExperiment* record) override {
-        ::LoadScenario(QDir(FRoot + FRelative).dirName(), FRelative, FRoot, record);
+    bool LoadScenario(tExperiment* record) override {
+        return ::LoadScenario(QDir(FRoot + FRelative).dirName(), FRelative, FRoot, record);
     }
 
   private:

@@ -14,6 +14,7 @@
 #include "Apptest.h"
 #include "foundation/Commandline.h"
 #include "foundation/Exceptions.h"
+#include "foundation/Functions.h"
 #include "foundation/Stringtable.h"
 #include "platform/Singleinstance.h"
 
@@ -120,6 +121,29 @@ TEST(ProgramRun, MissingSettingsShowTheErrorAndLogNoStop) {
     EXPECT_TRUE(log.contains(expected + QStringLiteral("\r\n\r\n")));
     EXPECT_FALSE(log.contains(QStringLiteral("Остановка программы.")));
     EXPECT_EQ(gLogFile, nullptr);
+}
+
+TEST(ProgramRun, OversizedSettingsAreRefusedBeforeTheWindow) {
+    tCommandLineReset reset;
+    tBoxRecorder boxes;
+    QStringList lines = tProgramFolder::DefaultCfg();
+    lines << QString(ParameterFileLimit, u';');
+    tProgramFolder folder(lines);
+    tProgramOptions options;
+    options.ProgramDir = folder.Path();
+    options.InstanceKey = UniqueKey();
+    bool looped = false;
+    options.RunLoop = [&] {
+        looped = true;
+        return 0;
+    };
+    EXPECT_EQ(RunProgram(*qApp, {}, options), 0);
+    EXPECT_FALSE(looped);
+    ASSERT_EQ(boxes.Seen.size(), 1u);
+    EXPECT_EQ(boxes.Seen[0].kind, tBoxRequest::Error);
+    EXPECT_TRUE(boxes.Seen[0].text.startsWith(
+        QStringLiteral("Файл '%1' слишком большой (").arg(folder.Path() + QStringLiteral("/rovelin.cfg"))));
+    EXPECT_TRUE(boxes.Seen[0].text.endsWith(QStringLiteral("Допускается не более 1 МБ.")));
 }
 
 TEST(ProgramRun, ErrorKindsAtTheEntry) {

@@ -2,6 +2,7 @@
 // documents and their placeholders, the number of curves.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QLabel>
 #include <QTabWidget>
 
@@ -12,6 +13,7 @@
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
 #include "experiments/Pulsefr.h"
+#include "foundation/Functions.h"
 #include "foundation/Stringtable.h"
 
 namespace {
@@ -68,6 +70,38 @@ TEST_F(tSwitching, CancelledDialogChangesNothing) {
     EXPECT_EQ(w.Frame(), nullptr);
     EXPECT_EQ(w.windowTitle(), ProductTitle());
     EXPECT_TRUE(boxes.Seen.empty());
+}
+
+TEST_F(tSwitching, OversizedScenarioFileLeavesTheWindowAsItWas) {
+    const QString a = folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100")));
+    const QString big = folder.AddScenario(QStringLiteral("big"), ScenarioLines(QStringLiteral("NO")));
+    QFile file(folder.Data() + big + QStringLiteral("experiment.txt"));
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write(QByteArray(ParameterFileLimit, '#'));
+    file.close();
+    tTestMain w(folder);
+
+    w.Choose(big);  // first choice: no record, no frame come into being
+    ASSERT_EQ(boxes.Seen.size(), 1u);
+    EXPECT_TRUE(boxes.Seen[0].text.contains(folder.Data() + big + QStringLiteral("experiment.txt")));
+    EXPECT_TRUE(boxes.Seen[0].text.contains(QStringLiteral("1 МБ")));
+    EXPECT_EQ(w.Experiment(), nullptr);
+    EXPECT_EQ(w.Frame(), nullptr);
+    EXPECT_EQ(w.windowTitle(), ProductTitle());
+    EXPECT_EQ(w.Searches, 0);
+
+    w.Choose(a);
+    TfrExperiment* frame = w.Frame();
+    ASSERT_NE(w.Device(), nullptr);
+    boxes.Seen.clear();
+    w.Choose(big);  // Yes to the question, then the refusal: the connected scenario stays
+    ASSERT_EQ(boxes.Seen.size(), 2u);
+    EXPECT_TRUE(boxes.Seen[1].text.contains(QStringLiteral("1 МБ")));
+    EXPECT_EQ(w.Frame(), frame);
+    EXPECT_EQ(w.Experiment()->Name, QStringLiteral("a"));
+    EXPECT_EQ(w.Experiment()->SensorName, QStringLiteral("T100"));
+    EXPECT_EQ(w.windowTitle(), ProductTitle() + QStringLiteral(" - a"));
+    EXPECT_NE(w.Device(), nullptr);
 }
 
 TEST_F(tSwitching, PulseFrameOnlyForExactP620) {

@@ -212,6 +212,35 @@ TEST_F(ExperimentLoader, NoSensorLineWarnsWithItsMessage) {
     EXPECT_EQ(r.Freq, 10000);
 }
 
+TEST_F(ExperimentLoader, FileOverOneMegabyteIsRefusedAndTheRecordStays) {
+    QByteArray bytes = "SensorName=T100\r\nFreq=5\r\n";
+    bytes.append(QByteArray(ParameterFileLimit - bytes.size(), ' '));
+    Write(QStringLiteral("s/"), bytes);
+    tExperiment r;
+    EXPECT_TRUE(LoadScenario(QStringLiteral("s"), QStringLiteral("s/"), FRoot, &r));
+    EXPECT_TRUE(FBoxes.empty()) << "exactly 1 MB is taken";
+    EXPECT_EQ(r.Freq, 5);
+
+    bytes.append('\n');
+    Write(QStringLiteral("big/"), bytes);
+    r.Name = QStringLiteral("old");
+    EXPECT_FALSE(LoadScenario(QStringLiteral("big"), QStringLiteral("big/"), FRoot, &r));
+    ASSERT_EQ(FBoxes.size(), 1u);
+    EXPECT_EQ(FBoxes[0].kind, tBoxRequest::Warning);
+    EXPECT_EQ(FBoxes[0].text,
+              LoadStr(msg::CannotLoadScenario) +
+                  QStringLiteral("Файл '%1' слишком большой (1048577 байт). Допускается не более 1 МБ.")
+                      .arg(FRoot + QStringLiteral("big/experiment.txt")));
+    EXPECT_EQ(r.Name, QStringLiteral("old"));
+    EXPECT_EQ(r.Path, FRoot + QStringLiteral("s/"));
+    EXPECT_EQ(r.Freq, 5);
+
+    QString error;
+    EXPECT_FALSE(LoadExperimentFile(FRoot + QStringLiteral("big/"), r, error));
+    EXPECT_TRUE(error.contains(QStringLiteral("1 МБ")));
+    EXPECT_EQ(r.Freq, 5);
+}
+
 TEST_F(ExperimentLoader, NullRecordIsIgnored) {
     LoadScenario(QStringLiteral("s"), QStringLiteral("s/"), FRoot, nullptr);
     EXPECT_TRUE(FBoxes.empty());

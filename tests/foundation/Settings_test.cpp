@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/Exceptions.h"
+#include "foundation/Functions.h"
 #include "foundation/Stringtable.h"
 #include "tests/foundation/Printers.h"
 
@@ -145,6 +146,27 @@ TEST_F(SettingsFile, MissingFileRaises1004AndKeepsTheList) {
     }
     EXPECT_EQ(s.GetCount(), 1);
     EXPECT_EQ(s.GetFileName(), Path()) << "a failed load does not take the new name";
+}
+
+TEST_F(SettingsFile, FileOverOneMegabyteIsRefusedUnreadAndKeepsTheList) {
+    QByteArray big = "A=2\n";
+    big.append(QByteArray(ParameterFileLimit - big.size(), ';'));
+    EXPECT_EQ(Loaded(big).GetSettingByName(QStringLiteral("A")), QStringLiteral("2"))
+        << "exactly 1 MB is taken";
+
+    tSettings& s = Loaded("A=1\n");
+    big.append('\n');
+    WriteFile(Path("big.cfg"), big);
+    try {
+        s.Load(Path("big.cfg"));
+        FAIL() << "no error";
+    } catch (const tFileOpenError& e) {
+        EXPECT_EQ(e.Message(),
+                  QStringLiteral("Файл '%1' слишком большой (1048577 байт). Допускается не более 1 МБ.")
+                      .arg(Path("big.cfg")));
+    }
+    EXPECT_EQ(s.GetSettingByName(QStringLiteral("A")), QStringLiteral("1"));
+    EXPECT_EQ(s.GetFileName(), Path());
 }
 
 TEST(Settings, LoadWithoutAnyPathShowsEmptyQuotes) {
