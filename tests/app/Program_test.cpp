@@ -128,17 +128,13 @@ TEST(ProgramRun, OversizedSettingsAreRefusedBeforeTheWindow) {
     tBoxRecorder boxes;
     QStringList lines = tProgramFolder::DefaultCfg();
     lines << QString(ParameterFileLimit, u';');
-    tProgramFolder folder(lines);
-    tProgramOptions options;
-    options.ProgramDir = folder.Path();
-    options.InstanceKey = UniqueKey();
-    bool looped = false;
-    options.RunLoop = [&] {
-        looped = true;
-        return 0;
-    };
+    const tProgramFolder folder(lines);
+    tProgramOptions options{
+        .ProgramDir = folder.Path(), .InstanceKey = UniqueKey(), .CreateMainWindow = {}, .RunLoop = [] {
+            ADD_FAILURE() << "the window came up";
+            return 0;
+        }};
     EXPECT_EQ(RunProgram(*qApp, {}, options), 0);
-    EXPECT_FALSE(looped);
     ASSERT_EQ(boxes.Seen.size(), 1u);
     EXPECT_EQ(boxes.Seen[0].kind, tBoxRequest::Error);
     EXPECT_TRUE(boxes.Seen[0].text.startsWith(
