@@ -10,7 +10,7 @@ tRun* tLesson::Run(int index) const {
 
 tRun* tLesson::AddRun(double stepSeconds) {
     FRuns.push_back(std::make_unique<tRun>(stepSeconds));
-    SetModified(true);
+    Touch();
     emit SeriesChanged();
     return FRuns.back().get();
 }
@@ -24,7 +24,7 @@ int tLesson::IndexOf(const tRun* run) const {
 void tLesson::ClearRuns() {
     for (tRun*& slot : FSeries) slot = nullptr;
     FRuns.clear();
-    SetModified(true);
+    Touch();
     emit SeriesChanged();
 }
 
@@ -35,6 +35,7 @@ tRun* tLesson::SeriesRun(int slot) const {
 void tLesson::SetSeriesRun(int slot, tRun* run) {
     if (slot < 0 || slot >= SeriesSlots || FSeries[slot] == run) return;
     FSeries[slot] = run;
+    Touch();
     emit SeriesChanged();
 }
 
@@ -53,4 +54,37 @@ void tLesson::NotifyAppended(tRun* run, qsizetype from, qsizetype count) {
 void tLesson::NotifyChanged(tRun* run) {
     SetModified(true);
     emit RunChanged(run);
+}
+
+void tLesson::Touch() {
+    ++FRevision;
+    SetModified(true);
+}
+
+void tLesson::SetScenario(const QString& name, const QString& folder, const tEntries& entries) {
+    FScenarioName = name;
+    FScenarioFolder = folder;
+    FScenarioEntries = entries;
+    Touch();
+}
+
+void tLesson::SetDocument(tDocument which, const QByteArray& rtf) {
+    if (which < 0 || which >= DocumentCount) return;
+    FDocuments[which] = rtf;
+    ++FDocumentRevisions[which];
+    Touch();
+}
+
+void tLesson::SetMarkers(int chart, tMarkers markers) {
+    if (chart < 0 || chart > 7) return;
+    while (FMarkers.size() <= chart) FMarkers.append(tMarkers{});
+    if (FMarkers[chart] == markers) return;
+    FMarkers[chart] = markers;
+    Touch();
+}
+
+void tLesson::SetCurrentSeries(int slot) {
+    if (slot == FCurrentSeries) return;
+    FCurrentSeries = slot;
+    Touch();
 }

@@ -4,7 +4,12 @@
 // reads the runs from here. User-interface thread only.
 #pragma once
 
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
 #include <QObject>
+#include <QPair>
+#include <QString>
 #include <memory>
 #include <vector>
 
@@ -41,6 +46,46 @@ class tLesson : public QObject {
     // Points of `run` changed in another way (cleared, edited, replaced).
     void NotifyChanged(tRun* run);
 
+    // ---- what the lesson file keeps beside the runs ----
+    // The scenario: its catalogue caption, its folder relative to the catalogue (ending with '/')
+    // and its experiment.txt entries in file order, so a lesson opens without the catalogue.
+    using tEntries = QList<QPair<QString, QString>>;
+    QString ScenarioName() const { return FScenarioName; }
+    QString ScenarioFolder() const { return FScenarioFolder; }
+    const tEntries& ScenarioEntries() const { return FScenarioEntries; }
+    void SetScenario(const QString& name, const QString& folder, const tEntries& entries);
+
+    // The description and the report as RTF bytes (the window converts to and from its views).
+    enum tDocument { Description = 0, Report = 1 };
+    static constexpr int DocumentCount = 2;
+    QByteArray Document(tDocument which) const { return FDocuments[which]; }
+    void SetDocument(tDocument which, const QByteArray& rtf);
+    // Grows with every SetDocument of `which`; a saver writes a document when it differs.
+    std::uint64_t DocumentRevision(tDocument which) const { return FDocumentRevisions[which]; }
+
+    // Markers per chart (0 the main chart, 1 a second chart): point indexes into the run that chart's
+    // current series shows, -1 = none.
+    struct tMarkers {
+        int First = -1;
+        int Second = -1;
+        bool operator==(const tMarkers&) const = default;
+    };
+    tMarkers Markers(int chart) const { return FMarkers.value(chart); }
+    int MarkerCharts() const { return static_cast<int>(FMarkers.size()); }
+    void SetMarkers(int chart, tMarkers markers);
+
+    // The series that received the last run (the rotation picks the next one from it).
+    int CurrentSeries() const { return FCurrentSeries; }
+    void SetCurrentSeries(int slot);
+
+    // When the lesson was first saved (invalid until then) and last changed on disk.
+    QDateTime Created;
+    QDateTime Changed;
+
+    // Grows with every change outside the points (runs added, series, markers, documents,
+    // scenario); with the runs' counts and edits it tells a saver whether anything is new.
+    std::uint64_t Revision() const { return FRevision; }
+
   signals:
     void PointsAppended(tRun* run, qsizetype from, qsizetype count);
     void RunChanged(tRun* run);
@@ -49,7 +94,17 @@ class tLesson : public QObject {
     void ModifiedChanged(bool modified);
 
   private:
+    void Touch();
+
     std::vector<std::unique_ptr<tRun>> FRuns;
     tRun* FSeries[SeriesSlots] = {nullptr, nullptr};
     bool FModified = false;
+    QString FScenarioName;
+    QString FScenarioFolder;
+    tEntries FScenarioEntries;
+    QByteArray FDocuments[DocumentCount];
+    std::uint64_t FDocumentRevisions[DocumentCount] = {0, 0};
+    QList<tMarkers> FMarkers;
+    int FCurrentSeries = 0;
+    std::uint64_t FRevision = 0;
 };

@@ -1,9 +1,14 @@
 #include "lesson/Run.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
-tRun::tRun(double stepSeconds) : FStep(stepSeconds > 0 ? stepSeconds : 0.1) {}
+namespace {
+std::atomic<std::uint64_t> gNextUid{1};
+}
+
+tRun::tRun(double stepSeconds) : FUid(gNextUid++), FStep(stepSeconds > 0 ? stepSeconds : 0.1) {}
 
 void tRun::Append(double y, const QString& label) {
     if (FIrregular) {
@@ -28,6 +33,7 @@ void tRun::AppendXY(double x, double y, const QString& label) {
 
 void tRun::SetPoint(qsizetype index, double x, double y) {
     if (index < 0 || index >= Count()) return;
+    ++FEdits;
     FY[index] = y;
     if (FIrregular) FX[index] = x;
 }
@@ -40,6 +46,7 @@ void tRun::CopyValues(qsizetype from, qsizetype count, double* ys, double* xs) c
 }
 
 void tRun::Clear() {
+    ++FEdits;
     FY.clear();
     FX.clear();
     FLabels.clear();
@@ -52,6 +59,7 @@ void tRun::Reserve(qsizetype count) {
 
 void tRun::SetLabel(qsizetype index, const QString& label) {
     if (index < 0 || index >= Count()) return;
+    ++FLabelEdits;
     if (label.isEmpty())
         FLabels.remove(index);
     else

@@ -51,7 +51,19 @@ class tRun {
     // Bytes the points take (values, X, labels), for memory figures.
     std::size_t MemoryBytes() const;
 
+    // ---- for the lesson file ----
+    // A number no other run of this process has: tells runs apart after one is deleted and another
+    // takes its address.
+    std::uint64_t Uid() const { return FUid; }
+    // Counts changes other than appending: edited or cleared points (Edits), changed labels of
+    // existing points (LabelEdits). A saver compares them to know what to rewrite.
+    std::uint64_t Edits() const { return FEdits; }
+    std::uint64_t LabelEdits() const { return FLabelEdits; }
+
   private:
+    std::uint64_t FUid;
+    std::uint64_t FEdits = 0;
+    std::uint64_t FLabelEdits = 0;
     double FStep;
     bool FIrregular = false;
     std::vector<double> FY;
