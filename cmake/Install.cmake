@@ -8,6 +8,7 @@ set(ROVELIN_INSTALL_DIR ${CMAKE_INSTALL_PREFIX})
 set(ROVELIN_DESKTOP_DIR /usr/share/applications CACHE PATH "Where the .desktop file goes")
 set(ROVELIN_ICON_DIR /usr/share/icons/hicolor/scalable/apps CACHE PATH "Where the program icon goes")
 set(ROVELIN_UDEV_DIR /usr/lib/udev/rules.d CACHE PATH "Where the udev rules go")
+set(ROVELIN_MIME_DIR /usr/share/mime/packages CACHE PATH "Where the lesson file type goes")
 
 if(TARGET rovelin)
     install(TARGETS rovelin RUNTIME DESTINATION .)
@@ -20,6 +21,7 @@ configure_file(${CMAKE_SOURCE_DIR}/packaging/rovelin.desktop.in ${CMAKE_BINARY_D
 install(FILES ${CMAKE_BINARY_DIR}/rovelin.desktop DESTINATION ${ROVELIN_DESKTOP_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/rovelin.svg DESTINATION ${ROVELIN_ICON_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/70-rovelin.rules DESTINATION ${ROVELIN_UDEV_DIR})
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/rovelin-lesson.xml DESTINATION ${ROVELIN_MIME_DIR})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME rovelin)

@@ -13,9 +13,27 @@
 #include "foundation/Stringtable.h"
 
 namespace {
-// One request line and one answer line; anything longer than a request is not ours.
+// One request line and one answer line: "activate", or "open " and the file's path as Base64 of
+// UTF-8 (so any byte of a path travels). A peer that sends anything else, or more than a request
+// can hold, is not ours.
 const QByteArray kActivate = QByteArrayLiteral("activate\n");
+const QByteArray kOpen = QByteArrayLiteral("open ");
 const QByteArray kConfirm = QByteArrayLiteral("ok\n");
+constexpr qsizetype kMaxRequest = 16384;
+
+// Whether `got` can still become a request.
+bool MayBeRequest(const QByteArray& got) {
+    if (kActivate.startsWith(got)) return true;
+    if (kOpen.startsWith(got)) return true;
+    if (!got.startsWith(kOpen)) return false;
+    for (qsizetype i = kOpen.size(); i < got.size(); ++i) {
+        const char c = got[i];
+        const bool base64 = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                            c == '+' || c == '/' || c == '=';
+        if (!base64 && !(c == '\n' && i == got.size() - 1)) return false;
+    }
+    return true;
+}
 
 QString RuntimeFolder() {
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -85,29 +103,44 @@ void tSingleInstance::Accept() {
     while (QLocalSocket* socket = FServer->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            // Read no more than one request; a peer that sends more is dropped.
-            const QByteArray got = socket->peek(kActivate.size() + 1);
-            if (got.size() > kActivate.size() || !kActivate.startsWith(got)) {
+            // Read no more than one request; a peer that sends something else is dropped.
+            const QByteArray got = socket->peek(kMaxRequest + 1);
+            const qsizetype end = got.indexOf('\n');
+            const QByteArray line = end < 0 ? got : got.left(end + 1);
+            if (got.size() > kMaxRequest || !MayBeRequest(line) || (end >= 0 && got.size() > end + 1)) {
                 socket->abort();
                 return;
             }
-            if (got.size() < kActivate.size()) return;  // wait for the rest of the line
-            socket->read(kActivate.size());
+            if (end < 0) return;  // wait for the rest of the line
+            socket->read(line.size());
             socket->write(kConfirm);
             socket->flush();
             socket->disconnectFromServer();
             emit ActivateRequested();
+            if (line.startsWith(kOpen)) {
+                const QByteArray path = QByteArray::fromBase64(line.mid(kOpen.size()).chopped(1));
+                if (!path.isEmpty()) emit OpenRequested(QString::fromUtf8(path));
+            }
         });
     }
 }
 
 bool tSingleInstance::ActivatePrimary(int timeoutMs) {
+    return SendRequest(kActivate, timeoutMs);
+}
+
+bool tSingleInstance::OpenInPrimary(const QString& path, int timeoutMs) {
+    return SendRequest(kOpen + path.toUtf8().toBase64() + '\n', timeoutMs);
+}
+
+bool tSingleInstance::SendRequest(const QByteArray& request, int timeoutMs) {
+    if (request.size() > kMaxRequest) return false;
     const QDeadlineTimer deadline(timeoutMs);
     do {
         QLocalSocket socket;
         socket.connectToServer(FServerName);
         if (socket.waitForConnected(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())))) {
-            socket.write(kActivate);
+            socket.write(request);
             QByteArray answer;
             socket.waitForBytesWritten(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
             while (answer.size() < kConfirm.size() && !deadline.hasExpired()) {

@@ -1,6 +1,7 @@
 // One running program per user: the first start holds a lock file named after the program's key
 // and listens on a local socket of the same name; a second start finds the lock taken, asks the
-// first one through the socket to restore and raise its window, and ends.
+// first one through the socket to restore and raise its window (and to open a lesson file when it
+// was started with one), and ends.
 // Use from one thread (the user-interface thread); ActivateRequested arrives on that thread.
 #pragma once
 
@@ -29,6 +30,8 @@ class tSingleInstance : public QObject {
     // connection until `timeoutMs` passes (the first start may still be setting up its socket).
     // True when the running instance confirmed the request.
     bool ActivatePrimary(int timeoutMs = 3000);
+    // The same, and the running instance opens the file at `path` (an absolute path).
+    bool OpenInPrimary(const QString& path, int timeoutMs = 3000);
     // Gives up the running-instance role (also done by the destructor).
     void Release();
 
@@ -39,10 +42,13 @@ class tSingleInstance : public QObject {
   signals:
     // A second start asked this (running) instance to show its window.
     void ActivateRequested();
+    // A second start asked this instance to open a file (after ActivateRequested).
+    void OpenRequested(const QString& path);
 
   private:
     void Listen();
     void Accept();
+    bool SendRequest(const QByteArray& request, int timeoutMs);
 
     QString FLockPath;
     QString FServerName;  // a full socket path, so it is not placed in the shared temporary folder

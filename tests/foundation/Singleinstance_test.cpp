@@ -28,6 +28,13 @@ enum tHelperResult { HelperActivated = 0, HelperBecamePrimary = 3, HelperNotAnsw
 // Helper runs: --si-activate <dir> behaves like a second program start; --si-hold <dir> takes the
 // lock, reports "held" and waits to be killed, like a run that later crashes.
 int RunSingleInstanceHelper(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--si-open") == 0) {
+        // A second start with a file to open: --si-open <dir> <path>.
+        tSingleInstance instance(kKey, QString::fromLocal8Bit(argv[2]));
+        if (instance.TryBecomePrimary()) return HelperBecamePrimary;
+        return instance.OpenInPrimary(QString::fromUtf8(argv[3]), kGenerousMs) ? HelperActivated
+                                                                               : HelperNotAnswered;
+    }
     if (argc != 3) return -1;
     const QString dir = QString::fromLocal8Bit(argv[2]);
     if (std::strcmp(argv[1], "--si-activate") == 0) {
@@ -76,6 +83,25 @@ TEST(SingleInstance, SecondStartRaisesTheFirstAndEnds) {
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), HelperActivated);
     EXPECT_EQ(raised.count(), 1);
+}
+
+TEST(SingleInstance, SecondStartWithAFileHandsThePathToTheFirst) {
+    QTemporaryDir dir;
+    tSingleInstance first(kKey, dir.path());
+    ASSERT_TRUE(first.TryBecomePrimary());
+    QSignalSpy raised(&first, &tSingleInstance::ActivateRequested);
+    QSignalSpy opened(&first, &tSingleInstance::OpenRequested);
+
+    // Spaces, Cyrillic and a line break in the name all arrive unchanged.
+    const QString path = dir.filePath(QStringLiteral("урок 3 «свет»\nновый.rovelin"));
+    QProcess second;
+    second.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--si-open"), dir.path(), path});
+    ASSERT_TRUE(second.waitForStarted(kGenerousMs));
+    ASSERT_TRUE(PumpUntilFinished(second));
+    EXPECT_EQ(second.exitCode(), HelperActivated);
+    EXPECT_EQ(raised.count(), 1);
+    ASSERT_EQ(opened.count(), 1);
+    EXPECT_EQ(opened.at(0).at(0).toString(), path);
 }
 
 TEST(SingleInstance, CrashedOwnerLockIsTakenOver) {
