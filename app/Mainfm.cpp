@@ -373,9 +373,12 @@ void TfmMain::CreateStatusBar() {
     };
     stbHint = panel("stbHint", Qt::AlignLeft);
     stbHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    stbSilence = panel("stbSilence", Qt::AlignHCenter);
+    stbSilence->hide();
     stbElapsed = panel("stbElapsed", Qt::AlignHCenter);
     stbClock = panel("stbClock", Qt::AlignHCenter);
     stbMain->addWidget(stbHint, 1);
+    stbMain->addPermanentWidget(stbSilence);
     stbMain->addPermanentWidget(stbElapsed);
     stbMain->addPermanentWidget(stbClock);
     stbMain->installEventFilter(this);
@@ -466,12 +469,10 @@ void TfmMain::EndSession(bool ending) {
 bool TfmMain::HandleAppMessage(uint32_t code, intptr_t wParam, intptr_t) {
     switch (code) {
         case WM_DEVICE_WRITE_ERROR:
-            Execute(acExperimentStop);
-            ShowWarning(LoadStr(msg::WriteError));
+            ReportRunFault(LoadStr(msg::WriteError));
             return true;
         case WM_DEVICE_READ_ERROR:
-            Execute(acExperimentStop);
-            ShowWarning(LoadStr(msg::ReadError));
+            ReportRunFault(LoadStr(msg::ReadError));
             return true;
         case WM_MARKER_CHANGED:
             if (FFrame && FExperiment)
@@ -479,8 +480,7 @@ bool TfmMain::HandleAppMessage(uint32_t code, intptr_t wParam, intptr_t) {
                                                   reinterpret_cast<TChart*>(wParam)));
             return true;
         case WM_SENSOR_REMOVED:
-            Execute(acExperimentStop);
-            ShowWarning(kSensorRemovedText);
+            ReportRunFault(kSensorRemovedText);
             return true;
         default:
             return false;

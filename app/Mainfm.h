@@ -75,6 +75,7 @@ class TfmMain : public QMainWindow {
     QLabel* lb;  // live value / marker read-out right after tlbMain
     QStatusBar* stbMain;
     QLabel* stbHint;     // first panel: action hints
+    QLabel* stbSilence;  // before the elapsed time, shown only while the sensor of a run is silent
     QLabel* stbElapsed;  // second from the end: elapsed measurement time
     QLabel* stbClock;    // last: the clock
     QTimer* tmTime;
@@ -169,6 +170,10 @@ class TfmMain : public QMainWindow {
     void Bind(QAction* action, void (TfmMain::*handler)());
     void ShowElapsed();
     void AddPoints();
+    // Shows how long the running sensor has sent no value, once that is long enough to mean it.
+    void ShowSilence(bool valuesCame);
+    // A failure message of the measurement: the first of a run stops it with `text` in a box.
+    void ReportRunFault(const QString& text);
     void LoadDocument(class TRichView* view, const QString& path, const QString& fallback);
     QString AskSaveFile(const QString& suffix, const QStringList& filters);
 
@@ -181,6 +186,8 @@ class TfmMain : public QMainWindow {
     int32_t FCurrentChannel = 0;
     int32_t FCurrentSeries = 0;
     int64_t FStartCount = 0;
+    int64_t FLastValueCount = 0;     // counter reading of the run's last received value (or start)
+    bool FRunFaultReported = false;  // the current run has shown its failure box
     int64_t FCountFrequency = 1;
 
     QVBoxLayout* FClientLayout = nullptr;

@@ -1,14 +1,19 @@
 // TfmMain: start, stop, point labels and the 100 ms measurement tick. The decoding and the point
 // arithmetic live in measurement/Samples.h; this file wires them to the device, the chart and lb.
 #include <QAction>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/Mainfm.h"
 #include "components/Chart.h"
 #include "devices/Device.h"
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
+#include "foundation/Appmessage.h"
+#include "foundation/Logfile.h"
+#include "foundation/Messagebox.h"
 
 namespace {
 // The connected device as the intake's packet source.
@@ -21,15 +26,31 @@ class tDeviceSource : public tPacketSource {
   private:
     tDevice& FDevice;
 };
+
+// A sensor is called silent after this long without a value: 10 s, or 20 sampling periods when
+// those are longer, so that a slow scenario's normal gaps do not count.
+constexpr double kSilentSeconds = 10.0;
+constexpr double kSilentPeriods = 20.0;
+
+int ValuesWaiting(const tChannelValues& channels) {
+    int count = 0;
+    for (int channel = 0; channel < tChannelValues::kChannels; ++channel) count += channels.Count(channel);
+    return count;
+}
 }  // namespace
 
 void TfmMain::acExperimentStartExecute() {
+    // Failures the previous run posted before its thread was joined are that run's, not this one's.
+    QCoreApplication::sendPostedEvents(QCoreApplication::instance(), tAppMessageEvent::EventType());
+    FRunFaultReported = false;
     FCurrentSeries = FFrame->StartMeasurement(*FExperiment);
     SetValueLabelVisible(false);
     FChannels.Clear();
     FDevice->Start(0);
     FCurrentChannel = 0;
     FStartCount = CounterNow();
+    FLastValueCount = FStartCount;
+    stbSilence->hide();
     tmMeasure->start();
     UpdateActions();
 }
@@ -38,7 +59,20 @@ void TfmMain::acExperimentStopExecute() {
     tmMeasure->stop();
     if (FDevice) FDevice->Stop();
     if (FFrame) FFrame->StopMeasurement();
+    stbSilence->hide();
     UpdateActions();
+}
+
+void TfmMain::ReportRunFault(const QString& text) {
+    // A lost sensor keeps failing until its thread has been joined; what it posted meanwhile is
+    // the same event and is only logged.
+    if (FRunFaultReported) {
+        LogAdd(text);
+        return;
+    }
+    FRunFaultReported = true;
+    Execute(acExperimentStop);
+    ShowWarning(text);
 }
 
 void TfmMain::acExperimentMarkPointExecute() {
@@ -54,6 +88,20 @@ void TfmMain::acExperimentMarkPointExecute() {
 
 void TfmMain::ShowElapsed() {
     stbElapsed->setText(ElapsedText(ElapsedTenths(CounterNow(), FStartCount, FCountFrequency)));
+}
+
+void TfmMain::ShowSilence(bool valuesCame) {
+    const int64_t now = CounterNow();
+    if (valuesCame) FLastValueCount = now;
+    const double silent = static_cast<double>(now - FLastValueCount) / static_cast<double>(FCountFrequency);
+    const double limit =
+        FExperiment ? std::max(kSilentSeconds, kSilentPeriods * FExperiment->Freq * 1e-6) : kSilentSeconds;
+    if (!IsMeasuring() || silent < limit) {
+        stbSilence->hide();
+        return;
+    }
+    stbSilence->setText(QStringLiteral("Нет данных от датчика %1 с").arg(static_cast<qint64>(silent)));
+    stbSilence->show();
 }
 
 void TfmMain::AddPoints() {
@@ -73,12 +121,16 @@ void TfmMain::AddPoints() {
 }
 
 void TfmMain::tmMeasureTimer() {
+    bool valuesCame = false;
     if (FDevice) {
         tDeviceSource source(*FDevice);
+        const int waiting = ValuesWaiting(FChannels);
         const tIntakeResult intake = TakePackets(source, FChannels, FCurrentChannel);
+        valuesCame = ValuesWaiting(FChannels) > waiting;
         // A broken frame ends the run; what was decoded before it is still plotted below.
         if (intake.Malformed) Execute(acExperimentStop);
     }
+    ShowSilence(valuesCame);
     AddPoints();
     ShowElapsed();
     if (!FFrame || !FExperiment) return;

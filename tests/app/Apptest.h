@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "app/Mainfm.h"
@@ -46,14 +47,28 @@ class tBoxRecorder {
     QStringList Texts() const;
 };
 
-// Keeps every line the program logs.
+// Keeps every line the program logs. The measurement thread logs too, hence the lock.
 class tCapturedLog : public tLogFile {
   public:
     tCapturedLog() { gLogFile = this; }
     ~tCapturedLog() override { gLogFile = nullptr; }
-    void Write(const QString& raw) override { Lines.append(raw); }
+    void Write(const QString& raw) override {
+        std::lock_guard<std::mutex> lock(FLock);
+        FLines.append(raw);
+    }
     bool IsOn() const override { return true; }
-    QStringList Lines;
+    // How many lines carry exactly `message` (after the time stamp).
+    int Count(const QString& message) const {
+        std::lock_guard<std::mutex> lock(FLock);
+        int count = 0;
+        for (const QString& line : FLines)
+            if (line.endsWith(u' ' + message + QStringLiteral("\r\n"))) ++count;
+        return count;
+    }
+
+  private:
+    mutable std::mutex FLock;
+    QStringList FLines;
 };
 
 // The system as the tests want it: serial ports are the listed "sim:" names, nothing else.

@@ -333,11 +333,24 @@ TEST(MainWindowMessages, EachCodeAndTheDataCodePassesOn) {
             EXPECT_EQ(boxes.Seen[0].kind, tBoxRequest::Warning);
             EXPECT_EQ(boxes.Seen[0].text, s.text);
         }
-        // Not measuring: the stop does nothing, the warning still comes.
-        boxes.Seen.clear();
-        PostAppMessage(WM_DEVICE_READ_ERROR);
-        QCoreApplication::processEvents();
-        EXPECT_EQ(boxes.Seen.size(), 1u);
+        // A failure of a run the user has stopped: the stop does nothing, the warning still comes,
+        // once; what the same run posts after it goes to the log (one lost sensor, one box).
+        {
+            tCapturedLog log;
+            w.Execute(w.acExperimentStart);
+            w.Execute(w.acExperimentStop);
+            boxes.Seen.clear();
+            PostAppMessage(WM_DEVICE_READ_ERROR);
+            PostAppMessage(WM_DEVICE_READ_ERROR);
+            PostAppMessage(WM_SENSOR_REMOVED);
+            QCoreApplication::processEvents();
+            EXPECT_EQ(boxes.Texts(), QStringList{LoadStr(msg::ReadError)});
+            EXPECT_EQ(log.Count(LoadStr(msg::ReadError)), 1);
+            EXPECT_EQ(
+                log.Count(QStringLiteral("Внимание! Измерения были остановлены.\r\nДатчик , был отключен в "
+                                         "процессе проведения измерений.")),
+                1);
+        }
 
         w.lb->setText(QStringLiteral("old"));
         PostAppMessage(WM_MARKER_CHANGED, reinterpret_cast<intptr_t>(w.Frame()->Chart()));

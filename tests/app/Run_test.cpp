@@ -1,12 +1,16 @@
 // Whole runs against a simulated sensor: plotted points, elapsed time, removal, point labels.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QLabel>
+#include <atomic>
 
 #include "Apptest.h"
 #include "components/Chart.h"
 #include "devices/Device.h"
 #include "experiments/Experimentfr.h"
+#include "foundation/Appmessage.h"
+#include "foundation/Stringtable.h"
 #include "platform/Clock.h"
 #include "sim/Simports.h"
 #include "tests/support/Wait.h"
@@ -110,4 +114,133 @@ TEST_F(tRunning, K330KeepsTheValueLabelHidden) {
     ASSERT_EVENTUALLY(Curve(w)->Count() >= 3, 20000);
     w.Execute(w.acExperimentStop);
     EXPECT_FALSE(w.IsValueLabelShown());
+}
+
+// ---- faults during a run ----
+
+TEST_F(tRunning, UnpluggingGivesOneBoxAndTheSensorConnectsAgain) {
+    tCapturedLog log;
+    std::atomic<int> readErrors{0};
+    SetAppMessageObserverForTests([&](uint32_t code, intptr_t, intptr_t) {
+        if (code == WM_DEVICE_READ_ERROR) ++readErrors;
+    });
+    struct tUnobserve {
+        ~tUnobserve() { SetAppMessageObserverForTests({}); }
+    } unobserve;
+    tSimSensorConfig config = tSimRegistry::DemoConfig(QStringLiteral("T100"), false);
+    config.Faults.UnplugAfterValues = 15;
+    tSimRegistry::Instance().Add(QStringLiteral("sim:T100"), config);
+    tTestMain w(folder);
+    w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), 10000, 1)));
+    ASSERT_NE(w.Device(), nullptr);
+    w.Execute(w.acExperimentStart);
+    ASSERT_EVENTUALLY(!w.IsMeasuring(), 20000);
+    // What the lost sensor posted before its thread was joined is handled by now.
+    rovelin_test::Pump(300);
+
+    const QString readError = LoadStr(msg::ReadError);
+    ASSERT_EQ(boxes.Seen.size(), 1u) << boxes.Texts().join(u'|').toStdString();
+    EXPECT_EQ(boxes.Seen[0].kind, tBoxRequest::Warning);
+    EXPECT_EQ(boxes.Seen[0].text, readError);
+    EXPECT_GE(readErrors.load(), 1);
+    EXPECT_EQ(log.Count(readError), readErrors.load() - 1);  // every further one went to the log
+    EXPECT_TRUE(w.acExperimentConnect->isChecked());
+    EXPECT_TRUE(w.stbSilence->isHidden());
+
+    // Plugged in again: a new connection and a whole run, without another box.
+    tSimRegistry::Instance().Add(QStringLiteral("sim:T100"),
+                                 tSimRegistry::DemoConfig(QStringLiteral("T100"), false));
+    w.Execute(w.acExperimentConnect);
+    ASSERT_NE(w.Device(), nullptr);
+    w.Execute(w.acExperimentStart);
+    ASSERT_EVENTUALLY(Curve(w)->Count() >= 5, 20000);
+    w.Execute(w.acExperimentStop);
+    EXPECT_EQ(boxes.Seen.size(), 1u) << boxes.Texts().join(u'|').toStdString();
+}
+
+TEST_F(tRunning, ASilentSensorIsNamedInTheStatusBarUntilValuesComeAgain) {
+    tSimSensorConfig config = tSimRegistry::DemoConfig(QStringLiteral("T100"), false);
+    config.Faults.StallAfterValues = 5;
+    config.Faults.StallMs = 3600 * 1000;  // until the test lets it go on
+    const auto sensor = tSimRegistry::Instance().Add(QStringLiteral("sim:T100"), config);
+    tTestMain w(folder);
+    w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), 100000, 1)));
+    ASSERT_NE(w.Device(), nullptr);
+    const int64_t second = HighResFrequency();
+    w.FakeCounter = 5'000'000'000;
+    w.Execute(w.acExperimentStart);
+    ASSERT_EVENTUALLY(Curve(w)->Count() == 4, 20000);  // five values; the fifth waits for a successor
+
+    // The ticks read the advanced counter once the elapsed time shows it.
+    w.FakeCounter += 9 * second;
+    ASSERT_EVENTUALLY(w.stbElapsed->text() == QStringLiteral("00:09.0"));
+    EXPECT_TRUE(w.stbSilence->isHidden());
+    w.FakeCounter += 3 * second;
+    ASSERT_EVENTUALLY(w.stbElapsed->text() == QStringLiteral("00:12.0"));
+    EXPECT_FALSE(w.stbSilence->isHidden());
+    EXPECT_EQ(w.stbSilence->text(), QStringLiteral("Нет данных от датчика 12 с"));
+    w.FakeCounter += 5 * second;
+    EXPECT_EVENTUALLY(w.stbSilence->text() == QStringLiteral("Нет данных от датчика 17 с"));
+
+    tSimFaults faults = sensor->Faults();
+    faults.StallAfterValues = -1;
+    sensor->SetFaults(faults);
+    EXPECT_EVENTUALLY(w.stbSilence->isHidden() && Curve(w)->Count() > 4);
+    EXPECT_TRUE(w.IsMeasuring());  // silence alone never ends a run
+    w.Execute(w.acExperimentStop);
+    EXPECT_TRUE(boxes.Seen.empty()) << boxes.Texts().join(u'|').toStdString();
+}
+
+TEST_F(tRunning, ASlowScenarioWaitsTwentyPeriodsBeforeCallingTheSensorSilent) {
+    tSimSensorConfig config = tSimRegistry::DemoConfig(QStringLiteral("T100"), false);
+    config.Faults.StallAfterValues = 1;
+    config.Faults.StallMs = 3600 * 1000;
+    tSimRegistry::Instance().Add(QStringLiteral("sim:T100"), config);
+    tTestMain w(folder);
+    w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), 1000000, 1)));
+    ASSERT_NE(w.Device(), nullptr);
+    const int64_t second = HighResFrequency();
+    w.FakeCounter = 5'000'000'000;
+    w.Execute(w.acExperimentStart);
+    ASSERT_EVENTUALLY(w.Channels().Count(0) == 1, 20000);
+    w.FakeCounter += 19 * second;
+    ASSERT_EVENTUALLY(w.stbElapsed->text() == QStringLiteral("00:19.0"));
+    EXPECT_TRUE(w.stbSilence->isHidden());
+    w.FakeCounter += 2 * second;
+    EXPECT_EVENTUALLY(w.stbSilence->text() == QStringLiteral("Нет данных от датчика 21 с") &&
+                      !w.stbSilence->isHidden());
+    w.Execute(w.acExperimentStop);
+    EXPECT_TRUE(w.stbSilence->isHidden());
+}
+
+TEST_F(tRunning, AShortStallResumesWithoutABoxAndStopStaysPrompt) {
+    tSimSensorConfig config = tSimRegistry::DemoConfig(QStringLiteral("T100"), false);
+    config.Faults.StallAfterValues = 5;
+    config.Faults.StallMs = 2000;
+    tSimRegistry::Instance().Add(QStringLiteral("sim:T100"), config);
+    tTestMain w(folder);
+    w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), 20000, 1)));
+    ASSERT_NE(w.Device(), nullptr);
+    w.Execute(w.acExperimentStart);
+    ASSERT_EVENTUALLY(Curve(w)->Count() >= 10, 30000);
+    EXPECT_TRUE(w.IsMeasuring());
+    EXPECT_TRUE(boxes.Seen.empty()) << boxes.Texts().join(u'|').toStdString();
+    w.Execute(w.acExperimentStop);
+
+    // Stopping in the middle of a stall: the reading thread ends within its read time-out, then the
+    // stop command and its settling wait. The bound is generous; a stop that waited for the stall
+    // (an hour here) or for the sensor would miss it by far.
+    auto sensor = tSimRegistry::Instance().Find(QStringLiteral("sim:T100"));
+    tSimFaults faults = sensor->Faults();
+    faults.StallAfterValues = 5;  // counted in the new run
+    faults.StallMs = 3600 * 1000;
+    sensor->SetFaults(faults);
+    w.Execute(w.acExperimentStart);
+    ASSERT_EVENTUALLY(sensor->SentValues(0).size() == size_t(5), 20000);
+    rovelin_test::Pump(300);
+    QElapsedTimer clock;
+    clock.start();
+    w.Execute(w.acExperimentStop);
+    EXPECT_LT(clock.elapsed(), 100 + 300 + 2000);
+    EXPECT_FALSE(w.IsMeasuring());
 }
