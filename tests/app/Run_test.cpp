@@ -20,6 +20,44 @@ struct tRunning : ::testing::Test {
     tSimulatorOn sim;
     tBoxRecorder boxes;
     tProgramFolder folder;
+
+    // Plugs in a T100 that shows `faults`.
+    static std::shared_ptr<tSimSensor> PlugT100(const tSimFaults& faults) {
+        tSimSensorConfig config = tSimRegistry::DemoConfig(QStringLiteral("T100"), false);
+        config.Faults = faults;
+        return tSimRegistry::Instance().Add(QStringLiteral("sim:T100"), config);
+    }
+    // Chooses a T100 scenario with one value per point; the window connects to the sensor.
+    void ChooseT100(tTestMain& w, int freq) {
+        w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), freq, 1)));
+    }
+    // A T100 that stops sending after `values` values until the test lets it go on, in a run
+    // whose counter the test moves.
+    std::shared_ptr<tSimSensor> StartStalledRun(tTestMain& w, int freq, int values) {
+        tSimFaults faults;
+        faults.StallAfterValues = values;
+        faults.StallMs = 3600 * 1000;
+        auto sensor = PlugT100(faults);
+        ChooseT100(w, freq);
+        w.FakeCounter = kRunStart;
+        if (w.Device()) w.Execute(w.acExperimentStart);
+        return sensor;
+    }
+    // Sets the counter to `seconds` after the start; returns once a tick has read it.
+    static void AtSecond(tTestMain& w, int seconds) {
+        w.FakeCounter = kRunStart + seconds * HighResFrequency();
+        const QString elapsed = QString::asprintf("%02d:%02d.0", seconds / 60, seconds % 60);
+        ASSERT_EVENTUALLY(w.stbElapsed->text() == elapsed);
+    }
+    static constexpr int64_t kRunStart = 5'000'000'000;
+
+    // A run of 100 values a second that a fault of the sensor ends.
+    void RunUntilTheFaultStopsIt(tTestMain& w) {
+        ChooseT100(w, 10000);
+        ASSERT_NE(w.Device(), nullptr);
+        w.Execute(w.acExperimentStart);
+        ASSERT_EVENTUALLY(!w.IsMeasuring(), 20000);
+    }
 };
 
 TChartSeries* Curve(tTestMain& w) {
@@ -63,14 +101,11 @@ TEST_F(tRunning, ElapsedTimeFollowsTheCounter) {
 }
 
 TEST_F(tRunning, RemovalStopsWithAWarningAndStaysConnected) {
-    tSimSensorConfig config = tSimRegistry::DemoConfig(QStringLiteral("T100"), false);
-    config.Faults.RemovedAfterValues = 15;
-    tSimRegistry::Instance().Add(QStringLiteral("sim:T100"), config);
+    tSimFaults faults;
+    faults.RemovedAfterValues = 15;
+    PlugT100(faults);
     tTestMain w(folder);
-    w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), 10000, 1)));
-    ASSERT_NE(w.Device(), nullptr);
-    w.Execute(w.acExperimentStart);
-    ASSERT_EVENTUALLY(!w.IsMeasuring(), 20000);
+    ASSERT_NO_FATAL_FAILURE(RunUntilTheFaultStopsIt(w));
     ASSERT_EQ(boxes.Seen.size(), 1u);
     EXPECT_EQ(boxes.Seen[0].kind, tBoxRequest::Warning);
     EXPECT_TRUE(boxes.Seen[0].text.startsWith(QStringLiteral("Внимание! Измерения были остановлены.")));
@@ -127,14 +162,11 @@ TEST_F(tRunning, UnpluggingGivesOneBoxAndTheSensorConnectsAgain) {
     struct tUnobserve {
         ~tUnobserve() { SetAppMessageObserverForTests({}); }
     } unobserve;
-    tSimSensorConfig config = tSimRegistry::DemoConfig(QStringLiteral("T100"), false);
-    config.Faults.UnplugAfterValues = 15;
-    tSimRegistry::Instance().Add(QStringLiteral("sim:T100"), config);
+    tSimFaults faults;
+    faults.UnplugAfterValues = 15;
+    PlugT100(faults);
     tTestMain w(folder);
-    w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), 10000, 1)));
-    ASSERT_NE(w.Device(), nullptr);
-    w.Execute(w.acExperimentStart);
-    ASSERT_EVENTUALLY(!w.IsMeasuring(), 20000);
+    ASSERT_NO_FATAL_FAILURE(RunUntilTheFaultStopsIt(w));
     // What the lost sensor posted before its thread was joined is handled by now.
     rovelin_test::Pump(300);
 
@@ -148,8 +180,7 @@ TEST_F(tRunning, UnpluggingGivesOneBoxAndTheSensorConnectsAgain) {
     EXPECT_TRUE(w.stbSilence->isHidden());
 
     // Plugged in again: a new connection and a whole run, without another box.
-    tSimRegistry::Instance().Add(QStringLiteral("sim:T100"),
-                                 tSimRegistry::DemoConfig(QStringLiteral("T100"), false));
+    PlugT100({});
     w.Execute(w.acExperimentConnect);
     ASSERT_NE(w.Device(), nullptr);
     w.Execute(w.acExperimentStart);
@@ -159,28 +190,18 @@ TEST_F(tRunning, UnpluggingGivesOneBoxAndTheSensorConnectsAgain) {
 }
 
 TEST_F(tRunning, ASilentSensorIsNamedInTheStatusBarUntilValuesComeAgain) {
-    tSimSensorConfig config = tSimRegistry::DemoConfig(QStringLiteral("T100"), false);
-    config.Faults.StallAfterValues = 5;
-    config.Faults.StallMs = 3600 * 1000;  // until the test lets it go on
-    const auto sensor = tSimRegistry::Instance().Add(QStringLiteral("sim:T100"), config);
     tTestMain w(folder);
-    w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), 100000, 1)));
-    ASSERT_NE(w.Device(), nullptr);
-    const int64_t second = HighResFrequency();
-    w.FakeCounter = 5'000'000'000;
-    w.Execute(w.acExperimentStart);
+    const auto sensor = StartStalledRun(w, 100000, 5);
+    ASSERT_TRUE(w.IsMeasuring());
     ASSERT_EVENTUALLY(Curve(w)->Count() == 4, 20000);  // five values; the fifth waits for a successor
 
-    // The ticks read the advanced counter once the elapsed time shows it.
-    w.FakeCounter += 9 * second;
-    ASSERT_EVENTUALLY(w.stbElapsed->text() == QStringLiteral("00:09.0"));
+    ASSERT_NO_FATAL_FAILURE(AtSecond(w, 9));
     EXPECT_TRUE(w.stbSilence->isHidden());
-    w.FakeCounter += 3 * second;
-    ASSERT_EVENTUALLY(w.stbElapsed->text() == QStringLiteral("00:12.0"));
+    ASSERT_NO_FATAL_FAILURE(AtSecond(w, 12));
     EXPECT_FALSE(w.stbSilence->isHidden());
     EXPECT_EQ(w.stbSilence->text(), QStringLiteral("Нет данных от датчика 12 с"));
-    w.FakeCounter += 5 * second;
-    EXPECT_EVENTUALLY(w.stbSilence->text() == QStringLiteral("Нет данных от датчика 17 с"));
+    ASSERT_NO_FATAL_FAILURE(AtSecond(w, 17));
+    EXPECT_EQ(w.stbSilence->text(), QStringLiteral("Нет данных от датчика 17 с"));
 
     tSimFaults faults = sensor->Faults();
     faults.StallAfterValues = -1;
@@ -192,34 +213,26 @@ TEST_F(tRunning, ASilentSensorIsNamedInTheStatusBarUntilValuesComeAgain) {
 }
 
 TEST_F(tRunning, ASlowScenarioWaitsTwentyPeriodsBeforeCallingTheSensorSilent) {
-    tSimSensorConfig config = tSimRegistry::DemoConfig(QStringLiteral("T100"), false);
-    config.Faults.StallAfterValues = 1;
-    config.Faults.StallMs = 3600 * 1000;
-    tSimRegistry::Instance().Add(QStringLiteral("sim:T100"), config);
     tTestMain w(folder);
-    w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), 1000000, 1)));
-    ASSERT_NE(w.Device(), nullptr);
-    const int64_t second = HighResFrequency();
-    w.FakeCounter = 5'000'000'000;
-    w.Execute(w.acExperimentStart);
+    StartStalledRun(w, 1000000, 1);
+    ASSERT_TRUE(w.IsMeasuring());
     ASSERT_EVENTUALLY(w.Channels().Count(0) == 1, 20000);
-    w.FakeCounter += 19 * second;
-    ASSERT_EVENTUALLY(w.stbElapsed->text() == QStringLiteral("00:19.0"));
+    ASSERT_NO_FATAL_FAILURE(AtSecond(w, 19));
     EXPECT_TRUE(w.stbSilence->isHidden());
-    w.FakeCounter += 2 * second;
-    EXPECT_EVENTUALLY(w.stbSilence->text() == QStringLiteral("Нет данных от датчика 21 с") &&
-                      !w.stbSilence->isHidden());
+    ASSERT_NO_FATAL_FAILURE(AtSecond(w, 21));
+    EXPECT_FALSE(w.stbSilence->isHidden());
+    EXPECT_EQ(w.stbSilence->text(), QStringLiteral("Нет данных от датчика 21 с"));
     w.Execute(w.acExperimentStop);
     EXPECT_TRUE(w.stbSilence->isHidden());
 }
 
 TEST_F(tRunning, AShortStallResumesWithoutABoxAndStopStaysPrompt) {
-    tSimSensorConfig config = tSimRegistry::DemoConfig(QStringLiteral("T100"), false);
-    config.Faults.StallAfterValues = 5;
-    config.Faults.StallMs = 2000;
-    tSimRegistry::Instance().Add(QStringLiteral("sim:T100"), config);
+    tSimFaults faults;
+    faults.StallAfterValues = 5;
+    faults.StallMs = 2000;
+    const auto sensor = PlugT100(faults);
     tTestMain w(folder);
-    w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), 20000, 1)));
+    ChooseT100(w, 20000);
     ASSERT_NE(w.Device(), nullptr);
     w.Execute(w.acExperimentStart);
     ASSERT_EVENTUALLY(Curve(w)->Count() >= 10, 30000);
@@ -230,9 +243,6 @@ TEST_F(tRunning, AShortStallResumesWithoutABoxAndStopStaysPrompt) {
     // Stopping in the middle of a stall: the reading thread ends within its read time-out, then the
     // stop command and its settling wait. The bound is generous; a stop that waited for the stall
     // (an hour here) or for the sensor would miss it by far.
-    auto sensor = tSimRegistry::Instance().Find(QStringLiteral("sim:T100"));
-    tSimFaults faults = sensor->Faults();
-    faults.StallAfterValues = 5;  // counted in the new run
     faults.StallMs = 3600 * 1000;
     sensor->SetFaults(faults);
     w.Execute(w.acExperimentStart);
