@@ -270,10 +270,12 @@ char16_t SpecialCharacter(const QByteArray& word) {
     static const struct {
         const char* Word;
         char16_t Char;
-    } kSymbols[] = {{"tab", u'\t'},      {"line", QChar::LineSeparator}, {"bullet", 0x2022},
-                    {"endash", 0x2013}, {"emdash", 0x2014},             {"lquote", 0x2018},
-                    {"rquote", 0x2019}, {"ldblquote", 0x201C},          {"rdblquote", 0x201D},
-                    {"enspace", 0x2002}, {"emspace", 0x2003},           {"qmspace", 0x2005}};
+    } kSymbols[] = {{"tab", u'\t'},        {"line", QChar::LineSeparator},
+                    {"bullet", 0x2022},    {"endash", 0x2013},
+                    {"emdash", 0x2014},    {"lquote", 0x2018},
+                    {"rquote", 0x2019},    {"ldblquote", 0x201C},
+                    {"rdblquote", 0x201D}, {"enspace", 0x2002},
+                    {"emspace", 0x2003},   {"qmspace", 0x2005}};
     for (const auto& symbol : kSymbols)
         if (word == symbol.Word) return symbol.Char;
     return 0;
@@ -628,16 +630,24 @@ QTextCharFormat tReader::CharFormat() {
 void tReader::FlushText() {
     FlushBytes();
     if (FRun.isEmpty()) return;
-    // \u pairs make surrogate pairs; a lone half is replaced rather than kept as broken UTF-16.
+    // Only text reaches the document. \u pairs make surrogate pairs; a lone half is replaced
+    // rather than kept as broken UTF-16, and so are the characters Qt uses to mark pictures and
+    // frames in a document. Control characters other than the tab (\u0, \'00) mean nothing.
+    QString text;
+    text.reserve(FRun.size());
     for (qsizetype i = 0; i < FRun.size(); ++i) {
-        if (FRun[i].isHighSurrogate() && i + 1 < FRun.size() && FRun[i + 1].isLowSurrogate()) {
-            ++i;
-        } else if (FRun[i].isSurrogate()) {
-            FRun[i] = QChar(QChar::ReplacementCharacter);
+        const QChar c = FRun[i];
+        if (c.isHighSurrogate() && i + 1 < FRun.size() && FRun[i + 1].isLowSurrogate()) {
+            text.append(c).append(FRun[++i]);
+        } else if (c.isSurrogate() || c == QChar::ObjectReplacementCharacter || c.unicode() == 0xFDD0 ||
+                   c.unicode() == 0xFDD1) {
+            text.append(QChar(QChar::ReplacementCharacter));
+        } else if (c.unicode() >= 0x20 || c == u'\t') {
+            text.append(c);
         }
     }
-    FCursor.insertText(FRun, CharFormat());
     FRun.clear();
+    if (!text.isEmpty()) FCursor.insertText(text, CharFormat());
 }
 
 void tReader::ApplyBlockFormat() {

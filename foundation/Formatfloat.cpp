@@ -226,7 +226,8 @@ QString FormatSection(const tSection& s, double magnitude, bool minus) {
     std::string fraction = FractionDigits(d, s.fracPlaces);
     while (static_cast<int>(fraction.size()) > s.minFrac && fraction.back() == '0') fraction.pop_back();
     // A pattern of # only would show nothing for zero: one 0 stands where the integer goes.
-    if (s.HasDigits() && whole.empty() && fraction.empty()) whole = "0";
+    if (s.HasDigits() && whole.empty() && fraction.empty())
+        whole.push_back('0');  // not = "0": GCC 12 warns falsely (-Wrestrict)
 
     const QChar decimalSep = DecimalSeparator();
     const QChar groupSep = ThousandSeparator();

@@ -1,0 +1,28 @@
+// The RTF reader on any bytes, and what it read through the writer and back: the reader must load
+// or refuse with tException, and our own output must read back to the same text.
+#include <QTextDocument>
+
+#include "components/Rtf.h"
+#include "foundation/Exceptions.h"
+#include "fuzz/Fuzzsupport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    rovelin_fuzz::EnsureGuiApplication();
+    QTextDocument document;
+    try {
+        ReadRtf(rovelin_fuzz::Bytes(data, size), document);
+    } catch (const tException&) {
+        return 0;
+    }
+    const QByteArray written = WriteRtf(document);
+    QTextDocument again;
+    ReadRtf(written, again);  // our own output never fails to load
+    if (again.toPlainText() != document.toPlainText()) {
+        std::fprintf(stderr, "read:\n%s\nread back:\n%s\nwritten:\n%s\n",
+                     document.toPlainText().toUtf8().toPercentEncoding(" ").constData(),
+                     again.toPlainText().toUtf8().toPercentEncoding(" ").constData(), written.constData());
+        FUZZ_CHECK(again.toPlainText() == document.toPlainText());
+    }
+    FUZZ_CHECK(WriteRtf(again) == written);
+    return 0;
+}
