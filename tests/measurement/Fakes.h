@@ -155,7 +155,8 @@ class tFakeHid : public tHidPort {
         Reads.pop_front();
         if (step.Io == IoTimeout && HonourTimeouts)
             std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
-        std::memcpy(report, step.Report.data(), std::min<size_t>(length, step.Report.size()));
+        const size_t copied = std::min<size_t>(length, step.Report.size());
+        if (copied > 0) std::memcpy(report, step.Report.data(), copied);  // an empty report has no data
         transferred = step.Transferred < 0 ? length : static_cast<uint32_t>(step.Transferred);
         if (Reads.empty() && !BlockAtEnd) AwaitOwner(Owner)->RequestStop();
         return step.Io;
