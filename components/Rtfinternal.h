@@ -15,8 +15,6 @@ int CodePageOfCharset(int charset);
 // Decodes single- or double-byte text of a Windows code page. Code pages without a decoder on this
 // system are read as 1252 so that nothing is lost silently in ASCII.
 QString DecodeCodePage(const QByteArray& bytes, int codePage);
-// The Windows-1251 byte of `c`, or -1 when 1251 has no such character.
-int Cp1251Byte(char16_t c);
 
 enum class tPictureKind { Unknown, Png, Jpeg, Bmp, Dib, Wmf, Emf };
 // What the bytes are, from their first bytes (blip control words are sometimes wrong).

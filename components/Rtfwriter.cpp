@@ -9,6 +9,7 @@
 
 #include "components/Rtf.h"
 #include "components/Rtfinternal.h"
+#include "foundation/Cp1251.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ void AppendEscaped(QByteArray& out, QStringView text) {
             // control characters have no place in the text; pictures are written separately
         } else if (c < 0x80) {
             out.append(static_cast<char>(c));
-        } else if (const int b = rtf::Cp1251Byte(c); b >= 0) {
+        } else if (const int b = Cp1251Byte(c); b >= 0) {
             static const char kHex[] = "0123456789abcdef";
             out.append("\\'");
             out.append(kHex[b >> 4]);

@@ -5,13 +5,13 @@
 #include <QFile>
 #include <QLocale>
 #include <QStringDecoder>
-#include <QStringEncoder>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <limits>
 #include <mutex>
 
+#include "foundation/Cp1251.h"
 #include "foundation/Logfile.h"
 
 namespace {
@@ -183,73 +183,7 @@ QString DecodeText(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (!utf8.hasError()) return text;
-    QStringDecoder cp1251("windows-1251");
-    if (cp1251.isValid()) return cp1251.decode(bytes);
-    // Qt built without ICU still knows no 1251; fall back to a table of our own.
-    static const char16_t upper[128] = {
-        0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
-        0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
-        0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB,
-        0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
-        0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
-    QString out;
-    out.reserve(bytes.size());
-    for (char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        if (b < 0x80)
-            out += QChar(b);
-        else if (b < 0xC0)
-            out += QChar(upper[b - 0x80]);
-        else
-            out += QChar(char16_t(0x0410 + (b - 0xC0)));
-    }
-    return out;
-}
-
-QByteArray EncodeCp1251(const QString& text) {
-    QStringEncoder cp1251("windows-1251");
-    if (cp1251.isValid()) {
-        QByteArray out;
-        out.reserve(text.size());
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const QChar c = text[i];
-            if (c.unicode() < 0x80) {
-                out += char(c.unicode());
-                continue;
-            }
-            // A character outside the page (a surrogate pair is one) becomes one '?'.
-            const qsizetype length = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-            const QByteArray one = cp1251.encode(QStringView(text).mid(i, length));
-            i += length - 1;
-            if (cp1251.hasError() || one.size() != 1) {
-                out += '?';
-                // The encoder's error state is sticky: start afresh so the following text survives.
-                cp1251 = QStringEncoder("windows-1251");
-            } else {
-                out += one;
-            }
-        }
-        return out;
-    }
-    QByteArray out;
-    out.reserve(text.size());
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80)
-            out += char(u);
-        else if (u >= 0x0410 && u <= 0x044F)
-            out += char(0xC0 + (u - 0x0410));
-        else if (u == 0x0401)
-            out += char(0xA8);
-        else if (u == 0x0451)
-            out += char(0xB8);
-        else if (u == 0x2116)
-            out += char(0xB9);
-        else
-            out += '?';
-    }
-    return out;
+    return DecodeCp1251(bytes);
 }
 
 QStringList SplitLines(const QString& text) {

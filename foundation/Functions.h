@@ -42,7 +42,6 @@ QString FormatFloat(const QString& pattern, double value);
 
 // Text files from either world: UTF-8 when the bytes are valid UTF-8, Windows-1251 otherwise.
 QString DecodeText(const QByteArray& bytes);
-QByteArray EncodeCp1251(const QString& text);  // characters outside the code page become '?'
 // Lines ended by CR, LF or CR LF; a final line break yields no empty last line.
 QStringList SplitLines(const QString& text);
 

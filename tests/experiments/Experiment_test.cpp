@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "foundation/Cp1251.h"
 #include "foundation/Functions.h"
 #include "foundation/Messagebox.h"
 #include "foundation/Stringtable.h"

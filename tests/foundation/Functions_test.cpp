@@ -1,7 +1,10 @@
 // Shared routines: decimal separators, the program's rounding, tokens, integers, text decoding.
+#include "foundation/Cp1251.h"
 #include "foundation/Functions.h"
 
 #include <gtest/gtest.h>
+
+#include <QStringDecoder>
 
 #include <cmath>
 #include <limits>
@@ -123,6 +126,25 @@ TEST(DecodeText, Utf8WhenValidElseWindows1251) {
     EXPECT_EQ(DecodeText(QByteArray("\xA8\xB8\xB9")), QStringLiteral("Ёё№"));
     EXPECT_EQ(DecodeText(QByteArray("plain")), QStringLiteral("plain"));
     EXPECT_EQ(DecodeText(QByteArray()), QString());
+}
+
+TEST(Cp1251, EveryByteAgreesWithTheSystemCodecAndRoundTrips) {
+    QByteArray all;
+    for (int b = 1; b < 256; ++b) all += char(b);
+    const QString ours = DecodeCp1251(all);
+    ASSERT_EQ(ours.size(), all.size());
+    QStringDecoder icu("windows-1251");
+    if (icu.isValid()) {
+        const QString theirs = icu.decode(all);
+        for (int i = 0; i < all.size(); ++i)
+            if (static_cast<unsigned char>(all[i]) != 0x98) EXPECT_EQ(ours[i], theirs[i]) << "byte " << i + 1;
+    }
+    EXPECT_EQ(ours[0x98 - 1], QChar(0xFFFD));
+    for (int i = 0; i < all.size(); ++i) {
+        if (static_cast<unsigned char>(all[i]) == 0x98) continue;
+        EXPECT_EQ(Cp1251Byte(ours[i].unicode()), static_cast<unsigned char>(all[i]));
+    }
+    EXPECT_EQ(DecodeText(all.mid(0xC0 - 1)), ours.mid(0xC0 - 1));  // not UTF-8: read as 1251
 }
 
 TEST(EncodeCp1251, RoundTripsCyrillicAndMarksTheRest) {
