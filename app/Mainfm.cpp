@@ -126,10 +126,11 @@ TfmMain::~TfmMain() {
     qApp->removeEventFilter(aeMain);
     tmMeasure->stop();
     tmTime->stop();
-    // The measurement thread must be joined before the window it reports to goes away.
+    // A running measurement is stopped (joined, stop command sent) before the window it reports to
+    // goes away; an idle sensor is only closed, it has nothing to stop.
     if (FDevice) {
         try {
-            FDevice->Stop();
+            if (FDevice->IsMeasuring()) FDevice->Stop();
         } catch (...) {
         }
         FDevice.reset();

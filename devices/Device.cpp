@@ -17,10 +17,6 @@
 
 namespace {
 
-QString UnknownType(const char* where, const char* tail = ": Unknown device type") {
-    return QString::fromLatin1(where) + QString::fromLatin1(tail);
-}
-
 // Removes every character with a code of 0x20 or below from both ends (blanks, controls, NUL).
 QString TrimControls(const QString& text) {
     qsizetype begin = 0;
@@ -42,7 +38,7 @@ const uint8_t* Bytes(const QByteArray& bytes) {
 
 }  // namespace
 
-tDevice::tDevice(const QString& portName, tSettings* settings, uint8_t transport)
+tDevice::tDevice(const QString& portName, tSettings* settings, tTransport transport)
     : FTransport(transport), FPortName(portName), FSettings(settings) {}
 
 tDevice::~tDevice() {
@@ -57,7 +53,7 @@ tDevice::~tDevice() {
 }
 
 QString tDevice::PortPath() const {
-    if (FTransport == TransportSerial && !FPortName.startsWith(u'/') && !IsSimulatedPath(FPortName))
+    if (FTransport == tTransport::Serial && !FPortName.startsWith(u'/') && !IsSimulatedPath(FPortName))
         return QStringLiteral("\\\\.\\COM") + FPortName;
     return FPortName;
 }
@@ -66,17 +62,18 @@ bool tDevice::Init(QString& error) {
     error.clear();
     try {
         switch (FTransport) {
-            case TransportFTDI:
+            case tTransport::Ftdi:
                 OpenFtdi();
                 break;
-            case TransportSerial:
+            case tTransport::Serial:
                 OpenSerial();
                 break;
-            case TransportHID:
+            case tTransport::Hid:
                 OpenHid();
                 break;
             default:
-                throw tException(UnknownType("tDevice::Init"));
+                // Only a cast from a foreign number gets here; the device then never opens.
+                throw tException(QStringLiteral("tDevice::Init: Unknown device type"));
         }
     } catch (const tException& e) {
         Cleanup();
@@ -139,7 +136,6 @@ void tDevice::OpenHid() {
 }
 
 void tDevice::Cleanup() {
-    if (FTransport > TransportHID && IsOpen()) throw tException(UnknownType("tDevice::Cleanup"));
     if (FComm) {
         // Lowering RTS and holding break tells the sensor that the host has let go of it.
         FComm->SetRts(false);
@@ -151,23 +147,22 @@ void tDevice::Cleanup() {
 
 bool tDevice::SendRequest(const uint8_t* request, uint32_t length, int timeoutMs, uint32_t replyLength,
                           uint8_t* reply) {
-    if (FTransport > TransportHID) throw tException(UnknownType("tDevice::SendRequest"));
     if (FMeasureThread) {
         // The measurement thread owns the port until it has been joined.
         LogAdd(QStringLiteral("tDevice::SendRequest: the port is in use by a measurement"));
         return false;
     }
     switch (FTransport) {
-        case TransportFTDI:
+        case tTransport::Ftdi:
             if (!tFTDILibrary::Instance().IsLoaded()) {
                 LogAdd(FtdiNotLoadedText());
                 return false;
             }
             [[fallthrough]];
-        case TransportSerial:
+        case tTransport::Serial:
             if (!FComm) break;
             return CommExchange(*FComm, FHubMode, request, length, timeoutMs, replyLength, reply);
-        case TransportHID: {
+        case tTransport::Hid: {
             if (!FHid) break;
             if (FHubMode) {
                 LogAdd(QStringLiteral("HID Device not support HUB mode"));
@@ -235,9 +230,16 @@ bool tDevice::SetFrequency(int32_t mode, int32_t period) {
 }
 
 bool tDevice::Start(uint8_t startParameter) {
+    // One thread on the port at a time: a measurement still running is stopped (joined, stop
+    // command sent) before the new one starts.
+    if (FMeasureThread) Stop();
+    if (!IsOpen()) {
+        LogAdd(QStringLiteral("tDevice::Start: the device is not open"));
+        return false;
+    }
     tMeasureSetup setup;
     setup.StartParameter = startParameter;
-    setup.FixWine = FSettings ? FSettings->GetInt(QStringLiteral("FixWine"), 1) != 0 : true;
+    setup.HidQuirks = tHidQuirks::FromSettings(FSettings);
     bool valid = false;
     const int number = FPortName.toInt(&valid, 10);
     setup.DeviceNumber = valid ? number : 0;
@@ -245,13 +247,13 @@ bool tDevice::Start(uint8_t startParameter) {
     setup.Speed = FSpeed;
     setup.Comm = FComm.get();
     setup.Hid = FHid.get();
-    setup.FtdiLoaded = FTransport == TransportFTDI ? tFTDILibrary::Instance().IsLoaded() : true;
+    setup.FtdiLoaded = FTransport == tTransport::Ftdi ? tFTDILibrary::Instance().IsLoaded() : true;
     FMeasureThread = std::make_unique<tMeasureThread>(setup);
     return true;
 }
 
 void tDevice::RestoreLine() {
-    if (FTransport == TransportFTDI && !tFTDILibrary::Instance().IsLoaded())
+    if (FTransport == tTransport::Ftdi && !tFTDILibrary::Instance().IsLoaded())
         throw tException(FtdiNotLoadedText());
     if (FComm) RestoreSingleSpeed(*FComm);
 }
@@ -262,7 +264,6 @@ bool tDevice::Stop() {
         FMeasureThread->WaitFor();
         FMeasureThread.reset();
     }
-    if (FTransport > TransportHID) throw tException(UnknownType("tDevice::Stop", ":(1) Unknown device type"));
     bool written;
     if (FHubMode) {
         const uint8_t stop = 0xFF;
@@ -271,22 +272,20 @@ bool tDevice::Stop() {
         const uint8_t stop[2] = {'T', 0};
         written = SendRequest(stop, 2, 500, 0, nullptr);
         // The thread left the line at the stream speed; commands run at 38400 bit/s.
-        if (FTransport != TransportHID) RestoreLine();
+        if (FTransport != tTransport::Hid) RestoreLine();
     }
     DeviceSleep(tDeviceTimings::Get().StopWaitMs);
     if (!written) return false;
     switch (FTransport) {
-        case TransportFTDI:
+        case tTransport::Ftdi:
             if (!tFTDILibrary::Instance().IsLoaded()) throw tException(FtdiNotLoadedText());
             [[fallthrough]];
-        case TransportSerial:
+        case tTransport::Serial:
             if (FComm) FComm->Purge(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
             break;
-        case TransportHID:
+        case tTransport::Hid:
             if (FHid) FHid->Flush();
             break;
-        default:
-            throw tException(UnknownType("tDevice::Stop", ":(2) Unknown device type"));
     }
     return true;
 }

@@ -1,6 +1,6 @@
 // tDevice: one measuring device (a single sensor or a sensor hub) on one of three transports:
-// 0 FTDI chip through libftd2xx, 1 serial port (the identifier is the device node, e.g.
-// /dev/ttyACM0, or a "sim:" name), 2 HID (/dev/hidrawN#vid_vvvv&pid_pppp or "sim:").
+// FTDI chip through libftd2xx, serial port (the identifier is the device node, e.g. /dev/ttyACM0,
+// or a "sim:" name), HID (/dev/hidrawN#vid_vvvv&pid_pppp or "sim:").
 // It opens the transport, identifies the device, sends the sampling period, and runs the measurement
 // thread on its open port (Start/Stop).
 //
@@ -10,8 +10,9 @@
 // sends nothing (SendRequest refuses) and the thread is joined before Stop sends the stop command.
 //
 // Errors: Init, GetInfo, SetFrequency and SendRequest report expected failures through false (and
-// the log); they raise tException only for an unknown transport code. Stop raises for an unknown
-// transport code or an unloaded FTDI library.
+// the log). Init also answers false for a transport value outside tTransport, with the text
+// "tDevice::Init: Unknown device type"; such a device never opens. Stop raises when the FTDI
+// library is not loaded.
 #pragma once
 
 #include <QString>
@@ -19,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "foundation/Transport.h"
 #include "measurement/Measurethread.h"
 #include "platform/Commport.h"
 #include "platform/Hidport.h"
@@ -37,18 +39,17 @@ struct tDeviceInfo {
 
 class tDevice {
   public:
-    enum : uint8_t { TransportFTDI = 0, TransportSerial = 1, TransportHID = 2 };
     enum : uint32_t { InfoReplyLength = 39 };
 
     // Opens nothing.
-    tDevice(const QString& portName, tSettings* settings, uint8_t transport);
+    tDevice(const QString& portName, tSettings* settings, tTransport transport);
     // Stops a measurement thread that is still running (its port is about to close), then Cleanup.
     virtual ~tDevice();
     tDevice(const tDevice&) = delete;
     tDevice& operator=(const tDevice&) = delete;
 
     // Opens and configures the transport; on failure `error` holds the reason and the device is
-    // cleaned up. Raises for an unknown transport code.
+    // cleaned up.
     bool Init(QString& error);
     // The identity exchange of the device's dialect; sets the name and the speed.
     bool GetInfo(tDeviceInfo& info);
@@ -63,7 +64,9 @@ class tDevice {
     // Closes the transport; harmless when already closed.
     virtual void Cleanup();
 
-    // Measurement control (user-interface thread only).
+    // Measurement control (user-interface thread only). Start first stops a measurement that is
+    // still running, so there is never more than one thread on the port; false when the device
+    // is not open.
     bool Start(uint8_t startParameter);
     // Stops and joins the measurement thread, sends the stop command; false when it was not written.
     bool Stop();
@@ -74,7 +77,7 @@ class tDevice {
 
     int32_t Speed() const { return FSpeed; }
     QString PortName() const { return FPortName; }
-    uint8_t Transport() const { return FTransport; }
+    tTransport Transport() const { return FTransport; }
     bool IsOpen() const { return FComm || FHid; }
     // The path shown in error texts: the node or "sim:" name, or "\\.\COM" + a Windows-style number.
     QString PortPath() const;
@@ -89,9 +92,9 @@ class tDevice {
     // Serial and FTDI: back to 38400 bit/s after the single-sensor stop.
     void RestoreLine();
 
-    const uint8_t FTransport;
-    std::unique_ptr<tCommPort> FComm;  // transports 0 and 1 while open
-    std::unique_ptr<tHidPort> FHid;    // transport 2 while open
+    const tTransport FTransport;
+    std::unique_ptr<tCommPort> FComm;  // FTDI and serial while open
+    std::unique_ptr<tHidPort> FHid;    // HID while open
     QString FPortName;
     bool FHubMode = true;
     int32_t FSpeed = 0;

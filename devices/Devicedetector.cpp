@@ -6,8 +6,9 @@
 #include "devices/Device.h"
 #include "foundation/Exceptions.h"
 #include "foundation/Logfile.h"
+#include "platform/Affinity.h"
 
-tDeviceDetector::tDeviceDetector(const QString& portName, tSettings* settings, uint8_t transport)
+tDeviceDetector::tDeviceDetector(const QString& portName, tSettings* settings, tTransport transport)
     : FSettings(settings), FPortName(portName), FTransport(transport), FThread([this] { Execute(); }) {}
 
 tDeviceDetector::~tDeviceDetector() {
@@ -24,6 +25,8 @@ tDevice* tDeviceDetector::GetDevice() {
 }
 
 void tDeviceDetector::Execute() {
+    // Created by the pinned user-interface thread, but detection is not measured against its clock.
+    ReleaseCurrentThreadFromPin();
     std::unique_ptr<tDevice> device;
     QString failure;
     try {

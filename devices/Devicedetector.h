@@ -12,13 +12,15 @@
 #include <shared_mutex>
 #include <thread>
 
+#include "foundation/Transport.h"
+
 class tDevice;
 class tSettings;
 
 class tDeviceDetector {
   public:
     // Starts detection at once.
-    tDeviceDetector(const QString& portName, tSettings* settings, uint8_t transport);
+    tDeviceDetector(const QString& portName, tSettings* settings, tTransport transport);
     ~tDeviceDetector();
     tDeviceDetector(const tDeviceDetector&) = delete;
     tDeviceDetector& operator=(const tDeviceDetector&) = delete;
@@ -36,6 +38,6 @@ class tDeviceDetector {
     const QString FPortName;
     tDevice* FDetectedDevice = nullptr;
     std::shared_mutex FDeviceLock;  // guards FDetectedDevice
-    const uint8_t FTransport;
+    const tTransport FTransport;
     std::thread FThread;  // last: starts after every field above is set
 };

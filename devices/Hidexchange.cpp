@@ -7,13 +7,9 @@
 #include "devices/Devicetimings.h"
 #include "foundation/Functions.h"
 #include "foundation/Logfile.h"
-#include "foundation/Settings.h"
+#include "platform/Hidquirks.h"
 
 namespace {
-
-int SettingInt(const tSettings* settings, const char* name, int defaultValue) {
-    return settings ? settings->GetInt(QString::fromLatin1(name), defaultValue) : defaultValue;
-}
 
 QString Num(uint64_t n) {
     return QString::number(n);
@@ -28,20 +24,8 @@ void LogDump(const char* hexPrefix, const char* binPrefix, const uint8_t* data, 
 // A transfer that did not complete: a pending one is cancelled, and the log says why after
 // "Write Error: " or "Read Error: " (`direction`).
 bool FailedTransfer(tHidLink& link, tHidPort::tIo io, const char* direction) {
-    const QString prefix = QString::fromLatin1(direction) + QStringLiteral(" Error: ");
-    switch (io) {
-        case tHidPort::IoTimeout:
-            link.Port->Cancel();
-            LogAdd(prefix + QStringLiteral("Timeout"));
-            break;
-        case tHidPort::IoStopped:
-            link.Port->Cancel();
-            LogAdd(prefix + QStringLiteral("Wait Error"));
-            break;
-        default:
-            LogAdd(prefix + link.Port->LastErrorText());
-            break;
-    }
+    if (io == tHidPort::IoTimeout || io == tHidPort::IoStopped) link.Port->Cancel();
+    LogHidTransferFailure(QString::fromLatin1(direction), io, *link.Port);
     return false;
 }
 
@@ -63,9 +47,8 @@ bool WriteOneReport(tHidLink& link, const uint8_t* report, uint32_t reportLength
         LogAdd(QStringLiteral("ovWrite.InternalHigh") + Num(stored));
         LogAdd(QStringLiteral("OVW SUCCESS:") + Num(stored));
         LogAdd(QStringLiteral("OVW SUCCESS:") + Num(stored));
-        transfer = stored;
-        // Wine's HID layer reports a completed pending write one byte short (the report id).
-        if (IsWine() && SettingInt(link.Settings, "FixWine", 1) != 0) ++transfer;
+        // Only a write that completed later comes back short under Wine.
+        transfer = tHidQuirks::FromSettings(link.Settings).WrittenCount(stored);
     }
     return true;
 }
@@ -97,7 +80,7 @@ bool HidExchange(tHidLink& link, const uint8_t* request, uint32_t length, int ti
                  uint8_t* reply) {
     const int inLength = link.InputReportLength;
     const int outLength = link.OutputReportLength;
-    if (!link.Port || !link.CarryBuffer || inLength < 2 || outLength < 2) {
+    if (!link.Port || !link.CarryBuffer || !tHidQuirks::UsableLengths(inLength, outLength, 1)) {
         // A report without room for one payload byte could never carry a request or a reply.
         LogAdd(QStringLiteral("HID: unusable report lengths %1/%2").arg(inLength).arg(outLength));
         return false;
@@ -112,7 +95,7 @@ bool HidExchange(tHidLink& link, const uint8_t* request, uint32_t length, int ti
     for (uint32_t pos = 0; pos < length && ok; pos += payloadPerReport) {
         LogAdd(QStringLiteral("SEND: write report ") + Num(pos));
         std::fill(outReport.begin(), outReport.end(), 0);
-        outReport[0] = static_cast<uint8_t>(SettingInt(link.Settings, "HID_SendReportID", 2) & 0xFF);
+        outReport[0] = tHidQuirks::FromSettings(link.Settings).SendReportId;
         const uint32_t chunk = std::min(length - pos, payloadPerReport);
         std::memcpy(outReport.data() + 1, request + pos, chunk);
         LogDump("SEND: HEX ", "SEND: BIN '", outReport.data(), static_cast<uint32_t>(outLength));
@@ -147,12 +130,12 @@ bool HidExchange(tHidLink& link, const uint8_t* request, uint32_t length, int ti
         const uint32_t shown = std::min(transfer, static_cast<uint32_t>(inLength));
         LogAdd(QStringLiteral("RECV: read bytes ") + Num(transfer));
         LogDump("RECV: HEX ", "RECV: BIN '", inReport.data(), shown);
-        const int recvId = SettingInt(link.Settings, "HID_RecvReportID", 1);
-        ok = ok && transfer == static_cast<uint32_t>(inLength) && static_cast<int>(inReport[0]) == recvId;
+        ok = ok && transfer == static_cast<uint32_t>(inLength) &&
+             tHidQuirks::FromSettings(link.Settings).IsInputReport(inReport[0]);
         if (!ok) break;
 
-        const uint32_t capacity = static_cast<uint32_t>(inLength - 2);
-        const uint32_t useful = inReport[1] == 255 ? capacity : inReport[1];
+        const uint32_t capacity = tHidQuirks::ExchangeFullCount(inLength);
+        const uint32_t useful = inReport[1] == tHidQuirks::CountMeansFull ? capacity : inReport[1];
         LogAdd(QStringLiteral("RECV: useful information size=") + Num(useful));
         if (useful > capacity) {
             // The count byte promises more than the report holds: nothing of it can be trusted.

@@ -1,6 +1,7 @@
 // The HID command exchange: requests cut into output reports, replies gathered from input reports
 // (report id, count byte, useful bytes) with a carry buffer for bytes beyond what one request asked
-// for. The report ids and the Wine correction are read from the settings for every report.
+// for. The report ids, lengths and the Wine correction follow platform/Hidquirks.h, read from the
+// settings for every report.
 #pragma once
 
 #include <cstdint>

@@ -102,11 +102,11 @@ QString tSensorSearch::SerialIdentifier(const QString& portName) {
     return portName.mid(i);
 }
 
-std::unique_ptr<tDeviceDetector> tSensorSearch::CreateDetector(const QString& identifier, uint8_t transport) {
+std::unique_ptr<tDeviceDetector> tSensorSearch::CreateDetector(const QString& identifier, tTransport transport) {
     return std::make_unique<tDeviceDetector>(identifier, FSettings, transport);
 }
 
-bool tSensorSearch::AddCandidate(tDetectors& detectors, const QString& identifier, uint8_t transport,
+bool tSensorSearch::AddCandidate(tDetectors& detectors, const QString& identifier, tTransport transport,
                                  bool logFailure) {
     try {
         detectors.push_back(CreateDetector(identifier, transport));
@@ -172,7 +172,7 @@ std::unique_ptr<tDevice> tSensorSearch::FindFTDISensor(const QString& sensorName
             if (listed < records.size()) records.resize(listed);
         }
         for (const FT_DEVICE_LIST_INFO_NODE& record : records) {
-            AddCandidate(detectors, QString::number(record.LocId), tDevice::TransportFTDI, true);
+            AddCandidate(detectors, QString::number(record.LocId), tTransport::Ftdi, true);
             DeviceSleep(FPauseMs);
         }
     });
@@ -187,7 +187,7 @@ std::unique_ptr<tDevice> tSensorSearch::FindCOMSensor(const QString& sensorName)
             throw tException(LoadStr(msg::NoComPorts));
         }
         for (const QString& port : ports) {
-            AddCandidate(detectors, SerialIdentifier(port), tDevice::TransportSerial, true);
+            AddCandidate(detectors, SerialIdentifier(port), tTransport::Serial, true);
             DeviceSleep(FPauseMs);
         }
     });
@@ -204,7 +204,7 @@ std::unique_ptr<tDevice> tSensorSearch::FindHIDSensor(const QString& sensorName)
         for (const QString& path : FSource->HidInterfaces()) {
             const QString upper = path.toUpper();
             if (!upper.contains(vid) || !upper.contains(pid)) continue;
-            AddCandidate(detectors, path, tDevice::TransportHID, false);
+            AddCandidate(detectors, path, tTransport::Hid, false);
             LogAdd(QStringLiteral("START DETECTION: ") + path);
             DeviceSleep(FPauseMs);
         }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "devices/D2xx.h"
+#include "foundation/Transport.h"
 
 class tDevice;
 class tDeviceDetector;
@@ -69,12 +70,12 @@ class tSensorSearch {
 
   protected:
     // Creates the detector of one candidate (tests override it to fail one).
-    virtual std::unique_ptr<tDeviceDetector> CreateDetector(const QString& identifier, uint8_t transport);
+    virtual std::unique_ptr<tDeviceDetector> CreateDetector(const QString& identifier, tTransport transport);
 
   private:
     using tDetectors = std::vector<std::unique_ptr<tDeviceDetector>>;
     // Starts one detector, then pauses. False when preparing it failed (logged).
-    bool AddCandidate(tDetectors& detectors, const QString& identifier, uint8_t transport, bool logFailure);
+    bool AddCandidate(tDetectors& detectors, const QString& identifier, tTransport transport, bool logFailure);
     // One search: `startCandidates` starts the transport's detectors (it may throw), then every
     // detector is waited for in order and the first device named `sensorName` is kept. A candidate
     // that gave no device logs its access problem, and the search's error its message, after

@@ -8,6 +8,7 @@
 #include "foundation/Exceptions.h"
 #include "foundation/Logfile.h"
 #include "measurement/Reception.h"
+#include "platform/Affinity.h"
 #include "platform/Commport.h"
 
 namespace {
@@ -96,7 +97,8 @@ void StreamText(tReceptionContext& context, tCommPort& port, int32_t packetSize)
 }  // namespace
 
 void ReceiveComm(tReceptionContext& context, bool ftdi) {
-    PinToFirstProcessor();
+    // Counter readings of this thread are compared with the window's; a refusal only costs that.
+    PinCurrentThreadToFirstProcessor();
     const tMeasureSetup& setup = context.Setup;
     if (ftdi && !setup.FtdiLoaded)
         throw tException(QStringLiteral("??? Thread: Библиотека доступа через интерфейс FTDI не загружена!"));

@@ -1,5 +1,5 @@
 // Streaming reception over tHidPort: the binary start protocol carried in reports, one packet per
-// input report. The report ids, the count byte and the Wine correction live here.
+// input report. The report ids, the count byte and the Wine correction follow platform/Hidquirks.h.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -8,37 +8,19 @@
 #include "foundation/Functions.h"
 #include "foundation/Logfile.h"
 #include "measurement/Reception.h"
+#include "platform/Affinity.h"
 #include "platform/Hidport.h"
+#include "platform/Hidquirks.h"
 
 namespace {
-
-constexpr uint8_t kStartReportId = 0x02;
-constexpr uint8_t kInputReportId = 0x01;
-constexpr uint8_t kCountMeansFull = 255;  // the count byte 255 stands for a full report
-constexpr int32_t kFullReportBytes = 62;
-
-// The log line of a failed handshake transfer; `what` is "Write" or "Read".
-void LogIoFailure(const QString& what, tHidPort::tIo io, const tHidPort& port) {
-    switch (io) {
-        case tHidPort::IoTimeout:
-            LogAdd(what + QStringLiteral(" Error: Timeout"));
-            break;
-        case tHidPort::IoFailed:
-            LogAdd(what + QStringLiteral(" Error: ") + port.LastErrorText());
-            break;
-        case tHidPort::IoStopped:
-            LogAdd(what + QStringLiteral(" Error: Wait Error"));
-            break;
-        case tHidPort::IoDone:
-            break;
-    }
-}
 
 }  // namespace
 
 void ReceiveHid(tReceptionContext& context) {
-    PinToFirstProcessor();
+    // Counter readings of this thread are compared with the window's; a refusal only costs that.
+    PinCurrentThreadToFirstProcessor();
     const tMeasureSetup& setup = context.Setup;
+    const tHidQuirks& quirks = setup.HidQuirks;
     tHidPort& port = *setup.Hid;
 
     int inputLength = 0, outputLength = 0;
@@ -54,14 +36,14 @@ void ReceiveHid(tReceptionContext& context) {
     }
     // Without report lengths (or with reports too short for id, count and one byte) the start
     // report cannot be built: the start request counts as not written.
-    if (inputLength < 3 || outputLength < 3) {
+    if (!tHidQuirks::UsableLengths(inputLength, outputLength, 2)) {
         PostAppMessage(WM_DEVICE_WRITE_ERROR, 0, 0);
         return;
     }
 
     std::vector<uint8_t> output(static_cast<size_t>(outputLength), 0);
     std::vector<uint8_t> input(static_cast<size_t>(inputLength), 0);
-    output[0] = kStartReportId;
+    output[0] = quirks.SendReportId;
     output[1] = 'S';
     output[2] = 0x00;
     LogAdd(QStringLiteral("SEND: start report "));
@@ -70,10 +52,9 @@ void ReceiveHid(tReceptionContext& context) {
     bool immediate = false;
     const tHidPort::tIo writeIo = port.WriteReport(output.data(), static_cast<uint32_t>(outputLength),
                                                    context.Timings.HidHandshakeMs, written, immediate);
-    LogIoFailure(QStringLiteral("Write"), writeIo, port);
+    LogHidTransferFailure(QStringLiteral("Write"), writeIo, port);
     if (writeIo != tHidPort::IoDone) written = 0;
-    // Under Wine the write comes back one byte short of the report length.
-    if (IsWine() && setup.FixWine) ++written;
+    written = quirks.WrittenCount(written);
     if (writeIo != tHidPort::IoDone || written != static_cast<uint32_t>(outputLength)) {
         PostAppMessage(WM_DEVICE_WRITE_ERROR, 0, 0);
         return;
@@ -83,10 +64,10 @@ void ReceiveHid(tReceptionContext& context) {
     uint32_t got = 0;
     const tHidPort::tIo replyIo = port.ReadReport(input.data(), static_cast<uint32_t>(inputLength),
                                                   context.Timings.HidHandshakeMs, got, immediate, nullptr);
-    LogIoFailure(QStringLiteral("Read"), replyIo, port);
+    LogHidTransferFailure(QStringLiteral("Read"), replyIo, port);
     if (replyIo != tHidPort::IoDone) got = 0;
     const uint32_t shown = std::min(got, static_cast<uint32_t>(inputLength));
-    if (got != static_cast<uint32_t>(inputLength) || input[0] != kInputReportId || input[1] != 0x01 ||
+    if (got != static_cast<uint32_t>(inputLength) || !quirks.IsInputReport(input[0]) || input[1] != 0x01 ||
         input[2] != 0x00) {
         PostAppMessage(WM_DEVICE_READ_ERROR, 1, 0);
         LogAdd(QStringLiteral("First read timeout :") + RawText(input.data(), static_cast<int32_t>(shown)));
@@ -124,16 +105,16 @@ void ReceiveHid(tReceptionContext& context) {
             continue;
         }
         bool failed = io != tHidPort::IoDone;
-        if (failed) LogIoFailure(QStringLiteral("Read"), io, port);
+        if (failed) LogHidTransferFailure(QStringLiteral("Read"), io, port);
         // Made on whatever the buffer holds, also after a failed read.
-        if (input[0] != kInputReportId) {
+        if (!quirks.IsInputReport(input[0])) {
             LogAdd(QStringLiteral("First byte in report is 0x") +
                    QStringLiteral("%1").arg(input[0], 2, 16, QChar(u'0')).toUpper());
             failed = true;
         }
         int32_t count = 0;
         if (!failed) {
-            count = input[1] == kCountMeansFull ? kFullReportBytes : input[1];
+            count = input[1] == tHidQuirks::CountMeansFull ? tHidQuirks::StreamFullCount : input[1];
             // Both the packet and the report bound the copy.
             if (count > framer.Room() || count > reportData) {
                 LogAdd(QStringLiteral("Too Many Data"));

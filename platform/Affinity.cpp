@@ -3,6 +3,14 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <mutex>
+
+namespace {
+std::mutex gAllowedLock;  // guards gAllowed and gAllowedKnown
+cpu_set_t gAllowed;
+bool gAllowedKnown = false;
+}  // namespace
+
 bool PinCurrentThreadToFirstProcessor() {
     // CPU 0 itself may be outside a container's cpuset, where setting it would fail: take the
     // lowest processor this thread is allowed to use.
@@ -17,8 +25,26 @@ bool PinCurrentThreadToFirstProcessor() {
         }
     }
     if (first < 0) return false;
+    {
+        std::lock_guard<std::mutex> lock(gAllowedLock);
+        if (!gAllowedKnown && CPU_COUNT(&allowed) > 1) {
+            gAllowed = allowed;
+            gAllowedKnown = true;
+        }
+    }
     cpu_set_t one;
     CPU_ZERO(&one);
     CPU_SET(first, &one);
     return pthread_setaffinity_np(pthread_self(), sizeof one, &one) == 0;
+}
+
+void ReleaseCurrentThreadFromPin() {
+    cpu_set_t allowed;
+    {
+        std::lock_guard<std::mutex> lock(gAllowedLock);
+        if (!gAllowedKnown) return;
+        allowed = gAllowed;
+    }
+    // A refusal leaves the worker on the first processor, which is slower but still correct.
+    pthread_setaffinity_np(pthread_self(), sizeof allowed, &allowed);
 }

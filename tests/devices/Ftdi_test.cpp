@@ -106,7 +106,7 @@ TEST_F(FtdiTest, LibraryGetProcNamesTheProcedure) {
 
 TEST_F(FtdiTest, NotLoadedOpenFailsAndExchangeLogs) {
     Use("/nonexistent/libftd2xx.so");
-    tDevice device("289", &Settings, tDevice::TransportFTDI);
+    tDevice device("289", &Settings, tTransport::Ftdi);
     QString error;
     EXPECT_FALSE(device.Init(error));
     EXPECT_EQ(error, "??? Библиотека доступа через интерфейс FTDI не загружена!");
@@ -123,7 +123,7 @@ TEST_F(FtdiTest, OpensByLocationWithTuningAndIdentifies) {
     Settings.SetSettingByName("InSize", "8192");
     Settings.SetSettingByName("IgnoreCD", "1");  // not read by the FTDI transport
     {
-        tDevice device("289", &Settings, tDevice::TransportFTDI);
+        tDevice device("289", &Settings, tTransport::Ftdi);
         QString error;
         ASSERT_TRUE(device.Init(error)) << error.toStdString();
         EXPECT_EQ(Control.U("FakeFtdi_LastOpenLocation"), 289u);
@@ -147,7 +147,7 @@ TEST_F(FtdiTest, OpensByLocationWithTuningAndIdentifies) {
 TEST_F(FtdiTest, SingleSensorAndUnopenableLocation) {
     Use(FAKE_FTD2XX);
     Control.AddChip(17, true, "L200,1,2,3,4,0");
-    tDevice device("17", &Settings, tDevice::TransportFTDI);
+    tDevice device("17", &Settings, tTransport::Ftdi);
     QString error;
     ASSERT_TRUE(device.Init(error));
     EXPECT_FALSE(device.IsHubMode());
@@ -156,7 +156,7 @@ TEST_F(FtdiTest, SingleSensorAndUnopenableLocation) {
     EXPECT_TRUE(device.GetInfo(info));
     EXPECT_EQ(info.Name, "L200");
 
-    tDevice notNumber("abc", &Settings, tDevice::TransportFTDI);
+    tDevice notNumber("abc", &Settings, tTransport::Ftdi);
     EXPECT_FALSE(notNumber.Init(error));
     EXPECT_EQ(Control.U("FakeFtdi_LastOpenLocation"), 0u);  // location 0
     EXPECT_TRUE(error.startsWith("Невозможно открыть устройство 'abc'.\r\nСистема сообщает: "));

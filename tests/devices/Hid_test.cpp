@@ -9,7 +9,7 @@ class HidDevice : public tDeviceTest {
   protected:
     std::unique_ptr<tDevice> Open() {
         H = Sensors.AddHid("sim:hid");
-        auto device = std::make_unique<tDevice>("sim:hid", &Settings, tDevice::TransportHID);
+        auto device = std::make_unique<tDevice>("sim:hid", &Settings, tTransport::Hid);
         QString error;
         EXPECT_TRUE(device->Init(error)) << error.toStdString();
         return device;
@@ -30,15 +30,15 @@ TEST_F(HidDevice, OpenIsSingleDialectAndCapabilityErrorsAreReported) {
     auto device = Open();
     EXPECT_FALSE(device->IsHubMode());
     H->Caps = tHidPort::NoPreparsedData;
-    tDevice second("sim:hid", &Settings, tDevice::TransportHID);
+    tDevice second("sim:hid", &Settings, tTransport::Hid);
     QString error;
     EXPECT_FALSE(second.Init(error));
     EXPECT_EQ(error, "Unable to get HID preparsed data.");
     H->Caps = tHidPort::NoCaps;
-    tDevice third("sim:hid", &Settings, tDevice::TransportHID);
+    tDevice third("sim:hid", &Settings, tTransport::Hid);
     EXPECT_FALSE(third.Init(error));
     EXPECT_EQ(error, "Unable to get HID Device Capabilities");
-    tDevice missing("sim:none", &Settings, tDevice::TransportHID);
+    tDevice missing("sim:none", &Settings, tTransport::Hid);
     EXPECT_FALSE(missing.Init(error));
     EXPECT_EQ(error, FormatStr(msg::CannotOpenDevice, "sim:none", "no such fake"));
 }

@@ -40,7 +40,7 @@ class tFailingSearch : public tSensorSearch {
         : tSensorSearch(settings, source), FFailing(std::move(failing)) {}
 
   protected:
-    std::unique_ptr<tDeviceDetector> CreateDetector(const QString& id, uint8_t transport) override {
+    std::unique_ptr<tDeviceDetector> CreateDetector(const QString& id, tTransport transport) override {
         if (id == FFailing) throw tException("cannot prepare " + id);
         return tSensorSearch::CreateDetector(id, transport);
     }
@@ -57,7 +57,7 @@ class Detector : public tDeviceTest {};
 
 TEST_F(Detector, PublishesAnIdentifiedDevice) {
     Sensors.AddSerial("sim:a");
-    tDeviceDetector detector("sim:a", &Settings, tDevice::TransportSerial);
+    tDeviceDetector detector("sim:a", &Settings, tTransport::Serial);
     detector.WaitFor();
     std::unique_ptr<tDevice> device(detector.GetDevice());
     ASSERT_NE(device, nullptr);
@@ -68,7 +68,7 @@ TEST_F(Detector, PublishesAnIdentifiedDevice) {
 TEST_F(Detector, SilentCandidateIsClosedAndLogged) {
     auto s = Sensors.AddSerial("sim:quiet");
     s->Silent = true;
-    tDeviceDetector detector("sim:quiet", &Settings, tDevice::TransportSerial);
+    tDeviceDetector detector("sim:quiet", &Settings, tTransport::Serial);
     detector.WaitFor();
     EXPECT_EQ(detector.GetDevice(), nullptr);
     EXPECT_FALSE(s->Open);
@@ -77,7 +77,7 @@ TEST_F(Detector, SilentCandidateIsClosedAndLogged) {
 
 TEST_F(Detector, OpenFailureAndUnknownTransportAreLogged) {
     {
-        tDeviceDetector detector("12", &Settings, tDevice::TransportSerial);
+        tDeviceDetector detector("12", &Settings, tTransport::Serial);
         detector.WaitFor();
         EXPECT_EQ(detector.GetDevice(), nullptr);
     }
@@ -85,7 +85,7 @@ TEST_F(Detector, OpenFailureAndUnknownTransportAreLogged) {
     for (const QString& line : Log.Lines())
         found |= line.startsWith("DevID 12 error: Невозможно открыть устройство '\\\\.\\COM12'.");
     EXPECT_TRUE(found);
-    tDeviceDetector unknown("1", &Settings, 9);
+    tDeviceDetector unknown("1", &Settings, static_cast<tTransport>(9));
     unknown.WaitFor();
     EXPECT_TRUE(Log.Has("DevID 1 error: tDevice::Init: Unknown device type"));
 }

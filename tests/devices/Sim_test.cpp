@@ -34,7 +34,7 @@ class SimDevice : public tDeviceTest {
         tSimRegistry::Instance().Clear();
         tDeviceTest::TearDown();
     }
-    std::unique_ptr<tDevice> Identified(const QString& path, uint8_t transport) {
+    std::unique_ptr<tDevice> Identified(const QString& path, tTransport transport) {
         auto device = std::make_unique<tDevice>(path, &Settings, transport);
         QString error;
         EXPECT_TRUE(device->Init(error)) << error.toStdString();
@@ -45,7 +45,7 @@ class SimDevice : public tDeviceTest {
 };
 
 TEST_F(SimDevice, HubSensorIdentifiesAndTakesThePeriod) {
-    auto device = Identified("sim:T100", tDevice::TransportSerial);
+    auto device = Identified("sim:T100", tTransport::Serial);
     EXPECT_TRUE(device->IsHubMode());
     EXPECT_EQ(device->GetName(), "T100");
     EXPECT_EQ(device->Speed(), 115200);
@@ -54,20 +54,20 @@ TEST_F(SimDevice, HubSensorIdentifiesAndTakesThePeriod) {
 }
 
 TEST_F(SimDevice, SingleSensorIdentifiesInTwoSteps) {
-    auto device = Identified("sim:K330", tDevice::TransportSerial);
+    auto device = Identified("sim:K330", tTransport::Serial);
     EXPECT_FALSE(device->IsHubMode());
     EXPECT_EQ(device->GetName(), "K330");
     EXPECT_TRUE(device->SetFrequency(0, 20000));
 }
 
 TEST_F(SimDevice, HidSensorIdentifiesThroughTheCarryBuffer) {
-    auto device = Identified("sim:P620", tDevice::TransportHID);
+    auto device = Identified("sim:P620", tTransport::Hid);
     EXPECT_EQ(device->GetName(), "P620");
     EXPECT_TRUE(device->SetFrequency(0, 10000));
 }
 
 TEST_F(SimDevice, MeasurementRunDeliversPacketsAndStops) {
-    auto device = Identified("sim:T100", tDevice::TransportSerial);
+    auto device = Identified("sim:T100", tTransport::Serial);
     ASSERT_TRUE(device->Start(0));
     QElapsedTimer timer;
     timer.start();
@@ -84,7 +84,7 @@ TEST_F(SimDevice, MeasurementRunDeliversPacketsAndStops) {
 }
 
 TEST_F(SimDevice, DeletingAMeasuringDeviceJoinsItsThreadFirst) {
-    auto device = Identified("sim:L200", tDevice::TransportSerial);
+    auto device = Identified("sim:L200", tTransport::Serial);
     ASSERT_TRUE(device->Start(0));
     QThread::msleep(50);
     device.reset();  // must not leave the thread reading a closed port

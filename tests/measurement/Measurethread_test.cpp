@@ -21,7 +21,7 @@ class MeasureThreadTest : public ::testing::Test {
 
 TEST_F(MeasureThreadTest, UnknownTransportEndsWithoutNotification) {
     tMeasureSetup setup;
-    setup.Transport = 3;
+    setup.Transport = static_cast<tTransport>(3);
     tMeasureThread thread(setup);
     thread.WaitFor();
     EXPECT_EQ(thread.GetPacketCount(), 0);
@@ -31,7 +31,7 @@ TEST_F(MeasureThreadTest, UnknownTransportEndsWithoutNotification) {
 
 TEST_F(MeasureThreadTest, EmptyQueuePopsTheEmptyPacket) {
     tMeasureSetup setup;
-    setup.Transport = 9;
+    setup.Transport = static_cast<tTransport>(9);
     tMeasureThread thread(setup);
     thread.WaitFor();
     tPacket p;
@@ -83,7 +83,7 @@ TEST_F(MeasureThreadTest, DestructionOfARunningThreadStopsIt) {
     port.Reads = {{tHidPort::IoDone, reply}};
     port.BlockAtEnd = true;
     tMeasureSetup setup;
-    setup.Transport = 2;
+    setup.Transport = tTransport::Hid;
     setup.Speed = 115200;
     setup.Hid = &port;
     auto thread = std::make_unique<tMeasureThread>(setup);

@@ -41,7 +41,7 @@ class ReceptionTest : public ::testing::Test {
         }
         return out;
     }
-    std::vector<tPacket> RunSerial(tFakeComm& port, int32_t speed, uint8_t transport = 1) {
+    std::vector<tPacket> RunSerial(tFakeComm& port, int32_t speed, tTransport transport = tTransport::Serial) {
         tMeasureSetup setup;
         setup.Transport = transport;
         setup.Speed = speed;
@@ -51,10 +51,10 @@ class ReceptionTest : public ::testing::Test {
     }
     std::vector<tPacket> RunHid(tFakeHid& port, int32_t speed = 115200, bool fixWine = true) {
         tMeasureSetup setup;
-        setup.Transport = 2;
+        setup.Transport = tTransport::Hid;
         setup.Speed = speed;
         setup.Hid = &port;
-        setup.FixWine = fixWine;
+        setup.HidQuirks.FixWine = fixWine;
         return Run(setup);
     }
 
@@ -253,7 +253,7 @@ TEST_F(ReceptionTest, SerialBinaryHandshakeSwitchesThePortAndRestoresTimeouts) {
 TEST_F(ReceptionTest, FtdiBinaryHandshakeUsesTheShortReplyWaitThroughout) {
     tFakeComm port;
     BinaryScript(port, {{true, {0x1C}}});
-    auto packets = RunSerial(port, 115200, 0);
+    auto packets = RunSerial(port, 115200, tTransport::Ftdi);
     EXPECT_EQ(packets.size(), 1u);
     EXPECT_EQ(port.TimeoutConstants, (std::vector<uint32_t>{100, 500}));
 }
@@ -270,7 +270,7 @@ TEST_F(ReceptionTest, FtdiWithoutLibraryLogsAndPostsNothing) {
     tFakeComm port;
     BinaryScript(port, {{true, {0x1C}}});
     tMeasureSetup setup;
-    setup.Transport = 0;
+    setup.Transport = tTransport::Ftdi;
     setup.Speed = 115200;
     setup.Comm = &port;
     setup.FtdiLoaded = false;
@@ -526,7 +526,7 @@ TEST_F(ReceptionTest, HidStopDuringTheReportWaitEndsAtOnce) {
     HidScript(port, {{tHidPort::IoDone, Report(0x01, 1, {0x1C})}});
     port.BlockAtEnd = true;  // then waits up to the real 10 s for a report
     tMeasureSetup setup;
-    setup.Transport = 2;
+    setup.Transport = tTransport::Hid;
     setup.Speed = 115200;
     setup.Hid = &port;
     tMeasureThread thread(setup);

@@ -57,7 +57,7 @@ TEST_F(SimStreamTest, SerialBinaryStreamArrivesWhole) {
     auto port = OpenSimulatedCommPort(QStringLiteral("sim:T100"), error);
     ASSERT_NE(port, nullptr) << error.toStdString();
     tMeasureSetup setup;
-    setup.Transport = 1;
+    setup.Transport = tTransport::Serial;
     setup.Speed = 115200;
     setup.Comm = port.get();
     int packets = 0;
@@ -76,7 +76,7 @@ TEST_F(SimStreamTest, HidStreamArrivesWhole) {
     auto port = OpenSimulatedHidPort(QStringLiteral("sim:L200"), error);
     ASSERT_NE(port, nullptr) << error.toStdString();
     tMeasureSetup setup;
-    setup.Transport = 2;
+    setup.Transport = tTransport::Hid;
     setup.Speed = 115200;
     setup.Hid = port.get();
     int packets = 0;

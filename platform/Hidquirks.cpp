@@ -1,0 +1,42 @@
+#include "platform/Hidquirks.h"
+
+#include "foundation/Functions.h"
+#include "foundation/Logfile.h"
+#include "foundation/Settings.h"
+
+namespace {
+int SettingInt(const tSettings* settings, const char* name, int defaultValue) {
+    return settings ? settings->GetInt(QString::fromLatin1(name), defaultValue) : defaultValue;
+}
+}  // namespace
+
+tHidQuirks tHidQuirks::FromSettings(const tSettings* settings) {
+    tHidQuirks quirks;
+    quirks.SendReportId = static_cast<uint8_t>(SettingInt(settings, "HID_SendReportID", 2) & 0xFF);
+    // An id outside a byte can never match an input report; keep it out of reach.
+    const int recv = SettingInt(settings, "HID_RecvReportID", 1);
+    quirks.RecvReportId = static_cast<uint8_t>(recv & 0xFF);
+    quirks.RecvIdValid = recv >= 0 && recv <= 0xFF;
+    quirks.FixWine = SettingInt(settings, "FixWine", 1) != 0;
+    return quirks;
+}
+
+uint32_t tHidQuirks::WrittenCount(uint32_t reported) const {
+    return IsWine() && FixWine ? reported + 1 : reported;
+}
+
+void LogHidTransferFailure(const QString& direction, tHidPort::tIo io, const tHidPort& port) {
+    switch (io) {
+        case tHidPort::IoTimeout:
+            LogAdd(direction + QStringLiteral(" Error: Timeout"));
+            break;
+        case tHidPort::IoFailed:
+            LogAdd(direction + QStringLiteral(" Error: ") + port.LastErrorText());
+            break;
+        case tHidPort::IoStopped:
+            LogAdd(direction + QStringLiteral(" Error: Wait Error"));
+            break;
+        case tHidPort::IoDone:
+            break;
+    }
+}
