@@ -136,8 +136,11 @@ TEST(Cp1251, EveryByteAgreesWithTheSystemCodecAndRoundTrips) {
     QStringDecoder icu("windows-1251");
     if (icu.isValid()) {
         const QString theirs = icu.decode(all);
-        for (int i = 0; i < all.size(); ++i)
-            if (static_cast<unsigned char>(all[i]) != 0x98) EXPECT_EQ(ours[i], theirs[i]) << "byte " << i + 1;
+        for (int i = 0; i < all.size(); ++i) {
+            if (static_cast<unsigned char>(all[i]) != 0x98) {
+                EXPECT_EQ(ours[i], theirs[i]) << "byte " << i + 1;
+            }
+        }
     }
     EXPECT_EQ(ours[0x98 - 1], QChar(0xFFFD));
     for (int i = 0; i < all.size(); ++i) {
