@@ -215,6 +215,12 @@ void TfmMain::CreateActions() {
     acFileAddImage = NewAction("acFileAddImage", file, QStringLiteral("&Добавить изображение..."),
                                QStringLiteral("&Добавить изображение из файла"), icAddImage,
                                &TfmMain::acFileAddImageExecute);
+    acFilePreview = NewAction("acFilePreview", file, QStringLiteral("Предварительный просмотр..."),
+                              QStringLiteral("Показать, как будет напечатана текущая вкладка"), -1,
+                              &TfmMain::acFilePreviewExecute);
+    acFileSavePdf = NewAction("acFileSavePdf", file, QStringLiteral("Сохранить в PDF..."),
+                              QStringLiteral("Сохранить текущую вкладку в файл PDF, как при печати"), -1,
+                              &TfmMain::acFileSavePdfExecute);
     // Shortcuts work while the window (or any of its children) has the focus, menus closed or not.
     for (QAction* action : Actions()) addAction(action);
 }
@@ -223,7 +229,8 @@ QList<QAction*> TfmMain::Actions() const {
     return {
         acFileExit,         acHelpAbout,       acViewToolBar,    acViewStatusBar,       acExperimentConnect,
         acExperimentChoose, acExperimentStart, acExperimentStop, acExperimentMarkPoint, acFileExport,
-        acFilePrint,        acFilePrintSetup,  acFilePageSetup,  acFileAddImage};
+        acFilePrint,        acFilePrintSetup,  acFilePageSetup,  acFileAddImage,        acFilePreview,
+        acFileSavePdf};
 }
 
 bool TfmMain::IsMeasuring() const {
@@ -238,6 +245,8 @@ void TfmMain::UpdateActions() {
     acExperimentStop->setEnabled(connected && measuring);
     acExperimentMarkPoint->setEnabled(connected && measuring);
     acFileAddImage->setEnabled(FFrame != nullptr && FFrame->ShownTabIndex() == 2);
+    acFilePreview->setEnabled(FFrame != nullptr);
+    acFileSavePdf->setEnabled(FFrame != nullptr && !measuring);
     // The checked action also shows its tool button pressed.
     acExperimentConnect->setChecked(connected);
     acHelpAbout->setEnabled(false);
@@ -259,11 +268,13 @@ void TfmMain::CreateMenus() {
     QMenu* file = mmMain->addMenu(QStringLiteral("&Файл"));
     file->setObjectName(QStringLiteral("miFile"));
     file->addAction(acFileExport);
+    file->addAction(acFileSavePdf);
     file->addSeparator();
     file->addAction(acFileAddImage);
     file->addSeparator();
     file->addAction(acFilePrintSetup);
     file->addAction(acFilePageSetup);
+    file->addAction(acFilePreview);
     file->addAction(acFilePrint);
     file->addSeparator();
     file->addAction(acFileExit);

@@ -7,6 +7,7 @@
 // subclass the window and answer without a dialog.
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QMainWindow>
 #include <QString>
@@ -66,6 +67,8 @@ class TfmMain : public QMainWindow {
     QAction* acFilePrintSetup;
     QAction* acFilePageSetup;
     QAction* acFileAddImage;
+    QAction* acFilePreview;  // print preview of the shown tab
+    QAction* acFileSavePdf;  // the shown tab as a PDF file, through the print path
     QList<QAction*> Actions() const;
 
     // ---- components ----
@@ -111,6 +114,10 @@ class TfmMain : public QMainWindow {
     void acFilePrintSetupExecute();
     void acFilePageSetupExecute();
     void acFileAddImageExecute();
+    void acFilePreviewExecute();
+    void acFileSavePdfExecute();
+    // The shown tab on `printer` as Print prints it (nothing without a frame).
+    void PrintShownTab(QPrinter& printer);
     // One tick of tmMeasure: packet intake, points, elapsed time, value label, axes.
     void tmMeasureTimer();
     void Disconnect();
@@ -150,6 +157,12 @@ class TfmMain : public QMainWindow {
     virtual QString AskImageFile();
     // pd: the printer to print on (the window's own), null when cancelled.
     virtual QPrinter* AskPrinter();
+    // Whether the system has any printer at all (Print explains the PDF way out when not).
+    virtual bool PrinterInstalled() const;
+    // The PDF file to write, empty when cancelled.
+    virtual QString AskPdfFile();
+    // Shows the print preview of `printer`, which `paint` fills (again on every page setup change).
+    virtual void RunPrintPreview(QPrinter& printer, const std::function<void(QPrinter&)>& paint);
     virtual void RunPrintSetup();
     virtual void RunPageSetup();
     // The high-resolution counter (ticks) and its frequency; tests inject a clock.
@@ -176,6 +189,8 @@ class TfmMain : public QMainWindow {
     void ReportRunFault(const QString& text);
     void LoadDocument(class TRichView* view, const QString& path, const QString& fallback);
     QString AskSaveFile(const QString& suffix, const QStringList& filters);
+    // The file name a save dialog proposes: the scenario's name and today's date.
+    QString ProposedName(const QString& suffix) const;
 
     QString FProgramDir;
     std::unique_ptr<tSettings> FSettings;
@@ -189,6 +204,7 @@ class TfmMain : public QMainWindow {
     int64_t FLastValueCount = 0;     // counter reading of the run's last received value (or start)
     bool FRunFaultReported = false;  // the current run has shown its failure box
     int64_t FCountFrequency = 1;
+    QDateTime FRunStarted;  // when the shown run was started (printed above the chart)
 
     QVBoxLayout* FClientLayout = nullptr;
     std::unique_ptr<QPrinter> FPrinter;

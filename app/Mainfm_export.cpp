@@ -1,18 +1,31 @@
 // TfmMain: export of the shown tab, printing, page setup and pictures for the report.
 #include <QAction>
+#include <QFile>
 #include <QFileDialog>
 #include <QPageLayout>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QTabWidget>
 
 #include "app/Mainfm.h"
 #include "app/Picture.h"
 #include "components/Chart.h"
+#include "components/Dialogfolder.h"
 #include "components/Richview.h"
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
+#include "foundation/Exceptions.h"
+
+namespace {
+// Most school laptops have no printer; the message says what to do instead.
+const QString kNoPrinterText = QStringLiteral(
+    "На этом компьютере не установлен ни один принтер, поэтому напечатать нельзя.\r\n"
+    "Сохраните страницу в файл PDF (меню «Файл» → «Сохранить в PDF...») и напечатайте его "
+    "на компьютере с принтером.");
+}  // namespace
 
 QString TfmMain::AskSaveFile(const QString& suffix, const QStringList& filters) {
     QFileDialog dialog(this);
@@ -24,8 +37,20 @@ QString TfmMain::AskSaveFile(const QString& suffix, const QStringList& filters) 
     dialog.setSizeGripEnabled(true);
     dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(suffix);
+    dialog.setDirectory(DialogFolder());
+    dialog.selectFile(ProposedName(suffix));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    RememberDialogFolder(dialog.selectedFiles().first());
     return dialog.selectedFiles().first();
+}
+
+QString TfmMain::ProposedName(const QString& suffix) const {
+    return ProposedFileName(FExperiment ? FExperiment->Name : QString(), QDate::currentDate(), suffix);
+}
+
+QString TfmMain::AskPdfFile() {
+    return AskSaveFile(QStringLiteral("pdf"),
+                       {QStringLiteral("PDF-файлы (*.pdf)"), QStringLiteral("Все файлы (*)")});
 }
 
 QString TfmMain::AskBitmapFile() {
@@ -44,10 +69,15 @@ QString TfmMain::AskImageFile() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOptions(QFileDialog::DontUseNativeDialog);
     dialog.setSizeGripEnabled(true);
-    dialog.setNameFilters({QStringLiteral("JPG-файлы (*.jpg)"), QStringLiteral("BMP-файлы (*.bmp)"),
+    // Phones and cameras write .jpeg as often as .jpg, so the first entry shows every picture
+    // the program reads. The dialog matches patterns in any letter case (.JPG too).
+    dialog.setNameFilters({QStringLiteral("Все изображения (*.jpg *.jpeg *.jpe *.bmp)"),
+                           QStringLiteral("JPG-файлы (*.jpg)"), QStringLiteral("BMP-файлы (*.bmp)"),
                            QStringLiteral("Все файлы (*.*)")});
     dialog.setDefaultSuffix(QStringLiteral("jpg"));
+    dialog.setDirectory(DialogFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    RememberDialogFolder(dialog.selectedFiles().first());
     return dialog.selectedFiles().first();
 }
 
@@ -97,24 +127,84 @@ void TfmMain::acFileExportExecute() {
     }
 }
 
-void TfmMain::acFilePrintExecute() {
-    QPrinter* printer = AskPrinter();
-    if (!printer || !FFrame) return;
+bool TfmMain::PrinterInstalled() const {
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
+}
+
+void TfmMain::RunPrintPreview(QPrinter& printer, const std::function<void(QPrinter&)>& paint) {
+    QPrintPreviewDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Предварительный просмотр"));
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&paint](QPrinter* target) {
+        // An error must not cross Qt's signal machinery; the preview then stays empty.
+        try {
+            paint(*target);
+        } catch (const std::exception&) {
+        }
+    });
+    dialog.exec();
+}
+
+void TfmMain::PrintShownTab(QPrinter& printer) {
+    if (!FFrame) return;
     const QString title = FExperiment ? FExperiment->Name : QString();
     switch (FFrame->ShownTabIndex()) {
-        case 0:
-            printer->setDocName(title);
-            FFrame->Chart()->Print(*printer);
+        case 0: {
+            TChart::tPrintTexts texts;
+            texts.Title = title;
+            if (FRunStarted.isValid())
+                texts.Subtitle = QStringLiteral("Измерение от %1")
+                                     .arg(FRunStarted.toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+            if (FExperiment)
+                texts.Footer =
+                    FFrame->GetMarkerText(FExperiment->FormatX, FExperiment->FormatY, FFrame->Chart())
+                        .replace(u'\t', QStringLiteral("    "));
+            printer.setDocName(title);
+            FFrame->Chart()->Print(printer, texts);
             break;
+        }
         case 1:
-            FFrame->DescrView()->Print(*printer, title);
+            FFrame->DescrView()->Print(printer, title);
             break;
         case 2:
-            FFrame->ReportView()->Print(*printer, title);
+            FFrame->ReportView()->Print(printer, title);
             break;
         default:
             break;
     }
+}
+
+void TfmMain::acFilePrintExecute() {
+    if (!PrinterInstalled()) throw tException(kNoPrinterText);
+    QPrinter* printer = AskPrinter();
+    if (!printer || !FFrame) return;
+    PrintShownTab(*printer);
+}
+
+void TfmMain::acFilePreviewExecute() {
+    if (!FFrame) return;
+    RunPrintPreview(*FPrinter, [this](QPrinter& printer) { PrintShownTab(printer); });
+}
+
+void TfmMain::acFileSavePdfExecute() {
+    if (!FFrame) return;
+    const QString path = AskPdfFile();
+    if (path.isEmpty()) return;
+    {
+        // A folder we may not write to is reported in words, not as a failed print job.
+        QFile probe(path);
+        const bool existed = probe.exists();
+        if (!probe.open(QIODevice::WriteOnly | QIODevice::Append))
+            throw tException(
+                QStringLiteral("Не удалось создать файл \"%1\": %2").arg(path, probe.errorString()));
+        probe.close();
+        if (!existed) probe.remove();
+    }
+    // The window's page setup (paper, orientation, margins), at print resolution.
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setPageLayout(FPrinter->pageLayout());
+    pdf.setOutputFileName(path);
+    PrintShownTab(pdf);
 }
 
 void TfmMain::acFilePrintSetupExecute() {

@@ -44,6 +44,7 @@ void TfmMain::acExperimentStartExecute() {
     QCoreApplication::sendPostedEvents(QCoreApplication::instance(), tAppMessageEvent::EventType());
     FRunFaultReported = false;
     FCurrentSeries = FFrame->StartMeasurement(*FExperiment);
+    FRunStarted = QDateTime::currentDateTime();
     SetValueLabelVisible(false);
     FChannels.Clear();
     FDevice->Start(0);

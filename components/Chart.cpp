@@ -4,7 +4,6 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrinter>
 #include <QSaveFile>
 #include <algorithm>
 #include <cmath>
@@ -32,6 +31,20 @@ class tChartPlot : public QCustomPlot {
             QPainter painter(this);
             (*FOverlay)(painter);
         }
+    }
+
+  public:
+    // Lays the plot out for `size`, draws it and the overlay on `painter` (vector output) and
+    // returns to the on-screen layout.
+    void DrawAt(QCPPainter& painter, const QSize& size) {
+        const QRect screen = viewport();
+        setViewport(QRect(QPoint(0, 0), size));
+        painter.fillRect(viewport(), Qt::white);
+        draw(&painter);  // lays out for the viewport first
+        if (*FOverlay) (*FOverlay)(painter);
+        setViewport(screen);
+        updateLayout();  // pixel conversions of clicks hold again at once
+        replot(rpQueuedReplot);
     }
 
   private:
@@ -331,18 +344,6 @@ void TChart::SaveBitmap(const QString& path) {
         throw tException(QString("Не удалось записать файл \"%1\": %2").arg(path, file.errorString()));
 }
 
-void TChart::Print(QPrinter& printer) {
-    QCPPainter painter;
-    if (FPlot->geometry() != rect()) FPlot->setGeometry(rect());
-    if (!painter.begin(&printer)) throw tException("Не удалось начать печать.");
-    painter.setMode(QCPPainter::pmVectorized);
-    painter.setMode(QCPPainter::pmNoCaching);
-    const QSize size = FPlot->size().expandedTo(QSize(1, 1));
-    const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
-    // The whole chart on one page: as wide as the print area allows, keeping its proportions.
-    const double scale = std::min(page.width() / size.width(), page.height() / size.height());
-    painter.scale(scale, scale);
-    FPlot->toPainter(&painter, size.width(), size.height());
-    if (FOverlay) FOverlay(painter);
-    painter.end();
+void TChart::DrawPlot(QCPPainter& painter, const QSize& size) {
+    static_cast<tChartPlot*>(FPlot)->DrawAt(painter, size);
 }

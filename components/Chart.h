@@ -19,6 +19,7 @@ class QCPGraph;
 class QCPAxis;
 class QPainter;
 class QPrinter;
+class QCPPainter;
 class QMouseEvent;
 class TChart;
 
@@ -91,8 +92,15 @@ class TChart : public QWidget {
     QImage ToImage();
     // BMP of ToImage(); raises tException when the file cannot be written (existing file kept).
     void SaveBitmap(const QString& path);
-    // The chart on one page in the default print area.
-    void Print(QPrinter& printer);
+    // The chart on one page, laid out for the paper: the printer's page size, orientation and
+    // margins, fonts in points, lines at least 0.5 mm, drawn as vectors (sharp at any zoom).
+    // Raises tException when the printer cannot start.
+    struct tPrintTexts {
+        QString Title;     // above the chart, bold (the scenario's name)
+        QString Subtitle;  // under the title (when the run was measured)
+        QString Footer;    // below the chart (the marker read-out)
+    };
+    void Print(QPrinter& printer, const tPrintTexts& texts = {});
 
     QCustomPlot* Plot() const { return FPlot; }
 
@@ -105,6 +113,12 @@ class TChart : public QWidget {
 
   private:
     friend class TChartSeries;
+    // The plot laid out for `size` (painter units) and drawn with the overlay; the on-screen
+    // layout is restored afterwards.
+    void DrawPlot(QCPPainter& painter, const QSize& size);
+    // The page's content in `area` (device pixels of a device with `dpi`).
+    void PaintPage(QCPPainter& painter, const QRectF& area, double dpi, const tPrintTexts& texts);
+
     QCustomPlot* FPlot;
     TChartAxis FBottom;
     TChartAxis FLeft;

@@ -1,12 +1,19 @@
 #include "components/Richview.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
+#include <QPageLayout>
+#include <QPainter>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QScreen>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <memory>
 
 #include "components/Rtf.h"
 #include "foundation/Exceptions.h"
@@ -98,9 +105,80 @@ bool TRichView::HasSelection() const {
     return textCursor().hasSelection();
 }
 
+namespace {
+// Qt sizes pictures in a document for this resolution and scales them from it to the device
+// that lays the document out (the same figure Qt takes).
+double LayoutDpi() {
+    if (QCoreApplication::testAttribute(Qt::AA_Use96Dpi)) return 96;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        return qRound(screen->logicalDotsPerInchY());
+    return 100;
+}
+}  // namespace
+
+void FitPictures(QTextDocument& document, double maxWidth, double maxHeight) {
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid() || !fragment.charFormat().isImageFormat()) continue;
+            QTextImageFormat format = fragment.charFormat().toImageFormat();
+            double width = format.width(), height = format.height();
+            if (width <= 0 || height <= 0) {
+                const QImage image =
+                    document.resource(QTextDocument::ImageResource, QUrl(format.name())).value<QImage>();
+                if (image.isNull()) continue;
+                width = image.width(), height = image.height();
+            }
+            // One factor for both sides keeps the picture's proportions.
+            const double factor = std::min({1.0, maxWidth / width, maxHeight > 0 ? maxHeight / height : 1.0});
+            if (factor >= 1.0 && format.width() > 0 && format.height() > 0) continue;
+            format.setWidth(width * factor);
+            format.setHeight(height * factor);
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            cursor.setCharFormat(format);
+        }
+    }
+    cursor.endEditBlock();
+}
+
+void PrintDocument(const QTextDocument& source, QPrinter& printer) {
+    QPainter painter;
+    if (!painter.begin(&printer)) throw tException("Не удалось начать печать.");
+    // The page setup's printable area, in printer pixels; the painter's origin is its corner.
+    const QSizeF page = printer.pageLayout().paintRectPixels(printer.resolution()).size();
+    std::unique_ptr<QTextDocument> document(source.clone());
+    document->documentLayout()->setPaintDevice(&printer);
+    document->setDocumentMargin(0);
+    document->setPageSize(page);
+    // A picture never wider or taller than the printable area (in the document's own units).
+    const double toLayout = LayoutDpi() / printer.resolution();
+    FitPictures(*document, page.width() * toLayout, page.height() * toLayout);
+    const int pages = document->pageCount();
+    const int first = printer.fromPage() > 0 ? std::min(printer.fromPage(), pages) : 1;
+    const int last = printer.toPage() > 0 ? std::min(printer.toPage(), pages) : pages;
+    for (int index = first; index <= last; ++index) {
+        if (index > first) printer.newPage();
+        // The layout breaks pages between lines; each page shows its own slice of it.
+        const QRectF slice(0, (index - 1) * page.height(), page.width(), page.height());
+        painter.save();
+        painter.translate(0, -slice.top());
+        painter.setClipRect(slice);
+        QAbstractTextDocumentLayout::PaintContext context;
+        // Lines that only touch the slice's edges belong to the neighbouring pages.
+        context.clip = slice.adjusted(0, 1, 0, -1);
+        context.palette.setColor(QPalette::Text, Qt::black);
+        document->documentLayout()->draw(&painter, context);
+        painter.restore();
+    }
+    painter.end();
+}
+
 void TRichView::Print(QPrinter& printer, const QString& title) const {
     printer.setDocName(title);
-    document()->print(&printer);
+    PrintDocument(*document(), printer);
 }
 
 void TRichView::InsertImage(const QImage& image) {

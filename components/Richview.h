@@ -7,6 +7,15 @@
 #include <QTextEdit>
 
 class QPrinter;
+class QTextDocument;
+
+// Prints `document` with the printer's page setup: text wraps to the printable width, pictures
+// are scaled down to fit the printable area, pages break between lines. Raises tException when
+// the printer cannot start.
+void PrintDocument(const QTextDocument& document, QPrinter& printer);
+// Shrinks every picture of `document` that is wider than `maxWidth` or taller than `maxHeight`
+// (document units; 0 = no height limit), keeping its proportions.
+void FitPictures(QTextDocument& document, double maxWidth, double maxHeight = 0);
 
 class TRichView : public QTextEdit {
     Q_OBJECT
@@ -28,7 +37,7 @@ class TRichView : public QTextEdit {
     void SetReadOnlyCopyable(bool on);
     void CopySelection();
     bool HasSelection() const;
-    // Prints the document as one job titled `title`.
+    // Prints the document as one job titled `title` (PrintDocument).
     void Print(QPrinter& printer, const QString& title) const;
     // Inserts a picture at the caret (replacing a selection). Shown at most as wide as the page,
     // stored at full resolution.

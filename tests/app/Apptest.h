@@ -102,6 +102,7 @@ class tTestMain : public TfmMain {
     QString NextImagePath;
     std::unique_ptr<QPrinter> TestPrinter;  // null = the print dialog is cancelled
     int PrintDialogs = 0;
+    bool HasPrinter = true;
     int64_t FakeCounter = -1;  // >= 0: the counter reads this
 
     std::unique_ptr<tScenarioChooser> CreateChooser(const QString& catalogueRoot) override;
@@ -110,6 +111,8 @@ class tTestMain : public TfmMain {
     QString AskBitmapFile() override { return NextSavePath; }
     QString AskRtfFile() override { return NextSavePath; }
     QString AskImageFile() override { return NextImagePath; }
+    QString AskPdfFile() override { return NextSavePath; }
+    bool PrinterInstalled() const override { return HasPrinter; }
     QPrinter* AskPrinter() override;
     void RunPrintSetup() override {}
     void RunPageSetup() override {}

@@ -15,6 +15,7 @@
 #include "components/Chart.h"
 #include "components/Richview.h"
 #include "experiments/Experimentfr.h"
+#include "tests/support/Pdf.h"
 
 namespace {
 struct tExporting : ::testing::Test {
@@ -140,6 +141,47 @@ TEST_F(tExporting, PrintsTheChartOnOnePageAndDocumentsWithTheTitle) {
     EXPECT_GE(PdfPages(Read(report)), 1);
     EXPECT_EQ(w->TestPrinter->docName(), QStringLiteral("Опыт"));
     EXPECT_EQ(w->PrintDialogs, 2);
+}
+
+TEST_F(tExporting, WithoutAPrinterPrintSaysSoAndNamesThePdfAction) {
+    w->HasPrinter = false;
+    w->acFilePrint->trigger();  // through the guard, as the user would
+    ASSERT_EQ(boxes.Seen.size(), 1u);
+    EXPECT_EQ(boxes.Seen[0].kind, tBoxRequest::Error);
+    const QString text = boxes.Texts().join(u'|');
+    EXPECT_TRUE(text.contains(QStringLiteral("не установлен ни один принтер"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(w->acFileSavePdf->text())) << text.toStdString();
+    EXPECT_EQ(w->PrintDialogs, 0);
+}
+
+TEST_F(tExporting, SaveToPdfPrintsTheShownTabWithThePageSetup) {
+    if (!rovelin_test::PopplerInstalled()) GTEST_SKIP() << "poppler-utils not installed";
+    w->Printer().setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                           QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter));
+    // A report with a wide picture, as a pupil adds it.
+    ShowTab(w->Frame()->ReportPage());
+    QImage wide(1600, 800, QImage::Format_RGB32);
+    wide.fill(QColor(0, 0, 200));
+    w->NextImagePath = OutPath(QStringLiteral("wide.bmp"));
+    ASSERT_TRUE(wide.save(w->NextImagePath, "BMP"));
+    w->acFileAddImageExecute();
+    w->NextSavePath = OutPath(QStringLiteral("report.pdf"));
+    w->Execute(w->acFileSavePdf);
+    const rovelin_test::tPdfPage page = rovelin_test::PdfText(w->NextSavePath);
+    ASSERT_GT(page.Size.width(), page.Size.height()) << "landscape, as the page setup says";
+    EXPECT_EQ(page.Find(QStringLiteral("Report")).size(), 1u);
+    const double margin = 20 * 72 / 25.4;
+    const QRectF printable(margin, margin, page.Size.width() - 2 * margin, page.Size.height() - 2 * margin);
+    const QRect ink = rovelin_test::InkExtent(rovelin_test::PdfPageImage(w->NextSavePath, 72));
+    EXPECT_GT(ink.height(), 100) << "the picture is on the page";
+    EXPECT_TRUE(printable.adjusted(-1, -1, 1, 1).contains(QRectF(ink)));
+
+    // The chart tab goes through the chart's page layout: the scenario's name heads it.
+    ShowTab(w->Frame()->ChartPage());
+    w->NextSavePath = OutPath(QStringLiteral("chart.pdf"));
+    w->Execute(w->acFileSavePdf);
+    EXPECT_EQ(rovelin_test::PdfText(w->NextSavePath).Find(QStringLiteral("Опыт")).size(), 1u);
+    EXPECT_TRUE(boxes.Seen.empty()) << boxes.Texts().join(u'|').toStdString();
 }
 
 TEST(Printing, NothingIsPrintedWithoutAScenario) {

@@ -121,7 +121,8 @@ TEST(MainWindowLayout, MenusInOrderWithSeparators) {
     EXPECT_EQ(
         MenuLayout(top[0]->menu()).join(u' '),
         QStringLiteral(
-            "acFileExport - acFileAddImage - acFilePrintSetup acFilePageSetup acFilePrint - acFileExit"));
+            "acFileExport acFileSavePdf - acFileAddImage - acFilePrintSetup acFilePageSetup acFilePreview "
+            "acFilePrint - acFileExit"));
     EXPECT_EQ(MenuLayout(top[1]->menu()).join(u' '), QStringLiteral("acViewToolBar acViewStatusBar -"));
     EXPECT_EQ(MenuLayout(top[2]->menu()).join(u' '),
               QStringLiteral("acExperimentConnect - acExperimentChoose - acExperimentStart acExperimentStop "

@@ -1,0 +1,35 @@
+#include "components/Dialogfolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+QString& LastFolder() {
+    static QString folder;
+    return folder;
+}
+}  // namespace
+
+QString DialogFolder() {
+    const QString last = LastFolder();
+    if (!last.isEmpty() && QFileInfo(last).isDir()) return last;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
+    return QDir::homePath();
+}
+
+void RememberDialogFolder(const QString& chosenPath) {
+    if (chosenPath.isEmpty()) return;
+    LastFolder() = QFileInfo(chosenPath).absolutePath();
+}
+
+QString ProposedFileName(const QString& name, const QDate& date, const QString& suffix) {
+    QString base = name.trimmed();
+    // Characters that Windows, macOS or Linux refuse in a name, and control characters.
+    for (QChar& c : base)
+        if (c.unicode() < 32 || QStringLiteral("\\/:*?\"<>|").contains(c)) c = u'_';
+    while (base.endsWith(u'.')) base.chop(1);
+    if (base.isEmpty()) base = QStringLiteral("Результаты");
+    return QStringLiteral("%1 %2.%3").arg(base, date.toString(QStringLiteral("yyyy-MM-dd")), suffix);
+}
