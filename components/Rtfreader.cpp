@@ -54,8 +54,8 @@ struct tState {
 };
 
 struct tFont {
-    QByteArray NameBytes;
-    QString Name;
+    QByteArray NameBytes;  // bytes not yet decoded
+    QString Name;          // decoded so far (\uN characters come between the bytes)
     int Charset = -1;
     int CodePage = 0;
 };
@@ -137,6 +137,7 @@ class tReader {
     void StartPicture();
     void FinishPicture();
     QImage DecodeWBitmap() const;
+    void FlushFontName(tFont& font);
     void FinishFont();
     void FinishColor();
 
@@ -315,6 +316,13 @@ void tReader::ControlWord(const QByteArray& word, bool hasParam, int param) {
                 FFonts[FFontCurrent].Charset = param;
             } else if (word == "cpg" && FFontCurrent >= 0) {
                 FFonts[FFontCurrent].CodePage = std::clamp(param, 0, 65535);
+            } else if (word == "u" && FFontCurrent >= 0) {
+                // A name outside the code page (our writer puts \uN there too).
+                tFont& font = FFonts[FFontCurrent];
+                FlushFontName(font);
+                const int code = param < 0 ? param + 65536 : param;
+                if (code >= 0x20 && code <= 0xFFFF) font.Name.append(QChar(char16_t(code)));
+                FSkipChars = s.UnicodeSkip;
             }
             return;
         case tDest::ColorTable:
@@ -500,11 +508,17 @@ void tReader::ControlSymbol(char c) {
         s.StarPending = true;
         return;
     }
+    const QChar symbol = c == '~' ? QChar(0x00A0) : c == '_' ? QChar(0x2011) : QChar();
+    if (s.Dest == tDest::FontTable && FFontCurrent >= 0 && !symbol.isNull()) {
+        // A font name may hold them too (our writer writes a no-break space as \~).
+        tFont& font = FFonts[FFontCurrent];
+        FlushFontName(font);
+        font.Name.append(symbol);
+        return;
+    }
     if (s.Dest != tDest::Normal) return;
-    if (c == '~')
-        AppendChar(QChar(0x00A0));
-    else if (c == '_')
-        AppendChar(QChar(0x2011));
+    if (!symbol.isNull())
+        AppendChar(symbol);
     else if (c == '\r' || c == '\n')
         ParagraphBreak();
 }
@@ -670,10 +684,19 @@ void tReader::ParagraphBreak() {
 
 // ---- tables ----
 
+void tReader::FlushFontName(tFont& font) {
+    if (font.NameBytes.isEmpty()) return;
+    const int codePage = font.CodePage > 0 ? font.CodePage : rtf::CodePageOfCharset(font.Charset);
+    font.Name += rtf::DecodeCodePage(font.NameBytes, codePage > 0 ? codePage : FDocCodePage);
+    font.NameBytes.clear();
+}
+
 void tReader::FinishFont() {
     tFont& font = FFonts[FFontCurrent];
-    int codePage = font.CodePage > 0 ? font.CodePage : rtf::CodePageOfCharset(font.Charset);
-    font.Name = rtf::DecodeCodePage(font.NameBytes, codePage > 0 ? codePage : FDocCodePage).trimmed();
+    FlushFontName(font);
+    // Control characters are no part of a name (the writer could not write them back).
+    font.Name.removeIf([](QChar c) { return c.unicode() < 0x20; });
+    font.Name = font.Name.trimmed();
     FFontCurrent = -1;
 }
 

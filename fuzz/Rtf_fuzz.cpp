@@ -23,6 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                      again.toPlainText().toUtf8().toPercentEncoding(" ").constData(), written.constData());
         FUZZ_CHECK(again.toPlainText() == document.toPlainText());
     }
-    FUZZ_CHECK(WriteRtf(again) == written);
+    const QByteArray rewritten = WriteRtf(again);
+    if (rewritten != written) {
+        qsizetype at = 0;
+        while (at < written.size() && at < rewritten.size() && written[at] == rewritten[at]) ++at;
+        std::fprintf(stderr, "written:\n%s\nwritten again differs from byte %lld:\n%s\n", written.constData(),
+                     static_cast<long long>(at), rewritten.mid(qMax<qsizetype>(0, at - 80)).constData());
+        FUZZ_CHECK(rewritten == written);
+    }
     return 0;
 }
