@@ -468,7 +468,7 @@ size_t tSimSensor::HostRead(uint8_t* out, size_t cap) {
         FOut.pop_front();
         out[got++] = o.Byte;
         if (o.Channel >= 0) {
-            FSent[o.Channel].push_back(o.Value);
+            if (FConfig.RecordSent) FSent[o.Channel].push_back(o.Value);
             ++FDelivered;
             if (FConfig.Faults.UnplugAfterValues >= 0 && FDelivered >= FConfig.Faults.UnplugAfterValues) {
                 FUnplugged = true;

@@ -52,6 +52,7 @@ struct tSimSensorConfig {
     int StreamStartDelayMs = 20;  // gap between the start reply and the first stream byte
     tSimFaults Faults;
     std::function<int64_t()> Clock;  // nanoseconds; empty: steady_clock
+    bool RecordSent = true;          // keep every value the host received (off for hours-long soaks)
 };
 
 // One recorded call of the host on the port, for tests that check how the port was driven.
