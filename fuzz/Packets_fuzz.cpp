@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fuzz/Fuzzsupport.h"
-#include "measurement/Reception.h"
+#include "measurement/Framer.h"
 #include "measurement/Samples.h"
 
 namespace {

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     tMeasureSetup setup;
-    setup.Transport = 1;
+    setup.Transport = tTransport::Serial;
     setup.Speed = sensor->Speed();
     setup.Comm = port.get();
 
