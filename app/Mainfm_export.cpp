@@ -224,6 +224,8 @@ void TfmMain::acFileAddImageExecute() {
     const QString path = AskImageFile();
     if (path.isEmpty() || !FFrame) return;
     // Inserted straight at the caret: the user's clipboard keeps what it held.
-    const QImage picture = LoadPicture(path);
-    FFrame->ReportView()->InsertImage(picture);
+    // A JPG keeps its compressed bytes in the report (a photo costs about twice its file size
+    // in the RTF, never a decoded bitmap).
+    const tPicture picture = LoadReportPicture(path);
+    FFrame->ReportView()->InsertImage(picture.Image, picture.Jpeg);
 }

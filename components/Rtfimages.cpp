@@ -89,6 +89,8 @@ QImage DecodePicture(const QByteArray& data) {
     if (bytes.isEmpty()) return {};
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
+    // Qt's default refuses pictures over 128 MB; the pixel cap below is the one that applies.
+    QImageReader::setAllocationLimit(int(kMaxPicturePixels * 4 / (1024 * 1024)) + 16);
     QImageReader reader(&buffer, format);
     const QSize size = reader.size();
     if (!size.isValid() || qint64(size.width()) * size.height() > kMaxPicturePixels) return {};
