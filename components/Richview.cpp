@@ -24,6 +24,13 @@ TRichView::TRichView(QWidget* parent) : QTextEdit(parent) {
 
 void TRichView::LoadFromFile(const QString& path) {
     QFile file(path);
+    // Checked before anything is read or cleared: an oversized file leaves the view as it was.
+    if (file.size() > kMaxRtfBytes)
+        throw tException(
+            QString("Документ \"%1\" слишком велик (%2 МБ): открываются документы RTF не больше %3 МБ.")
+                .arg(path)
+                .arg(file.size() / (1024 * 1024))
+                .arg(kMaxRtfBytes / (1024 * 1024)));
     if (!file.open(QIODevice::ReadOnly)) {
         Clear();
         throw tFileOpenError(QString("Не удалось открыть файл \"%1\": %2").arg(path, file.errorString()));

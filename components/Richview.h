@@ -17,13 +17,17 @@ void PrintDocument(const QTextDocument& document, QPrinter& printer);
 // (document units; 0 = no height limit), keeping its proportions.
 void FitPictures(QTextDocument& document, double maxWidth, double maxHeight = 0);
 
+// Larger RTF files are refused before they are read (they would hold the window for seconds).
+constexpr qint64 kMaxRtfBytes = 64LL * 1024 * 1024;
+
 class TRichView : public QTextEdit {
     Q_OBJECT
   public:
     explicit TRichView(QWidget* parent = nullptr);
 
     // Replaces the content with an RTF file; raises tException when it cannot be read or parsed
-    // (the content is then left empty).
+    // (the content is then left empty), or when it is larger than kMaxRtfBytes (the content is
+    // then left as it was).
     void LoadFromFile(const QString& path);
     // Writes RTF atomically; raises tException and keeps an existing file on failure.
     void SaveToFile(const QString& path) const;

@@ -72,6 +72,28 @@ TEST(RichView, LoadFailuresRaiseAndLeaveTheViewEmpty) {
     EXPECT_TRUE(view.document()->isEmpty());
 }
 
+TEST(RichView, AnOversizedDocumentIsRefusedUnreadAndTheViewKeepsItsText) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("huge.rtf");
+    {
+        // A sparse file: its size is over the limit without 64 MB of disk.
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("{\\rtf1 ");
+        ASSERT_TRUE(file.resize(kMaxRtfBytes + 1));
+    }
+    TRichView view;
+    view.setPlainText("old");
+    try {
+        view.LoadFromFile(path);
+        FAIL() << "over the limit";
+    } catch (const tException& e) {
+        EXPECT_TRUE(e.Message().contains(path)) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains("64 МБ")) << e.Message().toStdString();
+    }
+    EXPECT_EQ(view.toPlainText(), QString("old"));
+}
+
 TEST(RichView, SaveFailureRaisesAndKeepsTheOldFile) {
     QTemporaryDir dir;
     TRichView view;
