@@ -194,9 +194,12 @@ void tReader::Run() {
     FlushText();
     ApplyBlockFormat();
     if (FEndedWithPar && FDocument.blockCount() > 1 && FDocument.lastBlock().length() <= 1) {
-        // The final \par closes the last paragraph rather than opening an empty one.
+        // The final \par closes the last paragraph rather than opening an empty one; the paragraph
+        // it closed keeps its own format (alignment, indents), also when it is empty.
+        const QTextBlockFormat closed = FDocument.lastBlock().previous().blockFormat();
         FCursor.movePosition(QTextCursor::End);
         FCursor.deletePreviousChar();
+        FCursor.setBlockFormat(closed);
     }
 }
 
@@ -687,15 +690,16 @@ void tReader::ParagraphBreak() {
 void tReader::FlushFontName(tFont& font) {
     if (font.NameBytes.isEmpty()) return;
     const int codePage = font.CodePage > 0 ? font.CodePage : rtf::CodePageOfCharset(font.Charset);
-    font.Name += rtf::DecodeCodePage(font.NameBytes, codePage > 0 ? codePage : FDocCodePage);
+    QString text = rtf::DecodeCodePage(font.NameBytes, codePage > 0 ? codePage : FDocCodePage);
+    // Control characters are no part of a name (the writer could not write them back).
+    text.removeIf([](QChar c) { return c.unicode() < 0x20; });
+    font.Name += text;
     font.NameBytes.clear();
 }
 
 void tReader::FinishFont() {
     tFont& font = FFonts[FFontCurrent];
     FlushFontName(font);
-    // Control characters are no part of a name (the writer could not write them back).
-    font.Name.removeIf([](QChar c) { return c.unicode() < 0x20; });
     font.Name = font.Name.trimmed();
     FFontCurrent = -1;
 }
