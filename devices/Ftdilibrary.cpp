@@ -7,7 +7,7 @@
 #include "devices/Library.h"
 #include "foundation/Exceptions.h"
 #include "foundation/Logfile.h"
-#include "foundation/Messagebox.h"
+#include "foundation/Notice.h"
 
 namespace {
 std::mutex gInstanceLock;  // guards gInstance (creation and the test reset)

@@ -3,7 +3,7 @@
 #include <QStringList>
 
 #include "foundation/Functions.h"
-#include "foundation/Messagebox.h"
+#include "foundation/Notice.h"
 #include "foundation/Stringtable.h"
 
 void tExperiment::Clear() {

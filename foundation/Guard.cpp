@@ -1,7 +1,7 @@
 #include "foundation/Guard.h"
 
 #include "foundation/Exceptions.h"
-#include "foundation/Messagebox.h"
+#include "foundation/Notice.h"
 
 void RunGuarded(const std::function<void()>& handler) {
     try {

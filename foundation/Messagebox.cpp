@@ -26,15 +26,17 @@ void ShowOk(tBoxRequest::Kind kind, int title, QMessageBox::Icon icon, const QSt
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
+void ShowNoticeBox(tNoticeKind kind, const QString& text) {
+    if (kind == tNoticeKind::Error)
+        ShowOk(tBoxRequest::Error, msg::TitleError, QMessageBox::Critical, text);
+    else
+        ShowOk(tBoxRequest::Warning, msg::TitleWarning, QMessageBox::Warning, text);
+}
+
+// Every program that links the boxes (it asks questions or answers them in tests) shows notices in
+// them too; without this unit notices go to the log.
+[[maybe_unused]] const bool gNoticesInBoxes = (SetNoticeHandler(&ShowNoticeBox), true);
 }  // namespace
-
-void ShowError(const QString& text) {
-    ShowOk(tBoxRequest::Error, msg::TitleError, QMessageBox::Critical, text);
-}
-
-void ShowWarning(const QString& text) {
-    ShowOk(tBoxRequest::Warning, msg::TitleWarning, QMessageBox::Warning, text);
-}
 
 bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes) {
     if (gResponder)

@@ -1,14 +1,15 @@
 // The four kinds of message box, application-modal, with titles from the string table:
 // 20000 error (OK), 20001 warning (OK), 20003 question (Yes/No), 20005 input (OK/Cancel).
-// Tests install a responder so no box blocks an offscreen run.
+// Tests install a responder so no box blocks an offscreen run. This unit is the dialog library
+// (rovelin_dialogs, Qt Widgets): linking it routes ShowError/ShowWarning (foundation/Notice.h) here.
 #pragma once
 
 #include <QMessageBox>
 #include <QString>
 #include <functional>
 
-void ShowError(const QString& text);
-void ShowWarning(const QString& text);
+#include "foundation/Notice.h"
+
 // Yes/No question; `icon` is Question or Warning; returns true for Yes.
 bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes);
 // Input box titled "Ввод данных"; returns true on OK with the text in `value`.
