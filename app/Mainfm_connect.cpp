@@ -10,6 +10,7 @@
 #include "devices/Sensorsearch.h"
 #include "experiments/Experiment.h"
 #include "foundation/Messagebox.h"
+#include "foundation/Settingkeys.h"
 #include "foundation/Settings.h"
 #include "foundation/Stringtable.h"
 
@@ -67,7 +68,7 @@ void TfmMain::acExperimentConnectExecute() {
     };
     try {
         std::unique_ptr<tSensorSearch> search = CreateSensorSearch();
-        if (FSettings->GetInt(QStringLiteral("UseFTDI"), 1) != 0) {
+        if (SettingInt(FSettings.get(), setting::UseFTDI) != 0) {
             try {
                 tBusyCursor busy;
                 FDevice = search->FindFTDISensor(sensorName);
@@ -80,9 +81,9 @@ void TfmMain::acExperimentConnectExecute() {
         tBusyCursor busy;
         // The demo sensors are serial candidates and are searched whatever UseCDC says.
         const bool useCdc =
-            FSettings->GetInt(QStringLiteral("UseCDC"), 0) != 0 || !ExtraSerialCandidates().isEmpty();
+            SettingInt(FSettings.get(), setting::UseCDC) != 0 || !ExtraSerialCandidates().isEmpty();
         if (!FDevice && useCdc) FDevice = search->FindCOMSensor(sensorName);
-        if (!FDevice && FSettings->GetInt(QStringLiteral("UseHID"), 1) != 0)
+        if (!FDevice && SettingInt(FSettings.get(), setting::UseHID) != 0)
             FDevice = search->FindHIDSensor(sensorName);
     } catch (...) {
         finish();

@@ -6,6 +6,7 @@
 #include "devices/Ftdiport.h"
 #include "foundation/Exceptions.h"
 #include "foundation/Logfile.h"
+#include "foundation/Settingkeys.h"
 #include "foundation/Settings.h"
 #include "foundation/Stringtable.h"
 
@@ -93,8 +94,8 @@ bool ConfigureCommPort(tCommPort& port, const tSettings* settings, const tCommOp
                          options.DisplayName + u'.');
     // Single sensors hold carrier detect on; the hub leaves it off.
     bool hubMode = (status & MS_RLSD_ON) == 0;
-    DeviceSleep(settings ? settings->GetInt(QStringLiteral("Timeout"), 5000) : 5000);
-    if (options.ReadIgnoreCD && settings && settings->GetInt(QStringLiteral("IgnoreCD"), 0) != 0)
+    DeviceSleep(SettingInt(settings, setting::Timeout));
+    if (options.ReadIgnoreCD && settings && SettingInt(settings, setting::IgnoreCD) != 0)
         hubMode = false;
 
     tCommState state;
@@ -108,9 +109,9 @@ bool ConfigureCommPort(tCommPort& port, const tSettings* settings, const tCommOp
         throw tException(FormatStr(msg::CannotSetDevice, options.DisplayName, port.LastErrorText()));
 
     if (options.FtdiUsbTuning && ftdi) {
-        const int latency = settings ? settings->GetInt(QStringLiteral("Latency"), 16) : 16;
-        const int inSize = settings ? settings->GetInt(QStringLiteral("InSize"), 4096) : 4096;
-        const int outSize = settings ? settings->GetInt(QStringLiteral("OutSize"), 4096) : 4096;
+        const int latency = SettingInt(settings, setting::Latency);
+        const int inSize = SettingInt(settings, setting::InSize);
+        const int outSize = SettingInt(settings, setting::OutSize);
         // The chip takes one byte of latency; larger values wrap as the vendor's call truncates them.
         ftdi->SetLatencyTimer(static_cast<uint8_t>(latency & 0xFF));
         ftdi->SetUsbParameters(static_cast<uint32_t>(inSize), static_cast<uint32_t>(outSize));

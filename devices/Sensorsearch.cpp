@@ -9,6 +9,7 @@
 #include "devices/Portopeners.h"
 #include "foundation/Exceptions.h"
 #include "foundation/Logfile.h"
+#include "foundation/Settingkeys.h"
 #include "foundation/Settings.h"
 #include "foundation/Stringtable.h"
 #include "platform/Access.h"
@@ -195,12 +196,8 @@ std::unique_ptr<tDevice> tSensorSearch::FindCOMSensor(const QString& sensorName)
 
 std::unique_ptr<tDevice> tSensorSearch::FindHIDSensor(const QString& sensorName) {
     return Search(QStringLiteral("HID: "), sensorName, [this](tDetectors& detectors) {
-        QString vid = FSettings ? FSettings->GetSettingByName(QStringLiteral("HID_VID")) : QString();
-        QString pid = FSettings ? FSettings->GetSettingByName(QStringLiteral("HID_PID")) : QString();
-        if (vid.isEmpty()) vid = QStringLiteral("vid_0483");
-        if (pid.isEmpty()) pid = QStringLiteral("pid_5750");
-        vid = vid.toUpper();
-        pid = pid.toUpper();
+        const QString vid = SettingText(FSettings, setting::HidVid).toUpper();
+        const QString pid = SettingText(FSettings, setting::HidPid).toUpper();
         for (const QString& path : FSource->HidInterfaces()) {
             const QString upper = path.toUpper();
             if (!upper.contains(vid) || !upper.contains(pid)) continue;

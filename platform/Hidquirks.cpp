@@ -2,22 +2,16 @@
 
 #include "foundation/Functions.h"
 #include "foundation/Logfile.h"
-#include "foundation/Settings.h"
-
-namespace {
-int SettingInt(const tSettings* settings, const char* name, int defaultValue) {
-    return settings ? settings->GetInt(QString::fromLatin1(name), defaultValue) : defaultValue;
-}
-}  // namespace
+#include "foundation/Settingkeys.h"
 
 tHidQuirks tHidQuirks::FromSettings(const tSettings* settings) {
     tHidQuirks quirks;
-    quirks.SendReportId = static_cast<uint8_t>(SettingInt(settings, "HID_SendReportID", 2) & 0xFF);
+    quirks.SendReportId = static_cast<uint8_t>(SettingInt(settings, setting::HidSendReportId) & 0xFF);
     // An id outside a byte can never match an input report; keep it out of reach.
-    const int recv = SettingInt(settings, "HID_RecvReportID", 1);
+    const int recv = SettingInt(settings, setting::HidRecvReportId);
     quirks.RecvReportId = static_cast<uint8_t>(recv & 0xFF);
     quirks.RecvIdValid = recv >= 0 && recv <= 0xFF;
-    quirks.FixWine = SettingInt(settings, "FixWine", 1) != 0;
+    quirks.FixWine = SettingInt(settings, setting::FixWine) != 0;
     return quirks;
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QMap>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <atomic>
 #include <thread>
@@ -11,6 +13,7 @@
 
 #include "foundation/Exceptions.h"
 #include "foundation/Functions.h"
+#include "foundation/Settingkeys.h"
 #include "foundation/Stringtable.h"
 #include "tests/foundation/Printers.h"
 
@@ -278,3 +281,53 @@ TEST(Settings, LockedStoreSurvivesReadersAndWriters) {
     EXPECT_FALSE(wrong);
 }
 }  // namespace
+
+// ---- the table of keys ----
+
+namespace {
+QString SourceFile(const QString& relative) {
+    QFile file(QStringLiteral(ROVELIN_TEST_DATA "/../../") + relative);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << relative.toStdString();
+    return QString::fromUtf8(file.readAll());
+}
+}  // namespace
+
+TEST(SettingKeys, TheReadmeTableAndTheShippedFileFollowTheTable) {
+    // README: the rows "| `Key` | default | meaning |" of the settings section.
+    const QString readme = SourceFile(QStringLiteral("README.md"));
+    const qsizetype section = readme.indexOf(QStringLiteral("## Settings: `rovelin.cfg`"));
+    ASSERT_GE(section, 0);
+    const qsizetype end = readme.indexOf(QStringLiteral("\n## "), section + 1);
+    static const QRegularExpression row(QStringLiteral("^\\| `([A-Za-z_]+)` \\| ([^|]*) \\|"),
+                                        QRegularExpression::MultilineOption);
+    QMap<QString, QString> documented;
+    for (auto it = row.globalMatch(readme.mid(section, end - section)); it.hasNext();) {
+        const auto m = it.next();
+        documented.insert(m.captured(1), m.captured(2).trimmed());
+    }
+    QStringList shipped;
+    for (const QString& line : SourceFile(QStringLiteral("app/rovelin.cfg")).split(u'\n', Qt::SkipEmptyParts))
+        shipped << line.section(u'=', 0, 0).trimmed();
+
+    QStringList names;
+    for (const tSettingKey* key : SettingKeys()) {
+        const QString name = QString::fromLatin1(key->Name);
+        names << name;
+        ASSERT_TRUE(documented.contains(name)) << "README lacks " << key->Name;
+        EXPECT_EQ(documented.value(name), QString::fromLatin1(key->Default)) << key->Name;
+        EXPECT_EQ(SettingText(nullptr, *key), QString::fromLatin1(key->Default));
+    }
+    EXPECT_EQ(QStringList(documented.keys()).size(), names.size()) << "README documents a key the program does not read";
+    EXPECT_EQ(shipped, names) << "the shipped rovelin.cfg lists every key once, in the table's order";
+}
+
+TEST(SettingKeys, AbsentOrBadValuesTakeTheDefault) {
+    tSettings settings;
+    settings.AddName(QStringLiteral("timeout"), QStringLiteral("0x10"));
+    settings.AddName(QStringLiteral("Latency"), QStringLiteral("fast"));
+    settings.AddName(QStringLiteral("HID_VID"), QString());
+    EXPECT_EQ(SettingInt(&settings, setting::Timeout), 16);
+    EXPECT_EQ(SettingInt(&settings, setting::Latency), 16);
+    EXPECT_EQ(SettingInt(&settings, setting::InSize), 4096);
+    EXPECT_EQ(SettingText(&settings, setting::HidVid), QStringLiteral("vid_0483"));
+}
