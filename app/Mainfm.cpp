@@ -32,6 +32,7 @@
 #include "foundation/Messagebox.h"
 #include "foundation/Settings.h"
 #include "foundation/Stringtable.h"
+#include "lesson/Lesson.h"
 #include "platform/Affinity.h"
 #include "platform/Clock.h"
 

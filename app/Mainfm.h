@@ -30,6 +30,7 @@ class TComponentUSB;
 class TfrExperiment;
 class tDevice;
 class tExperiment;
+class tLesson;
 class tSensorSearch;
 class tSettings;
 
@@ -135,6 +136,8 @@ class TfmMain : public QMainWindow {
     tSettings* Settings() const { return FSettings.get(); }
     tExperiment* Experiment() const { return FExperiment.get(); }
     TfrExperiment* Frame() const { return FFrame; }
+    // The open scenario's runs and the runs its chart shows; null before a scenario is chosen.
+    tLesson* Lesson() const { return FLesson.get(); }
     tDevice* Device() const { return FDevice.get(); }
     bool IsMeasuring() const;
     const tChannelValues& Channels() const { return FChannels; }
@@ -196,6 +199,8 @@ class TfmMain : public QMainWindow {
     std::unique_ptr<tSettings> FSettings;
     std::unique_ptr<tExperiment> FExperiment;
     TfrExperiment* FFrame = nullptr;  // a child of the window
+    // One per open scenario, replaced with the frame; the frame's charts show its runs.
+    std::unique_ptr<tLesson> FLesson;
     std::unique_ptr<tDevice> FDevice;
     tChannelValues FChannels;
     int32_t FCurrentChannel = 0;

@@ -15,6 +15,7 @@
 #include "foundation/Exceptions.h"
 #include "foundation/Messagebox.h"
 #include "foundation/Stringtable.h"
+#include "lesson/Lesson.h"
 
 namespace {
 class tDialogChooser : public tScenarioChooser {
@@ -71,6 +72,8 @@ void TfmMain::CreateExperimentFrame() {
         delete FFrame;
         FFrame = nullptr;
     }
+    // A new scenario starts with no runs; the old ones went with the old frame's curves.
+    FLesson = std::make_unique<tLesson>();
     const tExperiment& e = *FExperiment;
     if (e.SensorName == QStringLiteral("P620")) {
         FFrame = new TfrPulse(this, e.TwiceMarker);
@@ -101,5 +104,6 @@ void TfmMain::CreateExperimentFrame() {
     while (chart->SeriesCount() > qMax(1, e.SeriesCount)) chart->RemoveSeries(chart->SeriesCount() - 1);
     FCurrentSeries = 0;
     FFrame->SetCurrentSeries(0);
+    FFrame->SetLesson(FLesson.get());
     UpdateActions();
 }

@@ -2,6 +2,7 @@
 // arithmetic live in measurement/Samples.h; this file wires them to the device, the chart and lb.
 #include <QAction>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QLabel>
 #include <QTimer>
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "foundation/Appmessage.h"
 #include "foundation/Logfile.h"
 #include "foundation/Messagebox.h"
+#include "lesson/Lesson.h"
 
 namespace {
 // The connected device as the intake's packet source.
@@ -45,6 +47,12 @@ void TfmMain::acExperimentStartExecute() {
     FRunFaultReported = false;
     FCurrentSeries = FFrame->StartMeasurement(*FExperiment);
     FRunStarted = QDateTime::currentDateTime();
+    // Every run is a new run of the lesson, shown in the series the frame chose; the run that
+    // series showed before stays in the lesson.
+    tRun* run = FLesson->AddRun(FExperiment->Freq * 1e-6 * std::max(1, FExperiment->Average));
+    run->Started = QDateTime::currentDateTime();
+    run->SensorName = FExperiment->SensorName;
+    FLesson->SetSeriesRun(FCurrentSeries, run);
     SetValueLabelVisible(false);
     FChannels.Clear();
     FDevice->Start(0);
@@ -106,19 +114,22 @@ void TfmMain::ShowSilence(bool valuesCame) {
 }
 
 void TfmMain::AddPoints() {
-    if (!FExperiment || !FFrame) return;
+    if (!FExperiment || !FFrame || !FLesson) return;
+    tRun* run = FLesson->SeriesRun(FCurrentSeries);
+    if (!run) return;
+    const qsizetype from = run->Count();
     tPointBuilder builder(FExperiment->Freq, FExperiment->Average);
     while (FExperiment && FFrame && builder.HasPoint(FChannels) && !acExperimentMarkPoint->isChecked()) {
-        TChartSeries* series = FFrame->Chart()->Series(FCurrentSeries);
-        if (!series) return;
-        const tPoint point = builder.Next(FChannels, series->Count());
-        series->AddXY(point.x, point.y, FFrame->TakePointLabel(), series->Color());
+        // The run computes X from the index and the step the builder also uses.
+        const tPoint point = builder.Next(FChannels, static_cast<int>(run->Count()));
+        run->Append(point.y, FFrame->TakePointLabel());
         double lo = 0, hi = 0;
-        if (series->Count() == 1 &&
+        if (run->Count() == 1 &&
             FirstPointAxis(point.y, FExperiment->YOffset, FExperiment->MinY, FExperiment->MaxY, lo, hi))
             FFrame->Chart()->LeftAxis().SetRange(lo, hi);
         ShowElapsed();
     }
+    FLesson->NotifyAppended(run, from, run->Count() - from);
 }
 
 void TfmMain::tmMeasureTimer() {

@@ -9,7 +9,9 @@
 #include <cmath>
 #include <map>
 
+#include "components/Rungraph.h"
 #include "foundation/Exceptions.h"
+#include "lesson/Run.h"
 
 namespace {
 
@@ -120,77 +122,128 @@ double TChartAxis::PixelToValue(double pixel) const {
 
 struct TChartSeries::tImpl {
     TChart* Chart;
-    QCPGraph* Graph;
+    tRunGraph* Graph;
     QString Name;
     QColor Color;
+    tRun Own{1.0};  // the points AddXY gives, when no lesson run is attached
+    const tRun* Attached = nullptr;
     // Labelled points only: a run of thousands of points usually carries a handful of labels.
     std::map<int, QCPItemText*> Labels;
+    // What the label items were made from.
+    const tRun* LabelledRun = nullptr;
+    std::uint64_t LabelledUid = 0, LabelledRevision = 0;
+    qsizetype LabelledCount = 0;
+    const tRun& Shown() const { return Attached ? *Attached : Own; }
 };
 
-TChartSeries::TChartSeries(TChart* chart, QCPGraph* graph, const QString& name)
+TChartSeries::TChartSeries(TChart* chart, tRunGraph* graph, const QString& name)
     : FImpl(std::make_unique<tImpl>()) {
     FImpl->Chart = chart;
     FImpl->Graph = graph;
     FImpl->Name = name;
     graph->setName(name);
-    graph->setLineStyle(QCPGraph::lsLine);
-    graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
-    graph->setAdaptiveSampling(true);
-    // 5-pixel antialiased polylines with joins cost far more than the data: drawn as plain
-    // segments, a long run repaints in a few milliseconds.
+    graph->SetRun(&FImpl->Own);
+    // 5-pixel antialiased lines cost far more than the data: drawn as plain segments.
     graph->setAntialiased(false);
+    FImpl->LabelledRun = &FImpl->Own;
 }
 
 TChartSeries::~TChartSeries() {
-    QCustomPlot* plot = FImpl->Chart->FPlot;
-    for (auto& [index, item] : FImpl->Labels) plot->removeItem(item);
-    plot->removeGraph(FImpl->Graph);
+    RemoveLabelItems();
+    FImpl->Chart->FPlot->removePlottable(FImpl->Graph);
 }
 
-void TChartSeries::AddXY(double x, double y, const QString& label, const QColor& color) {
-    // One point appended at the end of the sorted container is O(1) amortised.
-    FImpl->Graph->addData(x, y);
-    if (label.isEmpty()) return;
+void TChartSeries::SetRun(const tRun* run) {
+    if (run == &FImpl->Own) run = nullptr;
+    if (FImpl->Attached == run) return;
+    FImpl->Attached = run;
+    FImpl->Graph->SetRun(&FImpl->Shown());
+    SyncLabels();
+}
+
+const tRun* TChartSeries::Run() const {
+    return &FImpl->Shown();
+}
+
+bool TChartSeries::HasOwnRun() const {
+    return FImpl->Attached == nullptr;
+}
+
+void TChartSeries::AddLabelItem(int index, double x, double y, const QString& text, const QColor& color) {
     auto* item = new QCPItemText(FImpl->Chart->FPlot);
+    item->setLayer(FImpl->Chart->FCurves);
     item->position->setType(QCPItemPosition::ptPlotCoords);
     item->position->setAxes(FImpl->Graph->keyAxis(), FImpl->Graph->valueAxis());
     item->position->setCoords(x, y);
     item->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    item->setText(label);
+    item->setText(text);
     item->setColor(color.isValid() ? color : FImpl->Color);
     item->setPen(QPen(Qt::black));
     item->setBrush(QBrush(QColor(255, 255, 225)));
     item->setPadding(QMargins(3, 1, 3, 1));
     item->setClipToAxisRect(true);
-    const int index = Count() - 1;
     auto old = FImpl->Labels.find(index);
     if (old != FImpl->Labels.end()) FImpl->Chart->FPlot->removeItem(old->second);
     FImpl->Labels[index] = item;
 }
 
-void TChartSeries::Clear() {
+void TChartSeries::RemoveLabelItems() {
     for (auto& [index, item] : FImpl->Labels) FImpl->Chart->FPlot->removeItem(item);
     FImpl->Labels.clear();
-    FImpl->Graph->data()->clear();
+}
+
+void TChartSeries::SyncLabels() {
+    const tRun& run = FImpl->Shown();
+    if (FImpl->LabelledRun != &run || FImpl->LabelledUid != run.Uid() ||
+        FImpl->LabelledRevision != run.Revision() || FImpl->LabelledCount > run.Count()) {
+        RemoveLabelItems();
+        FImpl->LabelledRun = &run;
+        FImpl->LabelledUid = run.Uid();
+        FImpl->LabelledRevision = run.Revision();
+        FImpl->LabelledCount = 0;
+    }
+    const QMap<qsizetype, QString>& labels = run.Labels();
+    for (auto it = labels.lowerBound(FImpl->LabelledCount); it != labels.cend() && it.key() < run.Count();
+         ++it)
+        AddLabelItem(static_cast<int>(it.key()), run.X(it.key()), run.Y(it.key()), it.value(), FImpl->Color);
+    FImpl->LabelledCount = run.Count();
+}
+
+void TChartSeries::AddXY(double x, double y, const QString& label, const QColor& color) {
+    if (FImpl->Attached) return;
+    SyncLabels();
+    FImpl->Own.AppendXY(x, y);
+    FImpl->LabelledCount = FImpl->Own.Count();
+    if (label.isEmpty()) return;
+    // The label is kept by the run too (export, markers); its item keeps the colour asked for.
+    FImpl->Own.SetLabel(FImpl->Own.Count() - 1, label);
+    FImpl->LabelledRevision = FImpl->Own.Revision();
+    AddLabelItem(Count() - 1, x, y, label, color);
+}
+
+void TChartSeries::Clear() {
+    FImpl->Attached = nullptr;
+    FImpl->Own.Clear();
+    FImpl->Graph->SetRun(&FImpl->Own);
+    SyncLabels();
 }
 
 int TChartSeries::Count() const {
-    return FImpl->Graph->data()->size();
+    return static_cast<int>(FImpl->Shown().Count());
 }
 
 double TChartSeries::X(int index) const {
     if (index < 0 || index >= Count()) return 0;
-    return FImpl->Graph->data()->at(index)->key;
+    return FImpl->Shown().X(index);
 }
 
 double TChartSeries::Y(int index) const {
     if (index < 0 || index >= Count()) return 0;
-    return FImpl->Graph->data()->at(index)->value;
+    return FImpl->Shown().Y(index);
 }
 
 QString TChartSeries::Label(int index) const {
-    auto it = FImpl->Labels.find(index);
-    return it == FImpl->Labels.end() ? QString() : it->second->text();
+    return FImpl->Shown().Label(index);
 }
 
 QColor TChartSeries::Color() const {
@@ -216,6 +269,16 @@ int TChartSeries::LineWidth() const {
 TChart::TChart(QWidget* parent)
     : QWidget(parent), FPlot(new tChartPlot(this, &FOverlay)), FBottom(FPlot->xAxis), FLeft(FPlot->yAxis) {
     FPlot->setGeometry(rect());
+    // The curves get a layer with its own paint buffer between the grid and the axes: new points
+    // redraw that buffer alone.
+    FPlot->addLayer(QStringLiteral("curves"), FPlot->layer(QStringLiteral("main")), QCustomPlot::limAbove);
+    FCurves = FPlot->layer(QStringLiteral("curves"));
+    FCurves->setMode(QCPLayer::lmBuffered);
+    connect(FPlot, &QCustomPlot::beforeReplot, this, [this] {
+        SyncSeries();
+        FFullQueued = false;
+    });
+    connect(FPlot, &QCustomPlot::afterReplot, this, [this] { FPlotted = CurrentView(); });
 
     FPlot->setBackground(QBrush(Qt::white));
     FPlot->setPlottingHint(QCP::phFastPolylines, true);
@@ -255,7 +318,8 @@ TChartAxis& TChart::LeftAxis() {
 }
 
 TChartSeries* TChart::AddSeries(const QString& name, const QColor& color) {
-    QCPGraph* graph = FPlot->addGraph(FPlot->xAxis, FPlot->yAxis);
+    auto* graph = new tRunGraph(FPlot->xAxis, FPlot->yAxis);
+    graph->setLayer(FCurves);
     auto* series = new TChartSeries(this, graph, name);
     series->SetColor(color);
     FSeries.push_back(series);
@@ -309,12 +373,42 @@ void TChart::SetZooming(bool horizontal, bool vertical) {
 
 void TChart::Replot() {
     // Coalesced into one repaint by the event loop, however often a tick calls it.
+    FFullQueued = true;
     FPlot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+TChart::tView TChart::CurrentView() const {
+    return {FPlot->xAxis->range().lower, FPlot->xAxis->range().upper, FPlot->yAxis->range().lower,
+            FPlot->yAxis->range().upper, FPlot->axisRect()->rect()};
+}
+
+void TChart::ReplotPoints() {
+    if (FFullQueued || FCurvesQueued) return;
+    FCurvesQueued = true;
+    QMetaObject::invokeMethod(this, &TChart::ReplotCurves, Qt::QueuedConnection);
+}
+
+void TChart::ReplotCurves() {
+    if (!FCurvesQueued) return;
+    FCurvesQueued = false;
+    if (FFullQueued) return;
+    // Anything else that moved since the last full repaint (a range, the size) needs one.
+    if (!(CurrentView() == FPlotted) || FPlot->geometry() != rect()) {
+        FPlot->replot(QCustomPlot::rpImmediateRefresh);
+        return;
+    }
+    SyncSeries();
+    FCurves->replot();
+}
+
+void TChart::SyncSeries() {
+    for (TChartSeries* series : FSeries) series->SyncLabels();
 }
 
 QImage TChart::ToImage() {
     // A chart that was never shown has had no resize event yet.
     if (FPlot->geometry() != rect()) FPlot->setGeometry(rect());
+    SyncSeries();
     const QSize size = FPlot->size();
     QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -345,5 +439,6 @@ void TChart::SaveBitmap(const QString& path) {
 }
 
 void TChart::DrawPlot(QCPPainter& painter, const QSize& size) {
+    SyncSeries();
     static_cast<tChartPlot*>(FPlot)->DrawAt(painter, size);
 }

@@ -1,8 +1,10 @@
 // TChart: the line chart the experiment frames draw on (a QCustomPlot underneath).
 // Fixed axis ranges, label step and bold title per axis; right/top axes hidden; no legend; white.
 // Series are 5-pixel lines without point symbols; a point's label is drawn as a text item next to
-// it, only for labelled points. Appending is O(1) amortised (sorted container, ascending X) and
-// repaints are queued, so one tick costs O(new points) on long runs. User-interface thread only.
+// it, only for labelled points. A series draws a tRun: a lesson's run attached with SetRun, or else
+// a run of its own that AddXY fills. The curves and labels sit on a layer with its own paint
+// buffer, so new points repaint only that layer, at a cost per pixel column (tRunGraph).
+// User-interface thread only.
 #pragma once
 
 #include <QColor>
@@ -15,8 +17,10 @@
 #include <vector>
 
 class QCustomPlot;
-class QCPGraph;
 class QCPAxis;
+class QCPLayer;
+class tRun;
+class tRunGraph;
 class QPainter;
 class QPrinter;
 class QCPPainter;
@@ -45,7 +49,15 @@ class TChartAxis {
 
 class TChartSeries {
   public:
+    // Shows `run` (owned elsewhere, e.g. by the lesson; it must outlive the attachment), or the
+    // series' own run again when null. Points appended to the run show at the next Replot.
+    void SetRun(const tRun* run);
+    // The run shown: the attached one or the series' own.
+    const tRun* Run() const;
+    bool HasOwnRun() const;
+    // Appends to the series' own run (ignored while a lesson's run is attached).
     void AddXY(double x, double y, const QString& label, const QColor& color);
+    // Lets an attached run go and empties the own run.
     void Clear();
     int Count() const;
     double X(int index) const;
@@ -58,8 +70,12 @@ class TChartSeries {
 
   private:
     friend class TChart;
-    TChartSeries(TChart* chart, QCPGraph* graph, const QString& name);
+    TChartSeries(TChart* chart, tRunGraph* graph, const QString& name);
     ~TChartSeries();
+    // Brings the label items up to the run's labels (new points, or a changed run).
+    void SyncLabels();
+    void AddLabelItem(int index, double x, double y, const QString& text, const QColor& color);
+    void RemoveLabelItems();
     struct tImpl;
     std::unique_ptr<tImpl> FImpl;
 };
@@ -88,6 +104,9 @@ class TChart : public QWidget {
 
     // Queues a repaint (cheap to call often).
     void Replot();
+    // Queues a repaint after points were appended: only the curves' layer is redrawn while the
+    // axes and the plot size are those of the last full repaint, else the whole chart.
+    void ReplotPoints();
     // The chart at its on-screen size on white.
     QImage ToImage();
     // BMP of ToImage(); raises tException when the file cannot be written (existing file kept).
@@ -103,6 +122,8 @@ class TChart : public QWidget {
     void Print(QPrinter& printer, const tPrintTexts& texts = {});
 
     QCustomPlot* Plot() const { return FPlot; }
+    // The layer the curves and point labels are drawn on.
+    QCPLayer* CurvesLayer() const { return FCurves; }
 
   signals:
     // Mouse button released over the chart; `pos` in widget coordinates.
@@ -119,10 +140,21 @@ class TChart : public QWidget {
     // The page's content in `area` (device pixels of a device with `dpi`).
     void PaintPage(QCPPainter& painter, const QRectF& area, double dpi, const tPrintTexts& texts);
 
+    struct tView {
+        double X0 = 0, X1 = 0, Y0 = 0, Y1 = 0;
+        QRect Rect;
+        bool operator==(const tView&) const = default;
+    };
+    tView CurrentView() const;
+    void SyncSeries();
+    void ReplotCurves();
     QCustomPlot* FPlot;
+    QCPLayer* FCurves;
+    tView FPlotted;  // the view of the last full repaint
+    bool FFullQueued = false;
+    bool FCurvesQueued = false;
     TChartAxis FBottom;
     TChartAxis FLeft;
     std::vector<TChartSeries*> FSeries;
     std::function<void(QPainter&)> FOverlay;
-    bool FReplotQueued = false;
 };

@@ -15,6 +15,7 @@
 #include "foundation/Appmessage.h"
 #include "foundation/Functions.h"
 #include "foundation/Messagebox.h"
+#include "lesson/Lesson.h"
 
 namespace {
 QFont Tahoma(int pixels, bool bold = false) {
@@ -122,6 +123,25 @@ int TfrExperiment::ShownTabIndex() const {
     return pcMain->currentIndex();
 }
 
+// ---- the lesson's runs ----
+
+void TfrExperiment::SetLesson(tLesson* lesson) {
+    if (FLesson) disconnect(FLesson, nullptr, this, nullptr);
+    FLesson = lesson;
+    if (lesson) {
+        connect(lesson, &tLesson::SeriesChanged, this, &TfrExperiment::ShowLessonRuns);
+        connect(lesson, &tLesson::PointsAppended, chMain, &TChart::ReplotPoints);
+        connect(lesson, &tLesson::RunChanged, chMain, &TChart::Replot);
+    }
+    ShowLessonRuns();
+}
+
+void TfrExperiment::ShowLessonRuns() {
+    for (int i = 0; i < chMain->SeriesCount(); ++i)
+        chMain->Series(i)->SetRun(FLesson ? FLesson->SeriesRun(i) : nullptr);
+    chMain->Replot();
+}
+
 // ---- point labels ----
 
 void TfrExperiment::AskPointLabel() {
@@ -158,6 +178,7 @@ int TfrExperiment::StartMeasurement(const tExperiment& scenario) {
     if (n < 0) n = FCurrentSeries != 0 ? 0 : count - 1;
     if (n < 0) n = 0;  // a chart without series: nothing to fill, index 0 stays harmless
 
+    // The series lets its run go (the run stays in the lesson); the next run is shown in its place.
     if (TChartSeries* series = chMain->Series(n)) series->Clear();
     FCurrentSeries = n;
     FMeasuring = true;
@@ -186,7 +207,7 @@ void TfrExperiment::UpdateAxes(bool autoSize) {
         else
             axis.SetRange(min + half, max + half);
     }
-    chMain->Replot();
+    chMain->ReplotPoints();
 }
 
 QString TfrExperiment::GetLastValueText(const QString& formatY) {

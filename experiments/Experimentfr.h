@@ -15,6 +15,7 @@ class TChart;
 class TChartSeries;
 class TRichView;
 class tExperiment;
+class tLesson;
 
 class TfrExperiment : public QWidget {
     Q_OBJECT
@@ -39,6 +40,10 @@ class TfrExperiment : public QWidget {
     virtual void StopMeasurement();
     // Keeps the newest point in view: widens (autoSize) or scrolls the time axis by half its span.
     virtual void UpdateAxes(bool autoSize);
+
+    // The lesson whose shown runs the main chart's series draw (null: the series' own points).
+    void SetLesson(tLesson* lesson);
+    tLesson* Lesson() const { return FLesson; }
 
     int CurrentSeries() const { return FCurrentSeries; }
     void SetCurrentSeries(int index) { FCurrentSeries = index; }
@@ -86,7 +91,9 @@ class TfrExperiment : public QWidget {
         int Second = -1;
     };
     void DrawOverlay(TChart* chart, QPainter& painter) const;
+    void ShowLessonRuns();
 
+    tLesson* FLesson = nullptr;
     QString FPendingLabel;
     bool FMeasuring = false;
     bool FTwiceMarker;

@@ -99,5 +99,5 @@ void TfrPulse::UpdateAxes(bool autoSize) {
     }
     TChartAxis& bottom = chMain->BottomAxis();
     chPulse->BottomAxis().SetRange(bottom.Minimum(), bottom.Maximum());
-    chPulse->Replot();
+    chPulse->ReplotPoints();
 }

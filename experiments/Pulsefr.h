@@ -1,6 +1,9 @@
 // TfrPulse: the experiment frame of the pulse sensor. Under the raw wave of chMain a second chart
 // chPulse shows the heart rate in beats per minute on the same time axis; beats are found in the
 // wave after every batch of points (tBeatDetector). chPulse has its own markers and read-out.
+// The rates are derived from the wave, so they are not runs of the lesson: each chPulse series
+// keeps them in its own irregular run (X = time of the beat), emptied when its wave run restarts,
+// and a wave read back from a lesson file can be scanned again for them.
 #pragma once
 
 #include "experiments/Beatdetector.h"

@@ -2,7 +2,11 @@
 
 tLesson::tLesson(QObject* parent) : QObject(parent) {}
 
-tLesson::~tLesson() = default;
+tLesson::~tLesson() {
+    // Views still showing a run let go of it before the runs go.
+    for (tRun*& slot : FSeries) slot = nullptr;
+    emit SeriesChanged();
+}
 
 tRun* tLesson::Run(int index) const {
     return index >= 0 && index < RunCount() ? FRuns[static_cast<std::size_t>(index)].get() : nullptr;
@@ -23,6 +27,8 @@ int tLesson::IndexOf(const tRun* run) const {
 
 void tLesson::ClearRuns() {
     for (tRun*& slot : FSeries) slot = nullptr;
+    // The runs stay alive until every view has heard that no series shows them any more.
+    const std::vector<std::unique_ptr<tRun>> gone = std::move(FRuns);
     FRuns.clear();
     Touch();
     emit SeriesChanged();

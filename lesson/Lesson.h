@@ -89,7 +89,8 @@ class tLesson : public QObject {
   signals:
     void PointsAppended(tRun* run, qsizetype from, qsizetype count);
     void RunChanged(tRun* run);
-    // The runs shown in the series changed, or runs were added or removed.
+    // The runs shown in the series changed, or runs were added or removed; also sent while the
+    // lesson is destroyed, with both series empty, so views drop their run pointers.
     void SeriesChanged();
     void ModifiedChanged(bool modified);
 

@@ -1,6 +1,9 @@
 // tRun: the points of one measurement run, the one home that the chart, the table, the statistics
 // and the lesson file all read. A run is either evenly spaced (values only; X = index × step) or
 // irregular (an X stored per point: typed data, heart rates). Point labels are kept by index.
+// Values live in chunks of 65536 with min/max summaries per 64 and per 4096 values and per chunk,
+// so an evenly spaced run costs about 8.25 bytes a point and the extremes of any index range cost
+// per summary, not per point (the chart asks this once per pixel column).
 // Not thread-safe: the user-interface thread appends and reads; a worker that needs points gets
 // a copy of a range (CopyValues) taken on that thread.
 #pragma once
@@ -21,14 +24,14 @@ class tRun {
     QString SensorName;  // the sensor model that measured it ("" for typed data)
     // Seconds between two points of an evenly spaced run (sampling period × Average).
     double Step() const { return FStep; }
-    bool Evenly() const { return FX.empty() && !FIrregular; }
+    bool Evenly() const { return !FIrregular; }
 
     // ---- the points ----
-    qsizetype Count() const { return static_cast<qsizetype>(FY.size()); }
-    bool IsEmpty() const { return FY.empty(); }
+    qsizetype Count() const { return FCount; }
+    bool IsEmpty() const { return FCount == 0; }
     double X(qsizetype index) const { return FIrregular ? FX[index] : static_cast<double>(index) * FStep; }
-    double Y(qsizetype index) const { return FY[index]; }
-    // Copies `count` values (and, for irregular runs, X into `xs` when given) from `from` on.
+    double Y(qsizetype index) const { return FChunks[index >> kChunkBits].Values[index & kChunkMask]; }
+    // Copies `count` values (and X into `xs` when given) from `from` on.
     void CopyValues(qsizetype from, qsizetype count, double* ys, double* xs = nullptr) const;
 
     // Appends the next point of an evenly spaced run; a non-empty label labels it.
@@ -46,9 +49,16 @@ class tRun {
     void SetLabel(qsizetype index, const QString& label);  // empty removes it
     const QMap<qsizetype, QString>& Labels() const { return FLabels; }
 
+    // ---- reading helpers ----
+    // The smallest and largest value of the points from..to-1; NaN values are skipped. False (and
+    // the outputs untouched) when the range holds no number.
+    bool MinMax(qsizetype from, qsizetype to, double& lo, double& hi) const;
     // The first index whose X is >= x (Count() when none); X ascending.
     qsizetype LowerBound(double x) const;
-    // Bytes the points take (values, X, labels), for memory figures.
+    // Counts every change other than appending (edits, clearing, labels set later), so a view
+    // that keeps derived data knows when appending alone no longer explains the run.
+    std::uint64_t Revision() const { return FEdits + FLabelEdits; }
+    // Bytes the points take (values, summaries, X, labels), for memory figures.
     std::size_t MemoryBytes() const;
 
     // ---- for the lesson file ----
@@ -61,12 +71,38 @@ class tRun {
     std::uint64_t LabelEdits() const { return FLabelEdits; }
 
   private:
+    static constexpr int kChunkBits = 16;
+    static constexpr qsizetype kChunkPoints = qsizetype(1) << kChunkBits;
+    static constexpr qsizetype kChunkMask = kChunkPoints - 1;
+    static constexpr int kBlockBits = 6;  // 64 values per block, 64 blocks per group
+    struct tSpan {
+        double Lo, Hi;
+        void Add(double y) {
+            if (y < Lo) Lo = y;
+            if (y > Hi) Hi = y;
+        }
+        void Add(const tSpan& s) {
+            if (s.Lo < Lo) Lo = s.Lo;
+            if (s.Hi > Hi) Hi = s.Hi;
+        }
+    };
+    struct tChunk {
+        std::vector<double> Values;
+        std::vector<tSpan> Blocks;  // per 64 values
+        std::vector<tSpan> Groups;  // per 4096 values
+        tSpan All;
+    };
+    void PushValue(double y);
+    void Resummarise(qsizetype index);
+    void SpanInChunk(const tChunk& chunk, qsizetype from, qsizetype to, tSpan& span) const;
+
     std::uint64_t FUid;
     std::uint64_t FEdits = 0;
     std::uint64_t FLabelEdits = 0;
     double FStep;
     bool FIrregular = false;
-    std::vector<double> FY;
+    qsizetype FCount = 0;
+    std::vector<tChunk> FChunks;
     std::vector<double> FX;
     QMap<qsizetype, QString> FLabels;
 };

@@ -36,7 +36,7 @@ TEST_F(ChartTest, SeriesKeepPointsLabelsAndOrder) {
     EXPECT_EQ(chart.Series(2), nullptr);
     EXPECT_EQ(chart.Series(-1), nullptr);
     EXPECT_EQ(red->LineWidth(), 5);
-    EXPECT_EQ(chart.Plot()->graph(0)->pen().width(), 5);
+    EXPECT_EQ(chart.Plot()->plottable(0)->pen().width(), 5);
 
     red->AddXY(0, 1, "", red->Color());
     red->AddXY(0.5, 2, "кипение", red->Color());
@@ -62,7 +62,7 @@ TEST_F(ChartTest, RemoveSeriesDropsGraphAndLabels) {
     chart.RemoveSeries(0);
     EXPECT_EQ(chart.SeriesCount(), 1);
     EXPECT_EQ(chart.Series(0)->Name(), "b");
-    EXPECT_EQ(chart.Plot()->graphCount(), 1);
+    EXPECT_EQ(chart.Plot()->plottableCount(), 1);
     EXPECT_EQ(chart.Plot()->itemCount(), 0);
     chart.RemoveSeries(5);  // ignored
     EXPECT_EQ(chart.SeriesCount(), 1);
