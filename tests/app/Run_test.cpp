@@ -11,6 +11,7 @@
 #include "experiments/Experimentfr.h"
 #include "foundation/Appmessage.h"
 #include "foundation/Stringtable.h"
+#include "lesson/Lesson.h"
 #include "platform/Clock.h"
 #include "sim/Simports.h"
 #include "tests/support/Wait.h"
@@ -253,4 +254,36 @@ TEST_F(tRunning, AShortStallResumesWithoutABoxAndStopStaysPrompt) {
     w.Execute(w.acExperimentStop);
     EXPECT_LT(clock.elapsed(), 100 + 300 + 2000);
     EXPECT_FALSE(w.IsMeasuring());
+}
+
+TEST_F(tRunning, EveryRunStaysInTheLessonAndTheSeriesShowTheLastTwo) {
+    const int average = 2, freq = 10000;
+    tTestMain w(folder);
+    w.Choose(
+        folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100"), freq, average, 2)));
+    tLesson* lesson = w.Lesson();
+    ASSERT_NE(lesson, nullptr);
+    EXPECT_EQ(lesson->RunCount(), 0);
+    std::vector<qsizetype> counts;
+    for (int run = 0; run < 3; ++run) {
+        w.Execute(w.acExperimentStart);
+        ASSERT_EVENTUALLY(Curve(w)->Count() >= 5 + run, 20000);
+        w.Execute(w.acExperimentStop);
+        counts.push_back(Curve(w)->Count());
+    }
+    // The third run went into the series of the first; the first run is still in the lesson.
+    ASSERT_EQ(lesson->RunCount(), 3);
+    EXPECT_EQ(w.CurrentSeries(), 0);
+    EXPECT_EQ(lesson->SeriesRun(0), lesson->Run(2));
+    EXPECT_EQ(lesson->SeriesRun(1), lesson->Run(1));
+    TChart* chart = w.Frame()->Chart();
+    for (int slot = 0; slot < 2; ++slot)
+        EXPECT_EQ(chart->Series(slot)->Run(), lesson->SeriesRun(slot)) << slot;
+    for (int run = 0; run < 3; ++run) {
+        const tRun* r = lesson->Run(run);
+        EXPECT_EQ(r->Count(), counts[run]) << run;
+        EXPECT_EQ(r->SensorName, QStringLiteral("T100"));
+        EXPECT_TRUE(r->Started.isValid());
+        EXPECT_DOUBLE_EQ(r->Step(), freq * 1e-6 * average);
+    }
 }
