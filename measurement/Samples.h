@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "measurement/Measurethread.h"
+#include "measurement/Packet.h"
 
 // 16 sequences of decoded values. Values are appended at the back and consumed from the front in
 // amortised O(1): a consumed prefix is only skipped and compacted away once it is half the storage.
