@@ -3,7 +3,9 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextTable>
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <vector>
 
@@ -23,6 +25,9 @@ constexpr int kMaxFontSize = 1638;     // half-points, as far as word processors
 constexpr int kMaxIndent = 31680;      // twips: 22 inches
 constexpr double kTwipsPerPixel = 15;  // 1440 twips per inch at 96 dpi
 constexpr double kMaxDisplayPixels = 20000;
+// Tables beyond these sizes are no report templates; the rest of their cells go to the last ones.
+constexpr int kMaxTableColumns = 64;
+constexpr int kMaxTableRows = 10000;
 
 // What the text of a group means.
 enum class tDest {
@@ -51,6 +56,15 @@ struct tState {
     int LeftIndent = 0;
     int RightIndent = 0;
     int FirstIndent = 0;
+    bool InTable = false;  // \intbl: the paragraph belongs to a table cell
+};
+
+// One cell of a table row definition (\trowd ... \cellx).
+struct tCellDef {
+    int Right = 0;            // right edge, twips from the row's left
+    bool MergedLeft = false;  // \clmrg: continues the cell to its left
+    bool VFirst = false;      // \clvmgf: first of cells merged downwards
+    bool VMerged = false;     // \clvmrg: continues the cell above
 };
 
 struct tFont {
@@ -136,6 +150,17 @@ class tReader {
 
     void StartPicture();
     void FinishPicture();
+
+    // Tables: the cursor moves into the current cell when its content starts, and out of the
+    // table when a paragraph without \intbl comes.
+    void PlaceOutput();
+    void EnterCell();
+    void EndCell();
+    void EndRow();
+    void LeaveTable();
+    std::pair<int, int> CellColumns(int index);  // first grid column and span of a row's cell
+    int GridColumn(int right);
+    void CloseVerticalMerge(int column);
     QImage DecodeWBitmap() const;
     void FlushFontName(tFont& font);
     void FinishFont();
@@ -166,6 +191,20 @@ class tReader {
     QString FRun;
     bool FCellPending = false;
     bool FEndedWithPar = false;
+
+    std::vector<tCellDef> FRowDef;
+    tCellDef FCellDef;
+    bool FBorders = false;
+    QTextTable* FTable = nullptr;
+    std::vector<int> FGrid;  // right edges of the table's columns, twips
+    int FRow = 0;
+    int FCellIndex = 0;
+    bool FInCell = false;
+    struct tMerge {
+        int Row, Column, Rows, Columns;
+    };
+    std::vector<tMerge> FMerges;
+    std::vector<std::pair<int, int>> FVertical;  // per grid column: first row and span of an open merge
 };
 
 void tReader::Run() {
@@ -192,6 +231,7 @@ void tReader::Run() {
     }
     // A truncated document ends here too: keep what was read.
     FlushText();
+    LeaveTable();
     ApplyBlockFormat();
     if (FEndedWithPar && FDocument.blockCount() > 1 && FDocument.lastBlock().length() <= 1) {
         // The final \par closes the last paragraph rather than opening an empty one; the paragraph
@@ -456,6 +496,7 @@ void tReader::ControlWord(const QByteArray& word, bool hasParam, int param) {
     }
     // Paragraph formatting and breaks.
     else if (word == "pard") {
+        s.InTable = false;
         s.Align = Qt::AlignLeft;
         s.LeftIndent = s.RightIndent = s.FirstIndent = 0;
     } else if (word == "ql") {
@@ -472,6 +513,30 @@ void tReader::ControlWord(const QByteArray& word, bool hasParam, int param) {
         s.RightIndent = std::clamp(param, -kMaxIndent, kMaxIndent);
     } else if (word == "fi") {
         s.FirstIndent = std::clamp(param, -kMaxIndent, kMaxIndent);
+    }
+    // Tables.
+    else if (word == "intbl") {
+        s.InTable = true;
+    } else if (word == "trowd") {
+        FRowDef.clear();
+        FCellDef = tCellDef();
+    } else if (word == "cellx") {
+        FCellDef.Right = std::clamp(param, 0, kMaxIndent * 4);
+        if (int(FRowDef.size()) < kMaxTableColumns) FRowDef.push_back(FCellDef);
+        FCellDef = tCellDef();
+    } else if (word == "clmrg") {
+        FCellDef.MergedLeft = true;
+    } else if (word == "clvmgf") {
+        FCellDef.VFirst = true;
+    } else if (word == "clvmrg") {
+        FCellDef.VMerged = true;
+    } else if (word == "brdrs" || word == "brdrth" || word == "brdrdb" || word == "brdrsh" ||
+               word == "brdrdot" || word == "brdrdash" || word == "brdrhair") {
+        FBorders = true;
+    } else if (word == "cell" && (s.InTable || FTable)) {
+        EndCell();
+    } else if (word == "row" && FTable) {
+        EndRow();
     } else if (word == "par" || word == "page" || word == "row" || word == "nestrow") {
         ParagraphBreak();
     } else if (word == "cell" || word == "nestcell") {
@@ -600,7 +665,134 @@ int tReader::CodePage() {
     return FDocCodePage;
 }
 
+void tReader::PlaceOutput() {
+    if (State().InTable)
+        EnterCell();
+    else if (FTable)
+        LeaveTable();
+}
+
+int tReader::GridColumn(int right) {
+    // The nearest column edge; an edge beyond the last one adds a column.
+    int best = -1;
+    for (int i = 0; i < int(FGrid.size()); ++i)
+        if (best < 0 || std::abs(FGrid[i] - right) < std::abs(FGrid[best] - right)) best = i;
+    if ((best < 0 || right > FGrid.back() + 20) && int(FGrid.size()) < kMaxTableColumns) {
+        FGrid.push_back(right);
+        return int(FGrid.size()) - 1;
+    }
+    return std::max(best, 0);
+}
+
+std::pair<int, int> tReader::CellColumns(int index) {
+    if (index >= int(FRowDef.size())) {
+        // More cells than the row defined: each takes the next column.
+        const int last = FRowDef.empty() ? -1 : CellColumns(int(FRowDef.size()) - 1).first;
+        return {std::min(last + 1 + index - int(FRowDef.size()), kMaxTableColumns - 1), 1};
+    }
+    const int first = index == 0 ? 0 : GridColumn(FRowDef[index - 1].Right) + 1;
+    const int last = GridColumn(FRowDef[index].Right);
+    return {std::min(first, kMaxTableColumns - 1), std::max(1, last - first + 1)};
+}
+
+void tReader::EnterCell() {
+    if (FInCell) return;
+    FlushText();
+    if (!FTable) {
+        FGrid.clear();
+        for (const tCellDef& cell : FRowDef) GridColumn(cell.Right);
+        QTextTableFormat format;
+        format.setBorder(FBorders ? 1 : 0);
+        format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        format.setBorderCollapse(true);
+        format.setCellSpacing(0);
+        format.setCellPadding(4);
+        FTable = FCursor.insertTable(1, std::max<int>(1, int(FGrid.size())), format);
+        FRow = 0;
+        FCellIndex = 0;
+        FMerges.clear();
+        FVertical.clear();
+    }
+    if (FRow >= kMaxTableRows) return;  // rows beyond the cap land in the last one
+    const auto [column, span] = CellColumns(FCellIndex);
+    if (FRow >= FTable->rows()) FTable->appendRows(FRow - FTable->rows() + 1);
+    if (column + span > FTable->columns()) FTable->appendColumns(column + span - FTable->columns());
+    FCursor = FTable->cellAt(FRow, column).firstCursorPosition();
+    FInCell = true;
+}
+
+void tReader::EndCell() {
+    EnterCell();  // an empty cell still takes its place
+    FlushText();
+    ApplyBlockFormat();
+    FInCell = false;
+    ++FCellIndex;
+}
+
+void tReader::CloseVerticalMerge(int column) {
+    if (column >= int(FVertical.size())) return;
+    auto& [first, span] = FVertical[column];
+    if (first >= 0 && FRow - first > 1) FMerges.push_back({first, column, FRow - first, span});
+    first = -1;
+}
+
+void tReader::EndRow() {
+    FlushText();
+    // Cells merged sideways (\clmrg) and downwards (\clvmgf, \clvmrg), as far as the row defines them.
+    for (int i = 0; i < int(FRowDef.size()); ++i) {
+        auto [column, span] = CellColumns(i);
+        int j = i;
+        while (j + 1 < int(FRowDef.size()) && FRowDef[j + 1].MergedLeft) ++j;
+        if (j > i) {
+            span = CellColumns(j).first + CellColumns(j).second - column;
+            FMerges.push_back({FRow, column, 1, span});
+        } else if (span > 1) {
+            FMerges.push_back({FRow, column, 1, span});
+        }
+        if (int(FVertical.size()) <= column) FVertical.resize(column + 1, {-1, 1});
+        if (FRowDef[i].VFirst) {
+            CloseVerticalMerge(column);
+            FVertical[column] = {FRow, span};
+        } else if (!FRowDef[i].VMerged) {
+            CloseVerticalMerge(column);
+        }
+        i = j;
+    }
+    if (FRow < kMaxTableRows) ++FRow;
+    FCellIndex = 0;
+    FInCell = false;
+}
+
+void tReader::LeaveTable() {
+    if (!FTable) return;
+    FlushText();
+    for (int column = 0; column < int(FVertical.size()); ++column) CloseVerticalMerge(column);
+    const int rows = FTable->rows(), columns = FTable->columns();
+    for (const tMerge& m : FMerges)
+        if (m.Row < rows && m.Column < columns)
+            FTable->mergeCells(m.Row, m.Column, std::min(m.Rows, rows - m.Row),
+                               std::min(m.Columns, columns - m.Column));
+    if (int(FGrid.size()) == columns) {
+        QTextTableFormat format = FTable->format();
+        QList<QTextLength> widths;
+        int left = 0;
+        for (int right : FGrid) {
+            widths.append(
+                QTextLength(QTextLength::FixedLength, std::max(8.0, (right - left) / kTwipsPerPixel)));
+            left = right;
+        }
+        format.setColumnWidthConstraints(widths);
+        FTable->setFormat(format);
+    }
+    FCursor = FTable->lastCursorPosition();
+    FCursor.movePosition(QTextCursor::NextBlock);
+    FTable = nullptr;
+    FInCell = false;
+    FBorders = false;
+}
+
 void tReader::BeforeOutput() {
+    PlaceOutput();
     if (FCellPending) {
         FCellPending = false;
         FlushBytes();
@@ -679,6 +871,7 @@ void tReader::ApplyBlockFormat() {
 
 void tReader::ParagraphBreak() {
     FlushText();
+    PlaceOutput();
     FCellPending = false;
     ApplyBlockFormat();
     FCursor.insertBlock();

@@ -4,8 +4,12 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QTextFrame>
+#include <QTextTable>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "components/Rtf.h"
 #include "components/Rtfinternal.h"
@@ -57,7 +61,10 @@ class tWriter {
     int FontIndex(const QTextCharFormat& format);
     int ColorIndex(const QTextCharFormat& format);
     int HalfPoints(const QTextCharFormat& format) const;
-    void WriteBlock(const QTextBlock& block);
+    void WriteFrame(const QTextFrame* frame);
+    void WriteTable(const QTextTable* table);
+    // One paragraph; `end` closes it (\par, or \cell for a cell's last one).
+    void WriteBlock(const QTextBlock& block, const char* end = "\\par\n", bool inTable = false);
     void WriteRun(const QTextCharFormat& format, QStringView text);
     void WritePicture(const QTextImageFormat& format);
 
@@ -154,9 +161,64 @@ void tWriter::WritePicture(const QTextImageFormat& format) {
     FBody.append('}');
 }
 
-void tWriter::WriteBlock(const QTextBlock& block) {
+void tWriter::WriteFrame(const QTextFrame* frame) {
+    for (auto it = frame->begin(); !it.atEnd(); ++it) {
+        if (const QTextFrame* child = it.currentFrame()) {
+            if (const auto* table = qobject_cast<const QTextTable*>(child))
+                WriteTable(table);
+            else
+                WriteFrame(child);
+        } else if (it.currentBlock().isValid()) {
+            WriteBlock(it.currentBlock());
+        }
+    }
+}
+
+void tWriter::WriteTable(const QTextTable* table) {
+    const QTextTableFormat format = table->format();
+    const int rows = table->rows(), columns = table->columns();
+    // Right edges of the columns in twips: the table's fixed widths, else equal parts of 16 cm.
+    const QList<QTextLength> widths = format.columnWidthConstraints();
+    std::vector<long> rights;
+    long right = 0;
+    for (int c = 0; c < columns; ++c) {
+        const bool fixed = c < widths.size() && widths[c].type() == QTextLength::FixedLength;
+        right += std::max(1L, std::lround(fixed ? widths[c].rawValue() * kTwipsPerPixel : 9070.0 / columns));
+        rights.push_back(right);
+    }
+    const QByteArray border = format.border() > 0 ? QByteArray(
+                                                        "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10"
+                                                        "\\clbrdrb\\brdrs\\brdrw10\\clbrdrr\\brdrs\\brdrw10")
+                                                  : QByteArray();
+    for (int r = 0; r < rows; ++r) {
+        // Every column is a cell of its own, so each row gives the whole grid; a cell spanning
+        // columns is merged sideways (\clmgf, \clmrg), one spanning rows downwards (\clvmgf, \clvmrg).
+        FBody.append("\\trowd\\trgaph70\\trleft0");
+        for (int c = 0; c < columns; ++c) {
+            const QTextTableCell cell = table->cellAt(r, c);
+            if (cell.columnSpan() > 1) FBody.append(cell.column() == c ? "\\clmgf" : "\\clmrg");
+            if (cell.rowSpan() > 1) FBody.append(cell.row() == r ? "\\clvmgf" : "\\clvmrg");
+            FBody.append(border);
+            FBody.append("\\cellx" + QByteArray::number(rights[c]));
+        }
+        FBody.append('\n');
+        for (int c = 0; c < columns; ++c) {
+            const QTextTableCell cell = table->cellAt(r, c);
+            std::vector<QTextBlock> blocks;
+            if (cell.row() == r && cell.column() == c)
+                for (auto it = cell.begin(); !it.atEnd(); ++it)
+                    if (it.currentBlock().isValid()) blocks.push_back(it.currentBlock());
+            if (blocks.empty()) FBody.append("\\pard\\intbl\\cell\n");
+            for (std::size_t i = 0; i < blocks.size(); ++i)
+                WriteBlock(blocks[i], i + 1 == blocks.size() ? "\\cell\n" : "\\par\n", true);
+        }
+        FBody.append("\\row\n");
+    }
+}
+
+void tWriter::WriteBlock(const QTextBlock& block, const char* end, bool inTable) {
     const QTextBlockFormat format = block.blockFormat();
-    FBody.append("\\pard");
+    FBody.append(inTable ? "\\pard\\intbl" : "\\pard");
     const Qt::Alignment align = format.alignment() & Qt::AlignHorizontal_Mask;
     if (align & Qt::AlignHCenter)
         FBody.append("\\qc");
@@ -186,11 +248,11 @@ void tWriter::WriteBlock(const QTextBlock& block) {
             WriteRun(charFormat, text);
         }
     }
-    FBody.append("\\par\n");
+    FBody.append(end);
 }
 
 QByteArray tWriter::Run() {
-    for (QTextBlock block = FDocument.begin(); block.isValid(); block = block.next()) WriteBlock(block);
+    WriteFrame(FDocument.rootFrame());
     if (FFonts.isEmpty()) FFonts.append(FDocument.defaultFont().family());
 
     QByteArray out = "{\\rtf1\\ansi\\ansicpg1251\\deff0\\uc1\n{\\fonttbl";

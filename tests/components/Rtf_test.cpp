@@ -4,10 +4,16 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QTextFrame>
+#include <QTextTable>
 #include <QUrl>
 
 #include "foundation/Exceptions.h"
@@ -65,6 +71,30 @@ QTextBlock BlockContaining(const QTextDocument& doc, const QString& text) {
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
         if (b.text().contains(text)) return b;
     return {};
+}
+
+// The cells of the document's tables, one "a|b|c" per row (a cell covered by a merge: "^").
+QStringList CellTexts(const QTextDocument& doc) {
+    QStringList rows;
+    for (QTextFrame* frame : doc.rootFrame()->childFrames()) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        if (!table) continue;
+        for (int r = 0; r < table->rows(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < table->columns(); ++c) {
+                const QTextTableCell cell = table->cellAt(r, c);
+                if (cell.row() != r || cell.column() != c) {
+                    cells << "^";
+                    continue;
+                }
+                QTextCursor cursor = cell.firstCursorPosition();
+                cursor.setPosition(cell.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+                cells << cursor.selectedText().replace(QChar::ParagraphSeparator, u'/');
+            }
+            rows << cells.join(u'|');
+        }
+    }
+    return rows;
 }
 
 QByteArray HexOf(const QByteArray& data) {
@@ -155,7 +185,8 @@ TEST(RtfReader, ListAndTableTextIsKept) {
         "\\trowd\\intbl \\cell D\\cell\\row}";
     QTextDocument doc;
     ReadRtf(rtf, doc);
-    EXPECT_EQ(doc.toPlainText(), QString("1.\tПервый\nA\tB\n\tD"));
+    EXPECT_EQ(doc.firstBlock().text(), QString("1.\tПервый"));
+    EXPECT_EQ(CellTexts(doc), QStringList({"A|B", "|D"}));
 }
 
 // ---- Formatting ----
@@ -439,7 +470,7 @@ TEST(RtfLibreOffice, LessonDocument) {
     ReadRtf(Fixture("lesson_libreoffice.rtf"), doc);
     const QString text = doc.toPlainText();
     EXPECT_TRUE(text.contains("Наблюдение за температурой воды"));
-    EXPECT_TRUE(text.contains("Время\tТемпература"));
+    EXPECT_EQ(CellTexts(doc).value(0), QString("Время|Температура"));
     EXPECT_TRUE(text.contains("Первый пункт"));
     EXPECT_TRUE(text.contains("Налить воду"));
     EXPECT_FALSE(text.contains("Writer")) << "no generator or style names in the text";
@@ -494,4 +525,98 @@ TEST(RtfLibreOffice, ReadsOurOutput) {
               png.convertToFormat(QImage::Format_RGB32));
     EXPECT_EQ(images[0].width(), 80);
     EXPECT_EQ(ImageOf(resaved, images[1]).size(), QSize(48, 32));
+}
+
+// ---- Tables ----
+
+TEST(RtfTables, LibreOfficeTableBecomesATableThePupilCanFillIn) {
+    QTextDocument doc;
+    ReadRtf(Fixture("table_libreoffice.rtf"), doc);
+    EXPECT_EQ(CellTexts(doc), QStringList({"Время, с|Температура, °C|Примечание", "10|85,5|кипение"}));
+    EXPECT_EQ(doc.firstBlock().text(), QString("Результаты измерений"));
+    EXPECT_EQ(doc.lastBlock().text(), QString("Вывод:")) << "the paragraph after the table is outside it";
+    auto* table = qobject_cast<QTextTable*>(doc.rootFrame()->childFrames().value(0));
+    ASSERT_TRUE(table);
+    EXPECT_GT(table->format().border(), 0);
+    // The columns keep LibreOffice's widths (1235, 2241, 1776 twips).
+    const auto widths = table->format().columnWidthConstraints();
+    ASSERT_EQ(widths.size(), 3);
+    EXPECT_NEAR(widths[1].rawValue(), 2241 / 15.0, 0.5);
+
+    // A value typed into a cell is saved in that cell.
+    QTextCursor cursor = table->cellAt(1, 2).lastCursorPosition();
+    cursor.insertText(", пузыри");
+    table->appendRows(1);
+    table->cellAt(2, 1).firstCursorPosition().insertText("70");
+    QTextDocument back;
+    ReadRtf(WriteRtf(doc), back);
+    EXPECT_EQ(CellTexts(back),
+              QStringList({"Время, с|Температура, °C|Примечание", "10|85,5|кипение, пузыри", "|70|"}));
+    EXPECT_EQ(back.lastBlock().text(), QString("Вывод:"));
+}
+
+TEST(RtfTables, MergedCellsAndSeveralParagraphsSurviveARoundTrip) {
+    // Row 1: a heading over two columns (\clmgf/\clmrg); column 0 merged over rows 2 and 3.
+    const QByteArray rtf =
+        "{\\rtf1\\ansi "
+        "\\trowd\\clmgf\\clbrdrt\\brdrs\\cellx2000\\clmrg\\cellx4000\\cellx6000"
+        "\\pard\\intbl Trial\\cell\\cell C\\cell\\row"
+        "\\trowd\\clvmgf\\cellx2000\\cellx4000\\cellx6000"
+        "\\pard\\intbl Water\\par cold\\cell 1\\cell 2\\cell\\row"
+        "\\trowd\\clvmrg\\cellx2000\\cellx4000\\cellx6000"
+        "\\pard\\intbl\\cell 3\\cell 4\\cell\\row"
+        "\\pard After\\par}";
+    QTextDocument doc;
+    ReadRtf(rtf, doc);
+    const QStringList expected{"Trial|^|C", "Water/cold|1|2", "^|3|4"};
+    EXPECT_EQ(CellTexts(doc), expected);
+    QTextDocument back;
+    ReadRtf(WriteRtf(doc), back);
+    EXPECT_EQ(CellTexts(back), expected);
+    EXPECT_EQ(back.lastBlock().text(), QString("After"));
+
+    // A row whose cells span the first row's columns by their edges (as Word writes merged cells).
+    QTextDocument word;
+    ReadRtf(
+        "{\\rtf1 \\trowd\\cellx1000\\cellx2000\\cellx3000\\intbl a\\cell b\\cell c\\cell\\row"
+        "\\trowd\\cellx2000\\cellx3000\\intbl ab\\cell c\\cell\\row}",
+        word);
+    EXPECT_EQ(CellTexts(word), QStringList({"a|b|c", "ab|^|c"}));
+}
+
+TEST(RtfTables, OurTableReadsBackInLibreOfficeWithTheSameCells) {
+    const QString soffice = QStandardPaths::findExecutable("soffice");
+    if (soffice.isEmpty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+    QTextDocument doc;
+    ReadRtf(Fixture("table_libreoffice.rtf"), doc);
+    auto* table = qobject_cast<QTextTable*>(doc.rootFrame()->childFrames().value(0));
+    ASSERT_TRUE(table);
+    table->cellAt(1, 2).lastCursorPosition().insertText(" (пузыри)");
+    QTemporaryDir dir;
+    const QString rtfPath = dir.filePath("saved.rtf");
+    {
+        QFile file(rtfPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(WriteRtf(doc));
+    }
+    // LibreOffice opens our file and writes it as HTML; its table cells are what it read.
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(soffice, {"-env:UserInstallation=file://" + dir.filePath("profile"), "--headless",
+                            "--convert-to", "html:XHTML Writer File:UTF8", "--outdir", dir.path(), rtfPath});
+    ASSERT_TRUE(process.waitForFinished(180000));
+    QFile html(dir.filePath("saved.html"));
+    ASSERT_TRUE(html.open(QIODevice::ReadOnly)) << process.readAllStandardError().toStdString();
+    const QString text = QString::fromUtf8(html.readAll());
+    QStringList rows;
+    const QRegularExpression rowRe("<tr[^>]*>(.*?)</tr>", QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpression cellRe("<td[^>]*>(.*?)</td>", QRegularExpression::DotMatchesEverythingOption);
+    for (auto r = rowRe.globalMatch(text); r.hasNext();) {
+        QStringList cells;
+        const QString row = r.next().captured(1);
+        for (auto c = cellRe.globalMatch(row); c.hasNext();)
+            cells << c.next().captured(1).remove(QRegularExpression("<[^>]*>")).simplified();
+        rows << cells.join(u'|');
+    }
+    EXPECT_EQ(rows, QStringList({"Время, с|Температура, °C|Примечание", "10|85,5|кипение (пузыри)"}));
 }
