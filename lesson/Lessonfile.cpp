@@ -113,7 +113,15 @@ class tDb {
   public:
     tDb(const QString& path, int flags, tLessonFault onError) : FPath(path), FOnError(onError) {
         const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &FDb, flags, nullptr);
-        if (rc != SQLITE_OK) Raise(rc);
+        if (rc != SQLITE_OK) {
+            // A failed open still hands out a handle; the destructor does not run, so it closes here
+            // (after Raise has read the reason from it).
+            struct tCloser {
+                sqlite3* db;
+                ~tCloser() { sqlite3_close_v2(db); }
+            } closer{FDb};
+            Raise(rc);
+        }
         sqlite3_extended_result_codes(FDb, 1);
         sqlite3_busy_timeout(FDb, 1000);
     }
