@@ -707,6 +707,10 @@ void tReader::EnterCell() {
         format.setBorderCollapse(true);
         format.setCellSpacing(0);
         format.setCellPadding(4);
+        // Qt keeps a paragraph before every table by itself: the empty one the last \par opened
+        // would come on top of it and grow by one at every save and load.
+        if (FCursor.block().length() <= 1 && FCursor.block().previous().isValid())
+            FCursor.deletePreviousChar();
         FTable = FCursor.insertTable(1, std::max<int>(1, int(FGrid.size())), format);
         FRow = 0;
         FCellIndex = 0;
