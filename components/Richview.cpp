@@ -157,12 +157,13 @@ void PrintDocument(const QTextDocument& source, QPrinter& printer) {
     // The page setup's printable area, in printer pixels; the painter's origin is its corner.
     const QSizeF page = printer.pageLayout().paintRectPixels(printer.resolution()).size();
     std::unique_ptr<QTextDocument> document(source.clone());
+    // A picture never wider or taller than the printable area (in the document's own units);
+    // fitted before the layout meets the printer, so the pages are laid out once, as drawn.
+    const double toLayout = LayoutDpi() / printer.resolution();
+    FitPictures(*document, page.width() * toLayout, page.height() * toLayout);
     document->documentLayout()->setPaintDevice(&printer);
     document->setDocumentMargin(0);
     document->setPageSize(page);
-    // A picture never wider or taller than the printable area (in the document's own units).
-    const double toLayout = LayoutDpi() / printer.resolution();
-    FitPictures(*document, page.width() * toLayout, page.height() * toLayout);
     const int pages = document->pageCount();
     const int first = printer.fromPage() > 0 ? std::min(printer.fromPage(), pages) : 1;
     const int last = printer.toPage() > 0 ? std::min(printer.toPage(), pages) : pages;

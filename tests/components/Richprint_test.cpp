@@ -91,6 +91,9 @@ TEST_F(DocumentOnPaper, TextWrapsInsideTheMarginsAndRunsOverPages) {
     QString paragraph;
     for (int i = 0; i < 60; ++i) paragraph += QStringLiteral("измерение%1 ").arg(i);
     for (int i = 0; i < 12; ++i) view.AddLine(paragraph);
+    // A picture wider and taller than the page in front: the layout must count it as printed.
+    QTextCursor cursor(view.document());
+    cursor.insertImage(AddDocumentImage(*view.document(), Picture(1600, 1600)));
     const QString pdf = Print(25);
     const int pages = PageCount(pdf);
     EXPECT_GE(pages, 2);
