@@ -215,4 +215,5 @@ class TfmMain : public QMainWindow {
     std::unique_ptr<QPrinter> FPrinter;
     QHash<QAction*, void (TfmMain::*)()> FHandlers;
     bool FAskOnClose = true;
+    bool FFtdiReminderShown = false;  // the FTDI driver reminder comes once per program run
 };

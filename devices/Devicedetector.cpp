@@ -1,5 +1,7 @@
 #include "devices/Devicedetector.h"
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -19,6 +21,16 @@ void tDeviceDetector::WaitFor() {
     if (FThread.joinable()) FThread.join();
 }
 
+bool tDeviceDetector::WaitFor(int ms) {
+    {
+        std::unique_lock<std::mutex> lock(FDoneLock);
+        if (!FDoneSignal.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0)), [this] { return FDone; }))
+            return false;
+    }
+    WaitFor();
+    return true;
+}
+
 tDevice* tDeviceDetector::GetDevice() {
     std::shared_lock<std::shared_mutex> lock(FDeviceLock);
     return FDetectedDevice;
@@ -27,6 +39,17 @@ tDevice* tDeviceDetector::GetDevice() {
 void tDeviceDetector::Execute() {
     // Created by the pinned user-interface thread, but detection is not measured against its clock.
     ReleaseCurrentThreadFromPin();
+    // Announces the end on every path, after the device is published or the failure logged.
+    struct tDoneSignal {
+        tDeviceDetector* Self;
+        ~tDoneSignal() {
+            {
+                std::lock_guard<std::mutex> lock(Self->FDoneLock);
+                Self->FDone = true;
+            }
+            Self->FDoneSignal.notify_all();
+        }
+    } done{this};
     std::unique_ptr<tDevice> device;
     QString failure;
     try {

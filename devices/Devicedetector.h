@@ -8,7 +8,9 @@
 #pragma once
 
 #include <QString>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <shared_mutex>
 #include <thread>
 
@@ -27,6 +29,9 @@ class tDeviceDetector {
 
     // Joins the thread (no-op once joined). Not thread-safe against another WaitFor.
     void WaitFor();
+    // Waits at most `ms` milliseconds for the detection to end; true (and joined) when it has.
+    // Lets a waiting window keep painting between short waits.
+    bool WaitFor(int ms);
     // The published device or null.
     tDevice* GetDevice();
     QString PortName() const { return FPortName; }
@@ -38,6 +43,9 @@ class tDeviceDetector {
     const QString FPortName;
     tDevice* FDetectedDevice = nullptr;
     std::shared_mutex FDeviceLock;  // guards FDetectedDevice
+    std::mutex FDoneLock;           // guards FDone
+    std::condition_variable FDoneSignal;
+    bool FDone = false;  // the thread body has ended
     const tTransport FTransport;
     std::thread FThread;  // last: starts after every field above is set
 };

@@ -6,10 +6,11 @@
 #include "foundation/Settings.h"
 
 namespace {
-constexpr std::array<const tSettingKey*, 13> kKeys = {
-    &setting::UseFTDI,         &setting::UseCDC,  &setting::UseHID,   &setting::HidVid,  &setting::HidPid,
-    &setting::HidSendReportId, &setting::HidRecvReportId, &setting::Timeout, &setting::IgnoreCD,
-    &setting::Latency,         &setting::InSize,  &setting::OutSize,  &setting::FixWine};
+constexpr std::array<const tSettingKey*, 14> kKeys = {
+    &setting::UseFTDI, &setting::UseCDC,   &setting::UseHID,          &setting::SerialPorts,
+    &setting::HidVid,  &setting::HidPid,   &setting::HidSendReportId, &setting::HidRecvReportId,
+    &setting::Timeout, &setting::IgnoreCD, &setting::Latency,         &setting::InSize,
+    &setting::OutSize, &setting::FixWine};
 }  // namespace
 
 std::span<const tSettingKey* const> SettingKeys() {

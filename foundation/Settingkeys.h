@@ -19,13 +19,16 @@ namespace setting {
 inline constexpr tSettingKey UseFTDI{"UseFTDI", "1", "search FTDI sensors through the vendor's D2XX library"};
 inline constexpr tSettingKey UseCDC{"UseCDC", "0", "search sensors on serial ports"};
 inline constexpr tSettingKey UseHID{"UseHID", "1", "search USB HID sensors"};
+inline constexpr tSettingKey SerialPorts{
+    "SerialPorts", "", "further serial ports to search (e.g. /dev/ttyS0), separated by ';'"};
 inline constexpr tSettingKey HidVid{"HID_VID", "vid_0483", "text the HID interface path must contain"};
 inline constexpr tSettingKey HidPid{"HID_PID", "pid_5750", "text the HID interface path must contain"};
 inline constexpr tSettingKey HidSendReportId{"HID_SendReportID", "2", "report id of output reports"};
 inline constexpr tSettingKey HidRecvReportId{"HID_RecvReportID", "1", "report id expected on input reports"};
 inline constexpr tSettingKey Timeout{"Timeout", "5000",
                                      "ms to wait after opening a serial or FTDI port before configuring it"};
-inline constexpr tSettingKey IgnoreCD{"IgnoreCD", "0", "1: always use the single-sensor dialect on serial ports"};
+inline constexpr tSettingKey IgnoreCD{"IgnoreCD", "0",
+                                      "1: always use the single-sensor dialect on serial ports"};
 inline constexpr tSettingKey Latency{"Latency", "16", "FTDI latency timer, ms (low 8 bits are used)"};
 inline constexpr tSettingKey InSize{"InSize", "4096", "FTDI USB input transfer size"};
 inline constexpr tSettingKey OutSize{"OutSize", "4096", "FTDI USB output transfer size"};

@@ -27,31 +27,42 @@ QString GroupNameOf(gid_t gid) {
 
 }  // namespace
 
-QString DescribeNodeAccess(const QString& devicePath, const tNodeAccess& access) {
-    if (!access.Exists)
-        return QStringLiteral("Устройство '%1' не найдено: датчик не подключён или его драйвер не загружен.")
-            .arg(devicePath);
-    if (access.OpenError == EACCES || access.OpenError == EPERM) {
-        const QString group =
-            access.GroupName.isEmpty() ? QString::number(access.OwnerGid) : access.GroupName;
-        return QStringLiteral(
-                   "Нет прав на доступ к устройству '%1' (права %2, группа '%3'). Добавьте пользователя в "
-                   "группу '%3' и войдите в систему заново, либо установите правило udev программы %4 в "
-                   "/usr/lib/udev/rules.d/ и переподключите датчик.")
-            .arg(devicePath)
-            .arg(access.Mode & 07777, 4, 8, QLatin1Char('0'))
-            .arg(group, QString::fromLatin1(UdevRulesFileName));
+tAccessProblem ClassifyNodeAccess(const QString& devicePath, const tNodeAccess& access) {
+    tAccessProblem problem;
+    if (!access.Exists) {
+        problem.Kind = tAccessKind::Missing;
+        problem.Text =
+            QStringLiteral("Устройство '%1' не найдено: датчик не подключён или его драйвер не загружен.")
+                .arg(devicePath);
+    } else if (access.OpenError == EACCES || access.OpenError == EPERM) {
+        problem.Kind = tAccessKind::Permission;
+        problem.Group = access.GroupName.isEmpty() ? QString::number(access.OwnerGid) : access.GroupName;
+        problem.Text =
+            QStringLiteral(
+                "Нет прав на доступ к устройству '%1' (права %2, группа '%3'). Добавьте пользователя в "
+                "группу '%3' и войдите в систему заново, либо установите правило udev программы %4 в "
+                "/usr/lib/udev/rules.d/ и переподключите датчик.")
+                .arg(devicePath)
+                .arg(access.Mode & 07777, 4, 8, QLatin1Char('0'))
+                .arg(problem.Group, QString::fromLatin1(UdevRulesFileName));
+    } else if (access.OpenError == EBUSY || access.HeldByAnother) {
+        problem.Kind = tAccessKind::Busy;
+        problem.Text =
+            QStringLiteral("Устройство '%1' занято другой программой. Закройте её и повторите попытку.")
+                .arg(devicePath);
+    } else if (access.OpenError != 0) {
+        problem.Kind = tAccessKind::Failed;
+        problem.Text = QStringLiteral("Устройство '%1' не открывается: %2")
+                           .arg(devicePath, SystemErrorText(access.OpenError));
     }
-    if (access.OpenError == EBUSY || access.HeldByAnother)
-        return QStringLiteral("Устройство '%1' занято другой программой. Закройте её и повторите попытку.")
-            .arg(devicePath);
-    if (access.OpenError != 0)
-        return QStringLiteral("Устройство '%1' не открывается: %2")
-            .arg(devicePath, SystemErrorText(access.OpenError));
-    return QString();
+    return problem;
 }
 
-QString DescribeDeviceAccessProblem(const QString& devicePath) {
+QString DescribeNodeAccess(const QString& devicePath, const tNodeAccess& access) {
+    return ClassifyNodeAccess(devicePath, access).Text;
+}
+
+tAccessProblem ProbeDeviceAccess(const QString& devicePath) {
     const QByteArray path = devicePath.toLocal8Bit();
     tNodeAccess access;
     struct stat st {};
@@ -60,7 +71,7 @@ QString DescribeDeviceAccessProblem(const QString& devicePath) {
             access.Exists = true;
             access.OpenError = errno;
         }
-        return DescribeNodeAccess(devicePath, access);
+        return ClassifyNodeAccess(devicePath, access);
     }
     access.Exists = true;
     access.Mode = st.st_mode;
@@ -75,13 +86,18 @@ QString DescribeDeviceAccessProblem(const QString& devicePath) {
         if (::flock(fd, LOCK_EX | LOCK_NB) < 0 && errno == EWOULDBLOCK) access.HeldByAnother = true;
         ::close(fd);
     }
-    return DescribeNodeAccess(devicePath, access);
+    return ClassifyNodeAccess(devicePath, access);
+}
+
+QString DescribeDeviceAccessProblem(const QString& devicePath) {
+    return ProbeDeviceAccess(devicePath).Text;
 }
 
 QString DescribeNoSerialPorts() {
     return QStringLiteral(
                "В системе нет ни одного последовательного порта датчика (/dev/ttyACM*, /dev/ttyUSB*). "
                "Проверьте подключение датчика к ПК и загрузку драйвера (модули cdc_acm, ftdi_sio; "
-               "журнал ядра: dmesg). Правило udev программы: %1.")
+               "журнал ядра: dmesg). Правило udev программы: %1. Встроенные порты (/dev/ttyS*) "
+               "просматриваются, только если они названы в настройке SerialPorts.")
         .arg(QString::fromLatin1(UdevRulesFileName));
 }

@@ -6,8 +6,24 @@
 #include <QString>
 #include <cstdint>
 
-// Empty when the node exists and opens for reading and writing, and nobody else holds it.
-// The probe opens the node for a moment when it can.
+// What kind of obstacle a node is; the words for the user are chosen by kind.
+enum class tAccessKind {
+    None,        // the node opens and nobody holds it
+    Missing,     // no such node
+    Permission,  // the user may not open it
+    Busy,        // another program holds it
+    Failed       // any other error of the system
+};
+
+struct tAccessProblem {
+    tAccessKind Kind = tAccessKind::None;
+    QString Text;   // the administrator's sentence; empty for None
+    QString Group;  // Permission: the node's group (name, or number when it has no name)
+};
+
+// Probes the node (opens it for a moment when it can) and says what stops the program using it.
+tAccessProblem ProbeDeviceAccess(const QString& devicePath);
+// The text of ProbeDeviceAccess: empty when the node exists, opens, and nobody else holds it.
 QString DescribeDeviceAccessProblem(const QString& devicePath);
 
 // For a search that found no serial device nodes at all.
@@ -23,6 +39,7 @@ struct tNodeAccess {
     bool HeldByAnother = false;  // opened, but another descriptor holds the exclusive lock
 };
 QString DescribeNodeAccess(const QString& devicePath, const tNodeAccess& access);
+tAccessProblem ClassifyNodeAccess(const QString& devicePath, const tNodeAccess& access);
 
 // The file name of the program's udev rules, installed by the package.
 inline constexpr const char* UdevRulesFileName = "70-rovelin.rules";

@@ -37,15 +37,13 @@ void ForEachDevice(const char* subsystem, F visit) {
     }
 }
 
-bool IsHardwareTty(udev_device* device) {
+// Sensors reach a tty through USB (cdc_acm, ftdi_sio, other USB serial adapters). Built-in UARTs
+// (ttyS*), consoles and ptys have no USB device above them and are left to the SerialPorts
+// setting: probing them costs a "Timeout" wait each and they never hold a sensor by themselves.
+bool IsUsbTty(udev_device* device) {
     const QString syspath = Text(udev_device_get_syspath(device));
     if (syspath.startsWith("/sys/devices/virtual/")) return false;
-    if (udev_device_get_parent(device) == nullptr) return false;
-    // serial_core registers ttyS0..ttyS31 whether or not a UART answers; those report type 0
-    // (PORT_UNKNOWN) and fail every open, so they are no candidates.
-    const char* type = udev_device_get_sysattr_value(device, "type");
-    if (type != nullptr && QByteArray(type).trimmed() == "0") return false;
-    return true;
+    return udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device") != nullptr;
 }
 
 void SortNodes(QStringList& nodes) {
@@ -66,7 +64,7 @@ QStringList EnumerateSerialPorts() {
     QStringList nodes;
     ForEachDevice("tty", [&](udev_device* device) {
         const QString node = Text(udev_device_get_devnode(device));
-        if (node.startsWith("/dev/") && IsHardwareTty(device)) nodes << node;
+        if (node.startsWith("/dev/") && IsUsbTty(device)) nodes << node;
     });
     SortNodes(nodes);
     return nodes;

@@ -8,9 +8,8 @@
 #include <QStringList>
 #include <cstdint>
 
-// Device nodes (/dev/ttyACM0, /dev/ttyUSB1, ...) of tty devices that sit on real hardware:
-// virtual terminals and ptys are left out, as are the placeholder ttyS ports that the kernel
-// registers without a chip behind them.
+// Device nodes (/dev/ttyACM0, /dev/ttyUSB1, ...) of tty devices with a USB device above them:
+// built-in serial ports (/dev/ttyS*), virtual terminals and ptys are left out.
 QStringList EnumerateSerialPorts();
 
 // One interface path "/dev/hidrawN#vid_vvvv&pid_pppp" (lower-case hex) per hidraw device.

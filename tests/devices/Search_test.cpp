@@ -1,7 +1,11 @@
 // Detection and the sensor searches over candidates offered by a test source: publishing and
 // failure lines of the detector, first match wins, exact names, filters, errors of one candidate,
 // and the pacing of candidates with identification in parallel.
+#include <sys/file.h>
+
+#include <QFile>
 #include <QMap>
+#include <QTemporaryDir>
 
 #include "Testsupport.h"
 #include "devices/Device.h"
@@ -16,7 +20,7 @@ class tTestSource : public tCandidateSource {
   public:
     QStringList Serial;
     QStringList Hid;
-    QMap<QString, QString> AccessProblems;
+    QMap<QString, tAccessProblem> AccessProblems;
     QString NoPortsCause;
     QStringList SerialPorts() override { return Serial; }
     bool FtdiLoaded() override { return false; }
@@ -29,7 +33,7 @@ class tTestSource : public tCandidateSource {
         return FT_OK;
     }
     QStringList HidInterfaces() override { return Hid; }
-    QString DescribeAccessProblem(const QString& path) override { return AccessProblems.value(path); }
+    tAccessProblem DescribeAccessProblem(const QString& path) override { return AccessProblems.value(path); }
     QString DescribeNoSerialPorts() override { return NoPortsCause; }
 };
 
@@ -47,6 +51,14 @@ class tFailingSearch : public tSensorSearch {
 
   private:
     QString FFailing;
+};
+
+// The system's probes of device nodes, but nothing enumerated: the tests name their stand-in nodes
+// in the SerialPorts setting.
+class tStandInSource : public tSystemCandidateSource {
+  public:
+    QStringList SerialPorts() override { return {}; }
+    QStringList HidInterfaces() override { return {}; }
 };
 
 }  // namespace
@@ -139,7 +151,7 @@ TEST_F(Search, NoSerialPortsGivesMessage1014AndTheCause) {
 TEST_F(Search, UnopenablePortIsSkippedWithItsAccessProblem) {
     auto b = Sensors.AddSerial("sim:b");
     Source.Serial = {"sim:gone", "sim:b"};
-    Source.AccessProblems["sim:gone"] = "the node vanished";
+    Source.AccessProblems["sim:gone"] = {tAccessKind::Missing, "the node vanished", {}};
     tSensorSearch search(&Settings, &Source);
     std::unique_ptr<tDevice> device = search.FindCOMSensor("K330");
     ASSERT_NE(device, nullptr);
@@ -172,7 +184,8 @@ TEST_F(Search, HidPathsWithoutVendorAndProductAreNeverOpened) {
 
 TEST_F(Search, UnopenableHidNodeIsLoggedWithItsAccessProblem) {
     Source.Hid = {"sim:locked#vid_0483&pid_5750"};
-    Source.AccessProblems["sim:locked#vid_0483&pid_5750"] = "no permission, install the rule";
+    Source.AccessProblems["sim:locked#vid_0483&pid_5750"] = {tAccessKind::Permission,
+                                                             "no permission, install the rule", "dialout"};
     tSensorSearch search(&Settings, &Source);
     EXPECT_EQ(search.FindHIDSensor("P620"), nullptr);
     EXPECT_TRUE(Log.Has("HID: sim:locked#vid_0483&pid_5750: no permission, install the rule"));
@@ -180,10 +193,12 @@ TEST_F(Search, UnopenableHidNodeIsLoggedWithItsAccessProblem) {
 
 TEST(SystemSource, AccessProblemOfAHidPathLooksAtItsNode) {
     tSystemCandidateSource source;
-    const QString text = source.DescribeAccessProblem("/dev/hidrawRovelinMissing7#vid_0483&pid_5750");
-    EXPECT_TRUE(text.contains("'/dev/hidrawRovelinMissing7'")) << text.toStdString();
-    EXPECT_TRUE(source.DescribeAccessProblem("sim:T100").isEmpty());
-    EXPECT_TRUE(source.DescribeAccessProblem("1234").isEmpty());  // an FTDI location
+    const tAccessProblem missing =
+        source.DescribeAccessProblem("/dev/hidrawRovelinMissing7#vid_0483&pid_5750");
+    EXPECT_EQ(missing.Kind, tAccessKind::Missing);
+    EXPECT_TRUE(missing.Text.contains("'/dev/hidrawRovelinMissing7'")) << missing.Text.toStdString();
+    EXPECT_EQ(source.DescribeAccessProblem("sim:T100").Kind, tAccessKind::None);
+    EXPECT_EQ(source.DescribeAccessProblem("1234").Kind, tAccessKind::None);  // an FTDI location
 }
 
 TEST_F(Search, HidVendorAndProductFromSettings) {
@@ -221,4 +236,99 @@ TEST_F(Search, CandidatesArePacedAndIdentifiedInParallel) {
     EXPECT_GE(elapsed, std::chrono::milliseconds(n * 100));
     // One after another the identifications alone would take n * 400 ms plus the pauses.
     EXPECT_LT(elapsed, std::chrono::milliseconds(n * 100 + n * 400));
+}
+
+// ---- diagnosis when nothing matched: the log after message 1013, and the user's advice ----
+
+TEST_F(Search, SensorsOfOtherNamesAreListed) {
+    Sensors.AddSerial("sim:a");  // K330
+    Sensors.AddSerial("sim:b")->Identity = "L200,a,b,7,c,1000";
+    Source.Serial = {"sim:a", "sim:b"};
+    tSensorSearch search(&Settings, &Source);
+    EXPECT_EQ(search.FindCOMSensor("T100"), nullptr);
+    const QStringList lines = Log.Lines();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[lines.size() - 2], "COM: " + LoadStr(msg::NoDevicesFound));
+    EXPECT_EQ(lines.back(),
+              "COM: Найдены датчики: K330 на sim:a, L200 на sim:b; ни один не называется 'T100'.");
+    const QStringList advice = tSensorSearch::NotFoundAdvice("T100", search.Findings()).split("\r\n");
+    ASSERT_EQ(advice.size(), 3);
+    EXPECT_EQ(advice[0], "Для этого опыта нужен датчик T100.");
+    EXPECT_EQ(advice[1], "Найдены: K330 на демонстрационном порту, L200 на демонстрационном порту.");
+    EXPECT_TRUE(advice[2].startsWith("Проверьте: подключите датчик T100 вместо найденного"))
+        << advice[2].toStdString();
+}
+
+TEST_F(Search, NoDeviceNodesAtAll) {
+    Source.Hid = {"sim:mouse#vid_046d&pid_c077"};  // a HID device, but not a sensor
+    tSensorSearch search(&Settings, &Source);
+    EXPECT_EQ(search.FindCOMSensor("P620"), nullptr);
+    EXPECT_EQ(search.FindHIDSensor("P620"), nullptr);
+    const QStringList lines = Log.Lines();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[lines.size() - 2], "HID: " + LoadStr(msg::NoDevicesFound));
+    EXPECT_TRUE(lines.back().startsWith("HID: Нет ни одного HID-устройства датчика (vid_0483, pid_5750)"))
+        << lines.back().toStdString();
+    const QStringList advice = tSensorSearch::NotFoundAdvice("P620", search.Findings()).split("\r\n");
+    ASSERT_EQ(advice.size(), 3);
+    EXPECT_EQ(advice[1], "Ни одного датчика не найдено.");
+    EXPECT_TRUE(advice[2].startsWith("Проверьте: подключите датчик P620 к компьютеру"))
+        << advice[2].toStdString();
+}
+
+TEST_F(Search, NodeWithoutPermissionNamesTheGroupAndTheRule) {
+    // The tests run as root, whom permissions never stop: the probe's answer is given.
+    Source.Serial = {"sim:locked"};
+    Source.AccessProblems["sim:locked"] = {tAccessKind::Permission, "no permission for sim:locked",
+                                           "dialout"};
+    tSensorSearch search(&Settings, &Source);
+    EXPECT_EQ(search.FindCOMSensor("T100"), nullptr);
+    EXPECT_TRUE(Log.Has("COM: sim:locked: no permission for sim:locked"));
+    const QString advice = tSensorSearch::NotFoundAdvice("T100", search.Findings());
+    EXPECT_TRUE(advice.contains("нет прав")) << advice.toStdString();
+    EXPECT_TRUE(advice.contains("'dialout'"));
+    EXPECT_TRUE(advice.contains("70-rovelin.rules"));
+}
+
+TEST_F(Search, NodeHeldByAnotherProgramAndAMissingOneNamedInTheSetting) {
+    QTemporaryDir dir;
+    QFile node(dir.filePath("ttyRovelin0"));
+    ASSERT_TRUE(node.open(QIODevice::ReadWrite));
+    ASSERT_EQ(::flock(node.handle(), LOCK_EX | LOCK_NB), 0);  // as another program holds a port
+    const QString missing = dir.filePath("ttyRovelin1");
+    Settings.SetSettingByName("SerialPorts", node.fileName() + "; " + missing);
+    tStandInSource source;
+    tSensorSearch search(&Settings, &source);
+    EXPECT_EQ(search.FindCOMSensor("T100"), nullptr);
+    EXPECT_TRUE(Log.Has("COM: " + node.fileName() + ": Устройство '" + node.fileName() +
+                        "' занято другой программой. Закройте её и повторите попытку."));
+    bool missingLogged = false;
+    for (const QString& line : Log.Lines())
+        missingLogged |= line.startsWith("COM: " + missing + ": ") && line.contains("не найдено");
+    EXPECT_TRUE(missingLogged);
+    const QString advice = tSensorSearch::NotFoundAdvice("T100", search.Findings());
+    EXPECT_TRUE(advice.contains("Проверьте: датчик занят другой программой")) << advice.toStdString();
+}
+
+TEST_F(Search, PortsNamedInTheSettingFollowTheEnumeratedOnes) {
+    Sensors.AddSerial("sim:a")->Identity = "L200,a,b,7,c,1000";
+    Sensors.AddSerial("sim:b");  // K330
+    Source.Serial = {"sim:a"};
+    Settings.SetSettingByName("SerialPorts", "sim:a,sim:b");
+    tSensorSearch search(&Settings, &Source);
+    std::unique_ptr<tDevice> device = search.FindCOMSensor("K330");
+    ASSERT_NE(device, nullptr);
+    EXPECT_EQ(device->PortName(), "sim:b");
+    ASSERT_EQ(search.Findings().Sensors.size(), 2u);  // sim:a once, although named twice
+}
+
+TEST_F(Search, WaitHookRunsWhileTheDetectorsWork) {
+    Settings.SetSettingByName(QStringLiteral("Timeout"), QStringLiteral("300"));
+    Sensors.AddSerial("sim:a");
+    Source.Serial = {"sim:a"};
+    tSensorSearch search(&Settings, &Source);
+    int calls = 0;
+    search.SetWaitHook([&] { ++calls; });
+    EXPECT_NE(search.FindCOMSensor("K330"), nullptr);
+    EXPECT_GE(calls, 1);  // the 300 ms open wait alone spans several 50 ms slices
 }

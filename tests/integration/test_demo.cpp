@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -279,7 +280,14 @@ TEST_F(tDemoRun, WithoutTheSwitchNoSimulatedSensorIsListed) {
         EXPECT_EQ(w.Device(), nullptr);
         EXPECT_FALSE(w.acExperimentConnect->isChecked());
     });
-    EXPECT_TRUE(BoxTexts().contains(QStringLiteral("Не найден датчик для проведения эксперимента.")));
+    // The specified text first, then what was looked for and what to check.
+    EXPECT_EQ(BoxTexts()
+                  .filter(QRegularExpression(QStringLiteral(
+                      "^Не найден датчик для проведения эксперимента\\.\r\n\r\nДля этого опыта нужен "
+                      "датчик L200\\.")))
+                  .size(),
+              1)
+        << BoxTexts().join(u'|').toStdString();
     EXPECT_FALSE(Log().contains(QStringLiteral("sim:")));
 }
 
