@@ -21,6 +21,7 @@
 #include "foundation/Settingkeys.h"
 #include "foundation/Settings.h"
 #include "foundation/Stringtable.h"
+#include "sim/Simports.h"
 
 namespace {
 const QString kFtdiDriverText = QStringLiteral(
@@ -143,6 +144,8 @@ void TfmMain::acExperimentConnectExecute() {
         return;
     }
 
+    // Only the simulated sensors of the demo mode hear what the scenario wants them to play.
+    tSimRegistry::Instance().SetScene(sensorName, FExperiment->Demo);
     std::unique_ptr<tSensorSearch> search = CreateSensorSearch();
     tSearchProgress progress(this, sensorName);
     search->SetWaitHook([&progress] { progress.Tick(); });

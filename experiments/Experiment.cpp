@@ -21,6 +21,7 @@ void tExperiment::Clear() {
     AutoSize = false;
     YOffset = 0;
     SeriesCount = 1;
+    Demo.clear();
 }
 
 namespace {
@@ -92,6 +93,7 @@ bool ParseExperiment(const QByteArray& bytes, tExperiment& record, QString& erro
     record.YOffset = e.Real(QStringLiteral("YOffset"), 0);
     record.SeriesCount = e.Int(QStringLiteral("SeriesCount"), 1);
     if (record.SeriesCount < 1 || record.SeriesCount > 2) record.SeriesCount = 1;
+    record.Demo = e.Text(QStringLiteral("Demo"));
     return true;
 }
 

@@ -27,6 +27,7 @@ class tExperiment {
     bool AutoSize = false;
     double YOffset = 0;
     int SeriesCount = 1;  // 1 or 2
+    QString Demo;         // the demo scene a simulated sensor plays; real sensors never see it
 
     // The values a record keeps when loading stops early; Name, Path, FormatY, FormatX and
     // TwiceMarker stay as they were.

@@ -249,6 +249,7 @@ tSimSensorConfig tSimRegistry::DemoConfig(const QString& model, bool hid) {
     } else if (model == "P620") {
         c.PeriodUs = 10000;
     }
+    c.VaryRuns = true;
     return c;
 }
 
@@ -256,6 +257,7 @@ std::shared_ptr<tSimSensor> tSimRegistry::Add(const QString& path, const tSimSen
     auto sensor = std::make_shared<tSimSensor>(config);
     std::lock_guard lock(FLock);
     FSensors[path] = sensor;
+    FDemoModels.erase(path);
     return sensor;
 }
 
@@ -275,19 +277,32 @@ std::shared_ptr<tSimSensor> tSimRegistry::FindOrCreate(const QString& path, bool
         errorText = "No such file or directory";
         return nullptr;
     }
-    auto sensor = std::make_shared<tSimSensor>(DemoConfig(model, hid));
+    tSimSensorConfig config = DemoConfig(model, hid);
+    if (auto scene = FScenes.find(model); scene != FScenes.end()) config.Scene = scene->second;
+    auto sensor = std::make_shared<tSimSensor>(config);
     FSensors[path] = sensor;
+    FDemoModels[path] = model;
     return sensor;
 }
 
 void tSimRegistry::Remove(const QString& path) {
     std::lock_guard lock(FLock);
     FSensors.erase(path);
+    FDemoModels.erase(path);
 }
 
 void tSimRegistry::Clear() {
     std::lock_guard lock(FLock);
     FSensors.clear();
+    FDemoModels.clear();
+    FScenes.clear();
+}
+
+void tSimRegistry::SetScene(const QString& model, const QString& scene) {
+    std::lock_guard lock(FLock);
+    FScenes[model] = scene;
+    for (const auto& [path, demoModel] : FDemoModels)
+        if (demoModel == model) FSensors[path]->SetScene(scene);
 }
 
 namespace {

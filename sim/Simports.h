@@ -79,17 +79,23 @@ class tSimRegistry {
     std::shared_ptr<tSimSensor> FindOrCreate(const QString& path, bool hid, QString& errorText);
     void Remove(const QString& path);
     void Clear();
+    // What the demo sensors of `model` play from their next run on: a scene named by the scenario
+    // (its Demo key), or empty for the model's own waveform. Sensors a test registered with Add
+    // keep their configuration.
+    void SetScene(const QString& model, const QString& scene);
 
     // The demo sensors: T100 and L200 hub dialect at 115200, K330 single-sensor dialect at 38400
     // with its current on channel 1, P620 hub dialect at 115200 sampling every 10 ms. HID sensors
-    // always use the single-sensor dialect.
+    // always use the single-sensor dialect. Their runs differ from each other (VaryRuns).
     static tSimSensorConfig DemoConfig(const QString& model, bool hid);
     // "sim:<MODEL>[@<n>]" with a non-empty model; `model` receives it.
     static bool ParsePath(const QString& path, QString& model);
 
   private:
-    mutable std::mutex FLock;  // guards FSensors
+    mutable std::mutex FLock;  // guards the three maps
     std::map<QString, std::shared_ptr<tSimSensor>> FSensors;
+    std::map<QString, QString> FDemoModels;  // path of a demo sensor -> its model
+    std::map<QString, QString> FScenes;      // model -> scene
 };
 
 // Opens the simulated sensor of `path` as a serial port; null with `errorText` when the path names

@@ -99,14 +99,19 @@ QString tSimCall::ToText() const {
 
 // Waveforms. Time is the sample index times the period, so a run always starts at the beginning
 // of its story (the liquid hot, the capacitor empty) and a test can recompute every value.
-double SimWaveValue(const QString& model, int channel, int64_t index, int32_t periodUs, uint32_t seed) {
+double SimWaveValue(const QString& model, int channel, int64_t index, int32_t periodUs, uint32_t seed,
+                    const QString& scene, int runIndex) {
     const double t = static_cast<double>(index) * periodUs / 1e6;
-    const double g = Noise(seed, channel, index);
+    const uint32_t runSeed = SimRunSeed(seed, runIndex);
+    const double g = Noise(runSeed, channel, index);
     const double pi = std::numbers::pi;
     double v;
-    if (model == "T100" && channel == 0) {
-        // A cup of hot water cooling towards room temperature.
-        v = 22.0 + 58.0 * std::exp(-t / 240.0) + 0.1 * g;
+    if (SimSceneValue(scene, channel, index, periodUs, seed, runIndex, v)) {
+        // told by the scenario
+    } else if (model == "T100" && channel == 0) {
+        // A cup of hot water cooling towards room temperature; a later run starts a little apart.
+        const double start = 80.0 + (runIndex > 0 ? 4.0 * (Uniform(runSeed, 0, 0, 7) - 0.5) : 0.0);
+        v = 22.0 + (start - 22.0) * std::exp(-t / 240.0) + 0.1 * g;
     } else if (model == "L200" && channel == 0) {
         // Room light with a slow drift (clouds), no mains flicker.
         v = 450.0 + 90.0 * std::sin(2 * pi * t / 120.0) + 35.0 * std::sin(2 * pi * t / 37.0 + 1.3) + 4.0 * g;
@@ -279,6 +284,7 @@ void tSimSensor::Reply(std::vector<uint8_t> bytes) {
 
 void tSimSensor::StartBinary() {
     FMode = Binary;
+    ++FRun;
     FStartNs = Now();
     FNextSample = FProduced = FDelivered = 0;
     FSent.clear();
@@ -316,7 +322,8 @@ int64_t tSimSensor::SampleTime(int64_t index) const {
 // with 0xA for minus and 0xB for the point, and 0xC at the end. A value of an odd number of codes
 // ends in the high half and the low half carries 0xF or 0xD, both meaning nothing.
 std::vector<uint8_t> tSimSensor::EncodeUnit(int channel, int64_t index, double& value, bool withSelect) {
-    value = SimWaveValue(FConfig.Model, channel, index, FConfig.PeriodUs, FConfig.Seed);
+    value = SimWaveValue(FConfig.Model, channel, index, FConfig.PeriodUs, FConfig.Seed, FConfig.Scene,
+                         FConfig.VaryRuns ? std::max(FRun, 0) : 0);
     const QString text = SimWaveText(FConfig.Model, channel, value);
     value = text.toDouble();
     std::vector<uint8_t> codes;
@@ -631,6 +638,18 @@ void tSimSensor::SetChannels(int channels) {
 void tSimSensor::SetSeed(uint32_t seed) {
     std::lock_guard lock(FLock);
     FConfig.Seed = seed;
+}
+
+void tSimSensor::SetScene(const QString& scene) {
+    std::lock_guard lock(FLock);
+    if (FConfig.Scene == scene) return;
+    FConfig.Scene = scene;
+    FRun = -1;
+}
+
+int tSimSensor::RunIndex() const {
+    std::lock_guard lock(FLock);
+    return FRun;
 }
 
 void tSimSensor::Unplug() {

@@ -42,6 +42,8 @@ struct tSimSensorConfig {
     int32_t Speed = 115200;     // stream speed in the identity; 0 selects the text start protocol
     int Channels = 1;           // channels 0 .. Channels-1 are streamed, one value each per sample
     uint32_t Seed = 1;          // noise seed
+    QString Scene;              // a demo scene (SimSceneKnown), or empty for the model's own waveform
+    bool VaryRuns = false;      // every run after the first plays with a seed of its own (SimRunSeed)
     int32_t PeriodUs = 100000;  // sampling period until the host sends one
     QString Identity;           // identity text; empty: "<Model>,Rovelin,SIM,1,1.0,<Speed>"
     int TextPacketSize = 64;    // text protocol: packet size announced by PACKET_SIZE=
@@ -81,8 +83,18 @@ struct tSimCall {
     QString ToText() const;
 };
 
-// The value a model's waveform has at a sample, rounded as the sensor writes it.
-double SimWaveValue(const QString& model, int channel, int64_t index, int32_t periodUs, uint32_t seed);
+// The value a model's waveform, or the named scene, has at a sample of run `runIndex` (0 = the
+// first), rounded as the sensor writes it.
+double SimWaveValue(const QString& model, int channel, int64_t index, int32_t periodUs, uint32_t seed,
+                    const QString& scene = QString(), int runIndex = 0);
+// Demo scenes, named by a scenario's Demo key (case-insensitive): hot-water, palm, mixing,
+// classroom, lamp-shadow, battery, pulse (Simscenes.cpp tells each story).
+bool SimSceneKnown(const QString& scene);
+// The scene's unrounded value; false when the scene is unknown.
+bool SimSceneValue(const QString& scene, int channel, int64_t index, int32_t periodUs, uint32_t seed,
+                   int runIndex, double& value);
+// The seed of run `runIndex`: the sensor's own for the first run, a fresh one for every later run.
+uint32_t SimRunSeed(uint32_t seed, int runIndex);
 // The decimal text the sensor writes for that value ("23.4", "-0.52", "830").
 QString SimWaveText(const QString& model, int channel, double value);
 
@@ -138,6 +150,10 @@ class tSimSensor {
     void SetFaults(const tSimFaults& faults);
     void SetChannels(int channels);
     void SetSeed(uint32_t seed);
+    // What the next run plays (a scene name, or empty); a new scene starts counting runs anew.
+    void SetScene(const QString& scene);
+    // Runs started since the scene was set, less one (-1 before the first).
+    int RunIndex() const;
     void Unplug();
     bool IsUnplugged() const;
     QString Identity() const;
@@ -177,6 +193,7 @@ class tSimSensor {
     tCommTimeouts FTimeouts;
     enum { Idle, Binary, Text } FMode = Idle;
     int64_t FStartNs = 0;
+    int FRun = -1;            // index of the current or last run
     int64_t FNextSample = 0;  // index of the next sample to produce
     int64_t FProduced = 0;    // values produced in this run
     int64_t FDelivered = 0;   // values received by the host in this run
