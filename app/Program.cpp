@@ -124,7 +124,9 @@ void RunLoggedPart(tSingleInstance& instance, tProgramOptions& options) {
 
 int RunProgram(QApplication& app, const QStringList& arguments, tProgramOptions options) {
     try {
-        QApplication::setApplicationDisplayName(ProductTitle());
+        // The program's title is the main window's caption alone. No application display name:
+        // Qt on Linux would append it to every window title, the message boxes' too, and the
+        // caption would name the program twice.
         InstallRussianTranslation(app);
         SetCommandLine(arguments);
         if (HasSwitch(QStringLiteral("DEMO"))) {

@@ -1,7 +1,12 @@
 #include "foundation/Messagebox.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QInputDialog>
+#include <QSpacerItem>
+#include <algorithm>
 
 #include "foundation/Stringtable.h"
 
@@ -10,6 +15,20 @@ std::function<tBoxAnswer(const tBoxRequest&)> gResponder;
 
 QWidget* ActiveParent() {
     return QApplication::activeWindow();
+}
+
+// Window managers cut a title that is wider than its window; a box is at least as wide as its
+// title in the title-bar font, plus room for the bar's buttons.
+int TitleWidth(const QString& title) {
+    return QFontMetrics(QFontDatabase::systemFont(QFontDatabase::TitleFont)).horizontalAdvance(title) + 120;
+}
+
+// QMessageBox sizes itself when shown; a spacer across its grid is the width it keeps.
+void KeepTitleVisible(QMessageBox& box) {
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(
+            new QSpacerItem(TitleWidth(box.windowTitle()), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+            grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 // Box texts use CR LF like the rest of the program; Qt wants plain LF.
@@ -23,6 +42,7 @@ void ShowOk(tBoxRequest::Kind kind, int title, QMessageBox::Icon icon, const QSt
         return;
     }
     QMessageBox box(icon, LoadStr(title), ForDisplay(text), QMessageBox::Ok, ActiveParent());
+    KeepTitleVisible(box);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
@@ -44,6 +64,7 @@ bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes) {
             .accepted;
     QMessageBox box(icon, LoadStr(msg::TitleConfirm), ForDisplay(text), QMessageBox::Yes | QMessageBox::No,
                     ActiveParent());
+    KeepTitleVisible(box);
     box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     box.setWindowModality(Qt::ApplicationModal);
@@ -60,6 +81,9 @@ bool InputQuery(const QString& prompt, QString& value) {
     QInputDialog dialog(ActiveParent());
     dialog.setWindowTitle(LoadStr(msg::TitleInput));
     dialog.setLabelText(prompt);
+    // Room for the title and for a label of a few words.
+    dialog.setMinimumWidth(
+        std::max(TitleWidth(dialog.windowTitle()), dialog.fontMetrics().horizontalAdvance(prompt) * 3 / 2));
     dialog.setTextValue(value);
     dialog.setWindowModality(Qt::ApplicationModal);
     if (dialog.exec() != QDialog::Accepted) return false;
