@@ -1,68 +1,159 @@
-// Chart ticks and repaints on long runs, memory per point, and the RTF codec on a 5 MB document.
+// Chart ticks and repaints on long runs, each beside a plain min/max renderer drawing the same image
+// in the same run (its ratio), memory per point, and the RTF codec on a 5 MB document.
 // Run: QT_QPA_PLATFORM=offscreen bench_components
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <qcustomplot.h>
 
 #include <QApplication>
 #include <QBuffer>
+#include <QFile>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "components/Chart.h"
 #include "components/Rtf.h"
+#include "lesson/Run.h"
 
 namespace {
 
-// Heap in use, including the large blocks malloc serves with mmap (the point container).
-size_t HeapInUse() {
-    const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
+// Resident memory of the process (VmRSS), bytes.
+double ResidentBytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() * 1024;
+    return 0;
 }
 
-// A 1000 x 600 chart holding `points` points of a slow wave over a time axis that shows them all.
+double Wave(qint64 i) {
+    return std::sin(i * 0.001) + 0.1 * std::sin(i * 0.7);
+}
+
+// A 1000 x 600 chart showing `runs` runs of `points` points each (a slow wave with noise) over a
+// time axis that shows them all, as the live display has it.
 struct tLongRun {
-    explicit tLongRun(int points) {
+    tLongRun(qint64 points, int runs = 1) {
         chart.resize(1000, 600);
         chart.show();
-        chart.BottomAxis().SetRange(0, points * 0.1 + 10);
+        chart.BottomAxis().SetRange(0, points * 0.1 * 1.5 + 10);
         chart.BottomAxis().SetIncrement(points * 0.01 + 1);
         chart.LeftAxis().SetRange(-2, 2);
         chart.LeftAxis().SetIncrement(0.5);
-        series = chart.AddSeries("Series1", Qt::red);
-        const size_t before = HeapInUse();
-        for (int i = 0; i < points; ++i) Add();
-        bytesPerPoint = points > 0 ? double(HeapInUse() - before) / points : 0;
+        for (int r = 0; r < runs; ++r) {
+            data.push_back(std::make_unique<tRun>(0.1));
+            chart.AddSeries(QString("Series%1").arg(r + 1), r ? Qt::blue : Qt::red)
+                ->SetRun(data.back().get());
+        }
+        for (auto& run : data)
+            for (qint64 i = 0; i < points; ++i) run->Append(Wave(i));
+        next = points;
         chart.Plot()->replot(QCustomPlot::rpImmediateRefresh);
+        chart.Plot()->repaint();
     }
-    void Add() {
-        series->AddXY(next * 0.1, std::sin(next * 0.001) + 0.1 * std::sin(next * 0.7), QString(), Qt::red);
-        ++next;
+    void Add(int count) {
+        for (int i = 0; i < count; ++i) data[0]->Append(Wave(next++));
     }
+    double BytesPerPoint() const { return double(data[0]->MemoryBytes()) / double(data[0]->Count()); }
+    std::vector<std::unique_ptr<tRun>> data;
     TChart chart;
-    TChartSeries* series;
     qint64 next = 0;
-    double bytesPerPoint = 0;
 };
 
-void BM_ChartTick(benchmark::State& state) {
-    tLongRun run(static_cast<int>(state.range(0)));
-    for (auto _ : state) {
-        for (int i = 0; i < 10; ++i) run.Add();
-        run.chart.Plot()->replot(QCustomPlot::rpImmediateRefresh);
+// The plain min/max renderer the chart must match: every point into its pixel column, every tick.
+struct tReferenceRenderer {
+    explicit tReferenceRenderer(TChart& chart)
+        : Chart(chart), Image(chart.size(), QImage::Format_ARGB32_Premultiplied) {}
+    void Draw(const tRun& run) {
+        const QRect rect = Chart.PlotRect();
+        const int first = rect.left() - 8, count = rect.width() + 17;
+        std::vector<double> lo(count, 0), hi(count, 0), in(count, 0), out(count, 0);
+        std::vector<char> used(count, 0);
+        TChartAxis& x = Chart.BottomAxis();
+        TChartAxis& y = Chart.LeftAxis();
+        for (qsizetype i = 0; i < run.Count(); ++i) {
+            const int c = int(std::floor(x.ValueToPixel(run.X(i)))) - first;
+            if (c < 0 || c >= count) continue;
+            const double v = run.Y(i);
+            if (!used[c]) used[c] = 1, lo[c] = hi[c] = in[c] = v;
+            lo[c] = std::min(lo[c], v);
+            hi[c] = std::max(hi[c], v);
+            out[c] = v;
+        }
+        QVector<QLineF> lines;
+        QPointF previous;
+        bool have = false;
+        for (int c = 0; c < count; ++c) {
+            if (!used[c]) continue;
+            const double cx = first + c + 0.5;
+            lines.append(QLineF(cx, y.ValueToPixel(lo[c]), cx, y.ValueToPixel(hi[c])));
+            if (have) lines.append(QLineF(previous, QPointF(cx, y.ValueToPixel(in[c]))));
+            previous = QPointF(cx, y.ValueToPixel(out[c]));
+            have = true;
+        }
+        Image.fill(Qt::transparent);
+        QPainter painter(&Image);
+        painter.setClipRect(rect);
+        painter.setPen(QPen(Qt::red, 5));
+        painter.drawLines(lines);
     }
-    state.counters["bytes_per_point"] = run.bytesPerPoint;
-}
-BENCHMARK(BM_ChartTick)->RangeMultiplier(10)->Range(10'000, 10'000'000)->Unit(benchmark::kMillisecond);
+    TChart& Chart;
+    QImage Image;
+};
 
-void BM_ChartFullRepaint(benchmark::State& state) {
-    tLongRun run(static_cast<int>(state.range(0)));
-    for (auto _ : state) benchmark::DoNotOptimize(run.chart.ToImage());
+// One live tick: 1000 new points, the curves' layer redrawn and the widget repainted.
+void BM_ChartTick(benchmark::State& state) {
+    tLongRun run(state.range(0));
+    for (auto _ : state) {
+        run.Add(1000);
+        run.chart.CurvesLayer()->replot();
+        run.chart.Plot()->repaint();
+    }
+    state.counters["bytes_per_point"] = run.BytesPerPoint();
 }
-BENCHMARK(BM_ChartFullRepaint)->RangeMultiplier(10)->Range(10'000, 10'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChartTick)->Arg(1'000'000)->Arg(10'000'000)->Arg(100'000'000)->Unit(benchmark::kMillisecond);
+
+// The same tick drawn by the plain renderer, which reads every point.
+void BM_ChartTickReference(benchmark::State& state) {
+    tLongRun run(state.range(0));
+    tReferenceRenderer reference(run.chart);
+    for (auto _ : state) {
+        run.Add(1000);
+        reference.Draw(*run.data[0]);
+        run.chart.Plot()->repaint();
+    }
+}
+BENCHMARK(BM_ChartTickReference)->Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
+
+// A full repaint after the range moved (zoom, pan, resize): two runs of 6·10^6 points.
+void BM_ChartFullRepaint(benchmark::State& state) {
+    tLongRun run(state.range(0), 2);
+    double shift = 0;
+    for (auto _ : state) {
+        shift = shift == 0 ? 1 : 0;
+        run.chart.BottomAxis().SetRange(shift, state.range(0) * 0.1 * 1.5 + 10 + shift);
+        run.chart.Plot()->replot(QCustomPlot::rpImmediateRefresh);
+        run.chart.Plot()->repaint();
+    }
+    state.counters["resident_MB"] = ResidentBytes() / 1e6;
+}
+BENCHMARK(BM_ChartFullRepaint)->Arg(6'000'000)->Unit(benchmark::kMillisecond);
+
+void BM_ChartFullRepaintReference(benchmark::State& state) {
+    tLongRun run(state.range(0), 2);
+    tReferenceRenderer reference(run.chart);
+    for (auto _ : state) {
+        reference.Draw(*run.data[0]);
+        reference.Draw(*run.data[1]);
+        run.chart.Plot()->replot(QCustomPlot::rpImmediateRefresh);
+        run.chart.Plot()->repaint();
+    }
+}
+BENCHMARK(BM_ChartFullRepaintReference)->Arg(6'000'000)->Unit(benchmark::kMillisecond);
 
 // About 5 MB of RTF: Russian text paragraphs and ten noisy (barely compressible) PNG pictures.
 QByteArray FiveMegabyteDocument() {
