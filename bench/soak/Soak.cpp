@@ -6,7 +6,7 @@
 //
 // It reports the points, lost packets (sequence gaps: cycles whose read failed), lost or altered
 // values (every decoded value is compared with the sensor's waveform), peak memory (VmHWM) and the
-// memory growth per simulated hour, against what the points themselves take (x and y, 16 bytes).
+// memory growth per simulated hour, against what the points themselves take (tRun::MemoryBytes).
 //   soak_measurement [minutes of simulated time, default 100] [--replot-seconds S, default 1]
 #include <QApplication>
 #include <QFile>
@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "components/Chart.h"
+#include "lesson/Run.h"
 #include "measurement/Measurethread.h"
 #include "measurement/Samples.h"
 #include "sim/Simports.h"
@@ -87,6 +88,9 @@ int main(int argc, char** argv) {
     chart.BottomAxis().SetRange(0, minutes * 60);
     chart.LeftAxis().SetRange(0, 100);
     TChartSeries* series = chart.AddSeries(QStringLiteral("soak"), Qt::red);
+    // As in the main window: the points go into a run, which the series shows.
+    tRun run(kPeriodUs * 1e-6);
+    series->SetRun(&run);
 
     std::atomic<int64_t> simNs{0};
     tSimSensorConfig config;
@@ -135,8 +139,8 @@ int main(int argc, char** argv) {
         for (int i = waiting; i < channels.Count(0); ++i, ++checked)
             if (!same(channels.At(0, i), expected(firstIndex + checked))) ++wrong;
         while (builder.HasPoint(channels)) {
-            const tPoint point = builder.Next(channels, series->Count());
-            series->AddXY(point.x, point.y, QString(), series->Color());
+            const tPoint point = builder.Next(channels, static_cast<int>(run.Count()));
+            run.Append(point.y);
         }
         waiting = channels.Count(0);
     };
@@ -173,14 +177,20 @@ int main(int argc, char** argv) {
             QCoreApplication::processEvents();
             if (simNs.load() >= nextReportNs) {
                 const int64_t rss = ProcBytes("VmRSS:");
-                Report("running", simNs.load() / 60e9, series->Count(), rss);
-                if (!earlyNs) earlyNs = simNs.load(), rssEarly = rss, pointsEarly = series->Count();
+                Report("running", simNs.load() / 60e9, static_cast<int64_t>(run.Count()), rss);
+                if (!earlyNs)
+                    earlyNs = simNs.load(), rssEarly = rss, pointsEarly = static_cast<int64_t>(run.Count());
                 nextReportNs += endNs / 10;
             }
         }
-        // The last read ends by its time-out; then the thread stops and the rest is decoded.
+        // The last read ends by its time-out: wait until nothing new comes for half a second, then
+        // the thread stops and the rest is decoded.
         while (sensor->Available() > 0) std::this_thread::yield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        for (int64_t before = -1; before != checked;) {
+            before = checked;
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            consume(source);
+        }
         thread.RequestStop();
         thread.WaitFor();
         consume(source);
@@ -189,11 +199,12 @@ int main(int argc, char** argv) {
 
         const double realSeconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - realStart).count();
-        const int64_t points = series->Count();
+        const int64_t points = static_cast<int64_t>(run.Count());
         const int64_t rssEnd = ProcBytes("VmRSS:");
         const int64_t hwm = ProcBytes("VmHWM:");
         const int64_t expected = endNs / (kPeriodUs * 1000LL);
-        const double pointBytes = 16.0 * static_cast<double>(points);
+        const double pointBytes = static_cast<double>(run.MemoryBytes());
+        const double bytesPerPoint = pointBytes / std::max<double>(1, static_cast<double>(points));
         const double hours = static_cast<double>(endNs - earlyNs) / 3600e9;
         Report("end", minutes, points, rssEnd);
         std::printf("simulated %.1f min in %.1f s real (%.0fx real time)\n", minutes, realSeconds,
@@ -207,14 +218,16 @@ int main(int argc, char** argv) {
             "%lld\n",
             static_cast<long long>(source.Packets()), static_cast<long long>(source.Lost),
             static_cast<long long>(malformed), static_cast<long long>(wrong), static_cast<long long>(stalls));
-        std::printf("points take %.1f MB (16 bytes each); memory growth %.1f MB = %.2f of that\n",
-                    pointBytes / 1e6, (rssEnd - rssStart) / 1e6, (rssEnd - rssStart) / pointBytes);
+        std::printf(
+            "points take %.1f MB (the run's own count, %.2f bytes each); memory growth %.1f MB = %.2f of "
+            "that\n",
+            pointBytes / 1e6, bytesPerPoint, (rssEnd - rssStart) / 1e6, (rssEnd - rssStart) / pointBytes);
         std::printf("peak memory (VmHWM) %.1f MB, %.1f MB above the start\n", hwm / 1e6,
                     (hwm - rssStart) / 1e6);
         if (hours > 0)
             std::printf("growth per simulated hour %.1f MB (from %.0f min on; the points' share %.1f MB)\n",
                         (rssEnd - rssEarly) / hours / 1e6, earlyNs / 60e9,
-                        16.0 * static_cast<double>(points - pointsEarly) / hours / 1e6);
+                        bytesPerPoint * static_cast<double>(points - pointsEarly) / hours / 1e6);
         const bool ok =
             source.Lost == 0 && wrong == 0 && malformed == 0 && expected - firstIndex - points < 1000;
         std::printf("%s\n", ok ? "no lost packet, no lost value" : "FAILED: packets or values were lost");
