@@ -29,10 +29,13 @@
 #include "foundation/Appmessage.h"
 #include "foundation/Exceptions.h"
 #include "foundation/Guard.h"
+#include "foundation/Logfile.h"
 #include "foundation/Messagebox.h"
 #include "foundation/Settings.h"
 #include "foundation/Stringtable.h"
 #include "lesson/Lesson.h"
+#include "lesson/Autosave.h"
+#include "lesson/Lessonfile.h"
 #include "platform/Affinity.h"
 #include "platform/Clock.h"
 
@@ -121,6 +124,11 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent)
 
     FSettings = std::make_unique<tSettings>();
     FSettings->Load(FProgramDir + QStringLiteral("/rovelin.cfg"));
+
+    FAutosave = std::make_unique<tAutosave>();
+    FAutosave->BeforeSave = [this] { SyncLessonFromFrame(); };
+    connect(FAutosave.get(), &tAutosave::Failed, this,
+            [](const QString& message) { LogAdd(QStringLiteral("Автосохранение: ") + message); });
 }
 
 TfmMain::~TfmMain() {
@@ -136,6 +144,8 @@ TfmMain::~TfmMain() {
         }
         FDevice.reset();
     }
+    if (!FKeepAutosave) FAutosave->Discard();
+    FAutosave.reset();
     FExperiment.reset();
     FSettings.reset();
 }
@@ -162,6 +172,7 @@ void TfmMain::Bind(QAction* action, void (TfmMain::*handler)()) {
 }
 
 void TfmMain::CreateActions() {
+    CreateLessonActions();
     const QString file = QStringLiteral("File"), help = QStringLiteral("Help"), view = QStringLiteral("View"),
                   experiment = QStringLiteral("Experiment");
     acFileExit = NewAction("acFileExit", file, QStringLiteral("&Выход..."),
@@ -231,7 +242,7 @@ QList<QAction*> TfmMain::Actions() const {
         acFileExit,         acHelpAbout,       acViewToolBar,    acViewStatusBar,       acExperimentConnect,
         acExperimentChoose, acExperimentStart, acExperimentStop, acExperimentMarkPoint, acFileExport,
         acFilePrint,        acFilePrintSetup,  acFilePageSetup,  acFileAddImage,        acFilePreview,
-        acFileSavePdf};
+        acFileSavePdf,      acFileOpenLesson,  acFileSaveLesson, acFileSaveLessonAs,    acExperimentRuns};
 }
 
 bool TfmMain::IsMeasuring() const {
@@ -251,6 +262,7 @@ void TfmMain::UpdateActions() {
     // The checked action also shows its tool button pressed.
     acExperimentConnect->setChecked(connected);
     acHelpAbout->setEnabled(false);
+    UpdateLessonActions();
 }
 
 void TfmMain::Execute(QAction* action) {
@@ -268,6 +280,7 @@ void TfmMain::CreateMenus() {
     mmMain->setObjectName(QStringLiteral("mmMain"));
     QMenu* file = mmMain->addMenu(QStringLiteral("&Файл"));
     file->setObjectName(QStringLiteral("miFile"));
+    AddLessonMenuItems(file);
     file->addAction(acFileExport);
     file->addAction(acFileSavePdf);
     file->addSeparator();
@@ -293,6 +306,8 @@ void TfmMain::CreateMenus() {
     experiment->addAction(acExperimentStart);
     experiment->addAction(acExperimentStop);
     experiment->addAction(acExperimentMarkPoint);
+    experiment->addSeparator();
+    experiment->addAction(acExperimentRuns);
     QMenu* help = mmMain->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("miHelp"));
     help->addAction(acHelpAbout);
@@ -455,13 +470,23 @@ void TfmMain::acFileExitExecute() {
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
-    if (FAskOnClose && !AskYesNo(LoadStr(msg::ExitQuestion), QMessageBox::Question, false)) {
+    // Unsaved work is offered for saving before the exit question.
+    if (FAskOnClose &&
+        (!ConfirmLessonSaved() || !AskYesNo(LoadStr(msg::ExitQuestion), QMessageBox::Question, false))) {
         event->ignore();
         return;
     }
     // Leaving stops a run and lets the sensor go, so no thread outlives the window's timers.
     RunGuarded([this] { Disconnect(); });
     tmTime->stop();
+    if (FAskOnClose) {
+        FAutosave->Discard();  // a normal end: nothing to restore next time
+    } else {
+        // The session ends without asking: the autosave keeps the work for the next start.
+        FAutosave->SaveNow();
+        FAutosave->Flush();
+        FKeepAutosave = true;
+    }
     event->accept();
 }
 

@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "foundation/Messagebox.h"
 #include "measurement/Samples.h"
 
 class QAction;
@@ -31,6 +32,8 @@ class TfrExperiment;
 class tDevice;
 class tExperiment;
 class tLesson;
+class tAutosave;
+class tLessonWriter;
 class tSensorSearch;
 class tSettings;
 
@@ -70,6 +73,10 @@ class TfmMain : public QMainWindow {
     QAction* acFileAddImage;
     QAction* acFilePreview;  // print preview of the shown tab
     QAction* acFileSavePdf;  // the shown tab as a PDF file, through the print path
+    QAction* acFileOpenLesson;
+    QAction* acFileSaveLesson;
+    QAction* acFileSaveLessonAs;
+    QAction* acExperimentRuns;
     QList<QAction*> Actions() const;
 
     // ---- components ----
@@ -119,6 +126,28 @@ class TfmMain : public QMainWindow {
     void acFileSavePdfExecute();
     // The shown tab on `printer` as Print prints it (nothing without a frame).
     void PrintShownTab(QPrinter& printer);
+    // ---- the lesson file (Mainfm_lesson.cpp) ----
+    void acFileOpenLessonExecute();
+    void acFileSaveLessonExecute();
+    void acFileSaveLessonAsExecute();
+    void acExperimentRunsExecute();
+    // Opens a lesson file (a second start or the command line hands one over). False when it was
+    // not opened: cancelled, or an error box was shown and the window is as it was.
+    Q_INVOKABLE bool OpenLessonFile(const QString& path);
+    // At start: offers the autosave a run that did not end normally left behind.
+    Q_INVOKABLE void OfferRecovery();
+    // Saves the lesson to `path` (empty: the lesson's own file, or ask for one); false when it was
+    // not saved (cancelled, or an error box was shown).
+    bool SaveLesson(const QString& path = QString());
+    // Unsaved work: asks save / don't save / cancel. True when the caller may go on.
+    bool ConfirmLessonSaved();
+    bool LessonUnsaved() const;
+    QString LessonPath() const { return FLessonPath; }
+    QStringList RecentLessons() const { return FRecentLessons; }
+    tAutosave* Autosave() const { return FAutosave.get(); }
+    // The caption: product, scenario, lesson file, and a mark while there are unsaved changes.
+    void UpdateTitle();
+
     // One tick of tmMeasure: packet intake, points, elapsed time, value label, axes.
     void tmMeasureTimer();
     void Disconnect();
@@ -168,6 +197,13 @@ class TfmMain : public QMainWindow {
     virtual void RunPrintPreview(QPrinter& printer, const std::function<void(QPrinter&)>& paint);
     virtual void RunPrintSetup();
     virtual void RunPageSetup();
+    // The lesson file dialogs: the chosen path, empty when cancelled.
+    virtual QString AskLessonOpenFile();
+    virtual QString AskLessonSaveFile();
+    // "Сохранить изменения в уроке?" with Save / Don't save / Cancel.
+    virtual tSaveChoice AskSaveChanges();
+    // The list of runs: which run (index, -1 = none) each series shows; false when cancelled.
+    virtual bool AskSeriesRuns(int& first, int& second);
     // The high-resolution counter (ticks) and its frequency; tests inject a clock.
     virtual int64_t CounterNow() const;
 
@@ -177,6 +213,18 @@ class TfmMain : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void CreateLessonActions();
+    void AddLessonMenuItems(QMenu* file);
+    void UpdateLessonActions();
+    void FillRecentMenu();
+    void RememberRecent(const QString& path);
+    // Frame to lesson: markers, the edited report, the series of the last run.
+    void SyncLessonFromFrame();
+    // Lesson to frame after opening: documents and markers.
+    void ShowLessonInFrame();
+    // A new scenario's lesson starts clean: scenario entries, description, report, no file.
+    void StartLesson();
+    bool OpenLesson(const QString& path, bool recovered);
     void CreateActions();
     void CreateMenus();
     void CreateToolBars();
@@ -216,4 +264,14 @@ class TfmMain : public QMainWindow {
     QHash<QAction*, void (TfmMain::*)()> FHandlers;
     bool FAskOnClose = true;
     bool FFtdiReminderShown = false;  // the FTDI driver reminder comes once per program run
+
+    // ---- the lesson file ----
+    QString FLessonPath;  // the file the lesson was opened from or saved to, empty = none yet
+    std::unique_ptr<tLessonWriter> FLessonWriter;
+    std::unique_ptr<tAutosave> FAutosave;
+    bool FReportEdited = false;
+    bool FKeepAutosave = false;  // the session ends: the autosave stays for the next start
+    QStringList FRecentLessons;
+    QMenu* FRecentMenu = nullptr;
+    QList<QAction*> FRecentActions;
 };

@@ -38,6 +38,8 @@ void TfmMain::acExperimentChooseExecute() {
     std::unique_ptr<tScenarioChooser> chooser = CreateChooser(FProgramDir + QStringLiteral("/data/"));
     if (!chooser->Execute()) return;
     if (FExperiment) {
+        // Unsaved work is offered for saving before the question about losing the data.
+        if (!ConfirmLessonSaved()) return;
         if (AskYesNo(LoadStr(msg::NewExperimentQuestion), QMessageBox::Warning, true)) {
             if (!chooser->LoadScenario(FExperiment.get())) return;
             Execute(acExperimentConnect);
@@ -50,7 +52,7 @@ void TfmMain::acExperimentChooseExecute() {
         Execute(acExperimentConnect);
         CreateExperimentFrame();
     }
-    setWindowTitle(ProductTitle() + QStringLiteral(" - ") + FExperiment->Name);
+    UpdateTitle();
 }
 
 void TfmMain::LoadDocument(TRichView* view, const QString& path, const QString& fallback) {
@@ -105,5 +107,6 @@ void TfmMain::CreateExperimentFrame() {
     FCurrentSeries = 0;
     FFrame->SetCurrentSeries(0);
     FFrame->SetLesson(FLesson.get());
+    StartLesson();
     UpdateActions();
 }

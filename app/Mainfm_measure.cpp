@@ -16,6 +16,7 @@
 #include "foundation/Logfile.h"
 #include "foundation/Messagebox.h"
 #include "lesson/Lesson.h"
+#include "lesson/Autosave.h"
 
 namespace {
 // The connected device as the intake's packet source.
@@ -69,6 +70,7 @@ void TfmMain::acExperimentStopExecute() {
     if (FDevice) FDevice->Stop();
     if (FFrame) FFrame->StopMeasurement();
     stbSilence->hide();
+    if (FAutosave) FAutosave->SaveNow();  // every Stop is kept at once
     UpdateActions();
 }
 

@@ -1,6 +1,7 @@
 #include "app/Program.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QScreen>
 #include <QTranslator>
@@ -83,7 +84,7 @@ tLogFile* OpenProgramLog(const QString& programDir) {
 }
 
 // Log, window, event loop. Errors are logged here and passed on to RunProgram, which shows them.
-void RunLoggedPart(tSingleInstance& instance, tProgramOptions& options) {
+void RunLoggedPart(tSingleInstance& instance, tProgramOptions& options, const QString& lessonPath) {
     try {
         gLogFile = OpenProgramLog(options.ProgramDir);
         LogAdd(LoadStr(msg::ProgramStart));
@@ -96,6 +97,15 @@ void RunLoggedPart(tSingleInstance& instance, tProgramOptions& options) {
             shown->raise();
             shown->activateWindow();
         });
+        // A lesson handed over by a second start opens once the hand-over is answered.
+        QObject::connect(&instance, &tSingleInstance::OpenRequested, shown, [shown](const QString& path) {
+            QMetaObject::invokeMethod(shown, "OpenLessonFile", Qt::QueuedConnection, Q_ARG(QString, path));
+        });
+        // Once the window is up: first the work a crash left behind, then the lesson asked for.
+        QMetaObject::invokeMethod(shown, "OfferRecovery", Qt::QueuedConnection);
+        if (!lessonPath.isEmpty())
+            QMetaObject::invokeMethod(shown, "OpenLessonFile", Qt::QueuedConnection,
+                                      Q_ARG(QString, lessonPath));
         // Without a window manager "maximised" means nothing; the screen's work area then stands in.
         if (QScreen* screen = QGuiApplication::primaryScreen())
             window->setGeometry(screen->availableGeometry());
@@ -122,6 +132,20 @@ void RunLoggedPart(tSingleInstance& instance, tProgramOptions& options) {
 }
 }  // namespace
 
+QString LessonArgument(const QStringList& arguments) {
+    for (const QString& argument : arguments) {
+        if (argument.isEmpty()) continue;
+        // A switch is '-' or '/' and one word; a path has more to it, or names an existing file.
+        const bool switchLike = (argument[0] == u'-' || argument[0] == u'/') && argument.count(u'/') <= 1 &&
+                                !argument.contains(u'.');
+        if (switchLike) continue;
+        const QFileInfo info(argument);
+        if (info.suffix().compare(QLatin1String("rovelin"), Qt::CaseInsensitive) == 0 || info.isFile())
+            return info.absoluteFilePath();
+    }
+    return QString();
+}
+
 int RunProgram(QApplication& app, const QStringList& arguments, tProgramOptions options) {
     try {
         // The program's title is the main window's caption alone. No application display name:
@@ -142,12 +166,17 @@ int RunProgram(QApplication& app, const QStringList& arguments, tProgramOptions 
 
         tSingleInstance instance(options.InstanceKey.isEmpty() ? tSingleInstance::DefaultKey()
                                                                : options.InstanceKey);
+        const QString lessonPath = LessonArgument(arguments);
         if (!instance.TryBecomePrimary()) {
-            // Another copy runs: hand over to it and leave without a window or a log line.
-            instance.ActivatePrimary();
+            // Another copy runs: hand over to it (with the lesson to open) and leave without a
+            // window or a log line.
+            if (lessonPath.isEmpty())
+                instance.ActivatePrimary();
+            else
+                instance.OpenInPrimary(lessonPath);
             return 0;
         }
-        RunLoggedPart(instance, options);
+        RunLoggedPart(instance, options, lessonPath);
     } catch (const tAbort&) {
         // silent by definition
     } catch (const tException& e) {

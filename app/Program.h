@@ -41,5 +41,10 @@ QString NoDisplayText(const QStringList& arguments);
 // Loads Qt's Russian texts for standard buttons and dialogs; false when they are not installed.
 bool InstallRussianTranslation(QApplication& app);
 
-// The whole program run on an existing application object; `arguments` are argv[1..].
+// The lesson file named on the command line (a file manager's double-click passes one), as an
+// absolute path; empty when there is none. Switches are not paths.
+QString LessonArgument(const QStringList& arguments);
+
+// The whole program run on an existing application object; `arguments` are argv[1..]. A lesson
+// file among them opens once the window is up, or in the running instance when there is one.
 int RunProgram(QApplication& app, const QStringList& arguments, tProgramOptions options = {});

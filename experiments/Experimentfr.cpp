@@ -223,6 +223,12 @@ void TfrExperiment::ResetMarkers(TChart* chart) {
     FMarkers.insert(chart, tMarkers{});
 }
 
+void TfrExperiment::SetMarkers(TChart* chart, int first, int second) {
+    if (!FMarkers.contains(chart)) return;
+    FMarkers.insert(chart, tMarkers{first, second});
+    chart->Replot();
+}
+
 void TfrExperiment::ChartMouseReleased(TChart* chart, Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
                                        QPoint pos) {
     if (button != Qt::LeftButton || FMeasuring || !FMarkers.contains(chart)) return;

@@ -54,6 +54,8 @@ class TfrExperiment : public QWidget {
     // Markers of one chart (point indexes into its current series, -1 = none).
     int FirstMarker(const TChart* chart) const { return FMarkers.value(chart).First; }
     int SecondMarker(const TChart* chart) const { return FMarkers.value(chart).Second; }
+    // Puts the markers of `chart` back (an opened lesson); -1 = none.
+    void SetMarkers(TChart* chart, int first, int second);
 
     // Mouse-up on `chart` at `pos` (chart widget coordinates): sets a marker (see the .cpp).
     void ChartMouseReleased(TChart* chart, Qt::MouseButton button, Qt::KeyboardModifiers modifiers,

@@ -7,6 +7,7 @@
 #include <QInputDialog>
 #include <QSpacerItem>
 #include <algorithm>
+#include <QPushButton>
 
 #include "foundation/Stringtable.h"
 
@@ -69,6 +70,27 @@ bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes) {
     box.setEscapeButton(QMessageBox::No);
     box.setWindowModality(Qt::ApplicationModal);
     return box.exec() == QMessageBox::Yes;
+}
+
+tSaveChoice AskSaveDiscardCancel(const QString& text) {
+    if (gResponder) {
+        const tBoxAnswer answer =
+            gResponder({tBoxRequest::Question, LoadStr(msg::TitleConfirm), text, QMessageBox::Warning, true});
+        if (answer.cancel) return tSaveChoice::Cancel;
+        return answer.accepted ? tSaveChoice::Save : tSaveChoice::Discard;
+    }
+    QMessageBox box(QMessageBox::Warning, LoadStr(msg::TitleConfirm), ForDisplay(text), QMessageBox::NoButton,
+                    ActiveParent());
+    QPushButton* save = box.addButton(QStringLiteral("&Сохранить"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QStringLiteral("&Не сохранять"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    if (box.clickedButton() == save) return tSaveChoice::Save;
+    if (box.clickedButton() == discard) return tSaveChoice::Discard;
+    return tSaveChoice::Cancel;
 }
 
 bool InputQuery(const QString& prompt, QString& value) {

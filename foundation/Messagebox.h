@@ -12,6 +12,10 @@
 
 // Yes/No question; `icon` is Question or Warning; returns true for Yes.
 bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes);
+// Unsaved work: Save / Don't save / Cancel, titled "Подтверждение", warning icon, Save the default.
+// A test responder answers Save with accepted, Cancel with `cancel`, Don't save otherwise.
+enum class tSaveChoice { Save, Discard, Cancel };
+tSaveChoice AskSaveDiscardCancel(const QString& text);
 // Input box titled "Ввод данных"; returns true on OK with the text in `value`.
 bool InputQuery(const QString& prompt, QString& value);
 
@@ -25,6 +29,7 @@ struct tBoxRequest {
 struct tBoxAnswer {
     bool accepted = true;  // Yes / OK
     QString input;
+    bool cancel = false;  // Cancel of a three-way question
 };
 // Test hook: answers every box instead of showing it; empty restores real boxes.
 void SetMessageBoxResponderForTests(std::function<tBoxAnswer(const tBoxRequest&)> responder);

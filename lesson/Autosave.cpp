@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <utility>
 
 #include "lesson/Lesson.h"
 
@@ -42,6 +43,7 @@ tAutosave::~tAutosave() {
 
 void tAutosave::Watch(tLesson* lesson, const QString& origin) {
     FLesson = lesson;
+    if (lesson) FOwnsFile = true;
     FWriter.Forget();
     SetOrigin(origin);
     if (lesson)
@@ -93,6 +95,7 @@ void tAutosave::Flush() {
 
 void tAutosave::Discard() {
     Watch(nullptr);
+    if (!std::exchange(FOwnsFile, false)) return;
     const QString path = FWriter.Path();
     Post([path] {
         QFile::remove(path);

@@ -45,7 +45,8 @@ class tAutosave : public QObject {
     void SaveNow();
     // Waits until every write handed over is done (tests, the end of the program).
     void Flush();
-    // Stops keeping the lesson and removes the file (normal end, a lesson closed on purpose).
+    // Stops keeping the lesson and removes the file (normal end, a lesson closed on purpose). A
+    // file this object never kept a lesson in is left alone (another run's work to restore).
     void Discard();
 
     int IntervalMs() const { return FTimer.interval(); }
@@ -63,6 +64,7 @@ class tAutosave : public QObject {
 
     QString FFolder;
     tLesson* FLesson = nullptr;
+    bool FOwnsFile = false;  // a lesson was kept here since the last Discard
     tLessonWriter FWriter;
     QTimer FTimer;
     qint64 FLastCopyUs = 0;

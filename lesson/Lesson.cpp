@@ -1,5 +1,7 @@
 #include "lesson/Lesson.h"
 
+#include <utility>
+
 tLesson::tLesson(QObject* parent) : QObject(parent) {}
 
 tLesson::~tLesson() {
@@ -93,4 +95,27 @@ void tLesson::SetCurrentSeries(int slot) {
     if (slot == FCurrentSeries) return;
     FCurrentSeries = slot;
     Touch();
+}
+
+void tLesson::MoveFrom(tLesson& other) {
+    if (&other == this) return;
+    FRuns = std::move(other.FRuns);
+    other.FRuns.clear();
+    for (int slot = 0; slot < SeriesSlots; ++slot)
+        FSeries[slot] = std::exchange(other.FSeries[slot], nullptr);
+    FScenarioName = other.FScenarioName;
+    FScenarioFolder = other.FScenarioFolder;
+    FScenarioEntries = other.FScenarioEntries;
+    for (int d = 0; d < DocumentCount; ++d) {
+        FDocuments[d] = other.FDocuments[d];
+        FDocumentRevisions[d] = other.FDocumentRevisions[d];
+    }
+    FMarkers = other.FMarkers;
+    FCurrentSeries = other.FCurrentSeries;
+    Created = other.Created;
+    Changed = other.Changed;
+    FRevision = other.FRevision;
+    emit SeriesChanged();
+    SetModified(other.Modified());
+    other.ClearRuns();
 }

@@ -82,6 +82,10 @@ class tLesson : public QObject {
     QDateTime Created;
     QDateTime Changed;
 
+    // Takes over everything `other` holds (runs keep their addresses), leaving it empty; a saver
+    // that knew `other`'s file knows this lesson's afterwards. Modified follows `other`.
+    void MoveFrom(tLesson& other);
+
     // Grows with every change outside the points (runs added, series, markers, documents,
     // scenario); with the runs' counts and edits it tells a saver whether anything is new.
     std::uint64_t Revision() const { return FRevision; }

@@ -113,6 +113,24 @@ class tTestMain : public TfmMain {
     QString AskImageFile() override { return NextImagePath; }
     QString AskPdfFile() override { return NextSavePath; }
     bool PrinterInstalled() const override { return HasPrinter; }
+    // The lesson file dialogs and the question about unsaved work (Don't save unless told).
+    QString NextLessonPath;
+    tSaveChoice SaveAnswer = tSaveChoice::Discard;
+    int SaveQuestions = 0;
+    QString AskLessonOpenFile() override { return NextLessonPath; }
+    QString AskLessonSaveFile() override { return NextLessonPath; }
+    tSaveChoice AskSaveChanges() override {
+        ++SaveQuestions;
+        return SaveAnswer;
+    }
+    // The list of runs: the runs the two series get; below -1 = the dialog is cancelled.
+    int SeriesAnswer[2] = {-2, -2};
+    bool AskSeriesRuns(int& first, int& second) override {
+        if (SeriesAnswer[0] < -1) return false;
+        first = SeriesAnswer[0];
+        second = SeriesAnswer[1];
+        return true;
+    }
     QPrinter* AskPrinter() override;
     void RunPrintSetup() override {}
     void RunPageSetup() override {}
