@@ -60,9 +60,84 @@ struct tLessonWindow : ::testing::Test {
     }
 };
 
+QImage Photo() {
+    QImage image(64, 48, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, qRgb(x * 4, y * 5, 128));
+    return image;
+}
 }  // namespace
 
 // ---- save and reopen ----
+
+TEST_F(tLessonWindow, AReopenedLessonShowsEverythingAsItWasSaved) {
+    const QString scenario = folder.AddScenario(
+        QStringLiteral("Остывание воды"), ScenarioLines(QStringLiteral("T100"), 20000, 1, 2),
+        SimpleRtf(QStringLiteral("Description of the experiment")), SimpleRtf(QStringLiteral("Report:")));
+    QImage chartBefore;
+    QString reportBefore;
+    {
+        tTestMain w(folder);
+        w.resize(900, 700);
+        w.show();
+        w.Choose(scenario);
+        MeasureRun(w, 8);
+        MeasureRun(w, 5);
+        ASSERT_EQ(w.Lesson()->RunCount(), 2);
+        w.Frame()->SetMarkers(w.Frame()->Chart(), 3, 1);
+        TRichView* report = w.Frame()->ReportView();
+        report->moveCursor(QTextCursor::End);
+        report->insertPlainText(QStringLiteral(" вода остыла за 10 минут"));
+        report->InsertImage(Photo());
+        EXPECT_TRUE(w.windowTitle().endsWith(QStringLiteral(" *")));
+
+        w.NextLessonPath = LessonPath();
+        w.Execute(w.acFileSaveLesson);
+        EXPECT_EQ(w.LessonPath(), LessonPath());
+        EXPECT_EQ(w.windowTitle(), ProductTitle() + QStringLiteral(" - Остывание воды - урок.rovelin"));
+        EXPECT_FALSE(w.LessonUnsaved());
+        rovelin_test::Pump(100);
+        chartBefore = w.Frame()->Chart()->ToImage();
+        reportBefore = report->toPlainText();
+        EXPECT_EQ(Pictures(*report->document()), 1);
+    }
+
+    tTestMain w(folder);
+    w.resize(900, 700);
+    w.show();
+    ASSERT_TRUE(w.OpenLessonFile(LessonPath()));
+    EXPECT_EQ(w.windowTitle(), ProductTitle() + QStringLiteral(" - Остывание воды - урок.rovelin"));
+    ASSERT_EQ(w.Lesson()->RunCount(), 2);
+    EXPECT_TRUE(w.Lesson()->Run(0)->Labels().values().contains(QStringLiteral("закипела")));
+    EXPECT_EQ(w.Frame()->FirstMarker(w.Frame()->Chart()), 3);
+    EXPECT_EQ(w.Frame()->ReportView()->toPlainText(), reportBefore);
+    EXPECT_EQ(Pictures(*w.Frame()->ReportView()->document()), 1);
+    EXPECT_TRUE(
+        w.Frame()->DescrView()->toPlainText().contains(QStringLiteral("Description of the experiment")));
+    EXPECT_FALSE(w.LessonUnsaved());
+    rovelin_test::Pump(100);
+    const QImage chartAfter = w.Frame()->Chart()->ToImage();
+    ASSERT_EQ(chartAfter.size(), chartBefore.size());
+    EXPECT_TRUE(chartAfter == chartBefore) << "the reopened chart differs";
+    EXPECT_EQ(w.RecentLessons().value(0), LessonPath());
+
+    // A new run goes on in the reopened lesson: it fills the series by the rotation, and the
+    // older runs stay in the lesson.
+    MeasureRun(w, 3);
+    EXPECT_EQ(w.Lesson()->RunCount(), 3);
+    EXPECT_TRUE(w.windowTitle().endsWith(QStringLiteral(" *")));
+    w.Execute(w.acFileSaveLesson);  // into the same file, without a dialog
+    tLesson back;
+    ReadLesson(LessonPath(), back);
+    EXPECT_EQ(back.RunCount(), 3);
+
+    // The list of runs puts the first run back into the first series.
+    w.SeriesAnswer[0] = 0;
+    w.SeriesAnswer[1] = 2;
+    w.Execute(w.acExperimentRuns);
+    EXPECT_EQ(w.Lesson()->SeriesRun(0), w.Lesson()->Run(0));
+    EXPECT_EQ(w.Lesson()->SeriesRun(1), w.Lesson()->Run(2));
+}
 
 TEST_F(tLessonWindow, ASensorlessScenarioCanBeSavedAndItsReportComesBack) {
     const QString scenario =
