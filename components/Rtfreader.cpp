@@ -708,8 +708,11 @@ void tReader::EnterCell() {
         format.setCellSpacing(0);
         format.setCellPadding(4);
         // Qt keeps a paragraph before every table by itself: the empty one the last \par opened
-        // would come on top of it and grow by one at every save and load.
-        if (FCursor.block().length() <= 1 && FCursor.block().previous().isValid())
+        // would come on top of it and grow by one at every save and load. (Not right after
+        // another table: that paragraph is the only one between them.)
+        const QTextBlock previous = FCursor.block().previous();
+        if (FCursor.block().length() <= 1 && previous.isValid() &&
+            QTextCursor(previous).currentFrame() == FCursor.currentFrame())
             FCursor.deletePreviousChar();
         FTable = FCursor.insertTable(1, std::max<int>(1, int(FGrid.size())), format);
         FRow = 0;
