@@ -988,6 +988,22 @@ void ReadRtf(const QByteArray& rtf, QTextDocument& document) {
         throw tException("Файл не является документом RTF.");
     document.clear();
     const QByteArray body = start == 0 ? rtf : rtf.mid(start);
+    // One edit for the whole document: a view showing it lays it out once at the end instead of
+    // after every paragraph (seconds per megabyte otherwise), and loading is not an undo step.
+    struct tBatch {
+        QTextDocument& Document;
+        QTextCursor Cursor;
+        bool Undo;
+        explicit tBatch(QTextDocument& document)
+            : Document(document), Cursor(&document), Undo(document.isUndoRedoEnabled()) {
+            Document.setUndoRedoEnabled(false);
+            Cursor.beginEditBlock();
+        }
+        ~tBatch() {
+            Cursor.endEditBlock();
+            Document.setUndoRedoEnabled(Undo);
+        }
+    } batch(document);
     tReader reader(body, document);
     reader.Run();
 }
