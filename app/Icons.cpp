@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "app/Artwork.h"
 #include "components/Paintedpixmap.h"
 
 namespace {
@@ -147,8 +148,9 @@ void DrawAddImage(QPainter& p) {
 }
 
 // Disabled: grey, faded; hot: a little lighter, like a lit button.
-QPixmap Recolour(const QPixmap& source, bool disabled) {
-    QImage image = source.toImage().convertToFormat(QImage::Format_ARGB32);
+QImage Recolour(const QImage& source, QIcon::Mode mode) {
+    const bool disabled = mode == QIcon::Disabled;
+    QImage image = source.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
@@ -162,49 +164,31 @@ QPixmap Recolour(const QPixmap& source, bool disabled) {
             }
         }
     }
-    return QPixmap::fromImage(image);
+    return image;
 }
+
+using tDraw = void (*)(QPainter&);
+constexpr tDraw kDraw[icCount] = {DrawExit,  DrawAbout, DrawConnect, DrawChoose, DrawStop,
+                                  DrawStart, DrawMark,  DrawExport,  DrawPrint,  DrawAddImage};
 }  // namespace
 
 QPixmap DrawIconPixmap(int index) {
-    using tDraw = void (*)(QPainter&);
-    static const tDraw draw[icCount] = {DrawExit,  DrawAbout, DrawConnect, DrawChoose, DrawStop,
-                                        DrawStart, DrawMark,  DrawExport,  DrawPrint,  DrawAddImage};
     if (index < 0 || index >= icCount) return QPixmap();
-    return PaintedPixmap(kSize, draw[index]);
+    return PaintedPixmap(kSize, kDraw[index]);
 }
 
 QIcon MainIcon(int index) {
-    const QPixmap normal = DrawIconPixmap(index);
-    QIcon icon;
-    if (normal.isNull()) return icon;
-    icon.addPixmap(normal, QIcon::Normal);
-    icon.addPixmap(Recolour(normal, false), QIcon::Active);
-    icon.addPixmap(Recolour(normal, true), QIcon::Disabled);
-    return icon;
+    if (index < 0 || index >= icCount) return QIcon();
+    return PaintedIcon(kSize, kDraw[index], Recolour);
 }
 
 QIcon ApplicationIcon() {
+    // The installed icon's own artwork (packaging/rovelin.svg, built into the program), rendered at
+    // the sizes window managers and task bars ask for.
+    QSvgRenderer artwork(QStringLiteral(":/rovelin/rovelin.svg"));
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64}) {
-        icon.addPixmap(PaintedPixmap(
-            size,
-            [](QPainter& p) {
-                p.setPen(Outline(QColor(30, 60, 110)));
-                p.setBrush(QColor(250, 250, 240));
-                p.drawRoundedRect(QRectF(1.5, 2.5, 21, 19), 2.5, 2.5);
-                p.setPen(Outline(QColor(120, 120, 120), 1));
-                p.drawLine(QPointF(4.5, 5), QPointF(4.5, 18.5));
-                p.drawLine(QPointF(4.5, 18.5), QPointF(20, 18.5));
-                p.setPen(Outline(QColor(220, 30, 30), 2));
-                QPainterPath curve;
-                curve.moveTo(5, 16);
-                curve.cubicTo(9, 15, 10, 7, 13, 8);
-                curve.cubicTo(16, 9, 16, 13, 20, 6);
-                p.setBrush(Qt::NoBrush);
-                p.drawPath(curve);
-            },
-            size / qreal(kSize)));
-    }
+    if (!artwork.isValid()) return icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(QPixmap::fromImage(RenderArtwork(artwork, size)));
     return icon;
 }

@@ -1,6 +1,7 @@
-// The program's own 24 × 24 toolbar and menu artwork, drawn once with QPainter.
-// Each icon carries a normal, a hot (Active) and a disabled pixmap, so menus and tool buttons pick
-// the right picture for the control's state without any owner drawing.
+// The program's own toolbar and menu artwork, drawn with QPainter on a 24 × 24 canvas and painted
+// afresh at the device pixels a control needs, so it stays sharp on scaled screens.
+// Each icon has a normal, a hot (Active) and a disabled picture, so menus and tool buttons pick
+// the right one for the control's state without any owner drawing.
 #pragma once
 
 #include <QIcon>
@@ -22,7 +23,7 @@ enum tIconIndex : int {
 
 // The normal picture of icon `index` (0..9); a null pixmap outside that range.
 QPixmap DrawIconPixmap(int index);
-// Normal, hot and disabled pixmaps of icon `index`.
+// Icon `index`, painted at the size and screen scale asked for; hot and disabled are tinted.
 QIcon MainIcon(int index);
-// The window and application icon (a chart curve on a board).
+// The window and application icon: the same artwork as the installed icon (packaging/rovelin.svg).
 QIcon ApplicationIcon();

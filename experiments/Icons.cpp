@@ -10,7 +10,7 @@
 namespace experimenticons {
 namespace {
 QIcon Draw(const std::function<void(QPainter&)>& paint) {
-    return QIcon(PaintedPixmap(32, paint));
+    return PaintedIcon(32, paint);
 }
 
 void Folder(QPainter& p, bool open) {

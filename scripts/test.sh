@@ -1,13 +1,44 @@
 #!/usr/bin/env bash
-# Sets up a fresh machine, builds everything and runs the whole test suite.
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Sets up a fresh machine, builds everything with warnings as errors and Debian's hardening flags,
+# runs the whole test suite, checks the .deb (lintian, desktop-file-validate, appstreamcli) and an
+# install into a temporary prefix as a normal user, then runs the suite once more under
+# AddressSanitizer and UndefinedBehaviorSanitizer in a build folder of its own.
+# SKIP_SANITIZE=1 leaves the sanitizer pass out (a quicker local run).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
 build=${BUILD_DIR:-$root/build}
+asan_build=${ASAN_BUILD_DIR:-$root/build-asan}
+jobs=$(nproc)
 # Test programs start Qt; they never need a display.
 export QT_QPA_PLATFORM=offscreen
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_EXTRA_ARGS:-}
-cmake --build "$build" -j "$(nproc)"
-cd "$build"
-ctest --output-on-failure -j "$(nproc)" --timeout 300
+# ccache keys on paths relative to the checkout, so a fresh clone elsewhere reuses earlier results.
+export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
+source "$root/scripts/buildflags.sh"
+step() { echo "== $* ($(date -u +%H:%M:%S))"; }
+
+step "build (-Werror, hardening flags)"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROVELIN_WERROR=ON \
+    "${deb_cmake_flags[@]}" ${CMAKE_EXTRA_ARGS:-}
+cmake --build "$build" -j "$jobs"
+step "test suite"
+(cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 300)
+
+step "fuzzing"
 bash "$root/scripts/fuzz.sh" 30
+
+step "package"
+BUILD_DIR=$build bash "$root/scripts/deb.sh"
+step "install into a temporary prefix"
+bash "$root/scripts/install-test.sh" "$build"
+
+if [ -z "${SKIP_SANITIZE:-}" ]; then
+    step "build with AddressSanitizer and UndefinedBehaviorSanitizer"
+    cmake -S "$root" -B "$asan_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROVELIN_SANITIZE=ON \
+        -DROVELIN_BENCH=OFF
+    cmake --build "$asan_build" -j "$jobs"
+    step "test suite under the sanitizers"
+    (cd "$asan_build" && ctest --output-on-failure -j "$jobs" --timeout 600)
+fi
+step "done"
