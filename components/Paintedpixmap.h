@@ -32,7 +32,7 @@ QPixmap PaintedPixmap(int size, tPaint&& paint, qreal scale = 1.0) {
 // asks for (Qt asks for the logical size times the screen's device-pixel ratio). `tint`, when
 // given, turns the normal picture into the one of another mode (active, disabled).
 class tPaintedIconEngine : public QIconEngine {
-public:
+  public:
     using tPaint = std::function<void(QPainter&)>;
     using tTint = std::function<QImage(const QImage&, QIcon::Mode)>;
 
@@ -64,7 +64,7 @@ public:
     QIconEngine* clone() const override { return new tPaintedIconEngine(*this); }
     QString key() const override { return QStringLiteral("rovelin-painted"); }
 
-private:
+  private:
     int FDesign;
     tPaint FPaint;
     tTint FTint;

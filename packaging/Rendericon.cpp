@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
         const int size = text.toInt(&ok);
         const QString folder = args[2] + QStringLiteral("/%1x%1").arg(size);
         if (!ok || size <= 0 || !QDir().mkpath(folder) ||
-            !RenderArtwork(artwork, size).save(folder + QLatin1Char('/') + args[3] + QStringLiteral(".png"))) {
+            !RenderArtwork(artwork, size)
+                 .save(folder + QLatin1Char('/') + args[3] + QStringLiteral(".png"))) {
             std::fprintf(stderr, "rovelin_rendericon: cannot write the %s px icon\n", qPrintable(text));
             return 1;
         }

@@ -1,5 +1,7 @@
 // The program's pictures as a screen shows them: toolbar icons drawn for the screen's scale rather
 // than enlarged, and the window icon identical to the icon the installation puts in the menu.
+#include "app/Icons.h"
+
 #include <gtest/gtest.h>
 
 #include <QIcon>
@@ -7,8 +9,6 @@
 #include <QPainter>
 #include <QToolBar>
 #include <QToolButton>
-
-#include "app/Icons.h"
 
 namespace {
 // Sum of squared alpha and grey steps between neighbouring pixels: high when edges are crisp,
@@ -42,7 +42,8 @@ TEST(ToolbarIcons, AreDrawnForTheScreenScaleNotEnlarged) {
             // The same picture enlarged from 24 px is what a blurred toolbar shows; the drawn one
             // keeps its edges. Edge energy grows with the edge length, so compare per device pixel
             // of edge: the enlarged picture spreads every step over more pixels.
-            const QImage enlarged = base.scaled(device, device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            const QImage enlarged =
+                base.scaled(device, device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
             EXPECT_GT(EdgeEnergy(scaled.toImage()), 1.25 * EdgeEnergy(enlarged)) << index << " at " << ratio;
         }
         // Disabled and hot pictures come in the same sizes.
