@@ -278,7 +278,10 @@ TChart::TChart(QWidget* parent)
         SyncSeries();
         FFullQueued = false;
     });
-    connect(FPlot, &QCustomPlot::afterReplot, this, [this] { FPlotted = CurrentView(); });
+    connect(FPlot, &QCustomPlot::afterReplot, this, [this] {
+        FPlotted = CurrentView();
+        FDrawnPoints = PointsState();
+    });
 
     FPlot->setBackground(QBrush(Qt::white));
     FPlot->setPlottingHint(QCP::phFastPolylines, true);
@@ -397,8 +400,21 @@ void TChart::ReplotCurves() {
         FPlot->replot(QCustomPlot::rpImmediateRefresh);
         return;
     }
+    // Nothing new (the rate chart between two beats): no repaint at all.
+    const std::vector<std::uint64_t> points = PointsState();
+    if (points == FDrawnPoints) return;
     SyncSeries();
     FCurves->replot();
+    FDrawnPoints = points;
+}
+
+std::vector<std::uint64_t> TChart::PointsState() const {
+    std::vector<std::uint64_t> state;
+    for (const TChartSeries* series : FSeries) {
+        const tRun* run = series->Run();
+        state.insert(state.end(), {run->Uid(), run->Revision(), static_cast<std::uint64_t>(run->Count())});
+    }
+    return state;
 }
 
 void TChart::SyncSeries() {

@@ -12,6 +12,7 @@
 #include <QRect>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -148,6 +149,9 @@ class TChart : public QWidget {
     tView CurrentView() const;
     void SyncSeries();
     void ReplotCurves();
+    // Which runs the series show, their edits and counts: tells whether points arrived.
+    std::vector<std::uint64_t> PointsState() const;
+    std::vector<std::uint64_t> FDrawnPoints;
     QCustomPlot* FPlot;
     QCPLayer* FCurves;
     tView FPlotted;  // the view of the last full repaint

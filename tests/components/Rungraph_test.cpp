@@ -13,6 +13,7 @@
 
 #include "components/Chart.h"
 #include "lesson/Run.h"
+#include "tests/support/Wait.h"
 
 namespace {
 
@@ -248,6 +249,18 @@ TEST(tRunGraphLive, ReplotPointsRedrawsTheCurvesAndTheLabelsOfNewPoints) {
     ASSERT_EQ(c.chart.Plot()->itemCount(), 1);
     EXPECT_EQ(c.chart.Plot()->item(0)->layer(), c.chart.CurvesLayer());
     EXPECT_EQ(c.series->Label(250), QStringLiteral("кипение"));
+
+    // Without new points nothing is repainted; with them the chart is.
+    int paints = 0;
+    c.chart.SetAfterDraw([&](QPainter&) { ++paints; });
+    QApplication::processEvents();
+    const int before = paints;
+    c.chart.ReplotPoints();
+    QApplication::processEvents();
+    EXPECT_EQ(paints, before);
+    c.run.Append(3);
+    c.chart.ReplotPoints();
+    ASSERT_EVENTUALLY(paints > before, 5000);
 
     // An edited run (another revision) loses the labels that went with the old points.
     c.run.SetLabel(250, QString());
