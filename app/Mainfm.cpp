@@ -114,6 +114,9 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent)
 
     FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
 
+    // The autosave writer is a thread of its own that must not share the first processor: a new
+    // thread inherits its creator's processors, so it starts before this thread is pinned.
+    FAutosave = std::make_unique<tAutosave>();
     // Counter readings of this thread and the measurement thread are compared, so both run on CPU 0.
     PinCurrentThreadToFirstProcessor();
     FCountFrequency = HighResFrequency();
@@ -125,7 +128,6 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent)
     FSettings = std::make_unique<tSettings>();
     FSettings->Load(FProgramDir + QStringLiteral("/rovelin.cfg"));
 
-    FAutosave = std::make_unique<tAutosave>();
     FAutosave->BeforeSave = [this] { SyncLessonFromFrame(); };
     connect(FAutosave.get(), &tAutosave::Failed, this,
             [](const QString& message) { LogAdd(QStringLiteral("Автосохранение: ") + message); });
