@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The table as text for other programs: CSV files (UTF-8 with a byte-order mark, a header row) and
 // tab-separated text of a selection for the clipboard. Numbers keep up to 15 significant digits
 // (the full precision a pupil's values have, without binary noise like 0.30000000000000004) and use

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Statistics of a run between two of its points (the two chart markers, or a marker and the end of
 // the run): the values at both ends, the differences later minus earlier, minimum, maximum, mean
 // and the average rate of change. Pure computation on a tRun; any thread that owns the run.

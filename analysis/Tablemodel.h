@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tTableModel: the points of the runs the chart's series show, as a table — per shown run a time,
 // a value and a label column, one row per point. It reads the runs in place (no copy), so a table
 // of a million points costs nothing until rows are looked at, and it follows live runs through the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's icon artwork rendered to a square image: used for the window icon and, by the
 // build, for the installed PNG icons, so both are the same pixels.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own toolbar and menu artwork, drawn with QPainter on a 24 × 24 canvas and painted
 // afresh at the device pixels a control needs, so it stays sharp on scaled screens.
 // Each icon has a normal, a hot (Active) and a disabled picture, so menus and tool buttons pick

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TfmMain: construction, actions and their rules, menus, tool bars, status bar, clock, exit and
 // session end, application messages. The experiment work lives in Mainfm_*.cpp.
 #include "app/Mainfm.h"
@@ -33,8 +34,8 @@
 #include "foundation/Messagebox.h"
 #include "foundation/Settings.h"
 #include "foundation/Stringtable.h"
-#include "lesson/Lesson.h"
 #include "lesson/Autosave.h"
+#include "lesson/Lesson.h"
 #include "lesson/Lessonfile.h"
 #include "platform/Affinity.h"
 #include "platform/Clock.h"

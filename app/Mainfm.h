@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TfmMain: the program's one window. It owns the settings, the scenario record, the experiment
 // frame, the connected sensor and the 16 channel sequences, and runs the connection procedure,
 // the live display, scenario switching, export and printing. User-interface thread only: worker

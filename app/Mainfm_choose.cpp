@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TfmMain: choosing a scenario and building its experiment frame.
 #include <QAction>
 #include <QDir>

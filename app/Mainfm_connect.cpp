@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TfmMain: the sensor connection procedure. The enumeration and detection of candidates live in
 // tSensorSearch (devices/); the window decides the order of the transports and what the user sees:
 // a small progress box while the detectors work, and after "not found" what was looked for, what

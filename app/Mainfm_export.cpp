@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TfmMain: export of the shown tab, printing, page setup and pictures for the report.
 #include <QAction>
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TfmMain: the lesson file. Open, save, save as and the last five lessons in the File menu; the
 // caption names the file and marks unsaved work; exit and scenario switching ask about unsaved
 // work first; the autosave in the state folder and the offer to restore it; the list of runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TfmMain: start, stop, point labels and the 100 ms measurement tick. The decoding and the point
 // arithmetic live in measurement/Samples.h; this file wires them to the device, the chart and lb.
 #include <QAction>
@@ -15,8 +16,8 @@
 #include "foundation/Appmessage.h"
 #include "foundation/Logfile.h"
 #include "foundation/Messagebox.h"
-#include "lesson/Lesson.h"
 #include "lesson/Autosave.h"
+#include "lesson/Lesson.h"
 
 namespace {
 // The connected device as the intake's packet source.

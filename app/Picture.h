@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading the pictures a pupil adds to a report: JPG through libjpeg, BMP through Qt, chosen by
 // the file's extension. Pictures over kMaxPicturePixels (JPG and BMP alike) are refused from
 // their header, before the file is read whole or any pixel memory is allocated.

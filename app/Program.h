@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's entry logic, kept out of main() so tests can run it against a temporary folder.
 // Order: title, single instance, log + start line, main window, event loop, stop line, log gone.
 // Nothing escapes: errors end in the "Ошибка" box and the result is always 0.

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry: the application object and the program run (Program.cpp).
-#include "app/Program.h"
-
 #include <cstdio>
+
+#include "app/Program.h"
 
 int main(int argc, char** argv) {
     QStringList arguments;

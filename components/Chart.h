@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChart: the line chart the experiment frames draw on (a QCustomPlot underneath).
 // Fixed axis ranges, label step and bold title per axis; right/top axes hidden; no legend; white.
 // Series are 5-pixel lines without point symbols; a point's label is drawn as a text item next to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TChart on paper: the page is laid out in points rather than copied from the screen, so the
 // labels keep their size in print whatever the window's size was.
 #include <qcustomplot.h>

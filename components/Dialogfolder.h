@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program's file dialogs open, and the names they propose. User-interface thread only.
 #pragma once
 

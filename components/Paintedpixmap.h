@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's pictures are drawn in code, so no image files ship with it: one transparent,
 // antialiased square pixmap, painted by a callback in its own coordinates; and an icon that paints
 // itself afresh for every size and screen scale, so toolbars stay sharp at 150 % and 200 %.

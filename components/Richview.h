@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TRichView: the rich-text view for descriptions and reports (a QTextEdit with our RTF codec).
 // User-interface thread only.
 #pragma once

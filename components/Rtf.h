@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF reader and writer on QTextDocument. Headless; no widgets needed.
 // The reader accepts what real writers emit and never crashes, hangs or exhausts memory on bad
 // input: it loads what it can or raises tException with a clear message.

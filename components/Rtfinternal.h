@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pieces shared by the RTF reader, the writer and the rich-text view: code pages and pictures.
 // Stateless; any thread.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF reader: one pass over the bytes with an explicit group stack (no recursion, so no input
 // can overflow the call stack), building the QTextDocument through a QTextCursor.
 #include <QTextBlock>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF writer: RTF 1 in the Windows-1251 code page that Russian word processors expect, every
 // run in its own group with its complete character format, pictures as PNG or JPEG blips.
 #include <QBuffer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tRunGraph: draws one tRun as a 5-pixel line on a QCustomPlot at a cost per pixel column, not per
 // point. For every pixel column of the visible time range it keeps the first and last point and the
 // smallest and largest value; the line runs vertically through each column's extremes and joins

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/Commexchange.h"
 
 #include <algorithm>
@@ -95,8 +96,7 @@ bool ConfigureCommPort(tCommPort& port, const tSettings* settings, const tCommOp
     // Single sensors hold carrier detect on; the hub leaves it off.
     bool hubMode = (status & MS_RLSD_ON) == 0;
     DeviceSleep(SettingInt(settings, setting::Timeout));
-    if (options.ReadIgnoreCD && settings && SettingInt(settings, setting::IgnoreCD) != 0)
-        hubMode = false;
+    if (options.ReadIgnoreCD && settings && SettingInt(settings, setting::IgnoreCD) != 0) hubMode = false;
 
     tCommState state;
     port.GetState(state);  // whatever it reports, the fields below are written in full

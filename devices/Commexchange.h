@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command exchange and the open-time configuration of a serial-like port, written once over
 // tCommPort so the serial port and the FTDI chip behave byte for byte alike. Every step is logged
 // through gLogFile; the dumps are formatted only when the log keeps lines.

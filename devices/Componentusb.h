@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TComponentUSB: tells its owner when a USB device arrives or is removed and when the device tree
 // changes, from the udev monitor read on a QSocketNotifier in the creating thread's event loop.
 // Each handler runs inside RunGuarded, so a failing handler is reported and the component keeps

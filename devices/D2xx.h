@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The FTDI D2XX entry points the program resolves from libftd2xx.so, with the vendor's published
 // signatures (Windows-style types as the vendor's Linux build defines them: 32-bit DWORD/ULONG).
 // Shared by the FTDI transport and the test library that stands in for the vendor's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tDevice: one measuring device (a single sensor or a sensor hub) on one of three transports:
 // FTDI chip through libftd2xx, serial port (the identifier is the device node, e.g. /dev/ttyACM0,
 // or a "sim:" name), HID (/dev/hidrawN#vid_vvvv&pid_pppp or "sim:").

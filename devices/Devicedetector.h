@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tDeviceDetector: one worker thread that tries one candidate: it creates a tDevice, opens it
 // (Init), identifies it (GetInfo) and publishes it when both succeed. A failure becomes the log line
 // "DevID <id> error: <message>" and the device is deleted (which closes its port).

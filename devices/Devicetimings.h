@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tDeviceTimings: every fixed wait of the device layer in one place, so tests can shorten them.
 // The "Timeout" wait after opening a port is not here: it comes from the settings store.
 // Get() may be called from any thread; the setters are test hooks and must not race a search.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tFTDILibrary: the program-wide FTDI D2XX library (libftd2xx.so, or the file named by the
 // environment variable ROVELIN_FTD2XX), loaded on first request. Either all 18 entry points
 // resolved (IsLoaded) or none is usable; a failure is reported once, in the log, or in a warning

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tFtdiPort: a tCommPort over the FT_W32_* entry points of the loaded tFTDILibrary, so the command
 // exchange and the streaming reception run over an FTDI chip unchanged. The port borrows the
 // library's entry points: it must be destroyed before tFTDILibrary::ResetForTests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HID command exchange: requests cut into output reports, replies gathered from input reports
 // (report id, count byte, useful bytes) with a carry buffer for bytes beyond what one request asked
 // for. The report ids, lengths and the Wine correction follow platform/Hidquirks.h, read from the

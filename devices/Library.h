@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tLibrary: one shared library loaded at run time with dlopen. The constructor raises tException
 // when the library cannot be loaded, GetProc when a name does not resolve; both texts carry the
 // dynamic linker's reason. The library stays loaded until the object is destroyed.

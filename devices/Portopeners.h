@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port openers: the one place where a port path becomes an open tCommPort / tHidPort.
 // Paths beginning with "sim:" go to the simulated opener that the demo mode or a test installed;
 // every other path goes to the platform's termios / hidraw layer. Installing an opener is not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tSensorSearch: the three searches of the connection procedure (FTDI, serial, HID), free of any
 // window. Each lists the candidates of its transport in enumeration order, starts one detector per
 // candidate (CandidatePauseMs apart, so they identify in parallel), waits for all and keeps the

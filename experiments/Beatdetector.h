@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tBeatDetector: finds heart beats in the raw pulse wave and turns the gap between two beats into a
 // rate in beats per minute. Independent of widgets; the pulse frame feeds it the main curve after
 // every batch of points. Each call examines only the points added since the previous call (plus

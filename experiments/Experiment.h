@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tExperiment: the parameters of the chosen scenario, read from the scenario folder's experiment.txt.
 // The loader works on files only (no windows), so the chooser and the tests share it.
 // User-interface thread; no shared state.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TfrExperiment: the panel of an open experiment — the live chart, the scenario's description and
 // the pupil's report on three pages. The main window adds the run's points to the current series
 // and calls the five virtual operations; between runs the user sets one or two vertical markers

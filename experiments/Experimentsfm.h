@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TfmExperiments: the modal chooser in which the user browses the scenario catalogue as a tree,
 // reads each entry's description beside it and picks one scenario. The tree is read from the disk
 // lazily (a level when its parent expands), and a node's group/scenario status is read again before

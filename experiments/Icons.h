@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of the chooser: the tree's three node images and the toolbar's four action images,
 // drawn in code so the catalogue needs no image files. User-interface thread only.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The point of an ascending curve nearest to a time value, found by binary search.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TfrPulse: the experiment frame of the pulse sensor. Under the raw wave of chMain a second chart
 // chPulse shows the heart rate in beats per minute on the same time axis; beats are found in the
 // wave after every batch of points (tBeatDetector). chPulse has its own markers and read-out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The «Таблица» page: the points of the shown runs as a table (tTableModel), copied to the
 // clipboard as tab-separated text with Ctrl+C, and, for scenarios without a sensor, the place where
 // the pupil types the measured pairs. A cell that is not a number is refused with a hint under the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Application messages: worker threads and frames post (code, wParam, lParam) to the application
 // object; the main window's filter handles them on the user-interface thread. Posting never waits.
 #pragma once

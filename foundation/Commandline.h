@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command-line switches: an argument made of '-' or '/' followed by the word, in any letter case,
 // and nothing else (/LOG, -log, /Log_Measure, /DEMO).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows-1251, the code page of every Russian document and catalogue from the Windows world: one
 // table of ours, so decoding and encoding agree for every byte whatever Qt was built with. Used by
 // the text-file reader and by the RTF reader and writer.

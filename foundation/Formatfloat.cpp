@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number patterns of the scenario read-outs ("0.00", "#,##0.0", "0.00E+00", "0.0;(0.0);zero").
 //
 // The value is first turned into its shortest exact decimal digits (what the user typed into

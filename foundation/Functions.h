@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small shared routines: numbers typed with either decimal separator, the program's rounding,
 // tokens of device replies, Wine detection, number patterns and text-file decoding.
 // All are stateless and may be called from any thread (the test hooks excepted).

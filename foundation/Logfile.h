@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program log: time-stamped lines appended to one file beside the executable.
 // Thread-safe: any thread may call Add/Write; one line is one write(2) under FLock, so lines from
 // different threads never interleave. The file is opened only when the LOG switch is present.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/Messagebox.h"
 
 #include <QApplication>
@@ -5,9 +6,9 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QInputDialog>
+#include <QPushButton>
 #include <QSpacerItem>
 #include <algorithm>
-#include <QPushButton>
 
 #include "foundation/Stringtable.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four kinds of message box, application-modal, with titles from the string table:
 // 20000 error (OK), 20001 warning (OK), 20003 question (Yes/No), 20005 input (OK/Cancel).
 // Tests install a responder so no box blocks an offscreen run. This unit is the dialog library

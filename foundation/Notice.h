@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Error and warning notices for code that has no windows of its own (device libraries, the scenario
 // loader, the handler guard). The program's dialog library routes them to message boxes; where it
 // is not linked (window-free tools and tests) they go to the log, so these libraries need Qt Core only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every key of rovelin.cfg with its built-in default and what it means: the one table the program
 // reads its settings through. A key a file leaves out (or gives a value that is no number, for the
 // numeric keys) takes the default here. The README's table and the shipped rovelin.cfg are checked

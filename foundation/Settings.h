@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tSettings: ordered name=value store with case-insensitive lookup, loaded from one file.
 // Plain mode (no section): the file is name=value lines. Section mode: only the keys of one
 // [section] of an INI file. With threadSafe the store carries a reader/writer lock; without it

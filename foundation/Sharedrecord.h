@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small record that any thread reads and tests replace (the fixed waits of the device and
 // measurement layers): copied in and out under a lock, so a reader never sees half an update.
 #pragma once

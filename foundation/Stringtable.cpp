@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/Stringtable.h"
 
 QString FormatStr(int id, const QString& a1, const QString& a2) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program messages addressed by number. The texts live in resources/Stringtable.cpp.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three ways a sensor is reached. The numeric codes are the ones the logs and the error texts
 // have always shown (0 FTDI, 1 serial, 2 HID); everywhere else the program names the transport.
 #pragma once

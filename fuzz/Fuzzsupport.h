@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every fuzz target shares: the Qt application object the decoders need, and the check that
 // turns a broken promise of the code under test into a crash the fuzzer keeps.
 #pragma once

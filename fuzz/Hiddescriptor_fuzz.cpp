@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HID report descriptor parser on any bytes: lengths a HID report can have, or false with the
 // result untouched.
 #include "fuzz/Fuzzsupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The identity reply of a sensor on any bytes (any length, not only the 39 the protocol reads).
 #include "devices/Device.h"
 #include "foundation/Functions.h"

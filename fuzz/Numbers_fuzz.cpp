@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number patterns and number parsing on any text: the first 8 bytes are the value (an IEEE double,
 // NaN and infinities included), the rest is the pattern and the typed text, in UTF-8.
 #include <cmath>

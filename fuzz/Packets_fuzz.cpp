@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The packet framer of the binary stream and the consumer behind it, on any stream. The input is
 // two bytes of packet size, two of sampling period and one of averaging, then cycles: two bytes
 // (read length; top bit set = the read failed) and that many stream bytes. The whole input is also

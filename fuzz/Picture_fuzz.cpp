@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A decoder of report pictures on any bytes: a picture within the pixel cap, or tException. Built
 // twice: ROVELIN_PICTURE_DECODER is DecodeJpeg or DecodeBmp.
 #include "app/Picture.h"

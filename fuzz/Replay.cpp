@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays inputs through a fuzz target's LLVMFuzzerTestOneInput without libFuzzer: every file of
 // every folder given (recursively, in name order) and every file given. The normal build runs the
 // kept crash inputs and the seeds this way under ctest; a crash or a failed check fails the test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF reader on any bytes, and what it read through the writer and back: the reader must load
 // or refuse with tException, and our own output must read back to the same text.
 #include <QTextDocument>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scenario loader on any experiment.txt: the values it keeps are the ones the frames rely on.
 #include "experiments/Experiment.h"
 #include "fuzz/Fuzzsupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store on any rovelin.cfg, in plain and in section mode, and a save of what it read.
 #include <QDir>
 #include <QFile>

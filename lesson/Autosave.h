@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tAutosave: keeps a copy of the open lesson in the user's state folder, so a crash, a kill or a
 // power cut loses at most the last few seconds. Every IntervalMs while the lesson has changes (and
 // on SaveNow) it copies what is new on the lesson's thread — a few microseconds to milliseconds —

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tLesson: the data of the open scenario — its runs (any number), which run each of the two chart
 // series shows, and whether anything changed since the last save. The live display appends to
 // the shown run and announces new points; every view (chart, table, statistics, lesson file)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lesson file (.rovelin): one SQLite database that holds a whole lesson — the scenario, every
 // run with its labels, the shown series, the markers, the description and the report. The schema
 // is open and documented (README.md, "The lesson file"); any SQLite tool can read it.

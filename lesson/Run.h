@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tRun: the points of one measurement run, the one home that the chart, the table, the statistics
 // and the lesson file all read. A run is either evenly spaced (values only; X = index × step) or
 // irregular (an X stored per point: typed data, heart rates). Point labels are kept by index.

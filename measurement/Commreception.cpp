@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Streaming reception over tCommPort: the serial port and the FTDI chip run the same algorithm; the
 // only differences are the FTDI library check and the read constants of the handshake.
 #include <QByteArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The packet framer of the binary stream, which the serial/FTDI and the HID receptions share, and the
 // small helpers both use. Runs on the measurement thread only.
 #pragma once

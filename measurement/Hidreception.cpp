@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Streaming reception over tHidPort: the binary start protocol carried in reports, one packet per
 // input report. The report ids, the count byte and the Wine correction follow platform/Hidquirks.h.
 #include <algorithm>
@@ -12,9 +13,7 @@
 #include "platform/Hidport.h"
 #include "platform/Hidquirks.h"
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 void ReceiveHid(tReceptionContext& context) {
     // Counter readings of this thread are compared with the window's; a refusal only costs that.

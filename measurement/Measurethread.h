@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tMeasureThread: runs one measurement session. It borrows the device's open port, sends the start
 // request, frames the stream into packets and queues them; the user-interface thread polls the
 // queue every 100 ms through the device. The thread never touches widgets: it reports by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the measurement thread, its reception procedures and the packet framer share: the framed
 // packet, what the device hands the thread at start, and the reception's fixed waits.
 #pragma once
@@ -20,8 +21,8 @@ struct tPacket {
 // What the device hands the thread at Start.
 struct tMeasureSetup {
     uint8_t StartParameter = 0;
-    tHidQuirks HidQuirks;  // HID: report ids and the Wine correction
-    int32_t DeviceNumber = 0;   // port name as an integer (0 when not a number)
+    tHidQuirks HidQuirks;      // HID: report ids and the Wine correction
+    int32_t DeviceNumber = 0;  // port name as an integer (0 when not a number)
     tTransport Transport = tTransport::Serial;
     int32_t Speed = 0;          // 0 selects the text start protocol
     tCommPort* Comm = nullptr;  // FTDI and serial (borrowed)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reception procedures run by tMeasureThread, one per transport family. Internal to the
 // measurement library; runs on the measurement thread only. The thread depends on these, these on
 // the framer (measurement/Framer.h), never back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The consumer side of a measurement, independent of windows: packet frame check, the sample
 // decoder, the channel sequences, the point builder and the elapsed-time text. Everything here runs
 // on the user-interface thread; nothing is thread-safe by itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Build tool: renders the program's SVG icon to the hicolor theme's PNG sizes.
 // rovelin_rendericon <svg> <output folder> <icon name> <size>... writes <folder>/<N>x<N>/<name>.png.
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Why a sensor's device node cannot be used, in words for the administrator reading the program
 // log: no such node, no permission (with the owning group and the program's udev rule), or held by
 // another program. Stateless; any thread may call these.

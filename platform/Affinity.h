@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Processor affinity: the user-interface and measurement threads run on one processor so that
 // their counter readings are comparable. On Linux a new thread inherits the affinity of the thread
 // that creates it, so every other worker started from a pinned thread lets itself go again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The high-resolution counter: nanoseconds of the monotonic clock, comparable across threads.
 // Thread-safe. Tests replace the counter so elapsed-time texts do not depend on the machine's speed.
 #pragma once

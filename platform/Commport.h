@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tCommPort: one open serial-like port (termios tty, FTDI chip through D2XX, simulated sensor).
 // The command exchange and the streaming reception are written once against this interface.
 // All calls block; a port is used by one thread at a time (the owner hands it to the
@@ -41,7 +42,7 @@ enum : uint32_t {
 };
 
 class tCommPort {
-public:
+  public:
     virtual ~tCommPort() = default;
     virtual bool SetRts(bool on) = 0;
     virtual bool SetBreak(bool on) = 0;

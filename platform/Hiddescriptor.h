@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Report lengths of a HID device from its report descriptor, as the Windows HID capabilities give
 // them: the longest report per direction in bytes plus one for the report id byte (also when the
 // device uses no report ids, where that byte is 0). A pure function, safe on hostile input.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tHidPort: one open HID device that exchanges fixed-length reports (hidraw, simulated sensor).
 // Report lengths count the report-id byte, as the Windows capabilities give them. Waits are
 // bounded and a read can be woken at once by a tStopSignal. Used by one thread at a time.
@@ -9,7 +10,7 @@
 class tStopSignal;
 
 class tHidPort {
-public:
+  public:
     enum tIo {
         IoDone,     // the report was transferred (see `transferred`)
         IoTimeout,  // nothing within the time-out; the request was cancelled

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What our HID sensors, and the systems they run on, need beyond plain reports: the report ids,
 // the meaning of the count byte, the report lengths that can carry anything, and Wine's short
 // write count. The command exchange (devices/) and the streaming reception (measurement/) both
@@ -29,7 +30,9 @@ struct tHidQuirks {
     // Byte 1 of an input report counts its useful bytes; 255 stands for a full report.
     static constexpr uint8_t CountMeansFull = 255;
     // A full report of the command exchange: everything after the id and count bytes.
-    static uint32_t ExchangeFullCount(int inputReportLength) { return static_cast<uint32_t>(inputReportLength - 2); }
+    static uint32_t ExchangeFullCount(int inputReportLength) {
+        return static_cast<uint32_t>(inputReportLength - 2);
+    }
     // A full report of the measurement stream always carries 62 bytes (the sensor's 64-byte report).
     static constexpr int32_t StreamFullCount = 62;
 

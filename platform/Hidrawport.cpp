@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the kernel's hidraw driver does (Documentation/hid/hidraw.rst):
 //  - read() hands over exactly one queued input report, cut to the buffer given; with O_NONBLOCK
 //    an empty queue answers EAGAIN. A device with report ids puts the id in byte 0; a device

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A USB HID sensor through the kernel's hidraw node, behind tHidPort.
 // Whatever the device, callers see the Windows report layout: byte 0 is the report id (0 for a
 // device without ids) and lengths count that byte. Waits are bounded by poll(); a read also wakes

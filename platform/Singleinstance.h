@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One running program per user: the first start holds a lock file named after the program's key
 // and listens on a local socket of the same name; a second start finds the lock taken, asks the
 // first one through the socket to restore and raise its window (and to open a lesson file when it

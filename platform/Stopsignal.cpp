@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Stopsignal.h"
 
 #include <poll.h>
@@ -11,7 +12,9 @@ tStopSignal::tStopSignal() : FFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     if (FFd < 0) throw std::bad_alloc();
 }
 
-tStopSignal::~tStopSignal() { ::close(FFd); }
+tStopSignal::~tStopSignal() {
+    ::close(FFd);
+}
 
 void tStopSignal::Set() {
     const uint64_t one = 1;
@@ -19,7 +22,9 @@ void tStopSignal::Set() {
     [[maybe_unused]] ssize_t n = ::write(FFd, &one, sizeof one);
 }
 
-bool tStopSignal::IsSet() const { return Wait(0); }
+bool tStopSignal::IsSet() const {
+    return Wait(0);
+}
 
 bool tStopSignal::Wait(int timeoutMs) const {
     pollfd p{FFd, POLLIN, 0};

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tStopSignal: a manual-reset event on an eventfd, so a blocking poll() on a device can be woken
 // at once by another thread. Set() is thread-safe and stays set.
 #pragma once
 
 class tStopSignal {
-public:
+  public:
     tStopSignal();
     ~tStopSignal();
     tStopSignal(const tStopSignal&) = delete;
@@ -16,6 +17,6 @@ public:
     // Waits until set or timeoutMs passed; true when set.
     bool Wait(int timeoutMs) const;
 
-private:
+  private:
     int FFd;
 };

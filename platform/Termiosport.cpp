@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // termios2 lives in <asm/termbits.h>, whose struct termios clashes with the C library's
 // <termios.h>; so this unit talks to the tty through ioctl() alone and never includes <termios.h>.
 #include "platform/Termiosport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port of a USB CDC sensor (or any tty) behind tCommPort, on termios.
 // Opening takes the port for this program alone: a port held by another program fails to open.
 // One thread at a time uses a port (see tCommPort).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which serial ports and HID interfaces are attached, from udev (the registry and SetupAPI lists
 // of the Windows world). Lists come in device-node order with numbers compared as numbers, so the
 // search meets candidates in a stable order. Empty lists when udev is unavailable (containers, CI).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // USB arrival and removal, and other device-tree changes, from udev's event stream (what
 // WM_DEVICECHANGE tells a Windows program). The owner watches Fd() (e.g. with a QSocketNotifier)
 // and calls ReadChange() when it becomes readable. Used on one thread; no Qt objects inside.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up a fresh machine, builds the program and starts it in demo mode on the sample catalogue:
 # simulated T100, L200, K330 and P620 sensors are listed beside real ones, so a whole measurement
 # runs without hardware. Extra arguments go to the program (for example /LOG).

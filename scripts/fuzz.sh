@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets of fuzz/ with clang in a build folder of their own and runs each one
 # for the given number of seconds (default 30) from its seeds and the inputs that once crashed it.
 # Fails when a target crashes; the input is then left in <build>/fuzz/crashes/<target>/.

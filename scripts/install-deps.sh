@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs every Debian package the build, the tests and the demo need. Run as root.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)

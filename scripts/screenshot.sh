@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Pictures a real demo run for the README: the integration suite's screenshot case drives the program
 # on a virtual X screen (pulse scenario, 14 s run, a labelled point, a marker on the rate chart) and
 # saves the window. Needs a configured build (scripts/test.sh or scripts/demo.sh made one).

@@ -18,6 +18,10 @@ export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
 source "$root/scripts/buildflags.sh"
 step() { echo "== $* ($(date -u +%H:%M:%S))"; }
 
+step "source checks (.clang-format, licence lines)"
+bash "$root/scripts/format.sh" --check
+bash "$root/scripts/spdx.sh" --check
+
 step "build (-Werror, hardening flags)"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROVELIN_WERROR=ON \
     "${deb_cmake_flags[@]}" ${CMAKE_EXTRA_ARGS:-}

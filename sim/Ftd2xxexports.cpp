@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libftd2xx.so for tests: the vendor's 18 D2XX names over the simulated sensors, plus the
 // SimFtdi_* control calls that tests find with dlsym on the same library. Everything else in this
 // library is hidden (compiled with hidden visibility, static libraries excluded from the exports),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for the FTDI D2XX library over simulated sensors: the 18 entry points the program
 // resolves, with the vendor's signatures, plus the control calls a test uses to plug sensors in
 // by location id and to examine them. libftd2xx.so (Ftd2xxexports.cpp) exports these under the

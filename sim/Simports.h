@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Simulated sensors behind the program's port seams. A path "sim:<MODEL>" or "sim:<MODEL>@<n>"
 // names one sensor in tSimRegistry: tests register sensors with their dialect, speed and faults
 // and look them up afterwards to see what they received; a path nobody registered gets the

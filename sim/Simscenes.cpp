@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo scenes: what a simulated sensor measures when a scenario names a scene (the Demo key of
 // experiment.txt). Each scene tells the lesson's story on the scenario's axes; a run's start values
 // and rates come from its own seed, so repetitions differ as real ones do.

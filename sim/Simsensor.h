@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tSimSensor: a simulated Rovelin sensor speaking the device side of the command protocol (hub and
 // single-sensor dialect), the binary and the text start protocol, and the packed-decimal stream.
 // The ports of Simports.h put it behind tCommPort / tHidPort, so tests and the demo run the same

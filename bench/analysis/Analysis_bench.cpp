@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSV of a long run (a million points, the size a fast sensor fills in minutes) and the statistics
 // between markers far apart. The CSV must be written well within 2 s.
 #include <benchmark/benchmark.h>

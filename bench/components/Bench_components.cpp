@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chart ticks and repaints on long runs, each beside a plain min/max renderer drawing the same image
 // in the same run (its ratio), memory per point, and the RTF codec on a 5 MB document.
 // Run: QT_QPA_PLATFORM=offscreen bench_components

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lesson file at its largest: a 100-minute run at 1 kHz (6 000 000 points).
 //   OpenLargeLesson       reading the whole lesson back (goal: under 2 s on a 2-core machine)
 //   SaveLargeLessonWhole  the first save (or Save as) of such a lesson

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Consumer-side throughput: frame check + decoding, a whole timer intake, channel pop-front.
 #include <benchmark/benchmark.h>
 

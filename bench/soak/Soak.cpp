@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Soak run of the measurement path: a simulated T100 at its fastest stream (1 kHz, 115200 bit/s,
 // binary protocol) feeds the real measurement thread (reception, framing), and this thread plays
 // the main window's tick: the intake decodes the packets, the point builder makes points, and the

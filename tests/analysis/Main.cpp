@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry: a core application (the model needs an event loop object, no windows), then GoogleTest.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the main-window tests: a program folder with rovelin.cfg, a scenario catalogue,
 // a message-box recorder, a log that keeps its lines, and TfmMain with every dialog answered.
 #pragma once

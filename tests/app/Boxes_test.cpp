@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real boxes, shown and measured: each is wide enough for its title, so no window manager cuts
 // it; the program's name is not appended to any title.
 #include <gtest/gtest.h>

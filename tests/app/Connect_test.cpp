@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection procedure against simulated sensors: what the user is told, which device stays.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Export of each tab, printing to PDF, pictures into the report.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's pictures as a screen shows them: toolbar icons drawn for the screen's scale rather
 // than enlarged, and the window icon identical to the icon the installation puts in the menu.
 #include "app/Icons.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lesson file in the window: save and reopen give the same curves, labels, markers and
 // documents (the chart pixel for pixel); bad files change nothing; unsaved work is offered for
 // saving before the exit and the switch questions; the autosave is offered back after a crash;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test program's entry: one offscreen application object for every suite.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's shell: enabling rules, menus and tool bars, exit and session end, application
 // messages, status bar sizing, view toggles.
 #include <gtest/gtest.h>

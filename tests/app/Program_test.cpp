@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program run: start and stop lines, the missing settings file, the second start.
 #include "app/Program.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole runs against a simulated sensor: plotted points, elapsed time, removal, point labels.
 #include <gtest/gtest.h>
 

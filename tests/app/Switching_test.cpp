@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choosing scenarios: the question, the frame kind, the chart of a sensorless scenario, the
 // documents and their placeholders, the number of curves.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart on paper, measured on the PDF itself: word boxes from pdftotext, ink from pdftoppm.
 #include <gtest/gtest.h>
 

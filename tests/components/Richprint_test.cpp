@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Descriptions and reports on paper, measured on the PDF: the page setup's margins hold, text wraps,
 // a wide picture is scaled into the printable area and the document runs on over pages.
 #include <gtest/gtest.h>

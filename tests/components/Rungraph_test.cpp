@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart's curve against a plain min/max renderer written here: every point is put into its
 // pixel column one by one, each column drawn from its smallest to its largest value and joined to
 // the next from its last point to the next one's first. The chart must show the same pixels.

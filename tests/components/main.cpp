@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart and the rich-text view are widgets: the suite runs inside one QApplication.
 #include <gtest/gtest.h>
 

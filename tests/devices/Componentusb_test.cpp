@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TComponentUSB dispatch without udev: handlers by change, sender, unassigned handlers, the guard.
 #include "devices/Componentusb.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tDevice over the serial transport: identity parsing, opening, the command exchange and its log,
 // the period command, stop and the measurement hand-off without a thread.
 #include "devices/Device.h"

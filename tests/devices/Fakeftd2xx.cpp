@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for the vendor's libftd2xx.so: the 18 D2XX names over a few scripted sensors that
 // answer the identity and period commands, plus a control API for the tests. Built twice: complete,
 // and with FT_W32_GetLastError left out to check that one missing name disables the library.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test doubles of the device layer: a log that keeps its lines, and scripted serial and HID
 // sensors reachable through the "sim:" openers. A sensor's state outlives its port object, so a
 // test can check how the port was driven and whether it was closed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The FTDI transport through a stand-in libftd2xx.so loaded with dlopen: loading and its failure
 // report, opening by location id, the USB tuning settings, the exchange and the FTDI search.
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tDevice over HID: opening and its capability errors, report framing of requests, count byte,
 // carry buffer, report ids, the Wine correction and time-outs.
 #include "Testsupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device tests run without a display; message boxes are answered, never shown.
 #include <gtest/gtest.h>
 

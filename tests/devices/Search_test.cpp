@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Detection and the sensor searches over candidates offered by a test source: publishing and
 // failure lines of the detector, first match wins, exact names, filters, errors of one candidate,
 // and the pacing of candidates with identification in parallel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device layer over the simulated sensors of sim/: both dialects and HID identified and
 // configured through the "sim:" openers, a whole measurement run, and a search over demo sensors.
 #include <QElapsedTimer>

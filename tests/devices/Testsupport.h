@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared set-up of the device tests: a captured log, the fake sensors, settings without the
 // 5-second open wait and short fixed waits.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sample catalogue shipped in data/: every scenario must load cleanly and fit its sensor.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry: one QApplication for the widget tests (offscreen), then GoogleTest.
 #include <gtest/gtest.h>
 

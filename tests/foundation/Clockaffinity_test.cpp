@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The high-resolution counter and the processor pinning of the measuring threads.
 #include <gtest/gtest.h>
 #include <sched.h>

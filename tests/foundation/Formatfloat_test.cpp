@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number patterns of the scenario read-outs (FormatX / FormatY).
 #include <gtest/gtest.h>
 

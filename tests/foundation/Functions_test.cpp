@@ -1,14 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared routines: decimal separators, the program's rounding, tokens, integers, text decoding.
-#include "foundation/Cp1251.h"
 #include "foundation/Functions.h"
 
 #include <gtest/gtest.h>
 
 #include <QStringDecoder>
-
 #include <cmath>
 #include <limits>
 
+#include "foundation/Cp1251.h"
 #include "tests/foundation/Printers.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program log: the LOG switch, appending, line format and concurrent writers.
 #include "foundation/Logfile.h"
 

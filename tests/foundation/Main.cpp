@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry: a QCoreApplication for posted events, sockets and signal waits. The binary also
 // serves as the second program start in the single-instance tests (see Singleinstance_test.cpp).
 #include <gtest/gtest.h>

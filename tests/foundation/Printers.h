@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Readable failure output for Qt texts in GoogleTest messages.
 #pragma once
 

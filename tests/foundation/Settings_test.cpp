@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings store: entry rules, plain and section files, locking, failures.
 #include "foundation/Settings.h"
 
@@ -317,7 +318,8 @@ TEST(SettingKeys, TheReadmeTableAndTheShippedFileFollowTheTable) {
         EXPECT_EQ(documented.value(name), QString::fromLatin1(key->Default)) << key->Name;
         EXPECT_EQ(SettingText(nullptr, *key), QString::fromLatin1(key->Default));
     }
-    EXPECT_EQ(QStringList(documented.keys()).size(), names.size()) << "README documents a key the program does not read";
+    EXPECT_EQ(QStringList(documented.keys()).size(), names.size())
+        << "README documents a key the program does not read";
     EXPECT_EQ(shipped, names) << "the shipped rovelin.cfg lists every key once, in the table's order";
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The single-instance rule between real processes: this test binary started again with a helper
 // argument plays the second (or the crashed first) program start.
 #include "platform/Singleinstance.h"

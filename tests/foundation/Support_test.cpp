@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Wine detection, message boxes, the handler guard and posted application messages.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test harness's own wait: a condition that never comes true fails the test, one that comes
 // true through the event loop passes, and a wait lets the loop go idle as the program's loop does.
 #include "tests/support/Wait.h"

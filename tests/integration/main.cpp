@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The integration tests run with a QApplication (offscreen), as the program does.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program in demo mode, driven like a pupil would: the real entry (RunProgram with /DEMO),
 // the real main window, the real catalogue dialog over the sample catalogue and the simulated
 // sensors behind the real search, protocol, measurement thread and chart. Only the file dialogs and

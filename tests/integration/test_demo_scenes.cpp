@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sample catalogue in demo mode: every scenario with a sensor names a scene, the scene's curve
 // stays on the scenario's axes and tells its story, and two runs differ as real repetitions do.
 // The simulated sensor runs on an injected clock, so no test waits for real time.

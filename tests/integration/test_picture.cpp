@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures a pupil adds to the report: the JPG and BMP kinds that cameras and paint programs
 // write load; broken, empty, misnamed and oversized files fail with a message and no crash.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Autosave and recovery: the copy lands in the state folder, follows the lesson, is removed on a
 // normal end, and a child process killed in the middle of a run leaves a file that restores every
 // point and report edit written before its last finished autosave and passes integrity_check.

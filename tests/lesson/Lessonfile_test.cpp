@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lesson file: what goes in comes back out (runs, labels, series, markers, documents, the
 // scenario), later saves only add what is new, and bad files and unwritable targets give a clear
 // error while the lesson in memory and the file on disk stay as they were.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry: a QCoreApplication for timers and queued signals. The binary also serves as the child
 // program of the kill-and-restore test (see Autosave_test.cpp).
 #include <gtest/gtest.h>

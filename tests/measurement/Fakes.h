@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scripted ports and capture doubles for the measurement tests. A fake runs on the measurement
 // thread; the test reads its records only after WaitFor() (the join orders the accesses). After the
 // last scripted read the fake asks its owner to stop, so every run ends deterministically.

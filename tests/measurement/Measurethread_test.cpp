@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thread object: queue accessors, dispatch, stop and destruction.
 #include <gtest/gtest.h>
 

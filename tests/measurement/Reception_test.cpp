@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Streaming reception over scripted serial/FTDI and HID ports, through the real thread object.
 #include "measurement/Reception.h"
 
@@ -41,7 +42,8 @@ class ReceptionTest : public ::testing::Test {
         }
         return out;
     }
-    std::vector<tPacket> RunSerial(tFakeComm& port, int32_t speed, tTransport transport = tTransport::Serial) {
+    std::vector<tPacket> RunSerial(tFakeComm& port, int32_t speed,
+                                   tTransport transport = tTransport::Serial) {
         tMeasureSetup setup;
         setup.Transport = transport;
         setup.Speed = speed;

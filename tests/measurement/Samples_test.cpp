@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The consumer side: frame check, decoder, channel sequences, points, elapsed time, intake.
 #include "measurement/Samples.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole sessions against the simulated sensors: what the sensor sent arrives decoded, in order.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Diagnoses of unusable device nodes: the pure texts from stat data (the tests run as root, whom
 // permissions never stop), then probes of real files and a held pseudo-terminal.
 #include "platform/Access.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Report lengths from report descriptors: real ones from tests/data/platform, then crafted faults.
 #include "platform/Hiddescriptor.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hidraw port over a SOCK_SEQPACKET pair, which like hidraw hands over one report per read:
 // the test plays the device on the other end. Opening real nodes is tested where no device is needed.
 #include "platform/Hidrawport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry: a QCoreApplication (socket notifiers, local-8-bit texts), then GoogleTest.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The termios port against a pseudo-terminal pair: the test plays the sensor on the master side.
 #include "platform/Termiosport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Candidate lists of the sensor search: the naming rules, and enumeration on whatever this
 // machine has (often nothing in a container).
 #include "platform/Udevenum.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Classification of udev events recorded as `udevadm monitor --property` prints them, and a
 // monitor that may or may not reach udev on this machine.
 #include "platform/Udevmonitor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libftd2xx.so as the program sees it: loaded with dlopen, every D2XX name resolved, sensors
 // plugged in by location id through the SimFtdi_* calls; and the variant with one name missing.
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated HID sensor: report lengths, requests in output reports 2 (continuing over reports),
 // input reports 1 with their count byte, the start reply, streaming reports, the stop signal and
 // the HID faults.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated serial port and the registry: how a port finds its sensor, carrier detect per
 // dialect, read time-outs, the recording of line settings, a stream read in real time, unplugging.
 #include "sim/Simports.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sensor model on its own: command replies of both dialects, the binary and the text stream
 // decoded back to exactly what the sensor says it sent, the waveforms, and the faults.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the simulator tests: a clock the test moves by hand, and a small reference receiver
 // (framing with the carried tail, then packed-decimal decoding with a fresh state per packet) that
 // is written from the stream's byte classes, independently of the simulator's encoder.

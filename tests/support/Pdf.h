@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measuring printed pages as a reader would see them: poppler's pdftotext gives every word with
 // its box in points, pdftoppm renders a page to an image whose non-white pixels show where ink
 // lands. Tests skip when poppler-utils is missing (scripts/packages.txt installs it).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Waiting in GoogleTest tests that drive Qt: the condition is polled while the event loop runs, and
 // a wait that runs out fails the test (Qt's QTRY_* macros only `return` inside a GoogleTest test,
 // which GoogleTest counts as a pass). Time-outs are generous; the wait ends as soon as it can.
