@@ -117,12 +117,10 @@ QString StatisticsText(const tRunStatistics& stats, const tReadoutNames& names) 
     text += QStringLiteral("; Δ = %1").arg(WithUnit(Signed(FormatFloat(names.FormatY, stats.DeltaY)), unitY));
     text += QStringLiteral("; мин. %1, макс. %2, среднее %3")
                 .arg(y(stats.Minimum), y(stats.Maximum), y(stats.Mean));
-    if (stats.DeltaX > 0) {
-        const QString perX =
-            unitY.isEmpty() && unitX.isEmpty()
-                ? QString()
-                : unitY + QLatin1Char('/') + (unitX.isEmpty() ? QStringLiteral("ед.") : unitX);
-        text += QStringLiteral("; скорость %1").arg(WithUnit(ShortNumber(stats.RatePerSecond), perX));
+    // A rate needs a unit of X to be "per" (seconds on every measured run; typed data may have none).
+    if (stats.DeltaX > 0 && !unitX.isEmpty()) {
+        text += QStringLiteral("; скорость %1")
+                    .arg(WithUnit(ShortNumber(stats.RatePerSecond), unitY + QLatin1Char('/') + unitX));
         if (time && stats.Minutes)
             text += QStringLiteral(" (%1)").arg(
                 WithUnit(ShortNumber(stats.RatePerSecond * 60), unitY + QStringLiteral("/мин")));

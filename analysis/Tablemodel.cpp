@@ -37,6 +37,8 @@ tTableModel::tTableModel(tLesson* lesson, QObject* parent) : QAbstractTableModel
         if (!FSelfChange && Shows(run)) Reset();
     });
     connect(lesson, &tLesson::PointsAppended, this, &tTableModel::OnAppended);
+    // A lesson that goes away leaves an empty table rather than a dangling one.
+    connect(lesson, &QObject::destroyed, this, [this] { Reset(); });
     Rebuild();
 }
 
@@ -70,7 +72,7 @@ void tTableModel::Rebuild() {
     FColumns.clear();
     for (int slot = 0; slot < tLesson::SeriesSlots; ++slot) {
         // Typed data always has the first series' columns, even before the first pair.
-        if (!FLesson->SeriesRun(slot) && !(FManual && slot == 0)) continue;
+        if (!SlotRun(slot) && !(FManual && slot == 0)) continue;
         for (tKind kind : {tKind::Time, tKind::Value, tKind::Label}) FColumns.push_back({slot, kind});
     }
     FRows = CountRows();
@@ -79,13 +81,13 @@ void tTableModel::Rebuild() {
 qsizetype tTableModel::CountRows() const {
     qsizetype rows = 0;
     for (int slot = 0; slot < tLesson::SeriesSlots; ++slot)
-        if (const tRun* run = FLesson->SeriesRun(slot)) rows = std::max(rows, run->Count());
+        if (const tRun* run = SlotRun(slot)) rows = std::max(rows, run->Count());
     return rows;
 }
 
 bool tTableModel::Shows(const tRun* run) const {
     for (int slot = 0; slot < tLesson::SeriesSlots; ++slot)
-        if (run && FLesson->SeriesRun(slot) == run) return true;
+        if (run && SlotRun(slot) == run) return true;
     return false;
 }
 
@@ -114,7 +116,7 @@ int tTableModel::columnCount(const QModelIndex& parent) const {
 
 tRun* tTableModel::ColumnRun(int column) const {
     if (column < 0 || column >= columnCount()) return nullptr;
-    return FLesson->SeriesRun(FColumns[static_cast<std::size_t>(column)].Slot);
+    return SlotRun(FColumns[static_cast<std::size_t>(column)].Slot);
 }
 
 QString tTableModel::ColumnCaption(int column) const {
@@ -134,7 +136,7 @@ QString tTableModel::ColumnCaption(int column) const {
     }
     // With two runs side by side each column says which run it belongs to.
     if (columnCount() > 3)
-        if (const tRun* run = FLesson->SeriesRun(spec.Slot))
+        if (const tRun* run = SlotRun(spec.Slot))
             caption += QStringLiteral(" (Опыт %1)").arg(FLesson->IndexOf(run) + 1);
     return caption;
 }
@@ -168,7 +170,7 @@ QVariant tTableModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     if (role == Qt::ToolTipRole) return {};
-    const tRun* run = FLesson->SeriesRun(spec.Slot);
+    const tRun* run = SlotRun(spec.Slot);
     if (!run || index.row() >= run->Count()) return {};
     switch (spec.Kind) {
         case tKind::Time:
@@ -205,9 +207,13 @@ bool tTableModel::setData(const QModelIndex& index, const QVariant& value, int r
                          value.toString());
 }
 
+tRun* tTableModel::SlotRun(int slot) const {
+    return FLesson ? FLesson->SeriesRun(slot) : nullptr;
+}
+
 tRun* tTableModel::ManualRun(bool create) {
-    tRun* run = FLesson->SeriesRun(0);
-    if (run || !create) return run;
+    tRun* run = SlotRun(0);
+    if (run || !create || !FLesson) return run;
     FSelfChange = true;
     run = FLesson->AddRun(1.0);
     run->Started = QDateTime::currentDateTime();
@@ -217,6 +223,7 @@ tRun* tTableModel::ManualRun(bool create) {
 }
 
 void tTableModel::AnnounceManualChange(tRun* run) {
+    if (!FLesson) return;
     FSelfChange = true;
     FLesson->NotifyChanged(run);  // the chart redraws, the lesson counts as changed
     FSelfChange = false;
@@ -267,6 +274,7 @@ bool tTableModel::SetManualCell(int row, tKind kind, const QString& text) {
 
 int tTableModel::InsertManualPoint(double x, double y, const QString& label) {
     tRun* run = ManualRun(true);
+    if (!run) return -1;
     std::vector<tPoint> points = PointsOf(*run);
     const auto at = std::upper_bound(points.begin(), points.end(), x,
                                      [](double value, const tPoint& point) { return value < point.X; });

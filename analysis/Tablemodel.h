@@ -7,11 +7,13 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QPointer>
 #include <QString>
 #include <optional>
 #include <vector>
 
-class tLesson;
+#include "lesson/Lesson.h"
+
 class tRun;
 
 class tTableModel : public QAbstractTableModel {
@@ -69,7 +71,9 @@ class tTableModel : public QAbstractTableModel {
     int InsertManualPoint(double x, double y, const QString& label);
     void AnnounceManualChange(tRun* run);
 
-    tLesson* FLesson;
+    tRun* SlotRun(int slot) const;
+
+    QPointer<tLesson> FLesson;
     std::vector<tColumn> FColumns;
     qsizetype FRows = 0;
     bool FManual = false;

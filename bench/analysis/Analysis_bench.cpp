@@ -40,6 +40,23 @@ void BM_CsvFile(benchmark::State& state) {
 }
 BENCHMARK(BM_CsvFile)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
+// What one screenful of the table costs when scrolled anywhere in a long run (formatted cells).
+void BM_TableScreenful(benchmark::State& state) {
+    tLesson lesson;
+    FillRun(lesson, state.range(0));
+    tTableModel model(&lesson);
+    model.SetAxes(QStringLiteral("Время, с"), QStringLiteral("Температура, °C"), QStringLiteral("0.000"),
+                  QStringLiteral("0.0"));
+    int top = 0;
+    for (auto _ : state) {
+        top = (top + 99991) % (model.rowCount() - 40);
+        for (int row = top; row < top + 40; ++row)
+            for (int column = 0; column < model.columnCount(); ++column)
+                benchmark::DoNotOptimize(model.data(model.index(row, column)));
+    }
+}
+BENCHMARK(BM_TableScreenful)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+
 void BM_StatisticsWholeRun(benchmark::State& state) {
     tLesson lesson;
     const tRun* run = FillRun(lesson, state.range(0));

@@ -147,3 +147,16 @@ TEST_F(TableModel, TypedPairsGoIntoTheFirstSeriesInOrder) {
     EXPECT_EQ(run->Label(0), QStringLiteral("Петя"));
     EXPECT_FALSE(model.removeRows(1, 1));  // the entry row stays
 }
+
+TEST(TableModelLifetime, ALessonThatGoesAwayLeavesAnEmptyTable) {
+    auto lesson = std::make_unique<tLesson>();
+    tRun* run = lesson->AddRun(1.0);
+    run->Append(1);
+    lesson->SetSeriesRun(0, run);
+    tTableModel model(lesson.get());
+    ASSERT_EQ(model.rowCount(), 1);
+    lesson.reset();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.columnCount(), 0);
+    EXPECT_FALSE(model.data(model.index(0, 0)).isValid());
+}
