@@ -79,6 +79,7 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent)
     FClientLayout->setSpacing(0);
     setCentralWidget(client);
     CreateToolBars();
+    CreateReadingActions();
     FClientLayout->addWidget(pnToolBar);
     FClientLayout->addStretch(1);
     CreateStatusBar();
@@ -266,6 +267,7 @@ void TfmMain::UpdateActions() {
     acExperimentConnect->setChecked(connected);
     acHelpAbout->setEnabled(false);
     UpdateLessonActions();
+    UpdateReadingActions();
 }
 
 void TfmMain::Execute(QAction* action) {
@@ -519,6 +521,7 @@ bool TfmMain::HandleAppMessage(uint32_t code, intptr_t wParam, intptr_t) {
             if (FFrame && FExperiment)
                 lb->setText(FFrame->GetMarkerText(FExperiment->FormatX, FExperiment->FormatY,
                                                   reinterpret_cast<TChart*>(wParam)));
+            UpdateStatistics();
             return true;
         case WM_SENSOR_REMOVED:
             ReportRunFault(kSensorRemovedText);

@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -29,6 +30,7 @@ class QToolBar;
 class QVBoxLayout;
 class TChart;
 class TComponentUSB;
+class TTablePage;
 class TfrExperiment;
 class tDevice;
 class tExperiment;
@@ -208,6 +210,21 @@ class TfmMain : public QMainWindow {
     // The high-resolution counter (ticks) and its frequency; tests inject a clock.
     virtual int64_t CounterNow() const;
 
+    // ---- reading the results (Mainfm_table.cpp) ----
+    QAction* acViewShowAll;
+    QAction* acViewProjector;
+    QAction* acExperimentInsertChart;
+    void acViewShowAllExecute();
+    void acViewProjectorExecute();
+    void acExperimentInsertChartExecute();
+    // sdCSVFile: the chosen path, empty when cancelled.
+    virtual QString AskCsvFile();
+    // The «Таблица» tab of the open frame (tab index 3), null without a frame.
+    TTablePage* TablePage() const;
+    // The statistics between the markers of the current series, empty without markers.
+    QString StatisticsText() const;
+    QLabel* StatisticsLabel() const;
+
   protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -243,6 +260,15 @@ class TfmMain : public QMainWindow {
     QString AskSaveFile(const QString& suffix, const QStringList& filters);
     // The file name a save dialog proposes: the scenario's name and today's date.
     QString ProposedName(const QString& suffix) const;
+    void CreateReadingActions();
+    void UpdateReadingActions();
+    // Adds the table tab, the statistics panel, the report's tool bar and the chart's tooltips and
+    // legend to a new frame.
+    void AttachReading();
+    void UpdateLegend();
+    void UpdateStatistics();
+    void ExportTable();
+    tLesson* ShownLesson() const;
 
     QString FProgramDir;
     std::unique_ptr<tSettings> FSettings;
@@ -275,4 +301,6 @@ class TfmMain : public QMainWindow {
     QStringList FRecentLessons;
     QMenu* FRecentMenu = nullptr;
     QList<QAction*> FRecentActions;
+    QPointer<TTablePage> FTablePage;
+    QPointer<QLabel> FStatistics;
 };

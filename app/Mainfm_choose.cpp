@@ -109,5 +109,6 @@ void TfmMain::CreateExperimentFrame() {
     FFrame->SetCurrentSeries(0);
     FFrame->SetLesson(FLesson.get());
     StartLesson();
+    AttachReading();
     UpdateActions();
 }

@@ -123,6 +123,9 @@ void TfmMain::acFileExportExecute() {
             if (!path.isEmpty()) FFrame->ReportView()->SaveToFile(path);
             break;
         }
+        case 3:
+            ExportTable();
+            break;
         default:
             break;
     }

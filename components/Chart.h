@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -127,6 +128,23 @@ class TChart : public QWidget {
     // The layer the curves and point labels are drawn on.
     QCPLayer* CurvesLayer() const { return FCurves; }
 
+    // ---- reading the chart (Chartreading.cpp) ----
+    // Fits both axes to every point of the shown series; wheel zoom and panning start afresh.
+    void ShowAll();
+    // The legend names the series that have a caption; without any caption it is hidden.
+    void SetSeriesCaption(int index, const QString& caption);
+    QStringList LegendTexts() const;
+    // A tooltip on the point under the mouse; `describe(series, point)` gives its text.
+    void SetPointTips(std::function<QString(int series, int point)> describe);
+    // The point nearest to `pos` (widget coordinates) within `radius` pixels: false when none.
+    bool PointAt(QPoint pos, int radius, int& series, int& point) const;
+    // Projector mode: every font 1.6 times larger, curves twice as thick.
+    void SetProjector(bool on);
+    bool Projector() const { return FProjector; }
+    // The chart as shown (axes, curves, legend, markers) drawn `scale` times larger than on screen,
+    // as vectors, on white: a sharp picture for the report.
+    QImage RenderImage(double scale);
+
   signals:
     // Mouse button released over the chart; `pos` in widget coordinates.
     void MouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
@@ -162,4 +180,6 @@ class TChart : public QWidget {
     TChartAxis FLeft;
     std::vector<TChartSeries*> FSeries;
     std::function<void(QPainter&)> FOverlay;
+    bool FProjector = false;
+    std::function<QString(int, int)> FDescribePoint;
 };

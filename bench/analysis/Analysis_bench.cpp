@@ -23,12 +23,16 @@ tRun* FillRun(tLesson& lesson, qsizetype points) {
     return run;
 }
 
+void SetAxes(tTableModel& model) {
+    model.SetAxes(QStringLiteral("Время, с"), QStringLiteral("Температура, °C"), QStringLiteral("0.000"),
+                  QStringLiteral("0.0"));
+}
+
 void BM_CsvFile(benchmark::State& state) {
     tLesson lesson;
     FillRun(lesson, state.range(0));
     tTableModel model(&lesson);
-    model.SetAxes(QStringLiteral("Время, с"), QStringLiteral("Температура, °C"), QStringLiteral("0.000"),
-                  QStringLiteral("0.0"));
+    SetAxes(model);
     QTemporaryDir dir;
     for (auto _ : state) {
         QSaveFile file(dir.filePath(QStringLiteral("run.csv")));
@@ -45,8 +49,7 @@ void BM_TableScreenful(benchmark::State& state) {
     tLesson lesson;
     FillRun(lesson, state.range(0));
     tTableModel model(&lesson);
-    model.SetAxes(QStringLiteral("Время, с"), QStringLiteral("Температура, °C"), QStringLiteral("0.000"),
-                  QStringLiteral("0.0"));
+    SetAxes(model);
     int top = 0;
     for (auto _ : state) {
         top = (top + 99991) % (model.rowCount() - 40);

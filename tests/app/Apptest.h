@@ -111,6 +111,7 @@ class tTestMain : public TfmMain {
     bool FtdiLibraryLoaded() const override { return FtdiLoadedAnswer; }
     QString AskBitmapFile() override { return NextSavePath; }
     QString AskRtfFile() override { return NextSavePath; }
+    QString AskCsvFile() override { return NextSavePath; }
     QString AskImageFile() override { return NextImagePath; }
     QString AskPdfFile() override { return NextSavePath; }
     bool PrinterInstalled() const override { return HasPrinter; }

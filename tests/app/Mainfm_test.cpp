@@ -125,10 +125,10 @@ TEST(MainWindowLayout, MenusInOrderWithSeparators) {
         QStringLiteral("acFileOpenLesson acFileSaveLesson acFileSaveLessonAs - acFileExport acFileSavePdf - "
                        "acFileAddImage - acFilePrintSetup acFilePageSetup acFilePreview acFilePrint - "
                        "acFileExit"));
-    EXPECT_EQ(MenuLayout(top[1]->menu()).join(u' '), QStringLiteral("acViewToolBar acViewStatusBar -"));
+    EXPECT_EQ(MenuLayout(top[1]->menu()).join(u' '), QStringLiteral("acViewToolBar acViewStatusBar - acViewShowAll acViewProjector"));
     EXPECT_EQ(MenuLayout(top[2]->menu()).join(u' '),
               QStringLiteral("acExperimentConnect - acExperimentChoose - acExperimentStart acExperimentStop "
-                             "acExperimentMarkPoint - acExperimentRuns"));
+                             "acExperimentMarkPoint - acExperimentRuns - acExperimentInsertChart"));
     EXPECT_EQ(MenuLayout(top[3]->menu()).join(u' '), QStringLiteral("acHelpAbout"));
 }
 
@@ -143,12 +143,12 @@ TEST(MainWindowLayout, ToolBarsButtonsAndIcons) {
     EXPECT_EQ(order.join(u' '),
               QStringLiteral("acExperimentChoose | acExperimentConnect | acHelpAbout | acExperimentStart "
                              "acExperimentStop acExperimentMarkPoint | acFileExport acFilePrint | "
-                             "acFileAddImage"));
+                             "acFileAddImage | acViewShowAll"));
     EXPECT_EQ(w.lb->parentWidget(), w.pnToolBar);
     ASSERT_EQ(w.tlbExit->actions().size(), 1);
     EXPECT_EQ(w.tlbExit->actions()[0], w.acFileExit);
     for (QAction* a : w.tlbMain->actions()) {
-        if (a->isSeparator()) continue;
+        if (a->isSeparator() || a == w.acViewShowAll) continue;  // a text button, added after the icons
         EXPECT_EQ(w.tlbMain->widgetForAction(a)->size(), QSize(31, 30)) << a->objectName().toStdString();
         EXPECT_FALSE(a->icon().pixmap(24, 24, QIcon::Disabled).isNull());
     }
