@@ -125,7 +125,8 @@ TEST(MainWindowLayout, MenusInOrderWithSeparators) {
         QStringLiteral("acFileOpenLesson acFileSaveLesson acFileSaveLessonAs - acFileExport acFileSavePdf - "
                        "acFileAddImage - acFilePrintSetup acFilePageSetup acFilePreview acFilePrint - "
                        "acFileExit"));
-    EXPECT_EQ(MenuLayout(top[1]->menu()).join(u' '), QStringLiteral("acViewToolBar acViewStatusBar - acViewShowAll acViewProjector"));
+    EXPECT_EQ(MenuLayout(top[1]->menu()).join(u' '),
+              QStringLiteral("acViewToolBar acViewStatusBar - acViewShowAll acViewProjector"));
     EXPECT_EQ(MenuLayout(top[2]->menu()).join(u' '),
               QStringLiteral("acExperimentConnect - acExperimentChoose - acExperimentStart acExperimentStop "
                              "acExperimentMarkPoint - acExperimentRuns - acExperimentInsertChart"));
