@@ -121,9 +121,9 @@ tRun* tTableModel::ColumnRun(int column) const {
 
 QString tTableModel::ColumnCaption(int column) const {
     if (column < 0 || column >= columnCount()) return {};
-    const tColumn& spec = FColumns[static_cast<std::size_t>(column)];
+    const tColumn& col = FColumns[static_cast<std::size_t>(column)];
     QString caption;
-    switch (spec.Kind) {
+    switch (col.Kind) {
         case tKind::Time:
             caption = FCaptionX;
             break;
@@ -136,7 +136,7 @@ QString tTableModel::ColumnCaption(int column) const {
     }
     // With two runs side by side each column says which run it belongs to.
     if (columnCount() > 3)
-        if (const tRun* run = SlotRun(spec.Slot))
+        if (const tRun* run = SlotRun(col.Slot))
             caption += QStringLiteral(" (Опыт %1)").arg(FLesson->IndexOf(run) + 1);
     return caption;
 }
@@ -150,13 +150,13 @@ QVariant tTableModel::headerData(int section, Qt::Orientation orientation, int r
 
 QVariant tTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.column() >= columnCount()) return {};
-    const tColumn& spec = FColumns[static_cast<std::size_t>(index.column())];
+    const tColumn& col = FColumns[static_cast<std::size_t>(index.column())];
     if (role == Qt::TextAlignmentRole)
-        return spec.Kind == tKind::Label ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
-                                         : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return col.Kind == tKind::Label ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
+                                        : QVariant(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole) return {};
     const bool edit = role == Qt::EditRole;
-    const QString& pattern = spec.Kind == tKind::Time ? FFormatX : FFormatY;
+    const QString& pattern = col.Kind == tKind::Time ? FFormatX : FFormatY;
     const auto number = [&](double value) {
         return edit ? PlainNumber(value, DecimalSeparator()) : FormatFloat(pattern, value);
     };
@@ -164,15 +164,15 @@ QVariant tTableModel::data(const QModelIndex& index, int role) const {
     if (IsEntryRow(index.row())) {
         if (role == Qt::ToolTipRole)
             return QStringLiteral("Введите два числа: %1 и %2").arg(FCaptionX, FCaptionY);
-        if (spec.Kind == tKind::Time && FPendingX) return number(*FPendingX);
-        if (spec.Kind == tKind::Value && FPendingY) return number(*FPendingY);
-        if (spec.Kind == tKind::Label) return FPendingLabel;
+        if (col.Kind == tKind::Time && FPendingX) return number(*FPendingX);
+        if (col.Kind == tKind::Value && FPendingY) return number(*FPendingY);
+        if (col.Kind == tKind::Label) return FPendingLabel;
         return {};
     }
     if (role == Qt::ToolTipRole) return {};
-    const tRun* run = SlotRun(spec.Slot);
+    const tRun* run = SlotRun(col.Slot);
     if (!run || index.row() >= run->Count()) return {};
-    switch (spec.Kind) {
+    switch (col.Kind) {
         case tKind::Time:
             return number(run->X(index.row()));
         case tKind::Value:
