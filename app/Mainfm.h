@@ -25,6 +25,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QPrinter;
+class QTextDocument;
 class QTimer;
 class QToolBar;
 class QVBoxLayout;
@@ -154,7 +155,13 @@ class TfmMain : public QMainWindow {
     // One tick of tmMeasure: packet intake, points, elapsed time, value label, axes.
     void tmMeasureTimer();
     void Disconnect();
-    void CreateExperimentFrame();
+    // Documents for a new frame, read aside before it is built; a null one comes from the
+    // scenario's folder (or is the placeholder).
+    struct tFrameDocuments {
+        std::unique_ptr<QTextDocument> Description;
+        std::unique_ptr<QTextDocument> Report;
+    };
+    void CreateExperimentFrame(tFrameDocuments documents = {});
     // Handles one application message; false when it is not the window's (passes on).
     bool HandleAppMessage(uint32_t code, intptr_t wParam, intptr_t lParam);
 
@@ -238,7 +245,7 @@ class TfmMain : public QMainWindow {
     void RememberRecent(const QString& path);
     // Frame to lesson: markers, the edited report, the series of the last run.
     void SyncLessonFromFrame();
-    // Lesson to frame after opening: documents and markers.
+    // Lesson to frame after opening: markers and the series (the documents came with the frame).
     void ShowLessonInFrame();
     // A new scenario's lesson starts clean: scenario entries, description, report, no file.
     void StartLesson();
@@ -256,7 +263,11 @@ class TfmMain : public QMainWindow {
     void ShowSilence(bool valuesCame);
     // A failure message of the measurement: the first of a run stops it with `text` in a box.
     void ReportRunFault(const QString& text);
-    void LoadDocument(class TRichView* view, const QString& path, const QString& fallback);
+    // A file of the scenario's folder read aside; null when it cannot be (no message box: the
+    // frame shows the placeholder, the log says why).
+    static std::unique_ptr<QTextDocument> ReadScenarioDocument(const QString& path);
+    static void ShowDocument(class TRichView* view, std::unique_ptr<QTextDocument> document,
+                             const QString& fallback);
     QString AskSaveFile(const QString& suffix, const QStringList& filters);
     // The file name a save dialog proposes: the scenario's name and today's date.
     QString ProposedName(const QString& suffix) const;

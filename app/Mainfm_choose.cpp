@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "app/Mainfm.h"
@@ -14,6 +15,7 @@
 #include "experiments/Experimentsfm.h"
 #include "experiments/Pulsefr.h"
 #include "foundation/Exceptions.h"
+#include "foundation/Logfile.h"
 #include "foundation/Messagebox.h"
 #include "foundation/Stringtable.h"
 #include "lesson/Lesson.h"
@@ -56,20 +58,38 @@ void TfmMain::acExperimentChooseExecute() {
     UpdateTitle();
 }
 
-void TfmMain::LoadDocument(TRichView* view, const QString& path, const QString& fallback) {
+std::unique_ptr<QTextDocument> TfmMain::ReadScenarioDocument(const QString& path) {
     try {
-        view->LoadFromFile(path);
-    } catch (const tException&) {
-        // A scenario without its document still opens; the page says so instead.
-        view->Clear();
-        view->SetParagraphCentered();
-        view->SetBold(true);
-        for (int i = 0; i < 3; ++i) view->AddLine(QStringLiteral(" "));
-        view->AddLine(fallback);
+        return LoadRtfFile(path);
+    } catch (const tException& e) {
+        LogAdd(e.Message());
+        return nullptr;
     }
 }
 
-void TfmMain::CreateExperimentFrame() {
+void TfmMain::ShowDocument(TRichView* view, std::unique_ptr<QTextDocument> document,
+                           const QString& fallback) {
+    if (document) {
+        view->SetDocument(std::move(document));
+        return;
+    }
+    // A scenario without its document still opens; the page says so instead.
+    view->Clear();
+    view->SetParagraphCentered();
+    view->SetBold(true);
+    for (int i = 0; i < 3; ++i) view->AddLine(QStringLiteral(" "));
+    view->AddLine(fallback);
+}
+
+void TfmMain::CreateExperimentFrame(tFrameDocuments documents) {
+    const tExperiment& e = *FExperiment;
+    const QDir folder(e.Path);
+    // Read while the old frame still stands whole: a big document keeps the window waiting (and
+    // painting) before anything in it changes.
+    if (!documents.Description)
+        documents.Description = ReadScenarioDocument(folder.filePath(QStringLiteral("descr.rtf")));
+    if (!documents.Report)
+        documents.Report = ReadScenarioDocument(folder.filePath(QStringLiteral("report.rtf")));
     if (FFrame) {
         FClientLayout->removeWidget(FFrame);
         delete FFrame;
@@ -77,7 +97,6 @@ void TfmMain::CreateExperimentFrame() {
     }
     // A new scenario starts with no runs; the old ones went with the old frame's curves.
     FLesson = std::make_unique<tLesson>();
-    const tExperiment& e = *FExperiment;
     if (e.SensorName == QStringLiteral("P620")) {
         FFrame = new TfrPulse(this, e.TwiceMarker);
     } else {
@@ -93,13 +112,10 @@ void TfmMain::CreateExperimentFrame() {
     FClientLayout->addWidget(FFrame, 1);
     FFrame->show();
 
-    const QDir folder(e.Path);
     FFrame->Pages()->setCurrentWidget(FFrame->DescrPage());
-    LoadDocument(FFrame->DescrView(), folder.filePath(QStringLiteral("descr.rtf")),
-                 LoadStr(msg::NoDescription));
+    ShowDocument(FFrame->DescrView(), std::move(documents.Description), LoadStr(msg::NoDescription));
     FFrame->Pages()->setCurrentWidget(FFrame->ReportPage());
-    LoadDocument(FFrame->ReportView(), folder.filePath(QStringLiteral("report.rtf")),
-                 LoadStr(msg::NoReportTemplate));
+    ShowDocument(FFrame->ReportView(), std::move(documents.Report), LoadStr(msg::NoReportTemplate));
     FFrame->Pages()->setCurrentIndex(0);
 
     // At least one curve stays: the run always has a series to fill.

@@ -26,6 +26,7 @@
 #include "experiments/Pulsefr.h"
 #include "foundation/Exceptions.h"
 #include "foundation/Functions.h"
+#include "foundation/Logfile.h"
 #include "foundation/Messagebox.h"
 #include "lesson/Autosave.h"
 #include "lesson/Lesson.h"
@@ -214,7 +215,7 @@ void TfmMain::StartLesson() {
     FLessonPath.clear();
     FLessonWriter = std::make_unique<tLessonWriter>();
     connect(FLesson.get(), &tLesson::ModifiedChanged, this, &TfmMain::UpdateTitle);
-    connect(FFrame->ReportView()->document(), &QTextDocument::contentsChanged, this, [this] {
+    connect(FFrame->ReportView(), &QTextEdit::textChanged, this, [this] {
         if (FReportEdited) return;
         FReportEdited = true;
         UpdateTitle();
@@ -235,16 +236,6 @@ void TfmMain::SyncLessonFromFrame() {
 }
 
 void TfmMain::ShowLessonInFrame() {
-    auto show = [](TRichView* view, const QByteArray& rtf) {
-        if (rtf.isEmpty()) return;
-        try {
-            ReadRtf(rtf, *view->document());
-        } catch (const tException&) {
-            // The scenario's own document stays; the lesson's copy could not be read.
-        }
-    };
-    show(FFrame->DescrView(), FLesson->Document(tLesson::Description));
-    show(FFrame->ReportView(), FLesson->Document(tLesson::Report));
     FReportEdited = false;
     FCurrentSeries = FLesson->CurrentSeries();
     FFrame->SetCurrentSeries(FCurrentSeries);
@@ -317,6 +308,20 @@ bool TfmMain::OpenLesson(const QString& path, bool recovered) {
         ShowError(e.Message());
         return false;
     }
+    // Its documents too. The program wrote them, so no size limit: refusing one would lose a
+    // pupil's work. One that cannot be read gives way to the scenario's own.
+    tFrameDocuments documents;
+    auto readDocument = [](const QByteArray& rtf) -> std::unique_ptr<QTextDocument> {
+        if (rtf.isEmpty()) return nullptr;
+        try {
+            return ReadRtfAside(rtf, kUnlimitedRtf);
+        } catch (const tException& e) {
+            LogAdd(QStringLiteral("Документ урока не прочитан: ") + e.Message());
+            return nullptr;
+        }
+    };
+    documents.Description = readDocument(loaded->Document(tLesson::Description));
+    documents.Report = readDocument(loaded->Document(tLesson::Report));
     tExperiment record;
     record.Clear();
     QString error;
@@ -329,7 +334,7 @@ bool TfmMain::OpenLesson(const QString& path, bool recovered) {
     *FExperiment = record;
 
     Execute(acExperimentConnect);
-    CreateExperimentFrame();
+    CreateExperimentFrame(std::move(documents));
     FLesson->MoveFrom(*loaded);
     ShowLessonInFrame();
     if (recovered) {

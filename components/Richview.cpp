@@ -2,51 +2,135 @@
 #include "components/Richview.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPainter>
+#include <QPointer>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QSaveFile>
 #include <QScreen>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QThread>
 #include <algorithm>
+#include <exception>
 #include <memory>
 
-#include "components/Rtf.h"
 #include "foundation/Exceptions.h"
 
 TRichView::TRichView(QWidget* parent) : QTextEdit(parent) {
     setAcceptRichText(true);
 }
 
-void TRichView::LoadFromFile(const QString& path) {
-    QFile file(path);
-    // Checked before anything is read or cleared: an oversized file leaves the view as it was.
-    if (file.size() > kMaxRtfBytes)
-        throw tException(
+namespace {
+// A load this quick shows no box: the window only waits as long as for a repaint.
+constexpr int kQuietWaitMs = 250;
+}  // namespace
+
+std::unique_ptr<QTextDocument> BuildDocumentAside(const std::function<void(QTextDocument&)>& build) {
+    QThread* const home = QThread::currentThread();
+    std::unique_ptr<QTextDocument> result;
+    std::exception_ptr error;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        auto document = std::make_unique<QTextDocument>();
+        try {
+            build(*document);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        // Only the thread an object lives in may give it away.
+        document->moveToThread(home);
+        if (!error) result = std::move(document);
+    }));
+    worker->setObjectName(QStringLiteral("rovelin-document"));
+    worker->start();
+    if (!worker->wait(QDeadlineTimer(kQuietWaitMs)) &&
+        qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QEventLoop loop;
+        QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+        QProgressDialog box(QApplication::activeWindow());
+        box.setWindowTitle(QApplication::applicationDisplayName());
+        box.setLabelText(QStringLiteral("Открывается документ..."));
+        box.setRange(0, 0);
+        box.setCancelButton(nullptr);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.setMinimumDuration(0);
+        box.show();
+        // The worker may have ended before the connection was made.
+        if (!worker->isFinished()) loop.exec();
+    }
+    worker->wait();
+    if (error) std::rethrow_exception(error);
+    return result;
+}
+
+std::unique_ptr<QTextDocument> ReadRtfAside(const QByteArray& rtf, const tRtfLimits& limits) {
+    return BuildDocumentAside([&](QTextDocument& document) { ReadRtf(rtf, document, limits); });
+}
+
+std::unique_ptr<QTextDocument> LoadRtfFile(const QString& path) {
+    // Checked before anything is read: a file on a slow stick is not read whole only to be refused.
+    const qint64 size = QFileInfo(path).size();
+    if (size > kMaxRtfBytes)
+        throw tRtfTooLarge(
             QString("Документ \"%1\" слишком велик (%2 МБ): открываются документы RTF не больше %3 МБ.")
                 .arg(path)
-                .arg(file.size() / (1024 * 1024))
+                .arg(size / (1024 * 1024))
                 .arg(kMaxRtfBytes / (1024 * 1024)));
-    if (!file.open(QIODevice::ReadOnly)) {
-        Clear();
-        throw tFileOpenError(QString("Не удалось открыть файл \"%1\": %2").arg(path, file.errorString()));
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        Clear();
-        throw tException(QString("Не удалось прочитать файл \"%1\": %2").arg(path, file.errorString()));
-    }
+    return BuildDocumentAside([&](QTextDocument& document) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw tFileOpenError(QString("Не удалось открыть файл \"%1\": %2").arg(path, file.errorString()));
+        const QByteArray bytes = file.read(kMaxRtfBytes + 1);
+        if (file.error() != QFileDevice::NoError)
+            throw tException(QString("Не удалось прочитать файл \"%1\": %2").arg(path, file.errorString()));
+        if (bytes.size() > kMaxRtfBytes)  // grew since it was measured
+            throw tRtfTooLarge(
+                QString("Документ \"%1\" слишком велик: открываются документы RTF не больше %2 МБ.")
+                    .arg(path)
+                    .arg(kMaxRtfBytes / (1024 * 1024)));
+        try {
+            ReadRtf(bytes, document);
+        } catch (const tRtfTooLarge& e) {
+            throw tRtfTooLarge(QString("Документ \"%1\" слишком велик: %2").arg(path, e.Message()));
+        }
+    });
+}
+
+void TRichView::LoadFromFile(const QString& path) {
+    std::unique_ptr<QTextDocument> loaded;
     try {
-        ReadRtf(bytes, *document());
+        loaded = LoadRtfFile(path);
+    } catch (const tRtfTooLarge&) {
+        throw;  // refused: the view keeps what it shows
     } catch (...) {
         Clear();
         throw;
     }
+    SetDocument(std::move(loaded));
+}
+
+void TRichView::SetDocument(std::unique_ptr<QTextDocument> loaded) {
+    QPointer<QTextDocument> previous(document());
+    loaded->setDefaultFont(previous->defaultFont());
+    loaded->setDocumentMargin(previous->documentMargin());
+    loaded->setDefaultTextOption(previous->defaultTextOption());
+    loaded->setIndentWidth(previous->indentWidth());
+    loaded->setUndoRedoEnabled(previous->isUndoRedoEnabled());
+    loaded->setModified(false);
+    // The view owns the document; one it owned before goes now (one the edit made for itself is
+    // deleted by the edit).
+    loaded->setParent(this);
+    setDocument(loaded.release());
+    if (previous && previous->parent() == this) delete previous;
     FLineAdded = true;
     moveCursor(QTextCursor::Start);
 }
@@ -194,7 +278,7 @@ void TRichView::InsertImage(const QImage& image) {
     InsertImage(image, QByteArray());
 }
 
-void TRichView::InsertImage(const QImage& image, const QByteArray& jpegData) {
+void TRichView::InsertImage(const QImage& image, const QByteArray& sourceData) {
     if (image.isNull()) throw tException("Рисунок не содержит изображения.");
     // As wide as the page at most (the view's width when the document has no page size yet).
     double available =
@@ -203,7 +287,7 @@ void TRichView::InsertImage(const QImage& image, const QByteArray& jpegData) {
     available = std::max(available, 16.0);
     QSizeF size = image.size();
     if (size.width() > available) size = QSizeF(available, size.height() * available / size.width());
-    const QTextImageFormat format = AddDocumentImage(*document(), image, size, jpegData);
+    const QTextImageFormat format = AddDocumentImage(*document(), image, size, sourceData);
     QTextCursor cursor = textCursor();
     cursor.beginEditBlock();
     cursor.removeSelectedText();

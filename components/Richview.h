@@ -6,6 +6,10 @@
 #include <QImage>
 #include <QString>
 #include <QTextEdit>
+#include <functional>
+#include <memory>
+
+#include "components/Rtf.h"
 
 class QPrinter;
 class QTextDocument;
@@ -21,15 +25,31 @@ void FitPictures(QTextDocument& document, double maxWidth, double maxHeight = 0)
 // Larger RTF files are refused before they are read (they would hold the window for seconds).
 constexpr qint64 kMaxRtfBytes = 64LL * 1024 * 1024;
 
+// Runs `build` on a new, empty document on a worker thread and returns that document, handed over
+// to the calling (window) thread. The window keeps painting meanwhile: past a quarter of a second
+// a modal box "Открывается документ..." shows (blocking clicks and keys, so nothing the user does
+// can change the window under the caller) and the caller's event loop runs until `build` ends.
+// Timers and device events are handled during that wait. What `build` raises is raised here.
+std::unique_ptr<QTextDocument> BuildDocumentAside(const std::function<void(QTextDocument&)>& build);
+// ReadRtf on a worker thread (BuildDocumentAside).
+std::unique_ptr<QTextDocument> ReadRtfAside(const QByteArray& rtf, const tRtfLimits& limits = {});
+// Reads an RTF file on a worker thread (BuildDocumentAside), within the default limits. Raises
+// tRtfTooLarge naming the file when it is over kMaxRtfBytes (checked before reading) or over the
+// limits, tFileOpenError when it cannot be opened, tException when it cannot be read or is no RTF.
+std::unique_ptr<QTextDocument> LoadRtfFile(const QString& path);
+
 class TRichView : public QTextEdit {
     Q_OBJECT
   public:
     explicit TRichView(QWidget* parent = nullptr);
 
-    // Replaces the content with an RTF file; raises tException when it cannot be read or parsed
-    // (the content is then left empty), or when it is larger than kMaxRtfBytes (the content is
-    // then left as it was).
+    // Replaces the content with an RTF file (LoadRtfFile); raises tException when it cannot be read
+    // or parsed (the content is then left empty), or tRtfTooLarge when it is too large (the content
+    // is then left as it was).
     void LoadFromFile(const QString& path);
+    // Shows `document` (read aside) from now on; the view's default font, margin and text options
+    // carry over, the old document goes away and the caret goes to the start.
+    void SetDocument(std::unique_ptr<QTextDocument> document);
     // Writes RTF atomically; raises tException and keeps an existing file on failure.
     void SaveToFile(const QString& path) const;
     void Clear();
@@ -47,8 +67,8 @@ class TRichView : public QTextEdit {
     // Inserts a picture at the caret (replacing a selection). Shown at most as wide as the page,
     // stored at full resolution.
     void InsertImage(const QImage& image);
-    // The same for a picture decoded from JPEG bytes: saving then stores those bytes unchanged.
-    void InsertImage(const QImage& image, const QByteArray& jpegData);
+    // The same for a picture decoded from PNG or JPEG bytes: saving then stores those bytes unchanged.
+    void InsertImage(const QImage& image, const QByteArray& sourceData);
 
   private:
     Qt::Alignment FAlignment = Qt::AlignLeft;

@@ -8,16 +8,38 @@
 #include <QImage>
 #include <QSizeF>
 #include <QTextFormat>
+#include <limits>
+
+#include "foundation/Exceptions.h"
 
 class QTextDocument;
 
-// Replaces `document`'s content with the RTF in `rtf`.
-void ReadRtf(const QByteArray& rtf, QTextDocument& document);
+// The most a document may hold. A view lays its whole document out on the window's thread when
+// the reader jumps to the end or prints, at about a second per million characters or per hundred
+// thousand paragraphs on a school laptop; the defaults keep that well under a second. Pictures
+// and table cells count as characters and paragraphs too.
+struct tRtfLimits {
+    int Characters = 1'000'000;  // about 500 pages of text
+    int Paragraphs = 100'000;
+};
+// For documents the program wrote itself (a lesson's): refusing them would lose a pupil's work.
+constexpr tRtfLimits kUnlimitedRtf{std::numeric_limits<int>::max(), std::numeric_limits<int>::max()};
+
+// A document over its limits. The message says which limit, without the file's name.
+class tRtfTooLarge : public tException {
+  public:
+    using tException::tException;
+};
+
+// Replaces `document`'s content with the RTF in `rtf`. Raises tException for what is no RTF and
+// tRtfTooLarge as soon as the document grows past `limits` (the content is then partial).
+void ReadRtf(const QByteArray& rtf, QTextDocument& document, const tRtfLimits& limits = {});
 // RTF 1.x with \ansicpg1251, \uN for characters outside the code page, pictures as PNG or JPEG blips.
 QByteArray WriteRtf(const QTextDocument& document);
 
 // Adds `image` to `document` as an image resource at full resolution and returns the format to
-// insert for it, shown at `displaySize` (the image's own size when empty). `jpegData`, when given,
-// are the JPEG bytes the image came from; the writer then stores those instead of a PNG.
+// insert for it, shown at `displaySize` (the image's own size when empty). `sourceData`, when given,
+// are the PNG or JPEG bytes the image came from; the writer then stores those as they are instead
+// of encoding the image again.
 QTextImageFormat AddDocumentImage(QTextDocument& document, const QImage& image,
-                                  const QSizeF& displaySize = QSizeF(), const QByteArray& jpegData = {});
+                                  const QSizeF& displaySize = QSizeF(), const QByteArray& sourceData = {});

@@ -98,18 +98,19 @@ QImage DecodePicture(const QByteArray& data) {
     return reader.read();
 }
 
-QUrl JpegResourceUrl(const QString& imageName) {
-    return QUrl(imageName + "/jpeg");
+QUrl SourceResourceUrl(const QString& imageName) {
+    return QUrl(imageName + "/source");
 }
 
 }  // namespace rtf
 
 QTextImageFormat AddDocumentImage(QTextDocument& document, const QImage& image, const QSizeF& displaySize,
-                                  const QByteArray& jpegData) {
+                                  const QByteArray& sourceData) {
     static QAtomicInteger<quint64> serial;
     const QString name = QString("rovelin-image:%1").arg(++serial);
     document.addResource(QTextDocument::ImageResource, QUrl(name), image);
-    if (!jpegData.isEmpty()) document.addResource(rtf::kJpegResource, rtf::JpegResourceUrl(name), jpegData);
+    if (!sourceData.isEmpty())
+        document.addResource(rtf::kSourceResource, rtf::SourceResourceUrl(name), sourceData);
     QTextImageFormat format;
     format.setName(name);
     const QSizeF size = displaySize.isValid() && !displaySize.isEmpty() ? displaySize : QSizeF(image.size());

@@ -29,11 +29,12 @@ constexpr qint64 kMaxPicturePixels = 100'000'000;
 // pictures over kMaxPicturePixels.
 QImage DecodePicture(const QByteArray& data);
 
-// Resource type under which a picture that came from JPEG data keeps those bytes, so the writer
-// can store them again unchanged. QTextDocument keys resources by address alone, so the bytes sit
-// under an address of their own (JpegResourceUrl), beside the decoded image.
-constexpr int kJpegResource = QTextDocument::UserResource + 1;
-QUrl JpegResourceUrl(const QString& imageName);
+// Resource type under which a picture that came from PNG or JPEG data keeps those bytes, so the
+// writer stores them again unchanged (no loss for a JPEG, no second of encoding for a big PNG). QTextDocument
+// keys resources by address alone, so the bytes sit under an address of their own (SourceResourceUrl), beside
+// the decoded image.
+constexpr int kSourceResource = QTextDocument::UserResource + 1;
+QUrl SourceResourceUrl(const QString& imageName);
 
 // A picture's display size where RTF gave one side or none: the missing side follows the
 // picture's own proportions, and with neither side the picture shows at its pixel size.

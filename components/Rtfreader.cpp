@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF reader: one pass over the bytes with an explicit group stack (no recursion, so no input
 // can overflow the call stack), building the QTextDocument through a QTextCursor.
+#include <QLocale>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -122,8 +123,12 @@ bool IsSkippedDestination(const QByteArray& word) {
 
 class tReader {
   public:
-    tReader(const QByteArray& input, QTextDocument& document)
-        : FIn(input.constData()), FSize(input.size()), FDocument(document), FCursor(&document) {}
+    tReader(const QByteArray& input, QTextDocument& document, const tRtfLimits& limits)
+        : FIn(input.constData()),
+          FSize(input.size()),
+          FDocument(document),
+          FCursor(&document),
+          FLimits(limits) {}
 
     void Run();
 
@@ -146,6 +151,7 @@ class tReader {
     void FlushText();
     void ParagraphBreak();
     void ApplyBlockFormat();
+    void CheckLimits() const;
     int CodePage();
     QTextCharFormat CharFormat();
 
@@ -172,6 +178,7 @@ class tReader {
     qsizetype FPos = 0;
     QTextDocument& FDocument;
     QTextCursor FCursor;
+    tRtfLimits FLimits;
 
     std::vector<tState> FStack;
     int FOverflow = 0;   // groups beyond kMaxDepth still open
@@ -725,6 +732,7 @@ void tReader::EnterCell() {
     const auto [column, span] = CellColumns(FCellIndex);
     if (FRow >= FTable->rows()) FTable->appendRows(FRow - FTable->rows() + 1);
     if (column + span > FTable->columns()) FTable->appendColumns(column + span - FTable->columns());
+    CheckLimits();
     FCursor = FTable->cellAt(FRow, column).firstCursorPosition();
     FInCell = true;
 }
@@ -864,7 +872,21 @@ void tReader::FlushText() {
         }
     }
     FRun.clear();
-    if (!text.isEmpty()) FCursor.insertText(text, CharFormat());
+    if (text.isEmpty()) return;
+    FCursor.insertText(text, CharFormat());
+    CheckLimits();
+}
+
+void tReader::CheckLimits() const {
+    // Checked as the document grows, so an oversized one is refused after reading only its limit.
+    if (FDocument.characterCount() > FLimits.Characters)
+        throw tRtfTooLarge(
+            QString("в нём больше %1 знаков (открываются документы до %1 знаков, это около %2 страниц).")
+                .arg(QLocale(QLocale::Russian).toString(FLimits.Characters))
+                .arg(FLimits.Characters / 2000));
+    if (FDocument.blockCount() > FLimits.Paragraphs)
+        throw tRtfTooLarge(QString("в нём больше %1 абзацев (открываются документы до %1 абзацев).")
+                               .arg(QLocale(QLocale::Russian).toString(FLimits.Paragraphs)));
 }
 
 void tReader::ApplyBlockFormat() {
@@ -883,6 +905,7 @@ void tReader::ParagraphBreak() {
     FCellPending = false;
     ApplyBlockFormat();
     FCursor.insertBlock();
+    CheckLimits();
     FEndedWithPar = true;
 }
 
@@ -955,13 +978,14 @@ QImage tReader::DecodeWBitmap() const {
 void tReader::FinishPicture() {
     const tPicture& p = FPicture;
     QImage image;
-    QByteArray jpeg;
+    QByteArray source;  // PNG or JPEG bytes the writer can store again as they are
     if (p.WBitmap) {
         image = DecodeWBitmap();
     } else {
         // The data decide, not the control word: some writers label a PNG as \jpegblip.
         image = rtf::DecodePicture(p.Data);
-        if (!image.isNull() && rtf::DetectPicture(p.Data) == tPictureKind::Jpeg) jpeg = p.Data;
+        const tPictureKind kind = rtf::DetectPicture(p.Data);
+        if (!image.isNull() && (kind == tPictureKind::Jpeg || kind == tPictureKind::Png)) source = p.Data;
     }
     if (image.isNull()) return;  // metafiles and damaged data are left out
 
@@ -973,13 +997,14 @@ void tReader::FinishPicture() {
 
     FlushText();
     BeforeOutput();
-    FCursor.insertImage(AddDocumentImage(FDocument, image, QSizeF(width, height), jpeg));
+    FCursor.insertImage(AddDocumentImage(FDocument, image, QSizeF(width, height), source));
+    CheckLimits();
     FShapeHadPicture = true;
 }
 
 }  // namespace
 
-void ReadRtf(const QByteArray& rtf, QTextDocument& document) {
+void ReadRtf(const QByteArray& rtf, QTextDocument& document, const tRtfLimits& limits) {
     qsizetype start = 0;
     if (rtf.startsWith("\xEF\xBB\xBF")) start = 3;
     while (start < rtf.size() &&
@@ -1005,6 +1030,6 @@ void ReadRtf(const QByteArray& rtf, QTextDocument& document) {
             Document.setUndoRedoEnabled(Undo);
         }
     } batch(document);
-    tReader reader(body, document);
+    tReader reader(body, document, limits);
     reader.Run();
 }

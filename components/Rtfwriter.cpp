@@ -137,9 +137,10 @@ void tWriter::WritePicture(const QTextImageFormat& format) {
     if (image.isNull()) return;  // a picture the document cannot show is not written either
 
     QByteArray data =
-        FDocument.resource(rtf::kJpegResource, rtf::JpegResourceUrl(format.name())).toByteArray();
-    const bool jpeg = !data.isEmpty() && rtf::DetectPicture(data) == rtf::tPictureKind::Jpeg;
-    if (!jpeg) {
+        FDocument.resource(rtf::kSourceResource, rtf::SourceResourceUrl(format.name())).toByteArray();
+    const rtf::tPictureKind kind = data.isEmpty() ? rtf::tPictureKind::Unknown : rtf::DetectPicture(data);
+    const bool jpeg = kind == rtf::tPictureKind::Jpeg;
+    if (!jpeg && kind != rtf::tPictureKind::Png) {
         data.clear();
         QBuffer buffer(&data);
         buffer.open(QIODevice::WriteOnly);

@@ -1,22 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Chart ticks and repaints on long runs, each beside a plain min/max renderer drawing the same image
-// in the same run (its ratio), memory per point, and the RTF codec on a 5 MB document.
+// in the same run (its ratio), memory per point, the RTF codec on a 5 MB document, and how long the
+// window stalls while a view loads the largest documents it accepts.
 // Run: QT_QPA_PLATFORM=offscreen bench_components
 #include <benchmark/benchmark.h>
 #include <qcustomplot.h>
 
 #include <QApplication>
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <cmath>
 #include <memory>
 #include <vector>
 
 #include "components/Chart.h"
+#include "components/Richview.h"
 #include "components/Rtf.h"
 #include "lesson/Run.h"
 
@@ -205,6 +210,74 @@ void BM_RtfSave(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * size);
 }
 BENCHMARK(BM_RtfSave)->Unit(benchmark::kMillisecond);
+
+// The largest documents a view accepts: pictures up to the file limit (noise, so PNG cannot
+// shrink them) and text up to the character limit.
+QByteArray LargestDocument(int kind) {
+    QTextDocument doc;
+    QTextCursor cursor(&doc);
+    if (kind == 0) {
+        QRandomGenerator random(7);
+        QByteArray rtf;
+        while (rtf.size() < kMaxRtfBytes - 12 * 1024 * 1024) {
+            QImage image(1600, 1200, QImage::Format_RGB32);
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, random.generate() | 0xFF000000);
+            cursor.insertImage(AddDocumentImage(doc, image, QSizeF(600, 450)));
+            cursor.insertBlock();
+            rtf = WriteRtf(doc);
+        }
+        return rtf;
+    }
+    const QString line = QString("Температура воды измерялась каждые десять секунд. ").repeated(2);
+    while (doc.characterCount() + line.size() + 1 < tRtfLimits().Characters) {
+        cursor.insertText(line);
+        cursor.insertBlock();
+    }
+    return WriteRtf(doc);
+}
+
+// A view loading a file while the window's loop runs a 5-ms timer: the longest the window went
+// without handling it (stall_ms), the load itself, and going to the end of the document (the
+// whole layout on the window's thread).
+void BM_RichViewLoadStall(benchmark::State& state) {
+    const QByteArray rtf = LargestDocument(int(state.range(0)));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.rtf");
+    {
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(rtf);
+    }
+    double stall = 0, toEnd = 0;
+    for (auto _ : state) {
+        TRichView view;
+        view.resize(900, 600);
+        view.show();
+        QCoreApplication::processEvents();
+        QElapsedTimer gap;
+        qint64 longest = 0;
+        QTimer tick;
+        tick.setInterval(5);
+        QObject::connect(&tick, &QTimer::timeout, [&] { longest = std::max(longest, gap.restart()); });
+        tick.start();
+        gap.start();
+        view.LoadFromFile(path);
+        longest = std::max(longest, gap.restart());
+        state.PauseTiming();
+        QElapsedTimer end;
+        end.start();
+        view.moveCursor(QTextCursor::End);
+        view.ensureCursorVisible();
+        toEnd = std::max<double>(toEnd, end.elapsed());
+        stall = std::max<double>(stall, longest);
+        state.ResumeTiming();
+    }
+    state.counters["MB"] = rtf.size() / 1e6;
+    state.counters["stall_ms"] = stall;
+    state.counters["to_end_ms"] = toEnd;
+}
+BENCHMARK(BM_RichViewLoadStall)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace
 

@@ -6,11 +6,16 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QPointer>
 #include <QPrinter>
+#include <QProgressDialog>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextFragment>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 #include "components/Rtf.h"
@@ -93,6 +98,74 @@ TEST(RichView, AnOversizedDocumentIsRefusedUnreadAndTheViewKeepsItsText) {
         EXPECT_TRUE(e.Message().contains("64 МБ")) << e.Message().toStdString();
     }
     EXPECT_EQ(view.toPlainText(), QString("old"));
+}
+
+TEST(RichView, ADocumentOverTheLimitsIsRefusedNamingTheFileAndTheViewKeepsItsText) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("long.rtf");
+    // Short by the file's measure, too long by its content.
+    WriteFile(path, "{\\rtf1 " + QByteArray("x").repeated(tRtfLimits().Characters) + "}");
+    TRichView view;
+    view.setPlainText("old");
+    try {
+        view.LoadFromFile(path);
+        FAIL() << "over the limit";
+    } catch (const tRtfTooLarge& e) {
+        EXPECT_TRUE(e.Message().contains(path)) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains(QString("1 000 000").replace(' ', QChar(0xA0)) + " знаков"))
+            << e.Message().toStdString();
+    }
+    EXPECT_EQ(view.toPlainText(), QString("old"));
+}
+
+TEST(RichView, ALoadedDocumentKeepsTheViewsLookAndReplacesTheOldOne) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("descr.rtf");
+    WriteFile(path, "{\\rtf1 Text\\par}");
+    TRichView view;
+    view.SetReadOnlyCopyable(true);
+    QFont font("Tahoma");
+    font.setPixelSize(13);
+    view.document()->setDefaultFont(font);
+    view.document()->setDocumentMargin(7);
+    view.LoadFromFile(path);
+    QPointer<QTextDocument> first = view.document();
+    EXPECT_EQ(first->defaultFont(), font);
+    EXPECT_EQ(first->documentMargin(), 7);
+    EXPECT_TRUE(view.isReadOnly());
+    EXPECT_FALSE(first->isModified());
+    view.LoadFromFile(path);
+    EXPECT_TRUE(first.isNull()) << "the document shown before is gone";
+    EXPECT_EQ(view.toPlainText(), QString("Text"));
+}
+
+TEST(RichView, ADocumentIsBuiltAsideWhileTheWindowsLoopRuns) {
+    // The build waits until the window's loop has run a timer: only a load that leaves the loop
+    // running ever gets there (otherwise it gives up after 20 s and the checks fail).
+    QSemaphore loopRan;
+    QString box;
+    QTimer::singleShot(0, [&] {
+        auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+        box = progress && progress->isVisible() ? progress->labelText() : QString("no box");
+        loopRan.release();
+    });
+    std::unique_ptr<QTextDocument> doc = BuildDocumentAside([&](QTextDocument& document) {
+        if (!loopRan.tryAcquire(1, 20000)) return;
+        ReadRtf("{\\rtf1 Built}", document);
+    });
+    EXPECT_EQ(box, QString("Открывается документ..."));
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->toPlainText(), QString("Built"));
+    EXPECT_EQ(doc->thread(), QThread::currentThread());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the box is gone";
+
+    // What the build raises comes back to the caller.
+    EXPECT_THROW(ReadRtfAside("no rtf"), tException);
+    try {
+        ReadRtfAside("{\\rtf1 " + QByteArray("\\par ").repeated(20) + "}", tRtfLimits{1000, 10});
+        FAIL() << "over the limit";
+    } catch (const tRtfTooLarge&) {
+    }
 }
 
 TEST(RichView, SaveFailureRaisesAndKeepsTheOldFile) {

@@ -283,16 +283,59 @@ TEST(RtfReader, ShapePictureShownOnceNonShapeFallbackSkipped) {
     EXPECT_FALSE(doc.toPlainText().contains("75"));
 }
 
-TEST(RtfReader, JpegKeepsItsBytesForSaving) {
+TEST(RtfReader, PicturesKeepTheirBytesForSaving) {
     const QByteArray jpeg = Encode(TestImage(16, 16), "JPEG");
+    // Stored uncompressed: encoding the picture again would give other bytes.
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        TestImage(16, 16).save(&buffer, "PNG", 100);
+    }
+    ASSERT_NE(png, Encode(TestImage(16, 16), "PNG"));
     QTextDocument doc;
-    ReadRtf("{\\rtf1{\\pict\\jpegblip " + HexOf(jpeg) + "}}", doc);
+    ReadRtf("{\\rtf1{\\pict\\jpegblip " + HexOf(jpeg) + "}{\\pict\\pngblip " + HexOf(png) + "}}", doc);
     const QByteArray written = WriteRtf(doc);
     EXPECT_TRUE(written.contains("\\jpegblip"));
-    EXPECT_TRUE(QByteArray(written).replace("\n", "").contains(HexOf(jpeg)));
+    EXPECT_TRUE(written.contains("\\pngblip"));
+    const QByteArray hex = QByteArray(written).replace("\n", "");
+    EXPECT_TRUE(hex.contains(HexOf(jpeg)));
+    EXPECT_TRUE(hex.contains(HexOf(png)));
 }
 
 // ---- Bad input: loads what it can or raises, never crashes or hangs ----
+
+TEST(RtfBadInput, DocumentsOverTheLimitsAreRefusedAtTheLimit) {
+    const tRtfLimits limits{1000, 100};
+    const QByteArray line = "\\'c2\\'ee\\'e4\\'e0 ";  // 5 characters
+    QTextDocument doc;
+    // Up to the limits the document is whole; the document's own final paragraph end counts.
+    ReadRtf("{\\rtf1\\ansicpg1251 " + line.repeated(199) + "}", doc, limits);
+    EXPECT_EQ(doc.characterCount(), 996);
+    try {
+        ReadRtf("{\\rtf1\\ansicpg1251 " + line.repeated(200) + "}", doc, limits);
+        FAIL() << "1001 characters";
+    } catch (const tRtfTooLarge& e) {
+        EXPECT_TRUE(e.Message().contains(QString("1").append(QChar(0xA0)).append("000")))
+            << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains("знаков"));
+    }
+    // Empty paragraphs cost the layout most: counted on their own.
+    ReadRtf("{\\rtf1 " + QByteArray("\\par ").repeated(99) + "}", doc, limits);
+    EXPECT_EQ(doc.blockCount(), 99);
+    try {
+        ReadRtf("{\\rtf1 " + QByteArray("\\par ").repeated(101) + "x}", doc, limits);
+        FAIL() << "102 paragraphs";
+    } catch (const tRtfTooLarge& e) {
+        EXPECT_TRUE(e.Message().contains("абзацев"));
+    }
+    // Table cells are paragraphs too.
+    const QByteArray row = "\\trowd\\cellx100\\cellx200\\intbl a\\cell b\\cell\\row ";
+    EXPECT_THROW(ReadRtf("{\\rtf1 " + row.repeated(60) + "}", doc, limits), tRtfTooLarge);
+    // The program's own documents are read whatever their size.
+    ReadRtf("{\\rtf1 " + QByteArray("\\par ").repeated(110'000) + "}", doc, kUnlimitedRtf);
+    EXPECT_GT(doc.blockCount(), tRtfLimits().Paragraphs);
+}
 
 TEST(RtfBadInput, EmptyAndForeignFilesRaise) {
     QTextDocument doc;
