@@ -137,6 +137,17 @@ TEST(RichView, ALoadedDocumentKeepsTheViewsLookAndReplacesTheOldOne) {
     view.LoadFromFile(path);
     EXPECT_TRUE(first.isNull()) << "the document shown before is gone";
     EXPECT_EQ(view.toPlainText(), QString("Text"));
+
+    // A report: the pupil's typing can be undone, the load itself cannot.
+    TRichView report;
+    report.LoadFromFile(path);
+    report.undo();
+    EXPECT_EQ(report.toPlainText(), QString("Text"));
+    report.moveCursor(QTextCursor::End);
+    report.insertPlainText(" typed");
+    EXPECT_EQ(report.toPlainText(), QString("Text typed"));
+    report.undo();
+    EXPECT_EQ(report.toPlainText(), QString("Text"));
 }
 
 TEST(RichView, ADocumentIsBuiltAsideWhileTheWindowsLoopRuns) {
