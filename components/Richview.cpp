@@ -7,7 +7,6 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPainter>
@@ -77,26 +76,29 @@ std::unique_ptr<QTextDocument> ReadRtfAside(const QByteArray& rtf, const tRtfLim
 }
 
 std::unique_ptr<QTextDocument> LoadRtfFile(const QString& path) {
-    // Checked before anything is read: a file on a slow stick is not read whole only to be refused.
-    const qint64 size = QFileInfo(path).size();
-    if (size > kMaxRtfBytes)
-        throw tRtfTooLarge(
-            QString("Документ \"%1\" слишком велик (%2 МБ): открываются документы RTF не больше %3 МБ.")
-                .arg(path)
-                .arg(size / (1024 * 1024))
-                .arg(kMaxRtfBytes / (1024 * 1024)));
     return BuildDocumentAside([&](QTextDocument& document) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             throw tFileOpenError(QString("Не удалось открыть файл \"%1\": %2").arg(path, file.errorString()));
-        const QByteArray bytes = file.read(kMaxRtfBytes + 1);
-        if (file.error() != QFileDevice::NoError)
-            throw tException(QString("Не удалось прочитать файл \"%1\": %2").arg(path, file.errorString()));
-        if (bytes.size() > kMaxRtfBytes)  // grew since it was measured
-            throw tRtfTooLarge(
+        const auto tooLarge = [&] {
+            return tRtfTooLarge(
                 QString("Документ \"%1\" слишком велик: открываются документы RTF не больше %2 МБ.")
                     .arg(path)
                     .arg(kMaxRtfBytes / (1024 * 1024)));
+        };
+        // A file's size is checked before anything is read; pipes and devices have none, so
+        // reading stops one byte past the limit.
+        if (file.size() > kMaxRtfBytes) throw tooLarge();
+        QByteArray bytes;
+        bytes.reserve(file.size());
+        while (bytes.size() <= kMaxRtfBytes) {
+            const QByteArray piece = file.read(std::min<qint64>(1 << 20, kMaxRtfBytes + 1 - bytes.size()));
+            if (piece.isEmpty()) break;
+            bytes += piece;
+        }
+        if (file.error() != QFileDevice::NoError)
+            throw tException(QString("Не удалось прочитать файл \"%1\": %2").arg(path, file.errorString()));
+        if (bytes.size() > kMaxRtfBytes) throw tooLarge();
         try {
             ReadRtf(bytes, document);
         } catch (const tRtfTooLarge& e) {

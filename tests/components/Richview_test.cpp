@@ -100,6 +100,17 @@ TEST(RichView, AnOversizedDocumentIsRefusedUnreadAndTheViewKeepsItsText) {
     EXPECT_EQ(view.toPlainText(), QString("old"));
 }
 
+TEST(RichView, AFileWithoutASizeIsReadOnlyToTheLimit) {
+    // A device has no size to check first: reading it whole would never end.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("descr.rtf");
+    ASSERT_TRUE(QFile::link("/dev/zero", path));
+    TRichView view;
+    view.setPlainText("old");
+    EXPECT_THROW(view.LoadFromFile(path), tRtfTooLarge);
+    EXPECT_EQ(view.toPlainText(), QString("old"));
+}
+
 TEST(RichView, ADocumentOverTheLimitsIsRefusedNamingTheFileAndTheViewKeepsItsText) {
     QTemporaryDir dir;
     const QString path = dir.filePath("long.rtf");
