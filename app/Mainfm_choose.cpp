@@ -2,6 +2,7 @@
 // TfmMain: choosing a scenario and building its experiment frame.
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QTabWidget>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -62,7 +63,8 @@ std::unique_ptr<QTextDocument> TfmMain::ReadScenarioDocument(const QString& path
     try {
         return LoadRtfFile(path);
     } catch (const tException& e) {
-        LogAdd(e.Message());
+        // A scenario may leave a document out; one that is there but was not shown is logged.
+        if (QFile::exists(path)) LogAdd(e.Message());
         return nullptr;
     }
 }

@@ -6,6 +6,7 @@
 #include <QCollator>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QPrintDialog>
@@ -20,7 +21,9 @@
 #include "components/Richview.h"
 #include "experiments/Experiment.h"
 #include "experiments/Icons.h"
+#include "foundation/Exceptions.h"
 #include "foundation/Guard.h"
+#include "foundation/Logfile.h"
 #include "foundation/Stringtable.h"
 
 namespace {
@@ -265,11 +268,15 @@ void TfmExperiments::SelectionMoved(QTreeWidgetItem* node) {
 
 void TfmExperiments::LoadDescription(QTreeWidgetItem* node) {
     if (node) {
+        const QString path = NodePath(node) + QStringLiteral("descr.rtf");
         try {
-            reDescr->LoadFromFile(NodePath(node) + QStringLiteral("descr.rtf"));
+            reDescr->LoadFromFile(path);
             return;
+        } catch (const tException& e) {
+            // Any failure (missing, unreadable, not RTF, too large) shows the placeholder instead;
+            // the log keeps why a description that is there was not shown.
+            if (QFile::exists(path)) LogAdd(e.Message());
         } catch (...) {
-            // Any failure (missing, unreadable, not RTF) shows the placeholder instead.
         }
     }
     reDescr->Clear();

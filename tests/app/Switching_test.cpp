@@ -143,6 +143,23 @@ TEST_F(tSwitching, MissingDocumentsGetPlaceholders) {
     EXPECT_EQ(w.Frame()->ShownTabIndex(), 0);
 }
 
+TEST_F(tSwitching, ADocumentTooLargeToShowGetsThePlaceholderAndALogLine) {
+    tCapturedLog log;
+    const QString a = folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("NO")),
+                                         "{\\rtf1 " + QByteArray("x").repeated(tRtfLimits().Characters) + "}",
+                                         SimpleRtf(QStringLiteral("Report")));
+    tTestMain w(folder);
+    w.Choose(a);
+    EXPECT_TRUE(boxes.Seen.empty()) << boxes.Texts().join(u'|').toStdString();
+    EXPECT_TRUE(w.Frame()->DescrView()->toPlainText().contains(LoadStr(msg::NoDescription)));
+    EXPECT_TRUE(w.Frame()->ReportView()->toPlainText().contains(QStringLiteral("Report")));
+    const QString path = folder.Data() + a + QStringLiteral("descr.rtf");
+    EXPECT_EQ(log.Count(QStringLiteral("Документ \"%1\" слишком велик: в нём больше %2 знаков (открываются "
+                                       "документы до %2 знаков, это около 500 страниц).")
+                            .arg(path, QString("1 000 000").replace(u' ', QChar(0xA0)))),
+              1);
+}
+
 TEST_F(tSwitching, AxesAndNumberOfCurves) {
     const QString one =
         folder.AddScenario(QStringLiteral("one"), ScenarioLines(QStringLiteral("NO"), 100000, 1, 1));
