@@ -15,9 +15,10 @@
 class QTextDocument;
 
 // The most a document may hold. A view lays its whole document out on the window's thread when
-// the reader jumps to the end or prints, at about a second per million characters or per hundred
-// thousand paragraphs on a school laptop; the defaults keep that well under a second. Pictures
-// and table cells count as characters and paragraphs too.
+// the pupil jumps to the end or prints: about 0.2 s per million characters and as much per
+// hundred thousand paragraphs on a current 2-core machine, a few times that on an old school
+// laptop. The defaults keep that under a second. Pictures and table cells count as characters
+// and paragraphs too.
 struct tRtfLimits {
     int Characters = 1'000'000;  // about 500 pages of text
     int Paragraphs = 100'000;
