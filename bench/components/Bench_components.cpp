@@ -20,21 +20,13 @@
 #include <memory>
 #include <vector>
 
+#include "bench/Procstatus.h"
 #include "components/Chart.h"
 #include "components/Richview.h"
 #include "components/Rtf.h"
 #include "lesson/Run.h"
 
 namespace {
-
-// Resident memory of the process (VmRSS), bytes.
-double ResidentBytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toDouble() * 1024;
-    return 0;
-}
 
 double Wave(qint64 i) {
     return std::sin(i * 0.001) + 0.1 * std::sin(i * 0.7);
@@ -145,7 +137,7 @@ void BM_ChartFullRepaint(benchmark::State& state) {
         run.chart.Plot()->replot(QCustomPlot::rpImmediateRefresh);
         run.chart.Plot()->repaint();
     }
-    state.counters["resident_MB"] = ResidentBytes() / 1e6;
+    state.counters["resident_MB"] = ProcStatusBytes("VmRSS:") / 1e6;
 }
 BENCHMARK(BM_ChartFullRepaint)->Arg(6'000'000)->Unit(benchmark::kMillisecond);
 

@@ -10,13 +10,13 @@
 // memory growth per simulated hour, against what the points themselves take (tRun::MemoryBytes).
 //   soak_measurement [minutes of simulated time, default 100] [--replot-seconds S, default 1]
 #include <QApplication>
-#include <QFile>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <thread>
 
+#include "bench/Procstatus.h"
 #include "components/Chart.h"
 #include "lesson/Run.h"
 #include "measurement/Measurethread.h"
@@ -29,16 +29,6 @@ constexpr int32_t kPeriodUs = 1000;       // the simulator's fastest sampling pe
 constexpr int64_t kStepNs = 100'000'000;  // the sensor's clock moves in steps of the main window's tick
 const QString kModel = QStringLiteral("T100");
 const QString kPath = QStringLiteral("sim:T100@soak");
-
-// VmRSS or VmHWM of this process in bytes.
-int64_t ProcBytes(const char* key) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key)).trimmed().split(' ').first().toLongLong() * 1024;
-    return 0;
-}
 
 // The measurement thread as the intake's packet source, counting gaps in the sequence numbers.
 class tCheckedSource : public tPacketSource {
@@ -64,7 +54,7 @@ class tCheckedSource : public tPacketSource {
 
 void Report(const char* what, double minutes, int64_t points, int64_t rss) {
     std::printf("%-8s %8.1f min  %10lld points  RSS %8.1f MB  VmHWM %8.1f MB\n", what, minutes,
-                static_cast<long long>(points), rss / 1e6, ProcBytes("VmHWM:") / 1e6);
+                static_cast<long long>(points), rss / 1e6, ProcStatusBytes("VmHWM:") / 1e6);
     std::fflush(stdout);
 }
 }  // namespace
@@ -147,7 +137,7 @@ int main(int argc, char** argv) {
     };
 
     const auto realStart = std::chrono::steady_clock::now();
-    const int64_t rssStart = ProcBytes("VmRSS:");
+    const int64_t rssStart = ProcStatusBytes("VmRSS:");
     Report("start", 0, 0, rssStart);
     int64_t rssEarly = 0, pointsEarly = 0, earlyNs = 0;
     int64_t stalls = 0;
@@ -177,7 +167,7 @@ int main(int argc, char** argv) {
             }
             QCoreApplication::processEvents();
             if (simNs.load() >= nextReportNs) {
-                const int64_t rss = ProcBytes("VmRSS:");
+                const int64_t rss = ProcStatusBytes("VmRSS:");
                 Report("running", simNs.load() / 60e9, static_cast<int64_t>(run.Count()), rss);
                 if (!earlyNs)
                     earlyNs = simNs.load(), rssEarly = rss, pointsEarly = static_cast<int64_t>(run.Count());
@@ -201,8 +191,8 @@ int main(int argc, char** argv) {
         const double realSeconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - realStart).count();
         const int64_t points = static_cast<int64_t>(run.Count());
-        const int64_t rssEnd = ProcBytes("VmRSS:");
-        const int64_t hwm = ProcBytes("VmHWM:");
+        const int64_t rssEnd = ProcStatusBytes("VmRSS:");
+        const int64_t hwm = ProcStatusBytes("VmHWM:");
         const int64_t expected = endNs / (kPeriodUs * 1000LL);
         const double pointBytes = static_cast<double>(run.MemoryBytes());
         const double bytesPerPoint = pointBytes / std::max<double>(1, static_cast<double>(points));
