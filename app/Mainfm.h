@@ -42,6 +42,15 @@ class tSensorSearch;
 class tSettings;
 
 // The catalogue dialog as the window uses it; tests replace it with one that picks a folder.
+// Documents for a new frame, read aside before it is built; a null one comes from the scenario's
+// folder (or is the placeholder).
+struct tFrameDocuments {
+    std::unique_ptr<QTextDocument> Description;
+    std::unique_ptr<QTextDocument> Report;
+    // An opened lesson brings its documents' RTF along: the new lesson need not write them.
+    bool FromLesson = false;
+};
+
 class tScenarioChooser {
   public:
     virtual ~tScenarioChooser() = default;
@@ -155,12 +164,6 @@ class TfmMain : public QMainWindow {
     // One tick of tmMeasure: packet intake, points, elapsed time, value label, axes.
     void tmMeasureTimer();
     void Disconnect();
-    // Documents for a new frame, read aside before it is built; a null one comes from the
-    // scenario's folder (or is the placeholder).
-    struct tFrameDocuments {
-        std::unique_ptr<QTextDocument> Description;
-        std::unique_ptr<QTextDocument> Report;
-    };
     void CreateExperimentFrame(tFrameDocuments documents = {});
     // Handles one application message; false when it is not the window's (passes on).
     bool HandleAppMessage(uint32_t code, intptr_t wParam, intptr_t lParam);
@@ -247,8 +250,9 @@ class TfmMain : public QMainWindow {
     void SyncLessonFromFrame();
     // Lesson to frame after opening: markers and the series (the documents came with the frame).
     void ShowLessonInFrame();
-    // A new scenario's lesson starts clean: scenario entries, description, report, no file.
-    void StartLesson();
+    // A new scenario's lesson starts clean: scenario entries, description and report (unless
+    // `withDocuments` is false: an opened lesson replaces them at once), no file.
+    void StartLesson(bool withDocuments = true);
     bool OpenLesson(const QString& path, bool recovered);
     void CreateActions();
     void CreateMenus();

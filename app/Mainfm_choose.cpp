@@ -126,7 +126,7 @@ void TfmMain::CreateExperimentFrame(tFrameDocuments documents) {
     FCurrentSeries = 0;
     FFrame->SetCurrentSeries(0);
     FFrame->SetLesson(FLesson.get());
-    StartLesson();
+    StartLesson(!documents.FromLesson);
     AttachReading();
     UpdateActions();
 }

@@ -200,7 +200,7 @@ void TfmMain::UpdateTitle() {
 // ---------------------------------------------------------------------------------------------
 // the lesson and the frame
 
-void TfmMain::StartLesson() {
+void TfmMain::StartLesson(bool withDocuments) {
     if (!FLesson || !FFrame || !FExperiment) return;
     const QString root = QDir(FProgramDir + QStringLiteral("/data/")).absolutePath();
     const QString folder = QDir(FExperiment->Path).absolutePath();
@@ -208,8 +208,10 @@ void TfmMain::StartLesson() {
     if (!FExperiment->Path.isEmpty() && folder.startsWith(root + u'/'))
         relative = folder.mid(root.size() + 1) + u'/';
     FLesson->SetScenario(FExperiment->Name, relative, EntriesOf(*FExperiment));
-    FLesson->SetDocument(tLesson::Description, WriteRtf(*FFrame->DescrView()->document()));
-    FLesson->SetDocument(tLesson::Report, WriteRtf(*FFrame->ReportView()->document()));
+    if (withDocuments) {
+        FLesson->SetDocument(tLesson::Description, WriteRtf(*FFrame->DescrView()->document()));
+        FLesson->SetDocument(tLesson::Report, WriteRtf(*FFrame->ReportView()->document()));
+    }
     FLesson->SetModified(false);
     FReportEdited = false;
     FLessonPath.clear();
@@ -311,6 +313,7 @@ bool TfmMain::OpenLesson(const QString& path, bool recovered) {
     // Its documents too. The program wrote them, so no size limit: refusing one would lose a
     // pupil's work. One that cannot be read gives way to the scenario's own.
     tFrameDocuments documents;
+    documents.FromLesson = true;
     auto readDocument = [](const QByteArray& rtf) -> std::unique_ptr<QTextDocument> {
         if (rtf.isEmpty()) return nullptr;
         try {
