@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPainter>
@@ -24,6 +23,7 @@
 #include <memory>
 
 #include "foundation/Exceptions.h"
+#include "foundation/Functions.h"
 
 TRichView::TRichView(QWidget* parent) : QTextEdit(parent) {
     setAcceptRichText(true);
@@ -77,28 +77,16 @@ std::unique_ptr<QTextDocument> ReadRtfAside(const QByteArray& rtf, const tRtfLim
 
 std::unique_ptr<QTextDocument> LoadRtfFile(const QString& path) {
     return BuildDocumentAside([&](QTextDocument& document) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw tFileOpenError(QString("Не удалось открыть файл \"%1\": %2").arg(path, file.errorString()));
-        const auto tooLarge = [&] {
-            return tRtfTooLarge(
-                QString("Документ \"%1\" слишком велик: открываются документы RTF не больше %2 МБ.")
-                    .arg(path)
-                    .arg(kMaxRtfBytes / (1024 * 1024)));
-        };
-        // A file's size is checked before anything is read; pipes and devices have none, so
-        // reading stops one byte past the limit.
-        if (file.size() > kMaxRtfBytes) throw tooLarge();
         QByteArray bytes;
-        bytes.reserve(file.size());
-        while (bytes.size() <= kMaxRtfBytes) {
-            const QByteArray piece = file.read(std::min<qint64>(1 << 20, kMaxRtfBytes + 1 - bytes.size()));
-            if (piece.isEmpty()) break;
-            bytes += piece;
+        QString error;
+        switch (ReadBoundedFile(path, kMaxRtfBytes, bytes, error)) {
+            case tFileRead::TooLarge:
+                throw tRtfTooLarge(error);
+            case tFileRead::Failed:
+                throw tFileOpenError(error);
+            case tFileRead::Ok:
+                break;
         }
-        if (file.error() != QFileDevice::NoError)
-            throw tException(QString("Не удалось прочитать файл \"%1\": %2").arg(path, file.errorString()));
-        if (bytes.size() > kMaxRtfBytes) throw tooLarge();
         try {
             ReadRtf(bytes, document);
         } catch (const tRtfTooLarge& e) {

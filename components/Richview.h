@@ -33,9 +33,10 @@ constexpr qint64 kMaxRtfBytes = 64LL * 1024 * 1024;
 std::unique_ptr<QTextDocument> BuildDocumentAside(const std::function<void(QTextDocument&)>& build);
 // ReadRtf on a worker thread (BuildDocumentAside).
 std::unique_ptr<QTextDocument> ReadRtfAside(const QByteArray& rtf, const tRtfLimits& limits = {});
-// Reads an RTF file on a worker thread (BuildDocumentAside), within the default limits. Raises
-// tRtfTooLarge naming the file when it is over kMaxRtfBytes (checked before reading) or over the
-// limits, tFileOpenError when it cannot be opened, tException when it cannot be read or is no RTF.
+// Reads an RTF file on a worker thread (BuildDocumentAside, ReadBoundedFile), within the default
+// limits. Raises tRtfTooLarge naming the file when it is over kMaxRtfBytes (checked before
+// reading) or over the limits, tFileOpenError when it cannot be opened or read, tException when
+// it is no RTF.
 std::unique_ptr<QTextDocument> LoadRtfFile(const QString& path);
 
 class TRichView : public QTextEdit {
