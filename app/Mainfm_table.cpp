@@ -32,7 +32,6 @@
 
 namespace {
 constexpr int kTableTab = 3;
-constexpr double kProjectorScale = 1.6;
 // The chart picture in the report: three times the screen's pixels, sharp when printed.
 constexpr double kReportPictureScale = 3.0;
 constexpr double kReportPictureMaxSide = 4096;
@@ -48,12 +47,7 @@ void ScaleFonts(QWidget* root, double factor) {
     for (QWidget* widget : widgets) {
         if (!widget->testAttribute(Qt::WA_SetFont) || !(widget->font().resolveMask() & QFont::SizeResolved))
             continue;
-        QFont font = widget->font();
-        if (font.pixelSize() > 0)
-            font.setPixelSize(qRound(font.pixelSize() * factor));
-        else
-            font.setPointSizeF(font.pointSizeF() * factor);
-        widget->setFont(font);
+        widget->setFont(ScaledFont(widget->font(), factor));
     }
 }
 }  // namespace
@@ -172,7 +166,7 @@ void TfmMain::AttachReading() {
         });
         if (acViewProjector->isChecked()) chart->SetProjector(true);
     }
-    if (acViewProjector->isChecked()) ScaleFonts(FFrame, kProjectorScale);
+    if (acViewProjector->isChecked()) ScaleFonts(FFrame, kProjectorFontScale);
     UpdateLegend();
 }
 
@@ -230,13 +224,8 @@ void TfmMain::acViewShowAllExecute() {
 void TfmMain::acViewProjectorExecute() {
     // Kept for the rest of the session: later frames are built with it too (AttachReading).
     const bool on = acViewProjector->isChecked();
-    const double factor = on ? kProjectorScale : 1 / kProjectorScale;
-    QFont font = QApplication::font();
-    if (font.pixelSize() > 0)
-        font.setPixelSize(qRound(font.pixelSize() * factor));
-    else
-        font.setPointSizeF(font.pointSizeF() * factor);
-    QApplication::setFont(font);
+    const double factor = on ? kProjectorFontScale : 1 / kProjectorFontScale;
+    QApplication::setFont(ScaledFont(QApplication::font(), factor));
     ScaleFonts(this, factor);
     if (FFrame)
         for (TChart* chart : FFrame->findChildren<TChart*>()) chart->SetProjector(on);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -83,6 +84,12 @@ class TChartSeries {
     std::unique_ptr<tImpl> FImpl;
 };
 
+// Projector mode enlarges lettering this many times: the chart's (TChart::SetProjector) and the
+// window's alike.
+constexpr double kProjectorFontScale = 1.6;
+// `font` made `factor` times larger, in the unit its size was given in (at least one pixel).
+QFont ScaledFont(QFont font, double factor);
+
 class TChart : public QWidget {
     Q_OBJECT
   public:
@@ -138,7 +145,7 @@ class TChart : public QWidget {
     void SetPointTips(std::function<QString(int series, int point)> describe);
     // The point nearest to `pos` (widget coordinates) within `radius` pixels: false when none.
     bool PointAt(QPoint pos, int radius, int& series, int& point) const;
-    // Projector mode: every font 1.6 times larger, curves twice as thick.
+    // Projector mode: every font kProjectorFontScale times larger, curves twice as thick.
     void SetProjector(bool on);
     bool Projector() const { return FProjector; }
     // The chart as shown (axes, curves, legend, markers) drawn `scale` times larger than on screen,

@@ -10,15 +10,7 @@
 #include "components/Chart.h"
 
 namespace {
-constexpr double kProjectorFontScale = 1.6;
 constexpr char kCaptionProperty[] = "seriesCaption";
-
-void ScaleFont(QFont& font, double factor) {
-    if (font.pixelSize() > 0)
-        font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * factor))));
-    else
-        font.setPointSizeF(font.pointSizeF() * factor);
-}
 
 // Widens an empty span and adds a small margin, so no point sits on the frame.
 QCPRange Padded(QCPRange range, double share) {
@@ -27,6 +19,14 @@ QCPRange Padded(QCPRange range, double share) {
     return QCPRange(range.lower - pad, range.upper + pad);
 }
 }  // namespace
+
+QFont ScaledFont(QFont font, double factor) {
+    if (font.pixelSize() > 0)
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * factor))));
+    else
+        font.setPointSizeF(font.pointSizeF() * factor);
+    return font;
+}
 
 void TChart::ShowAll() {
     bool anyKey = false, anyValue = false;
@@ -144,22 +144,15 @@ void TChart::SetProjector(bool on) {
     FProjector = on;
     const double font = on ? kProjectorFontScale : 1 / kProjectorFontScale;
     for (QCPAxis* axis : FPlot->axisRect()->axes()) {
-        QFont label = axis->labelFont(), ticks = axis->tickLabelFont();
-        ScaleFont(label, font);
-        ScaleFont(ticks, font);
-        axis->setLabelFont(label);
-        axis->setTickLabelFont(ticks);
+        axis->setLabelFont(ScaledFont(axis->labelFont(), font));
+        axis->setTickLabelFont(ScaledFont(axis->tickLabelFont(), font));
     }
-    QFont legend = FPlot->legend->font();
-    ScaleFont(legend, font);
+    const QFont legend = ScaledFont(FPlot->legend->font(), font);
     FPlot->legend->setFont(legend);
     for (int i = 0; i < FPlot->legend->itemCount(); ++i) FPlot->legend->item(i)->setFont(legend);
     for (int i = 0; i < FPlot->itemCount(); ++i)
-        if (auto* text = qobject_cast<QCPItemText*>(FPlot->item(i))) {
-            QFont each = text->font();
-            ScaleFont(each, font);
-            text->setFont(each);
-        }
+        if (auto* text = qobject_cast<QCPItemText*>(FPlot->item(i)))
+            text->setFont(ScaledFont(text->font(), font));
     for (int i = 0; i < FPlot->plottableCount(); ++i) {
         QPen pen = FPlot->plottable(i)->pen();
         pen.setWidthF(on ? pen.widthF() * 2 : pen.widthF() / 2);
