@@ -9,7 +9,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QSaveFile>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QToolBar>
@@ -26,7 +25,6 @@
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
 #include "experiments/Tableview.h"
-#include "foundation/Exceptions.h"
 #include "foundation/Functions.h"
 #include "lesson/Lesson.h"
 
@@ -297,15 +295,9 @@ void TfmMain::ExportTable() {
     if (!FTablePage) return;
     const QString path = AskCsvFile();
     if (path.isEmpty()) return;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw tException(QStringLiteral("Не удалось создать файл \"%1\": %2").arg(path, file.errorString()));
-    if (!WriteCsv(*FTablePage->Model(), CsvFormatFor(DecimalSeparator()), file)) {
-        file.cancelWriting();
-        throw tException(QStringLiteral("Не удалось записать файл \"%1\": %2").arg(path, file.errorString()));
-    }
-    if (!file.commit())
-        throw tException(QStringLiteral("Не удалось записать файл \"%1\": %2").arg(path, file.errorString()));
+    WriteFileAtomically(path, [this](QIODevice& file) {
+        return WriteCsv(*FTablePage->Model(), CsvFormatFor(DecimalSeparator()), file);
+    });
 }
 
 tLesson* TfmMain::ShownLesson() const {

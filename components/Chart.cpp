@@ -5,13 +5,12 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <map>
 
 #include "components/Rungraph.h"
-#include "foundation/Exceptions.h"
+#include "foundation/Functions.h"
 #include "lesson/Run.h"
 
 namespace {
@@ -444,15 +443,9 @@ QImage TChart::ToImage() {
 
 void TChart::SaveBitmap(const QString& path) {
     const QImage image = ToImage();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw tException(QString("Не удалось создать файл \"%1\": %2").arg(path, file.errorString()));
-    if (!image.save(&file, "BMP")) {
-        file.cancelWriting();
-        throw tException(QString("Не удалось записать рисунок в файл \"%1\".").arg(path));
-    }
-    if (!file.commit())
-        throw tException(QString("Не удалось записать файл \"%1\": %2").arg(path, file.errorString()));
+    WriteFileAtomically(
+        path, [&](QIODevice& file) { return image.save(&file, "BMP"); },
+        QString("Не удалось записать рисунок в файл \"%1\".").arg(path));
 }
 
 void TChart::DrawPlot(QCPPainter& painter, const QSize& size) {

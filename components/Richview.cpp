@@ -12,7 +12,6 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QProgressDialog>
-#include <QSaveFile>
 #include <QScreen>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -127,16 +126,7 @@ void TRichView::SetDocument(std::unique_ptr<QTextDocument> loaded) {
 
 void TRichView::SaveToFile(const QString& path) const {
     const QByteArray rtf = WriteRtf(*document());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw tException(QString("Не удалось создать файл \"%1\": %2").arg(path, file.errorString()));
-    if (file.write(rtf) != rtf.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw tException(QString("Не удалось записать файл \"%1\": %2").arg(path, reason));
-    }
-    if (!file.commit())
-        throw tException(QString("Не удалось записать файл \"%1\": %2").arg(path, file.errorString()));
+    WriteFileAtomically(path, [&](QIODevice& file) { return file.write(rtf) == rtf.size(); });
 }
 
 void TRichView::Clear() {

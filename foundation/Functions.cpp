@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
 #include <atomic>
@@ -13,6 +14,7 @@
 #include <mutex>
 
 #include "foundation/Cp1251.h"
+#include "foundation/Exceptions.h"
 #include "foundation/Logfile.h"
 
 namespace {
@@ -243,4 +245,20 @@ tFileRead ReadBoundedFile(const QString& path, qint64 limit, QByteArray& bytes, 
         return tFileRead::TooLarge;
     }
     return tFileRead::Ok;
+}
+
+void WriteFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& write,
+                         const QString& writeFailure) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw tException(QStringLiteral("Не удалось создать файл \"%1\": %2").arg(path, file.errorString()));
+    if (!write(file)) {
+        const QString reason = file.errorString();  // before cancelling clears it
+        file.cancelWriting();
+        throw tException(!writeFailure.isEmpty()
+                             ? writeFailure
+                             : QStringLiteral("Не удалось записать файл \"%1\": %2").arg(path, reason));
+    }
+    if (!file.commit())
+        throw tException(QStringLiteral("Не удалось записать файл \"%1\": %2").arg(path, file.errorString()));
 }

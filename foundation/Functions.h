@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QChar>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -57,3 +58,10 @@ enum class tFileRead { Ok, Failed, TooLarge };
 tFileRead ReadBoundedFile(const QString& path, qint64 limit, QByteArray& bytes, QString& error);
 // "Файл '<path>' слишком большой (<size> байт). Допускается не более <limit>."
 QString FileTooLargeText(const QString& path, qint64 size, qint64 limit);
+
+// Writes the file at `path` atomically (QSaveFile): `write` fills it and returns false when that
+// failed. A file already there stays as it was unless everything succeeded. Raises tException
+// naming the file; `writeFailure` replaces the message for a failed `write` (by default it gives
+// the system's reason).
+void WriteFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& write,
+                         const QString& writeFailure = QString());
