@@ -78,6 +78,26 @@ QImage Upright(const QImage& image, int orientation) {
     }
 }
 
+// Calls `visit(marker, at, length)` for each marker segment of JPEG data before the scan (`at` is
+// the segment's offset, `length` its length field); fill bytes are skipped, and the walk ends at
+// the scan, at the end of the image, at anything that is no marker, or when `visit` says true.
+template <typename Visit>
+void ForEachJpegSegment(const QByteArray& bytes, Visit visit) {
+    if (!bytes.startsWith("\xFF\xD8")) return;
+    qsizetype at = 2;
+    while (at + 4 <= bytes.size() && uchar(bytes[at]) == 0xFF) {
+        const uchar marker = uchar(bytes[at + 1]);
+        if (marker == 0xFF) {  // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9) return;
+        const int length = qFromBigEndian<quint16>(bytes.constData() + at + 2);
+        if (length < 2 || visit(marker, at, length)) return;
+        at += 2 + length;
+    }
+}
+
 // The pixel size a picture file announces, read from its header only; invalid when the header
 // cannot be read from what the file holds (the decoder then reports it).
 QSize AnnouncedSize(QFile& file, bool jpeg) {
@@ -95,29 +115,18 @@ QSize AnnouncedSize(QFile& file, bool jpeg) {
         if (width <= 0 || height == 0 || width > INT_MAX || std::abs(height) > INT_MAX) return {};
         return QSize(int(width), int(std::abs(height)));
     }
-    // JPEG: walk the markers up to the frame header (EXIF blocks can be up to 64 KB each).
-    QByteArray head = file.peek(1 << 20);
-    int at = 2;
-    if (!head.startsWith("\xFF\xD8")) return {};
-    while (at + 4 <= head.size()) {
-        if (uchar(head[at]) != 0xFF) return {};
-        const uchar marker = uchar(head[at + 1]);
-        if (marker == 0xFF) {  // fill byte
-            ++at;
-            continue;
-        }
-        const int length = qFromBigEndian<quint16>(head.constData() + at + 2);
+    // JPEG: the markers up to the frame header (EXIF blocks can be up to 64 KB each).
+    const QByteArray head = file.peek(1 << 20);
+    QSize size;
+    ForEachJpegSegment(head, [&](uchar marker, qsizetype at, int) {
         const bool frame =
             marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame) {
-            if (at + 9 > head.size()) return {};
-            return QSize(qFromBigEndian<quint16>(head.constData() + at + 7),
+        if (frame && at + 9 <= head.size())
+            size = QSize(qFromBigEndian<quint16>(head.constData() + at + 7),
                          qFromBigEndian<quint16>(head.constData() + at + 5));
-        }
-        if (marker == 0xDA || marker == 0xD9 || length < 2) return {};
-        at += 2 + length;
-    }
-    return {};
+        return frame;
+    });
+    return size;
 }
 }  // namespace
 
@@ -182,19 +191,14 @@ QImage DecodeJpeg(const QByteArray& bytes, const QString& path) {
 }
 
 int JpegOrientation(const QByteArray& bytes) {
-    // Markers up to the scan; the orientation sits in APP1 "Exif", IFD0, tag 0x0112.
-    int at = 2;
-    if (!bytes.startsWith("\xFF\xD8")) return 1;
-    while (at + 4 <= bytes.size() && uchar(bytes[at]) == 0xFF) {
-        const uchar marker = uchar(bytes[at + 1]);
-        if (marker == 0xDA || marker == 0xD9) break;
-        const int length = qFromBigEndian<quint16>(bytes.constData() + at + 2);
-        if (length < 2) break;
+    // The orientation sits in APP1 "Exif", IFD0, tag 0x0112.
+    int orientation = 1;
+    ForEachJpegSegment(bytes, [&](uchar marker, qsizetype at, int length) {
+        if (marker != 0xE1) return false;
         const QByteArray segment = bytes.mid(at + 4, length - 2);
-        at += 2 + length;
-        if (marker != 0xE1 || !segment.startsWith(QByteArray("Exif\0\0", 6))) continue;
+        if (!segment.startsWith(QByteArray("Exif\0\0", 6))) return false;
         const QByteArray tiff = segment.mid(6);
-        if (tiff.size() < 8) return 1;
+        if (tiff.size() < 8) return true;
         const bool little = tiff.startsWith("II");
         auto u16 = [&](int offset) -> int {
             if (offset < 0 || offset + 2 > tiff.size()) return -1;
@@ -207,18 +211,19 @@ int JpegOrientation(const QByteArray& bytes) {
                           : qFromBigEndian<quint32>(tiff.constData() + offset);
         };
         const qint64 ifd = u32(4);
-        if (ifd < 8 || ifd > tiff.size()) return 1;
+        if (ifd < 8 || ifd > tiff.size()) return true;
         const int count = u16(int(ifd));
         for (int i = 0; i < count; ++i) {
             const int entry = int(ifd) + 2 + 12 * i;
             if (u16(entry) == 0x0112 && u16(entry + 2) == 3) {
                 const int value = u16(entry + 8);
-                return value >= 1 && value <= 8 ? value : 1;
+                if (value >= 1 && value <= 8) orientation = value;
+                break;
             }
         }
-        return 1;
-    }
-    return 1;
+        return true;  // only the first Exif block counts
+    });
+    return orientation;
 }
 
 namespace {
