@@ -45,10 +45,11 @@ QString RecentListPath() {
 }
 
 QStringList LoadRecent() {
-    QFile file(RecentListPath());
-    if (!file.open(QIODevice::ReadOnly) || file.size() > 64 * 1024) return {};
+    QByteArray bytes;
+    QString error;
+    if (ReadBoundedFile(RecentListPath(), 64 * 1024, bytes, error) != tFileRead::Ok) return {};
     QStringList paths;
-    for (const QByteArray& line : file.readAll().split('\n'))
+    for (const QByteArray& line : bytes.split('\n'))
         if (!line.isEmpty() && paths.size() < kRecentCount) paths << QString::fromUtf8(line);
     return paths;
 }
@@ -71,9 +72,11 @@ QList<TChart*> ChartsOf(TfrExperiment* frame) {
 // The scenario's experiment.txt as entries; the record's own values when the file is gone.
 tLesson::tEntries EntriesOf(const tExperiment& e) {
     tLesson::tEntries entries;
-    QFile file(QDir(e.Path).filePath(QStringLiteral("experiment.txt")));
-    if (!e.Path.isEmpty() && file.open(QIODevice::ReadOnly) && file.size() <= ParameterFileLimit) {
-        for (const QString& line : SplitLines(DecodeText(file.readAll()))) {
+    QByteArray bytes;
+    QString error;
+    if (!e.Path.isEmpty() && ReadBoundedFile(QDir(e.Path).filePath(QStringLiteral("experiment.txt")),
+                                             ParameterFileLimit, bytes, error) == tFileRead::Ok) {
+        for (const QString& line : SplitLines(DecodeText(bytes))) {
             const qsizetype eq = line.indexOf(u'=');
             if (eq > 0) entries.append({line.left(eq), line.mid(eq + 1)});
         }
