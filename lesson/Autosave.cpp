@@ -7,12 +7,11 @@
 #include <QFileInfo>
 #include <utility>
 
+#include "foundation/Userfolders.h"
 #include "lesson/Lesson.h"
 
 QString tAutosave::DefaultFolder() {
-    const QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    return (state.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/state") : state) +
-           QStringLiteral("/rovelin");
+    return ProgramStateFolder();
 }
 
 QString tAutosave::FileIn(const QString& folder) {

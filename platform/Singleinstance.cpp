@@ -1,17 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/Singleinstance.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
-#include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
 #include <cerrno>
 
 #include "foundation/Exceptions.h"
 #include "foundation/Logfile.h"
 #include "foundation/Stringtable.h"
+#include "foundation/Userfolders.h"
 
 namespace {
 // One request line and one answer line: "activate", or "open " and the file's path as Base64 of
@@ -36,17 +41,20 @@ bool MayBeRequest(const QByteArray& got) {
     return true;
 }
 
-QString RuntimeFolder() {
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return runtime.isEmpty() ? QDir::tempPath() : runtime;
-}
-
-// The key in a form that is safe as a file name.
-QString FileNameOf(const QString& key) {
-    QString name = key;
+// A text in a form that is safe as a file name.
+QString FileNameOf(const QString& text) {
+    QString name = text;
     for (QChar& c : name)
         if (c == u'/' || c == u'\\' || c.unicode() < 32) c = u'_';
     return name;
+}
+
+// Lock and socket are named after a short digest of the key: a socket's whole path must fit in
+// 108 bytes, and a user's state folder can be deep.
+QString BaseNameOf(const QString& key) {
+    return QStringLiteral("rovelin-") +
+           QString::fromLatin1(
+               QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(12));
 }
 }  // namespace
 
@@ -54,12 +62,65 @@ QString tSingleInstance::DefaultKey() {
     return QStringLiteral("{C4BC8DBF-CE0B-4714-985D-2AEEC4B4F6D6}");
 }
 
-tSingleInstance::tSingleInstance(const QString& key, QObject* parent)
-    : tSingleInstance(key, RuntimeFolder(), parent) {}
+QString tSingleInstance::PrivateFolderProblem(const QString& path, uid_t uid) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("папка '%1' недоступна: %2").arg(path, LastSystemErrorText());
+    if (S_ISLNK(st.st_mode)) return QStringLiteral("'%1' — ссылка, а не папка").arg(path);
+    if (!S_ISDIR(st.st_mode)) return QStringLiteral("'%1' — не папка").arg(path);
+    if (st.st_uid != uid) return QStringLiteral("папка '%1' принадлежит другому пользователю").arg(path);
+    if ((st.st_mode & 077) != 0)
+        return QStringLiteral("папка '%1' открыта другим пользователям (права %2)")
+            .arg(path, QString::number(st.st_mode & 0777, 8));
+    return QString();
+}
+
+QString tSingleInstance::UserFolder(const QString& runtimeDir, const QString& stateHome, const QString& host,
+                                    uid_t uid, QString* problem) {
+    auto fail = [problem](const QString& why) {
+        if (problem) *problem = why;
+        return QString();
+    };
+    // The session manager's runtime folder (/run/user/<uid>) is the right place, but only when it
+    // really is ours: a folder another user made under that name could hold our lock for us.
+    if (QDir::isAbsolutePath(runtimeDir) && PrivateFolderProblem(runtimeDir, uid).isEmpty())
+        return runtimeDir;
+    if (!QDir::isAbsolutePath(stateHome))
+        return fail(QStringLiteral("не найдена домашняя папка пользователя"));
+    const QString parent = stateHome + QStringLiteral("/rovelin");
+    if (!QDir().mkpath(parent)) return fail(QStringLiteral("невозможно создать папку '%1'").arg(parent));
+    // One folder per computer: a home shared over the network must not let a run on one computer
+    // keep the same user from starting the program on another.
+    const QString folder = parent + QStringLiteral("/instance-") +
+                           FileNameOf(host.isEmpty() ? QStringLiteral("localhost") : host.left(16));
+    const QByteArray native = QFile::encodeName(folder);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return fail(QStringLiteral("невозможно создать папку '%1': %2").arg(folder, LastSystemErrorText()));
+    struct stat st {};
+    if (::lstat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid &&
+        (st.st_mode & 077) != 0)
+        ::chmod(native.constData(), 0700);  // ours, but left open (a copied home, another umask)
+    if (const QString why = PrivateFolderProblem(folder, uid); !why.isEmpty()) return fail(why);
+    return folder;
+}
+
+QString tSingleInstance::UserFolder(QString* problem) {
+    return UserFolder(qEnvironmentVariable("XDG_RUNTIME_DIR"), StateHome(), QSysInfo::machineHostName(),
+                      ::geteuid(), problem);
+}
+
+tSingleInstance::tSingleInstance(const QString& key, QObject* parent) : QObject(parent) {
+    const QString folder = UserFolder(&FFolderProblem);
+    // Without a usable folder the paths stay empty and TryBecomePrimary reports why.
+    if (folder.isEmpty()) return;
+    const QString base = QDir(folder).filePath(BaseNameOf(key));
+    FLockPath = base + QStringLiteral(".lock");
+    FServerName = base + QStringLiteral(".socket");
+}
 
 tSingleInstance::tSingleInstance(const QString& key, const QString& directory, QObject* parent)
     : QObject(parent) {
-    const QString base = QDir(directory).filePath(FileNameOf(key));
+    const QString base = QDir(directory).filePath(BaseNameOf(key));
     FLockPath = base + QStringLiteral(".lock");
     FServerName = base + QStringLiteral(".socket");
 }
@@ -70,6 +131,8 @@ tSingleInstance::~tSingleInstance() {
 
 bool tSingleInstance::TryBecomePrimary() {
     if (FPrimary) return true;
+    if (!FFolderProblem.isEmpty())
+        throw tException(LoadStr(msg::SystemError) + LoadStr(msg::CannotCreateSync) + FFolderProblem);
     QDir().mkpath(QFileInfo(FLockPath).absolutePath());
     auto lock = std::make_unique<QLockFile>(FLockPath);
     // The lock is held for the program's whole run: never age it out. A lock whose owner process

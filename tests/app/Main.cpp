@@ -11,10 +11,11 @@ int RunSecondStartHelper(QApplication& app, int argc, char** argv);  // Lesson_t
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     tApplication app(argc, argv);
+    // A second start run by a test shares that test's folders (its lock is found there).
+    if (const int helper = RunSecondStartHelper(app, argc, argv); helper >= 0) return helper;
     // Autosaves and the list of recent lessons go to a folder of this run, never the user's own.
     QTemporaryDir state;
     qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
-    if (const int helper = RunSecondStartHelper(app, argc, argv); helper >= 0) return helper;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

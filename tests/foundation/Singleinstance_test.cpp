@@ -4,13 +4,17 @@
 #include "platform/Singleinstance.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
@@ -181,6 +185,109 @@ TEST(SingleInstance, UnusableFolderRaisesSynchronisationError) {
     } catch (const tException& e) {
         EXPECT_TRUE(e.Message().startsWith(LoadStr(msg::SystemError) + LoadStr(msg::CannotCreateSync)));
     }
+}
+
+// ---- the user's own folder ------------------------------------------------------------------
+
+mode_t ModeOf(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+TEST(SingleInstanceFolder, OnlyAPrivateFolderOfTheUserHoldsTheLock) {
+    QTemporaryDir dir;
+    const QString runtime = dir.filePath(QStringLiteral("run"));
+    const QString state = dir.filePath(QStringLiteral("state"));
+    const QString instance = state + QStringLiteral("/rovelin/instance-класс-3");
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    const uid_t me = ::geteuid();
+
+    // The session's runtime folder, private and ours: the place.
+    ::chmod(QFile::encodeName(runtime).constData(), 0700);
+    QString problem;
+    EXPECT_EQ(tSingleInstance::UserFolder(runtime, state, QStringLiteral("класс-3"), me, &problem), runtime);
+
+    // Open to others (anyone could put a lock there first), missing or relative: the private
+    // folder in the state folder is made instead, and only the user may enter it.
+    ::chmod(QFile::encodeName(runtime).constData(), 0777);
+    for (const QString& candidate : {runtime, QString(), QStringLiteral("run")}) {
+        EXPECT_EQ(tSingleInstance::UserFolder(candidate, state, QStringLiteral("класс-3"), me, &problem),
+                  instance);
+        EXPECT_EQ(ModeOf(instance), mode_t(0700));
+    }
+    // Ours but left open: closed again.
+    ::chmod(QFile::encodeName(instance).constData(), 0755);
+    EXPECT_EQ(tSingleInstance::UserFolder(QString(), state, QStringLiteral("класс-3"), me, &problem),
+              instance);
+    EXPECT_EQ(ModeOf(instance), mode_t(0700));
+
+    // Another computer sharing the home over the network gets a folder of its own.
+    EXPECT_EQ(tSingleInstance::UserFolder(QString(), state, QStringLiteral("класс-4"), me, &problem),
+              state + QStringLiteral("/rovelin/instance-класс-4"));
+}
+
+TEST(SingleInstanceFolder, AFolderOfAnotherUserIsNeverUsed) {
+    QTemporaryDir dir;
+    const QString foreign = dir.filePath(QStringLiteral("runtime-pupil"));
+    const QString state = dir.filePath(QStringLiteral("state"));
+    ASSERT_TRUE(QDir().mkpath(foreign));
+    ::chmod(QFile::encodeName(foreign).constData(), 0700);
+    QString problem;
+    if (::geteuid() == 0) {
+        // Root can make the folder really belong to someone else (nobody).
+        ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+        EXPECT_TRUE(tSingleInstance::PrivateFolderProblem(foreign, 0)
+                        .contains(QStringLiteral("другому пользователю")));
+        EXPECT_EQ(tSingleInstance::UserFolder(foreign, state, QStringLiteral("pc"), 0, &problem),
+                  state + QStringLiteral("/rovelin/instance-pc"));
+    }
+    // For any user: seen as another user's, both the runtime folder and the state folder are
+    // refused, and nothing shared takes their place.
+    const uid_t other = ::geteuid() + 1;
+    EXPECT_TRUE(tSingleInstance::UserFolder(foreign, state, QStringLiteral("pc"), other, &problem).isEmpty());
+    EXPECT_TRUE(problem.contains(state + QStringLiteral("/rovelin/instance-pc"))) << problem.toStdString();
+    EXPECT_TRUE(problem.contains(QStringLiteral("другому пользователю"))) << problem.toStdString();
+}
+
+TEST(SingleInstanceFolder, ALinkInPlaceOfTheFolderStopsTheStartWithTheReason) {
+    QTemporaryDir dir;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), state = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_RUNTIME_DIR", "");
+    qputenv("XDG_STATE_HOME", dir.path().toLocal8Bit());
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("rovelin"))));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("elsewhere"))));
+    const QString link =
+        dir.filePath(QStringLiteral("rovelin/instance-") + QSysInfo::machineHostName().left(16));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("elsewhere")), link));
+    tSingleInstance instance(kKey);
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("XDG_STATE_HOME", state);
+    try {
+        instance.TryBecomePrimary();
+        FAIL() << "no error raised";
+    } catch (const tException& e) {
+        EXPECT_TRUE(e.Message().startsWith(LoadStr(msg::SystemError) + LoadStr(msg::CannotCreateSync)));
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("ссылка"))) << e.Message().toStdString();
+    }
+    EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("elsewhere"))).isEmpty());
+}
+
+TEST(SingleInstanceFolder, TheProgramsLockIsInTheUsersFolder) {
+    QTemporaryDir dir;
+    const QString open = dir.filePath(QStringLiteral("open"));
+    ASSERT_TRUE(QDir().mkpath(open));
+    ::chmod(QFile::encodeName(open).constData(), 0777);
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), state = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_RUNTIME_DIR", open.toLocal8Bit());
+    qputenv("XDG_STATE_HOME", dir.filePath(QStringLiteral("state")).toLocal8Bit());
+    tSingleInstance instance(kKey);
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("XDG_STATE_HOME", state);
+    EXPECT_TRUE(instance.LockPath().startsWith(dir.filePath(QStringLiteral("state/rovelin/instance-"))))
+        << instance.LockPath().toStdString();
+    ASSERT_TRUE(instance.TryBecomePrimary());
+    EXPECT_TRUE(QFile::exists(instance.LockPath()));
+    EXPECT_TRUE(QDir(open).isEmpty());
 }
 
 TEST(SingleInstance, DefaultKeyIsTheProgramGuid) {
