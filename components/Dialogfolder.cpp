@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "foundation/Schoolsettings.h"
+
 namespace {
 QString& LastFolder() {
     static QString folder;
@@ -15,6 +17,9 @@ QString& LastFolder() {
 QString DialogFolder() {
     const QString last = LastFolder();
     if (!last.isEmpty() && QFileInfo(last).isDir()) return last;
+    // The school's (or the user's own) lesson folder, made when it is not there yet.
+    const QString lessons = tSchoolSettings::Load().LessonFolder();
+    if (!lessons.isEmpty() && QDir().mkpath(lessons)) return lessons;
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
     return QDir::homePath();

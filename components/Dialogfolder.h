@@ -5,8 +5,9 @@
 #include <QDate>
 #include <QString>
 
-// The folder a file was last chosen in while the program runs; before that the user's documents
-// folder (or home). Never the program's own folder, which is read-only once installed.
+// The folder a file was last chosen in while the program runs; before that the lesson folder of
+// the school settings, else the user's documents folder (or home). Never the program's own
+// folder, which is read-only once installed.
 QString DialogFolder();
 // Remembers the folder of `chosenPath` (a file) for the next dialog.
 void RememberDialogFolder(const QString& chosenPath);

@@ -2,9 +2,8 @@
 // The test program's entry: one offscreen application object for every suite.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
 #include "app/Program.h"
+#include "tests/support/Userfolders.h"
 
 int RunSecondStartHelper(QApplication& app, int argc, char** argv);  // Lesson_test.cpp; -1 = no helper
 
@@ -13,9 +12,8 @@ int main(int argc, char** argv) {
     tApplication app(argc, argv);
     // A second start run by a test shares that test's folders (its lock is found there).
     if (const int helper = RunSecondStartHelper(app, argc, argv); helper >= 0) return helper;
-    // Autosaves and the list of recent lessons go to a folder of this run, never the user's own.
-    QTemporaryDir state;
-    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+    // Autosaves, the list of recent lessons and the settings are this run's, never the user's own.
+    rovelin_test::tUserFolders folders;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

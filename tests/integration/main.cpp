@@ -3,15 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QTemporaryDir>
+
+#include "tests/support/Userfolders.h"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    // Autosaves and the list of recent lessons go to a folder of this run, never the user's own.
-    QTemporaryDir state;
-    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+    // Autosaves, the list of recent lessons and the settings are this run's, never the user's own.
+    rovelin_test::tUserFolders folders;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
