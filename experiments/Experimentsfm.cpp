@@ -3,11 +3,10 @@
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
-#include <QCollator>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -28,8 +27,8 @@
 
 namespace {
 constexpr int IconRole = Qt::UserRole + 1;
-// Hidden entries (names starting with '.') are left out because QDir::Hidden is not asked for.
-constexpr QDir::Filters FolderFilter = QDir::Dirs | QDir::NoDotAndDotDot;
+constexpr int RootRole = Qt::UserRole + 2;    // on a source node: its index in the catalogue's roots
+constexpr int SourceRole = Qt::UserRole + 3;  // true on the node of a further catalogue
 }  // namespace
 
 TfmExperiments::TfmExperiments(QWidget* owner) : QDialog(owner) {
@@ -169,26 +168,29 @@ TfmExperiments::~TfmExperiments() = default;
 // ---- catalogue on the disk ----
 
 QStringList TfmExperiments::SortedSubFolders(const QString& folder) {
-    QStringList names = QDir(folder).entryList(FolderFilter, QDir::NoSort);
-    QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(names.begin(), names.end(), [&](const QString& a, const QString& b) {
-        const int c = collator.compare(a, b);
-        return c != 0 ? c < 0 : a < b;  // equal for the collator: still one fixed order
-    });
-    return names;
+    return tCatalogue::SubFolders(folder);
 }
 
 bool TfmExperiments::HasSubFolder(const QString& folder) {
-    QDirIterator it(folder, FolderFilter);
-    return it.hasNext();  // stops at the first hit
+    return tCatalogue::HasSubFolder(folder);
+}
+
+bool TfmExperiments::IsSourceNode(const QTreeWidgetItem* node) {
+    return node && node->data(0, SourceRole).toBool();
+}
+
+QString TfmExperiments::RootOf(const QTreeWidgetItem* node) const {
+    const QTreeWidgetItem* top = node;
+    while (top && top->parent()) top = top->parent();
+    if (!IsSourceNode(top)) return FRoot;
+    return FCatalogue.Roots().value(top->data(0, RootRole).toInt()).Path;
 }
 
 QString TfmExperiments::NodePath(const QTreeWidgetItem* node) const {
     QString relative;
-    for (const QTreeWidgetItem* n = node; n; n = n->parent()) relative.prepend(n->text(0) + u'/');
-    return FRoot + relative;
+    for (const QTreeWidgetItem* n = node; n && !IsSourceNode(n); n = n->parent())
+        relative.prepend(n->text(0) + u'/');
+    return RootOf(node) + relative;
 }
 
 // ---- nodes ----
@@ -207,7 +209,9 @@ void TfmExperiments::SetHasChildren(QTreeWidgetItem* node, bool on) {
 }
 
 void TfmExperiments::SetIcon(QTreeWidgetItem* node) {
-    const int index = HasChildrenFlag(node) ? experimenticons::Group : experimenticons::Scenario;
+    const int index = IsSourceNode(node)      ? experimenticons::Catalogue
+                      : HasChildrenFlag(node) ? experimenticons::Group
+                                              : experimenticons::Scenario;
     node->setData(0, IconRole, index);
     node->setIcon(0, FImages.value(index));
 }
@@ -222,13 +226,36 @@ QTreeWidgetItem* TfmExperiments::AddNode(QTreeWidgetItem* parent, const QString&
 }
 
 void TfmExperiments::FillTree(const QString& root) {
-    FRoot = root;
-    if (!FRoot.isEmpty() && !FRoot.endsWith(u'/')) FRoot += u'/';
+    QString programRoot = root;
+    if (!programRoot.isEmpty() && !programRoot.endsWith(u'/')) programRoot += u'/';
+    FillTree(tCatalogue::ForProgram(programRoot));
+}
+
+void TfmExperiments::FillTree(const tCatalogue& catalogue) {
+    FCatalogue = catalogue;
+    const QList<tCatalogueRoot>& roots = FCatalogue.Roots();
+    const bool programFirst = !roots.isEmpty() && roots[0].Source == tCatalogueRoot::Program;
+    FRoot = programFirst ? roots[0].Path : QString();
     FInTreeChange = true;
     tvExperiments->clear();
     FInTreeChange = false;
-    if (FRoot.isEmpty()) return;
-    for (const QString& name : SortedSubFolders(FRoot)) AddNode(nullptr, name);
+    if (programFirst)
+        for (const QString& name : SortedSubFolders(FRoot)) AddNode(nullptr, name);
+    for (int r = programFirst ? 1 : 0; r < roots.size(); ++r) {
+        // A further catalogue: one node that names its source, its folders below it.
+        const tCatalogueRoot& root = roots[r];
+        auto* node = new QTreeWidgetItem(tvExperiments);
+        const bool reachable = QFileInfo(root.Path).isDir();
+        node->setText(0, reachable ? root.Name : root.Name + QStringLiteral(" (нет доступа)"));
+        node->setToolTip(0, (root.Source == tCatalogueRoot::User ? QStringLiteral("Ваши сценарии: ")
+                                                                 : QStringLiteral("Сценарии школы: ")) +
+                                QDir::toNativeSeparators(root.Path));
+        node->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        node->setData(0, RootRole, r);
+        node->setData(0, SourceRole, true);
+        SetHasChildren(node, HasSubFolder(root.Path));
+        SetIcon(node);
+    }
 }
 
 void TfmExperiments::NodeExpanded(QTreeWidgetItem* node) {
@@ -292,7 +319,7 @@ void TfmExperiments::OkClicked() {
     QTreeWidgetItem* node = tvExperiments->currentItem();
     if (!node || !node->isSelected()) return;
     if (!HasChildrenFlag(node)) {
-        accept();
+        if (!IsSourceNode(node)) accept();  // a catalogue is never a scenario, even an empty one
         return;
     }
     if (!node->isExpanded()) node->setExpanded(true);
@@ -302,7 +329,9 @@ bool TfmExperiments::LoadScenario(tExperiment* record) {
     if (!record) return true;
     QTreeWidgetItem* node = tvExperiments->currentItem();
     if (!node) return true;
-    return ::LoadScenario(node->text(0), NodePath(node).mid(FRoot.size()), FRoot, record);
+    if (IsSourceNode(node)) return false;
+    const QString root = RootOf(node);
+    return ::LoadScenario(node->text(0), NodePath(node).mid(root.size()), root, record);
 }
 
 bool TfmExperiments::PaneShown() const {

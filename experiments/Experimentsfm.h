@@ -4,6 +4,9 @@
 // lazily (a level when its parent expands), and a node's group/scenario status is read again before
 // it is selected, when it expands and after it collapses, so catalogue changes made while the
 // dialog is open show up without a refresh. Folders are listed by name (see SortedSubFolders).
+// The program's catalogue fills the tree's first level; every further catalogue (the school's
+// scenarios on a share, a teacher's own) follows as one node named after its source, with its
+// folders below it.
 #pragma once
 
 #include <QDialog>
@@ -11,6 +14,8 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+
+#include "experiments/Catalogue.h"
 
 class QAction;
 class QPrinter;
@@ -29,18 +34,27 @@ class TfmExperiments : public QDialog {
     ~TfmExperiments() override;
 
     // Stores the catalogue root (a trailing '/' is added when missing), clears the tree and lists
-    // the root's folders.
+    // the root's folders, then the further catalogues of the school settings.
     void FillTree(const QString& root);
+    // The same for the given catalogues: the first root's folders on the first level when it is
+    // the program's, a source node for every other root.
+    void FillTree(const tCatalogue& catalogue);
     // Fills `record` from the selected node (after an OK result); reports its own failures. False
     // when the scenario was refused as a whole (record untouched, see ::LoadScenario).
     bool LoadScenario(tExperiment* record);
 
     QString Root() const { return FRoot; }
-    // Catalogue folder of a node: root + captions from the top level down, each followed by '/'.
+    const tCatalogue& Catalogue() const { return FCatalogue; }
+    // Catalogue folder of a node: its catalogue's root + captions from the top level (below a
+    // source node) down, each followed by '/'.
     QString NodePath(const QTreeWidgetItem* node) const;
+    // The root of the catalogue a node belongs to.
+    QString RootOf(const QTreeWidgetItem* node) const;
+    // True for the node that stands for a further catalogue.
+    static bool IsSourceNode(const QTreeWidgetItem* node);
     // True when the node shows an expand button (a group).
     static bool HasChildrenFlag(const QTreeWidgetItem* node);
-    // Index of the node's image in the tree's image list (0 group, 2 scenario).
+    // Index of the node's image in the tree's image list (0 group, 2 scenario, 3 a further catalogue).
     static int IconIndex(const QTreeWidgetItem* node);
     double DescriptionRatio() const { return FRatio; }
 
@@ -81,6 +95,7 @@ class TfmExperiments : public QDialog {
     bool PaneShown() const;
 
     QString FRoot;
+    tCatalogue FCatalogue;
     double FRatio = 1.0;  // description width / tree width, kept while the pane is hidden
     QList<QIcon> FImages;
     bool FInTreeChange = false;  // our own expand/collapse calls must not re-enter the handlers

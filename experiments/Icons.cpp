@@ -14,9 +14,10 @@ QIcon Draw(const std::function<void(QPainter&)>& paint) {
     return PaintedIcon(32, paint);
 }
 
-void Folder(QPainter& p, bool open) {
-    p.setPen(QPen(QColor(150, 110, 20), 1.5));
-    p.setBrush(QColor(240, 200, 80));
+void Folder(QPainter& p, bool open, QColor edgeColour = QColor(150, 110, 20),
+            QColor backColour = QColor(240, 200, 80), QColor frontColour = QColor(250, 220, 120)) {
+    p.setPen(QPen(edgeColour, 1.5));
+    p.setBrush(backColour);
     QPainterPath back;
     back.moveTo(3, 8);
     back.lineTo(12, 8);
@@ -26,7 +27,7 @@ void Folder(QPainter& p, bool open) {
     back.lineTo(3, 27);
     back.closeSubpath();
     p.drawPath(back);
-    p.setBrush(QColor(250, 220, 120));
+    p.setBrush(frontColour);
     if (open)
         p.drawPolygon(QPolygonF({QPointF(7, 15), QPointF(31, 15), QPointF(27, 27), QPointF(3, 27)}));
     else
@@ -47,6 +48,12 @@ QList<QIcon> TreeImages() {
                 Page(p, QRectF(6, 3, 20, 26));
                 p.setPen(QPen(QColor(200, 30, 30), 2));
                 p.drawPolyline(QPolygonF({QPointF(9, 23), QPointF(13, 16), QPointF(17, 19), QPointF(23, 9)}));
+            }),
+            Draw([](QPainter& p) {
+                // A blue folder with a roof: the scenarios of a school (or a teacher) beside ours.
+                Folder(p, false, QColor(30, 70, 140), QColor(90, 140, 220), QColor(140, 180, 240));
+                p.setPen(QPen(Qt::white, 2));
+                p.drawPolyline(QPolygonF({QPointF(10, 22), QPointF(16, 17), QPointF(22, 22)}));
             })};
 }
 

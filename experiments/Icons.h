@@ -7,8 +7,9 @@
 #include <QList>
 
 namespace experimenticons {
-enum : int { Group = 0, OpenGroup = 1, Scenario = 2 };
-// The tree's image list: group at 0, an open group (never shown) at 1, scenario at 2.
+enum : int { Group = 0, OpenGroup = 1, Scenario = 2, Catalogue = 3 };
+// The tree's image list: group at 0, an open group (never shown) at 1, scenario at 2, a further
+// catalogue (the school's scenarios, a teacher's own) at 3.
 QList<QIcon> TreeImages();
 QIcon Description();
 QIcon Copy();
