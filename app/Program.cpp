@@ -15,7 +15,9 @@
 #include "foundation/Guard.h"
 #include "foundation/Logfile.h"
 #include "foundation/Messagebox.h"
+#include "foundation/Schoolsettings.h"
 #include "foundation/Stringtable.h"
+#include "foundation/Userfolders.h"
 #include "platform/Singleinstance.h"
 #include "sim/Simports.h"
 
@@ -36,6 +38,47 @@ bool tApplication::notify(QObject* receiver, QEvent* event) {
 
 QString ProductTitle() {
     return QStringLiteral("Ровелин для начальной школы");
+}
+
+QString ProgramVersion() {
+    return QStringLiteral(ROVELIN_VERSION);
+}
+
+QString DesktopId() {
+    return QStringLiteral(ROVELIN_APP_ID);
+}
+
+void SetProgramIdentity(QGuiApplication& app) {
+    // Qt on X11 takes the class of WM_CLASS from the application name; Wayland takes the app id
+    // from the desktop file name. No display name: Qt would add it to every window title.
+    app.setApplicationName(DesktopId());
+    app.setApplicationVersion(ProgramVersion());
+    QGuiApplication::setDesktopFileName(DesktopId());
+}
+
+QString CommandLineAnswer(const QStringList& arguments) {
+    for (const QString& argument : arguments) {
+        if (argument == QLatin1String("--version") || IsSwitch(argument, QStringLiteral("VERSION")))
+            return QStringLiteral("rovelin %1\n").arg(ProgramVersion());
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
+            argument == QLatin1String("/?") || IsSwitch(argument, QStringLiteral("HELP")))
+            return QStringLiteral(
+                       "Использование: rovelin [ключ...] [урок.rovelin]\n"
+                       "%1 — цифровая лаборатория с датчиками USB для уроков.\n"
+                       "\n"
+                       "Ключ — это / или - и слово, в любом регистре:\n"
+                       "  /LOG           вести журнал rovelin.log (рядом с программой; у установленной\n"
+                       "                 программы — в ~/.local/state/rovelin/)\n"
+                       "  /LOG_MEASURE   вместе с /LOG: записывать в журнал каждый цикл измерения\n"
+                       "  /DEMO          демонстрационный режим: датчики-имитаторы вместо настоящих\n"
+                       "  урок.rovelin   открыть файл урока (в уже запущенной программе, если она есть)\n"
+                       "  --help         показать эту справку и выйти\n"
+                       "  --version      показать версию и выйти\n"
+                       "\n"
+                       "Подробнее: man rovelin\n")
+                .arg(ProductTitle());
+    }
+    return QString();
 }
 
 QString NoDisplayText(const QStringList& arguments) {
@@ -66,29 +109,47 @@ void DropLog() {
     gLogFile = nullptr;
 }
 
-// The log lives beside the program. An installed program's folder is not the pupil's to write, so
-// the user's state folder takes the log then, rather than the program refusing to start.
-tLogFile* OpenProgramLog(const QString& programDir) {
+// The log lives beside the program, where a portable folder or a build keeps it. An installed
+// program's folder belongs to the package manager, which would leave a log there behind on
+// removal: the user's state folder takes the log then, also for root. The same happens when the
+// program folder refuses the log, rather than the program refusing to start.
+tLogFile* OpenProgramLog(const QString& programDir, bool installed) {
+    const QString folder = ProgramStateFolder();
+    const QString inState = folder + QStringLiteral("/rovelin.log");
+    if (installed) {
+        // Only with the switch: without it nothing may be created, not even the folder.
+        if (HasSwitch(QStringLiteral("LOG"))) QDir().mkpath(folder);
+        return new tLogFile(inState);
+    }
     try {
         return new tLogFile(programDir + QStringLiteral("/rovelin.log"));
     } catch (const tException& beside) {
-        const QString state =
-            qEnvironmentVariable("XDG_STATE_HOME", QDir::homePath() + QStringLiteral("/.local/state"));
-        const QString folder = state + QStringLiteral("/rovelin");
         if (!QDir().mkpath(folder)) throw;
         try {
-            return new tLogFile(folder + QStringLiteral("/rovelin.log"));
+            return new tLogFile(inState);
         } catch (const tException&) {
             throw beside;  // the first reason is the one the administrator can act on
         }
     }
 }
 
+// Which school settings this start found, and what in them it did not understand: an
+// administrator reads that in the log rather than guessing why a folder is not used.
+void LogSchoolSettings() {
+    if (!LogIsOn()) return;
+    const tSchoolSettings school = tSchoolSettings::Load();
+    if (!school.SchoolFile().isEmpty()) LogAdd(QStringLiteral("Настройки школы: ") + school.SchoolFile());
+    for (const QString& problem : school.Problems())
+        LogAdd(QStringLiteral("Настройки школы не поняты: ") + problem);
+}
+
 // Log, window, event loop. Errors are logged here and passed on to RunProgram, which shows them.
 void RunLoggedPart(tSingleInstance& instance, tProgramOptions& options, const QString& lessonPath) {
     try {
-        gLogFile = OpenProgramLog(options.ProgramDir);
+        gLogFile = OpenProgramLog(options.ProgramDir,
+                                  IsInstalledProgramFolder(options.ProgramDir, options.SystemPrefixes));
         LogAdd(LoadStr(msg::ProgramStart));
+        LogSchoolSettings();
         std::unique_ptr<QWidget> window = options.CreateMainWindow(options.ProgramDir);
         QWidget* shown = window.get();
         QObject::connect(&instance, &tSingleInstance::ActivateRequested, shown, [shown] {
@@ -133,6 +194,16 @@ void RunLoggedPart(tSingleInstance& instance, tProgramOptions& options, const QS
 }
 }  // namespace
 
+bool IsInstalledProgramFolder(const QString& programDir, const QStringList& systemPrefixes) {
+    QString path = QFileInfo(programDir).canonicalFilePath();
+    if (path.isEmpty()) path = QDir::cleanPath(QDir(programDir).absolutePath());
+    for (const QString& prefix : systemPrefixes) {
+        const QString clean = QDir::cleanPath(prefix);
+        if (path == clean || path.startsWith(clean + u'/')) return true;
+    }
+    return false;
+}
+
 QString LessonArgument(const QStringList& arguments) {
     for (const QString& argument : arguments) {
         if (argument.isEmpty()) continue;
@@ -152,6 +223,7 @@ int RunProgram(QApplication& app, const QStringList& arguments, tProgramOptions 
         // The program's title is the main window's caption alone. No application display name:
         // Qt on Linux would append it to every window title, the message boxes' too, and the
         // caption would name the program twice.
+        SetProgramIdentity(app);
         InstallRussianTranslation(app);
         SetCommandLine(arguments);
         if (HasSwitch(QStringLiteral("DEMO"))) {

@@ -22,6 +22,18 @@ class tApplication : public QApplication {
 
 // The product name: application display name and the main window's caption.
 QString ProductTitle();
+// The program's version ("1.0.0").
+QString ProgramVersion();
+// The id of the desktop entry, icon and AppStream data ("ru.rovelin.rovelin"). The application
+// takes it as its name and desktop file name, so the window's class (WM_CLASS on X11, the app id
+// on Wayland) is the desktop entry's id and the desktop finds the entry and icon for the window.
+QString DesktopId();
+void SetProgramIdentity(QGuiApplication& app);
+
+// The answer to `--help` or `--version` (also -h, /?, /HELP and /VERSION in the program's switch
+// form), printed on standard output without a display or a window; empty for any other start.
+// `arguments` are argv[1..].
+QString CommandLineAnswer(const QStringList& arguments);
 
 struct tProgramOptions {
     // Folder holding rovelin.cfg, rovelin.log and data/ (the executable's folder in the program).
@@ -32,7 +44,14 @@ struct tProgramOptions {
     std::function<std::unique_ptr<QWidget>(const QString& programDir)> CreateMainWindow;
     // Runs the event loop until the main window closes (default: QApplication::exec()).
     std::function<int()> RunLoop;
+    // Folders whose programs are installed by the system (see IsInstalledProgramFolder).
+    QStringList SystemPrefixes = {QStringLiteral("/usr")};
 };
+
+// Whether `programDir` (after following links) lies in one of `systemPrefixes`: /usr holds both
+// the package manager's programs and /usr/local. Such a program writes nothing into its own
+// folder at run time; its log goes to the user's state folder.
+bool IsInstalledProgramFolder(const QString& programDir, const QStringList& systemPrefixes);
 
 // Before the application object exists: the text to print when there is no screen to show the
 // window on (no DISPLAY, no WAYLAND_DISPLAY, no platform chosen by QT_QPA_PLATFORM or -platform),

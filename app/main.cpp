@@ -7,6 +7,11 @@
 int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    // --help and --version answer on the terminal: no display, no second-start hand-over.
+    if (const QString answer = CommandLineAnswer(arguments); !answer.isEmpty()) {
+        std::fputs(answer.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     if (const QString text = NoDisplayText(arguments); !text.isEmpty()) {
         std::fputs(text.toLocal8Bit().constData(), stderr);
         return 1;

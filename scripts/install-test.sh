@@ -51,12 +51,12 @@ cmp -s "$prefix/lib/rovelin/rovelin.cfg" "$root/app/rovelin.cfg" || fail "roveli
 scenarios=$(find -L "$prefix/lib/rovelin/data/" -name experiment.txt | wc -l)
 [ "$scenarios" -gt 0 ] || fail "the catalogue beside the program is empty"
 for size in 16 32 48 64 128 256; do
-    png="$prefix/share/icons/hicolor/${size}x${size}/apps/ru.rovelin.Rovelin.png"
+    png="$prefix/share/icons/hicolor/${size}x${size}/apps/ru.rovelin.rovelin.png"
     [ -s "$png" ] || fail "no ${size} px icon"
     [ "$(file -b "$png" | grep -o "$size x $size")" = "$size x $size" ] || fail "the ${size} px icon is $(file -b "$png")"
 done
 
-desktop="$prefix/share/applications/ru.rovelin.Rovelin.desktop"
+desktop="$prefix/share/applications/ru.rovelin.rovelin.desktop"
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop"; fi
 exec_line=$(sed -n 's/^Exec=//p' "$desktop" | head -n 1)
 exec_line=${exec_line% %f}   # the lesson file a file manager passes; none here

@@ -57,7 +57,7 @@ TEST(WindowIcon, IsTheInstalledIconsArtwork) {
     const QIcon window = ApplicationIcon();
     ASSERT_FALSE(window.isNull());
     for (int size : {16, 32, 48, 64, 128, 256}) {
-        const QString installed = QStringLiteral(ROVELIN_ICON_DIR "/%1x%1/ru.rovelin.Rovelin.png").arg(size);
+        const QString installed = QStringLiteral(ROVELIN_ICON_DIR "/%1x%1/ru.rovelin.rovelin.png").arg(size);
         const QImage png(installed);
         ASSERT_FALSE(png.isNull()) << installed.toStdString();
         const QImage shown =

@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -32,6 +35,28 @@ QString ReadLog(const tProgramFolder& folder) {
 
 struct tCommandLineReset {
     ~tCommandLineReset() { SetCommandLine({}); }
+};
+
+// A run of the program in `folder` under a key of its own, whose event loop ends at once.
+tProgramOptions QuickRun(const tProgramFolder& folder) {
+    tProgramOptions options;
+    options.ProgramDir = folder.Path();
+    options.InstanceKey = UniqueKey();
+    options.RunLoop = [] { return 0; };
+    return options;
+}
+
+// $XDG_STATE_HOME pointed at a fresh folder for one test.
+class tStateFolder {
+  public:
+    tStateFolder() : FOld(qgetenv("XDG_STATE_HOME")) { Use(FDir.path()); }
+    ~tStateFolder() { qputenv("XDG_STATE_HOME", FOld); }
+    QString Path() const { return FDir.path(); }
+    static void Use(const QString& path) { qputenv("XDG_STATE_HOME", path.toLocal8Bit()); }
+
+  private:
+    QByteArray FOld;
+    QTemporaryDir FDir;
 };
 }  // namespace
 
@@ -68,9 +93,7 @@ TEST(ProgramRun, LogMovesToTheUsersStateFolderWhenTheProgramFolderRefusesIt) {
     tCommandLineReset reset;
     tBoxRecorder boxes;
     tProgramFolder folder;
-    QTemporaryDir state;
-    const QByteArray oldState = qgetenv("XDG_STATE_HOME");
-    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+    tStateFolder state;
     // A folder in the log's place cannot be opened for writing, not even by root.
     ASSERT_TRUE(QDir(folder.Path()).mkdir(QStringLiteral("rovelin.log")));
     tProgramOptions options;
@@ -78,7 +101,7 @@ TEST(ProgramRun, LogMovesToTheUsersStateFolderWhenTheProgramFolderRefusesIt) {
     options.InstanceKey = UniqueKey();
     options.RunLoop = [] { return 0; };
     RunProgram(*qApp, {QStringLiteral("/LOG")}, options);
-    QFile moved(state.path() + QStringLiteral("/rovelin/rovelin.log"));
+    QFile moved(state.Path() + QStringLiteral("/rovelin/rovelin.log"));
     ASSERT_TRUE(moved.open(QIODevice::ReadOnly));
     const QString log = QString::fromUtf8(moved.readAll());
     EXPECT_TRUE(log.contains(QStringLiteral(" Запуск программы.")));
@@ -87,15 +110,107 @@ TEST(ProgramRun, LogMovesToTheUsersStateFolderWhenTheProgramFolderRefusesIt) {
 
     // When the state folder refuses too, the error names the program folder's log.
     QFile::remove(moved.fileName());
-    ASSERT_TRUE(QDir(state.path() + QStringLiteral("/rovelin")).mkdir(QStringLiteral("rovelin.log")));
+    ASSERT_TRUE(QDir(state.Path() + QStringLiteral("/rovelin")).mkdir(QStringLiteral("rovelin.log")));
     options.InstanceKey = UniqueKey();
     RunProgram(*qApp, {QStringLiteral("/LOG")}, options);
     ASSERT_EQ(boxes.Seen.size(), 1u);
     EXPECT_TRUE(boxes.Seen[0].text.contains(folder.Path() + QStringLiteral("/rovelin.log")));
-    if (oldState.isNull())
-        qunsetenv("XDG_STATE_HOME");
-    else
-        qputenv("XDG_STATE_HOME", oldState);
+}
+
+TEST(ProgramRun, AnInstalledProgramLogsIntoTheUsersStateFolderOnly) {
+    tCommandLineReset reset;
+    tBoxRecorder boxes;
+    tProgramFolder folder;
+    tStateFolder state;
+    // The folder is writable (root may write anywhere), but it counts as the system's.
+    tProgramOptions options = QuickRun(folder);
+    options.SystemPrefixes = {QFileInfo(folder.Path()).canonicalPath()};
+    RunProgram(*qApp, {QStringLiteral("/LOG")}, options);
+    EXPECT_FALSE(QFile::exists(folder.Path() + QStringLiteral("/rovelin.log")));
+    QFile log(state.Path() + QStringLiteral("/rovelin/rovelin.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(log.readAll()).contains(QStringLiteral(" Запуск программы.")));
+    log.close();
+    EXPECT_TRUE(boxes.Seen.empty()) << boxes.Texts().join(u'|').toStdString();
+    EXPECT_EQ(QDir(folder.Path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("rovelin.cfg")});
+
+    // Without the switch nothing is made, not even the state folder.
+    QTemporaryDir fresh;
+    tStateFolder::Use(fresh.path());
+    options.InstanceKey = UniqueKey();
+    RunProgram(*qApp, {}, options);
+    EXPECT_FALSE(QFile::exists(fresh.path() + QStringLiteral("/rovelin/rovelin.log")));
+}
+
+TEST(ProgramRun, InstalledMeansBelowASystemPrefixAfterFollowingLinks) {
+    const QStringList system = {QStringLiteral("/usr")};
+    EXPECT_TRUE(IsInstalledProgramFolder(QStringLiteral("/usr/lib/rovelin"), system));
+    EXPECT_TRUE(IsInstalledProgramFolder(QStringLiteral("/usr/local/lib/rovelin"), system));
+    EXPECT_TRUE(IsInstalledProgramFolder(QStringLiteral("/usr"), system));
+    EXPECT_FALSE(IsInstalledProgramFolder(QStringLiteral("/usrx/lib/rovelin"), system));
+    EXPECT_FALSE(IsInstalledProgramFolder(QStringLiteral("/opt/rovelin"), system));
+    // A portable folder reached through a link into the system's tree is the system's.
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("portable"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/usr/bin"), link));
+    EXPECT_TRUE(IsInstalledProgramFolder(link, system));
+    EXPECT_FALSE(IsInstalledProgramFolder(dir.path(), system));
+}
+
+TEST(ProgramRun, TheWindowClassIsTheDesktopEntrysId) {
+    tCommandLineReset reset;
+    tBoxRecorder boxes;
+    tProgramFolder folder;
+    tProgramOptions options = QuickRun(folder);
+    QString name, desktop;
+    options.RunLoop = [&] {
+        name = QCoreApplication::applicationName();
+        desktop = QGuiApplication::desktopFileName();
+        return 0;
+    };
+    RunProgram(*qApp, {}, options);
+    // The installed desktop entry is <id>.desktop: the window's class names the same id.
+    EXPECT_EQ(name, QStringLiteral("ru.rovelin.rovelin"));
+    EXPECT_EQ(desktop, QStringLiteral("ru.rovelin.rovelin"));
+}
+
+TEST(ProgramRun, HelpAndVersionAnswerOnTheTerminalWithoutADisplay) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    QTemporaryDir home;
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
+    auto run = [&](const QStringList& arguments, int& code) {
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(ROVELIN_PROGRAM), arguments);
+        EXPECT_TRUE(program.waitForFinished(60000));
+        code = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+        return QString::fromLocal8Bit(program.readAllStandardOutput());
+    };
+    int code = -1;
+    for (const QString& help :
+         {QStringLiteral("--help"), QStringLiteral("-h"), QStringLiteral("/?"), QStringLiteral("/HELP")}) {
+        const QString usage = run({QStringLiteral("/DEMO"), help}, code);
+        EXPECT_EQ(code, 0) << help.toStdString();
+        for (const QString& word :
+             {QStringLiteral("rovelin [ключ...] [урок.rovelin]"), QStringLiteral("/LOG "),
+              QStringLiteral("/LOG_MEASURE"), QStringLiteral("/DEMO"), QStringLiteral("--version")})
+            EXPECT_TRUE(usage.contains(word)) << help.toStdString() << ": " << usage.toStdString();
+    }
+    for (const QString& version : {QStringLiteral("--version"), QStringLiteral("-VERSION")}) {
+        EXPECT_EQ(run({version}, code), QStringLiteral("rovelin %1\n").arg(ProgramVersion()));
+        EXPECT_EQ(code, 0);
+    }
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$")).match(ProgramVersion()).hasMatch());
+    // Neither answer made a lock, a log or a state folder: nothing ran but the answer.
+    EXPECT_FALSE(QFile::exists(home.path() + QStringLiteral("/state")));
+    // Anything else still needs the display, as before.
+    EXPECT_TRUE(run({QStringLiteral("/LOG")}, code).isEmpty());
+    EXPECT_EQ(code, 1);
 }
 
 TEST(ProgramRun, MissingSettingsShowTheErrorAndLogNoStop) {

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
@@ -290,6 +291,33 @@ TEST_F(tDemoRun, WithoutTheSwitchNoSimulatedSensorIsListed) {
               1)
         << BoxTexts().join(u'|').toStdString();
     EXPECT_FALSE(Log().contains(QStringLiteral("sim:")));
+}
+
+TEST_F(tDemoRun, AScenarioOfTheSchoolsCatalogueIsChosenFromTheMenu) {
+    // The school's own catalogue on its share, named by the administrator's school settings.
+    const QString share = out.filePath(QStringLiteral("share/сценарии"));
+    ASSERT_TRUE(CopyTree(QStringLiteral(ROVELIN_SOURCE_DIR "/data/2. Свет/Освещённость в классе"),
+                         share + QStringLiteral("/Свет у окна")));
+    const QString school = qEnvironmentVariable("XDG_CONFIG_DIRS") + QStringLiteral("/rovelin/school.conf");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(school).absolutePath()));
+    QFile file(school);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("Catalogue = %1 | Сценарии школы\n").arg(share).toUtf8());
+    file.close();
+    RunWith({QStringLiteral("/DEMO"), QStringLiteral("/LOG")}, [&](tDemoMain& w) {
+        bool dialogSeen = false;
+        ChooseInDialog(w, QStringLiteral("Сценарии школы"), QStringLiteral("Свет у окна"), dialogSeen);
+        ASSERT_TRUE(dialogSeen);
+        ASSERT_NE(w.Experiment(), nullptr);
+        EXPECT_EQ(w.Experiment()->Path, share + QStringLiteral("/Свет у окна/"));
+        EXPECT_EQ(w.Experiment()->SensorName, QStringLiteral("L200"));
+        EXPECT_NE(w.Device(), nullptr) << BoxTexts().join(u'|').toStdString();
+        EXPECT_TRUE(w.windowTitle().endsWith(QStringLiteral(" - Свет у окна")));
+        // The school's description and report form, from its share.
+        EXPECT_EVENTUALLY(!w.Frame()->ReportView()->toPlainText().trimmed().isEmpty(), kWait);
+    });
+    QFile::remove(school);
+    EXPECT_TRUE(Log().contains(QStringLiteral("Настройки школы: ") + school)) << Log().toStdString();
 }
 
 // Not a check: scripts/screenshot.sh runs it under Xvfb to picture a real demo run for the README.
