@@ -14,10 +14,18 @@
 # (cmake/InstallLayout.cmake), because `--prefix` and CPack choose the prefix only then.
 include(GNUInstallDirs)
 
-set(ROVELIN_APP_ID ru.rovelin.Rovelin CACHE STRING "Reverse-DNS id of the desktop entry, icon and metainfo")
 set(ROVELIN_INSTALL_PROGRAMDIR lib/rovelin CACHE STRING "Program folder, relative to the prefix")
 set(ROVELIN_INSTALL_UDEVDIR lib/udev/rules.d CACHE STRING "udev rules folder, relative to the prefix")
-set(ROVELIN_HOMEPAGE https://rovelin.example.org CACHE STRING "Project web site (AppStream; the screenshot is docs/screenshot.png there)")
+# The project's public home is its source repository: the AppStream homepage, bug tracker and
+# source browser all lead there, and the screenshot is the repository's own docs/screenshot.png
+# as that host serves the raw file. A distributor building from another copy sets both.
+set(ROVELIN_HOMEPAGE https://github.com/rovelin/rovelin CACHE STRING "The project's repository page (AppStream homepage)")
+if(ROVELIN_HOMEPAGE MATCHES "^https://github\\.com/([^/]+/[^/]+)$")
+    set(screenshot_default "https://raw.githubusercontent.com/${CMAKE_MATCH_1}/main/docs/screenshot.png")
+else()
+    set(screenshot_default "${ROVELIN_HOMEPAGE}/raw/branch/main/docs/screenshot.png")
+endif()
+set(ROVELIN_SCREENSHOT_URL ${screenshot_default} CACHE STRING "Where docs/screenshot.png of the repository is served (AppStream)")
 set(ROVELIN_MAINTAINER "Rovelin developers <rovelin@example.org>" CACHE STRING "Package maintainer")
 set(ROVELIN_DATAROOT ${CMAKE_INSTALL_DATADIR})
 set(ROVELIN_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/rovelin)
@@ -77,6 +85,8 @@ endforeach()
 add_custom_target(rovelin_docs ALL DEPENDS ${doc_outputs})
 install(FILES ${ROVELIN_GENERATED}/rovelin.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${ROVELIN_GENERATED}/changelog.gz ${ROVELIN_PACKAGING}/copyright DESTINATION ${ROVELIN_DOCDIR})
+# The school-wide settings, commented out: an administrator copies it to /etc/xdg/rovelin/.
+install(FILES ${ROVELIN_PACKAGING}/school.conf DESTINATION ${ROVELIN_DOCDIR}/examples)
 
 # The changelog's newest entry names the version the package is built as.
 file(STRINGS ${ROVELIN_PACKAGING}/changelog changelog_head LIMIT_COUNT 1)

@@ -1,13 +1,21 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The .deb (`cpack` in the build folder, or scripts/deb.sh, which also brings Debian's hardening
-# flags and runs lintian). The package installs under /usr; cmake/Install.cmake has the layout.
+# The .deb with its -dbgsym package and the .rpm, from the same build (`cpack -G DEB` or
+# `cpack -G RPM` in the build folder; scripts/deb.sh and scripts/rpm.sh also bring Debian's
+# hardening flags and run lintian or rpmlint). Both install under /usr; cmake/Install.cmake has the
+# layout. What differs per generator is in cmake/CPackGenerators.cmake.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME rovelin)
 set(CPACK_PACKAGE_VENDOR "Rovelin")
 set(CPACK_PACKAGE_CONTACT "${ROVELIN_MAINTAINER}")
+set(CPACK_PACKAGE_HOMEPAGE_URL "${ROVELIN_HOMEPAGE}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/CPackGenerators.cmake)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The debug symbols go into rovelin-dbgsym (a .ddeb, as Debian's archive names it); the program
+# keeps a build id and a debug link to them.
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+# Installed-Size, md5sums and the -dbgsym documentation link as Debian's tools make them.
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DebFinish.cmake)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ROVELIN_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -39,4 +47,32 @@ Sensors are reached as USB HID devices, as serial ports (CDC and USB serial
 adapters) or through FTDI's D2XX library when that is installed. The package
 includes udev rules that let the user at the seat open the sensors, and a
 demonstration mode with simulated sensors.")
+
+# The RPM for RPM-based school distributions. Its requirements are the libraries the program links,
+# found by rpm's own dependency scan.
+set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+set(CPACK_RPM_PACKAGE_RELEASE 1)
+set(CPACK_RPM_PACKAGE_LICENSE "GPL-3.0-or-later")
+set(CPACK_RPM_PACKAGE_GROUP "Amusements/Teaching/Other")
+set(CPACK_RPM_PACKAGE_URL "${ROVELIN_HOMEPAGE}")
+set(CPACK_RPM_PACKAGE_AUTOREQ ON)
+set(CPACK_RPM_PACKAGE_AUTOPROV OFF)
+set(CPACK_RPM_PACKAGE_SUMMARY "Data logger with USB sensors for primary-school science lessons")
+set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_DEBIAN_PACKAGE_DESCRIPTION}")
+set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${ROVELIN_MAINTAINER}")
+set(CPACK_RPM_CHANGELOG_FILE ${ROVELIN_PACKAGING}/rpm-changelog)
+set(CPACK_RPM_POST_INSTALL_SCRIPT_FILE ${ROVELIN_PACKAGING}/rpm-post)
+set(CPACK_RPM_POST_UNINSTALL_SCRIPT_FILE ${ROVELIN_PACKAGING}/rpm-postun)
+# An administrator's edited settings survive upgrades; Debian's lintian overrides are not RPM's.
+set(CPACK_RPM_USER_FILELIST "%config(noreplace) /etc/rovelin/rovelin.cfg"
+    "%exclude /usr/share/lintian/overrides/rovelin")
+# Folders the system owns: the package lists only its own.
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
+    /usr/lib/udev /usr/lib/udev/rules.d /usr/share/applications /usr/share/icons /usr/share/icons/hicolor
+    /usr/share/metainfo /usr/share/mime /usr/share/mime/packages /usr/share/man /usr/share/man/man1
+    /usr/share/doc /usr/share/lintian /usr/share/lintian/overrides)
+foreach(size IN ITEMS scalable 16x16 32x32 48x48 64x64 128x128 256x256)
+    list(APPEND CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
+         /usr/share/icons/hicolor/${size} /usr/share/icons/hicolor/${size}/apps)
+endforeach()
 include(CPack)

@@ -15,3 +15,13 @@ if command -v dpkg-buildflags >/dev/null; then
     )
     unset deb_cppflags
 fi
+
+# Builds `build` for packages: configured with Debian's hardening flags unless it is configured
+# already, then brought up to date.
+build_for_packages() {
+    local source=$1 build=$2
+    if [ ! -f "$build/CPackConfig.cmake" ]; then
+        cmake -S "$source" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${deb_cmake_flags[@]}"
+    fi
+    cmake --build "$build" -j "$(nproc)"
+}

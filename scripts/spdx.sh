@@ -14,7 +14,7 @@ tag="SPDX-License-Identifier: GPL-3.0-or-later"
 comment_for() {
     case "$1" in
         *.cpp | *.h | *.hpp | *.cc) echo "//" ;;
-        CMakeLists.txt | */CMakeLists.txt | *.cmake | *.sh | *.rules | .ci/run | packaging/postinst | packaging/postrm) echo "#" ;;
+        CMakeLists.txt | */CMakeLists.txt | *.cmake | *.sh | *.rules | *.conf | .ci/run | packaging/postinst | packaging/postrm | packaging/rpm-post | packaging/rpm-postun) echo "#" ;;
         *) ;;
     esac
 }

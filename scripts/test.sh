@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up a fresh machine, builds everything with warnings as errors and Debian's hardening flags,
-# runs the whole test suite, checks the .deb (lintian, desktop-file-validate, appstreamcli) and an
-# install into a temporary prefix as a normal user, then runs the suite once more under
+# runs the whole test suite, checks the .deb with its -dbgsym (lintian, desktop-file-validate,
+# appstreamcli) and the .rpm (rpmlint), an install into a temporary prefix as a normal user and,
+# as root, the .deb installed, used by root and two users and purged, then runs the suite once more under
 # AddressSanitizer and UndefinedBehaviorSanitizer in a build folder of its own.
 # SKIP_SANITIZE=1 leaves the sanitizer pass out (a quicker local run).
 set -euo pipefail
@@ -32,10 +33,13 @@ step "test suite"
 step "fuzzing"
 bash "$root/scripts/fuzz.sh" 30
 
-step "package"
+step "packages"
 BUILD_DIR=$build bash "$root/scripts/deb.sh"
+BUILD_DIR=$build bash "$root/scripts/rpm.sh"
 step "install into a temporary prefix"
 bash "$root/scripts/install-test.sh" "$build"
+step "the package installed, used and purged"
+bash "$root/scripts/package-test.sh" "$build"
 
 if [ -z "${SKIP_SANITIZE:-}" ]; then
     step "build with AddressSanitizer and UndefinedBehaviorSanitizer"
