@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QSizeF>
 #include <QTextFormat>
+#include <atomic>
 #include <limits>
 
 #include "foundation/Exceptions.h"
@@ -22,6 +23,8 @@ class QTextDocument;
 struct tRtfLimits {
     int Characters = 1'000'000;  // about 500 pages of text
     int Paragraphs = 100'000;
+    // When given and set (from another thread), reading stops soon with tRtfCancelled.
+    const std::atomic<bool>* Cancel = nullptr;
 };
 // For documents the program wrote itself (a lesson's): refusing them would lose a pupil's work.
 constexpr tRtfLimits kUnlimitedRtf{std::numeric_limits<int>::max(), std::numeric_limits<int>::max()};
@@ -32,8 +35,13 @@ class tRtfTooLarge : public tException {
     using tException::tException;
 };
 
+// Reading was stopped through tRtfLimits::Cancel (the document is then partial). A silent abort:
+// the user asked for it, there is nothing to report.
+class tRtfCancelled : public tAbort {};
+
 // Replaces `document`'s content with the RTF in `rtf`. Raises tException for what is no RTF and
-// tRtfTooLarge as soon as the document grows past `limits` (the content is then partial).
+// tRtfTooLarge as soon as the document grows past `limits` (the content is then partial), tRtfCancelled
+// when `limits.Cancel` is set.
 void ReadRtf(const QByteArray& rtf, QTextDocument& document, const tRtfLimits& limits = {});
 // RTF 1.x with \ansicpg1251, \uN for characters outside the code page, pictures as PNG or JPEG blips.
 QByteArray WriteRtf(const QTextDocument& document);

@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF reader: one pass over the bytes with an explicit group stack (no recursion, so no input
 // can overflow the call stack), building the QTextDocument through a QTextCursor.
+#include <QHash>
 #include <QLocale>
+#include <QSet>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextTable>
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <deque>
 #include <map>
 #include <vector>
 
@@ -94,31 +99,36 @@ int HexValue(char c) {
     return -1;
 }
 
+// `word` is the control word `name` (compared by length first: a document has millions of words).
+template <std::size_t N>
+bool Is(const QByteArray& word, const char (&name)[N]) {
+    return word.size() == qsizetype(N - 1) && std::memcmp(word.constData(), name, N - 1) == 0;
+}
+
 bool IsLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// Destinations whose content is not document text (the starred ones are skipped anyway).
+// Destinations whose content is not document text (the starred ones are skipped anyway). Looked up
+// for every control word of the text, so by hash rather than one comparison per name.
 bool IsSkippedDestination(const QByteArray& word) {
-    static const char* const kSkipped[] = {"stylesheet", "info",      "header",
-                                           "headerl",    "headerr",   "headerf",
-                                           "footer",     "footerl",   "footerr",
-                                           "footerf",    "footnote",  "annotation",
-                                           "pn",         "fldinst",   "xe",
-                                           "tc",         "txe",       "rxe",
-                                           "objdata",    "objclass",  "objname",
-                                           "pntxta",     "pntxtb",    "filetbl",
-                                           "revtbl",     "listtable", "listoverridetable",
-                                           "nonshppict", "template",  "author",
-                                           "operator",   "title",     "subject",
-                                           "comment",    "keywords",  "doccomm",
-                                           "ftnsep",     "ftnsepc",   "ftncn",
-                                           "aftnsep",    "aftnsepc",  "aftncn",
-                                           "rsidtbl",    "do",        "atnid",
-                                           "atnauthor",  "private",   "pgdsctbl"};
-    for (const char* name : kSkipped)
-        if (word == name) return true;
-    return false;
+    static const QSet<QByteArray> kSkipped = {"stylesheet", "info",      "header",
+                                              "headerl",    "headerr",   "headerf",
+                                              "footer",     "footerl",   "footerr",
+                                              "footerf",    "footnote",  "annotation",
+                                              "pn",         "fldinst",   "xe",
+                                              "tc",         "txe",       "rxe",
+                                              "objdata",    "objclass",  "objname",
+                                              "pntxta",     "pntxtb",    "filetbl",
+                                              "revtbl",     "listtable", "listoverridetable",
+                                              "nonshppict", "template",  "author",
+                                              "operator",   "title",     "subject",
+                                              "comment",    "keywords",  "doccomm",
+                                              "ftnsep",     "ftnsepc",   "ftncn",
+                                              "aftnsep",    "aftnsepc",  "aftncn",
+                                              "rsidtbl",    "do",        "atnid",
+                                              "atnauthor",  "private",   "pgdsctbl"};
+    return kSkipped.contains(word);
 }
 
 class tReader {
@@ -152,19 +162,27 @@ class tReader {
     void ParagraphBreak();
     void ApplyBlockFormat();
     void CheckLimits() const;
+    void CheckCancel() const;
     int CodePage();
     QTextCharFormat CharFormat();
 
     void StartPicture();
     void FinishPicture();
 
-    // Tables: the cursor moves into the current cell when its content starts, and out of the
-    // table when a paragraph without \intbl comes.
+    // Where output goes: the document at FCursor, or the open table's current cell.
+    void OutText(const QString& text, const QTextCharFormat& format);
+    void OutBlock();
+    void OutBlockFormat(const QTextBlockFormat& format);
+    void OutImage(const QTextImageFormat& format);
+
+    // Tables: output goes into the current cell when its content starts, and out of the table
+    // when a paragraph without \intbl comes.
     void PlaceOutput();
     void EnterCell();
     void EndCell();
     void EndRow();
     void LeaveTable();
+    void WriteTable();
     std::pair<int, int> CellColumns(int index);  // first grid column and span of a row's cell
     int GridColumn(int right);
     void CloseVerticalMerge(int column);
@@ -176,6 +194,7 @@ class tReader {
     const char* FIn;
     qsizetype FSize;
     qsizetype FPos = 0;
+    unsigned FSteps = 0;
     QTextDocument& FDocument;
     QTextCursor FCursor;
     tRtfLimits FLimits;
@@ -201,9 +220,31 @@ class tReader {
     bool FEndedWithPar = false;
 
     std::vector<tCellDef> FRowDef;
+    std::vector<std::pair<int, int>> FRowColumns;  // CellColumns of the row definition's cells
     tCellDef FCellDef;
     bool FBorders = false;
-    QTextTable* FTable = nullptr;
+    // The open table. Its cells are recorded as they come and written into a table of the final
+    // size once it ends: Qt goes over every cell of a table again whenever rows are added, so a
+    // table grown row by row would cost the square of its size.
+    bool FTableOpen = false;
+    bool FTableBorders = false;
+    int FTableColumns = 0;
+    struct tCellOp {
+        enum tKind : std::uint8_t { kText, kBlock, kBlockFormat, kImage };
+        tKind Kind;
+        QString Text;
+        QTextFormat Format;
+    };
+    struct tCellRecord {
+        int Row, Column;
+        std::size_t FirstOp;  // its output: FOps from here to the next record's first
+    };
+    std::vector<tCellRecord> FCells;
+    std::deque<tCellOp> FOps;  // grows without moving what it holds
+    bool FRecording = false;   // output goes to the last record
+    // What the recorded cells will add to the document, for the limits.
+    qint64 FPendingCharacters = 0;
+    qint64 FPendingBlocks = 0;
     std::vector<int> FGrid;  // right edges of the table's columns, twips
     int FRow = 0;
     int FCellIndex = 0;
@@ -219,6 +260,8 @@ void tReader::Run() {
     FStack.push_back(tState());  // outside the document group
     bool started = false;
     while (FPos < FSize) {
+        // Also long stretches that add nothing to the document (a picture's data) can be cancelled.
+        if ((++FSteps & 0xFFFF) == 0) CheckCancel();
         const char c = FIn[FPos];
         if (c == '{') {
             ++FPos;
@@ -319,23 +362,19 @@ void tReader::SkipBinary(int count, bool keep) {
 
 // The character a symbol word stands for (\tab, \emdash, ...); 0 for any other word.
 char16_t SpecialCharacter(const QByteArray& word) {
-    static const struct {
-        const char* Word;
-        char16_t Char;
-    } kSymbols[] = {{"tab", u'\t'},        {"line", QChar::LineSeparator},
-                    {"bullet", 0x2022},    {"endash", 0x2013},
-                    {"emdash", 0x2014},    {"lquote", 0x2018},
-                    {"rquote", 0x2019},    {"ldblquote", 0x201C},
-                    {"rdblquote", 0x201D}, {"enspace", 0x2002},
-                    {"emspace", 0x2003},   {"qmspace", 0x2005}};
-    for (const auto& symbol : kSymbols)
-        if (word == symbol.Word) return symbol.Char;
-    return 0;
+    static const QHash<QByteArray, char16_t> kSymbols = {
+        {"tab", u'\t'},        {"line", QChar::LineSeparator},
+        {"bullet", 0x2022},    {"endash", 0x2013},
+        {"emdash", 0x2014},    {"lquote", 0x2018},
+        {"rquote", 0x2019},    {"ldblquote", 0x201C},
+        {"rdblquote", 0x201D}, {"enspace", 0x2002},
+        {"emspace", 0x2003},   {"qmspace", 0x2005}};
+    return kSymbols.value(word, 0);
 }
 
 void tReader::ControlWord(const QByteArray& word, bool hasParam, int param) {
     tState& s = State();
-    if (word == "bin") {
+    if (Is(word, "bin")) {
         // Raw bytes follow; they may hold braces, so they are consumed whatever the destination.
         if (FSkipChars > 0) --FSkipChars;
         SkipBinary(hasParam ? param : 0, s.Dest == tDest::Pict && FOverflow == 0);
@@ -348,8 +387,8 @@ void tReader::ControlWord(const QByteArray& word, bool hasParam, int param) {
     }
     if (s.StarPending) {
         s.StarPending = false;
-        if (word == "shppict") return;
-        if (word == "shpinst") {
+        if (Is(word, "shppict")) return;
+        if (Is(word, "shpinst")) {
             s.Dest = tDest::ShapeInst;
             return;
         }
@@ -359,15 +398,15 @@ void tReader::ControlWord(const QByteArray& word, bool hasParam, int param) {
 
     switch (s.Dest) {
         case tDest::FontTable:
-            if (word == "f") {
+            if (Is(word, "f")) {
                 if (FFontCurrent >= 0) FinishFont();
                 FFontCurrent = std::max(param, 0);
                 FFonts[FFontCurrent] = tFont();
-            } else if (word == "fcharset" && FFontCurrent >= 0) {
+            } else if (Is(word, "fcharset") && FFontCurrent >= 0) {
                 FFonts[FFontCurrent].Charset = param;
-            } else if (word == "cpg" && FFontCurrent >= 0) {
+            } else if (Is(word, "cpg") && FFontCurrent >= 0) {
                 FFonts[FFontCurrent].CodePage = std::clamp(param, 0, 65535);
-            } else if (word == "u" && FFontCurrent >= 0) {
+            } else if (Is(word, "u") && FFontCurrent >= 0) {
                 // A name outside the code page (our writer puts \uN there too).
                 tFont& font = FFonts[FFontCurrent];
                 FlushFontName(font);
@@ -377,50 +416,50 @@ void tReader::ControlWord(const QByteArray& word, bool hasParam, int param) {
             }
             return;
         case tDest::ColorTable:
-            if (word == "red") FRed = std::clamp(param, 0, 255);
-            if (word == "green") FGreen = std::clamp(param, 0, 255);
-            if (word == "blue") FBlue = std::clamp(param, 0, 255);
+            if (Is(word, "red")) FRed = std::clamp(param, 0, 255);
+            if (Is(word, "green")) FGreen = std::clamp(param, 0, 255);
+            if (Is(word, "blue")) FBlue = std::clamp(param, 0, 255);
             return;
         case tDest::Pict:
-            if (word == "pngblip")
+            if (Is(word, "pngblip"))
                 FPicture.Declared = tPictureKind::Png;
-            else if (word == "jpegblip")
+            else if (Is(word, "jpegblip"))
                 FPicture.Declared = tPictureKind::Jpeg;
-            else if (word == "dibitmap")
+            else if (Is(word, "dibitmap"))
                 FPicture.Declared = tPictureKind::Dib;
-            else if (word == "wbitmap")
+            else if (Is(word, "wbitmap"))
                 FPicture.WBitmap = true;
-            else if (word == "wmetafile")
+            else if (Is(word, "wmetafile"))
                 FPicture.Declared = tPictureKind::Wmf;
-            else if (word == "emfblip")
+            else if (Is(word, "emfblip"))
                 FPicture.Declared = tPictureKind::Emf;
-            else if (word == "picw")
+            else if (Is(word, "picw"))
                 FPicture.PicW = param;
-            else if (word == "pich")
+            else if (Is(word, "pich"))
                 FPicture.PicH = param;
-            else if (word == "picwgoal")
+            else if (Is(word, "picwgoal"))
                 FPicture.GoalW = param;
-            else if (word == "pichgoal")
+            else if (Is(word, "pichgoal"))
                 FPicture.GoalH = param;
-            else if (word == "picscalex")
+            else if (Is(word, "picscalex"))
                 FPicture.ScaleX = std::clamp(param, 1, 1000);
-            else if (word == "picscaley")
+            else if (Is(word, "picscaley"))
                 FPicture.ScaleY = std::clamp(param, 1, 1000);
-            else if (word == "wbmbitspixel")
+            else if (Is(word, "wbmbitspixel"))
                 FPicture.BitsPerPixel = param;
-            else if (word == "wbmwidthbytes")
+            else if (Is(word, "wbmwidthbytes"))
                 FPicture.WidthBytes = param;
             return;
         case tDest::ShapeInst:
         case tDest::ShapePib:
-            if (word == "sn") {
+            if (Is(word, "sn")) {
                 s.Dest = tDest::ShapeName;
                 FShapeName.clear();
-            } else if (word == "sv") {
+            } else if (Is(word, "sv")) {
                 s.Dest = FLastShapeName == "pib" ? tDest::ShapePib : tDest::Skip;
-            } else if (word == "pict") {
+            } else if (Is(word, "pict")) {
                 StartPicture();
-            } else if (word == "shptxt") {
+            } else if (Is(word, "shptxt")) {
                 s.Dest = tDest::Normal;
             }
             return;
@@ -432,70 +471,71 @@ void tReader::ControlWord(const QByteArray& word, bool hasParam, int param) {
     }
 
     // Destinations.
-    if (word == "fonttbl") {
+    if (Is(word, "fonttbl")) {
         s.Dest = tDest::FontTable;
         FFontCurrent = -1;
-    } else if (word == "colortbl") {
+    } else if (Is(word, "colortbl")) {
         s.Dest = tDest::ColorTable;
         FColors.clear();
         FRed = FGreen = FBlue = -1;
-    } else if (word == "pict") {
+    } else if (Is(word, "pict")) {
         StartPicture();
-    } else if (word == "shp") {
+    } else if (Is(word, "shp")) {
         FShapeHadPicture = false;
         FLastShapeName.clear();
-    } else if (word == "shpinst") {
+    } else if (Is(word, "shpinst")) {
         s.Dest = tDest::ShapeInst;
-    } else if (word == "shprslt") {
+    } else if (Is(word, "shprslt")) {
         // The fallback rendering of a shape: shown only when the shape gave us no picture.
         if (FShapeHadPicture) s.Dest = tDest::Skip;
     } else if (IsSkippedDestination(word)) {
         s.Dest = tDest::Skip;
     }
     // Document properties.
-    else if (word == "ansicpg") {
+    else if (Is(word, "ansicpg")) {
         if (param > 0 && param < 65536) FDocCodePage = param;
-    } else if (word == "ansi") {
+    } else if (Is(word, "ansi")) {
         FDocCodePage = 1252;
-    } else if (word == "mac") {
+    } else if (Is(word, "mac")) {
         FDocCodePage = 10000;
-    } else if (word == "pc") {
+    } else if (Is(word, "pc")) {
         FDocCodePage = 437;
-    } else if (word == "pca") {
+    } else if (Is(word, "pca")) {
         FDocCodePage = 850;
-    } else if (word == "deff") {
+    } else if (Is(word, "deff")) {
         FDefaultFont = std::max(param, 0);
-    } else if (word == "uc") {
+    } else if (Is(word, "uc")) {
         s.UnicodeSkip = std::clamp(hasParam ? param : 1, 0, 16);
-    } else if (word == "u") {
+    } else if (Is(word, "u")) {
         int code = param;
         if (code < 0) code += 65536;
         if (code >= 0 && code <= 0xFFFF) AppendChar(QChar(char16_t(code)));
         FSkipChars = s.UnicodeSkip;
     }
     // Character formatting.
-    else if (word == "b" || word == "i" || word == "strike" || word == "ul" || word == "ulnone" ||
-             word == "uld" || word == "uldb" || word == "ulw" || word == "ulwave" || word == "uldash" ||
-             word == "ulth" || word == "fs" || word == "cf" || word == "f" || word == "plain") {
+    else if (Is(word, "b") || Is(word, "i") || Is(word, "strike") || Is(word, "ul") || Is(word, "ulnone") ||
+             Is(word, "uld") || Is(word, "uldb") || Is(word, "ulw") || Is(word, "ulwave") ||
+             Is(word, "uldash") || Is(word, "ulth") || Is(word, "fs") || Is(word, "cf") || Is(word, "f") ||
+             Is(word, "plain")) {
         FlushText();
         const bool on = !hasParam || param != 0;
-        if (word == "b")
+        if (Is(word, "b"))
             s.Bold = on;
-        else if (word == "i")
+        else if (Is(word, "i"))
             s.Italic = on;
-        else if (word == "strike")
+        else if (Is(word, "strike"))
             s.Strike = on;
-        else if (word == "ulnone")
+        else if (Is(word, "ulnone"))
             s.Underline = false;
         else if (word.startsWith("ul"))
             s.Underline = on;
-        else if (word == "fs")
+        else if (Is(word, "fs"))
             s.FontSize = hasParam && param > 0 ? std::min(param, kMaxFontSize) : kDefaultFontSize;
-        else if (word == "cf")
+        else if (Is(word, "cf"))
             s.Color = std::max(param, 0);
-        else if (word == "f")
+        else if (Is(word, "f"))
             s.Font = std::max(param, 0);
-        else if (word == "plain") {
+        else if (Is(word, "plain")) {
             s.Bold = s.Italic = s.Underline = s.Strike = false;
             s.FontSize = kDefaultFontSize;
             s.Color = 0;
@@ -503,51 +543,53 @@ void tReader::ControlWord(const QByteArray& word, bool hasParam, int param) {
         }
     }
     // Paragraph formatting and breaks.
-    else if (word == "pard") {
+    else if (Is(word, "pard")) {
         s.InTable = false;
         s.Align = Qt::AlignLeft;
         s.LeftIndent = s.RightIndent = s.FirstIndent = 0;
-    } else if (word == "ql") {
+    } else if (Is(word, "ql")) {
         s.Align = Qt::AlignLeft;
-    } else if (word == "qc") {
+    } else if (Is(word, "qc")) {
         s.Align = Qt::AlignHCenter;
-    } else if (word == "qr") {
+    } else if (Is(word, "qr")) {
         s.Align = Qt::AlignRight;
-    } else if (word == "qj") {
+    } else if (Is(word, "qj")) {
         s.Align = Qt::AlignJustify;
-    } else if (word == "li") {
+    } else if (Is(word, "li")) {
         s.LeftIndent = std::clamp(param, -kMaxIndent, kMaxIndent);
-    } else if (word == "ri") {
+    } else if (Is(word, "ri")) {
         s.RightIndent = std::clamp(param, -kMaxIndent, kMaxIndent);
-    } else if (word == "fi") {
+    } else if (Is(word, "fi")) {
         s.FirstIndent = std::clamp(param, -kMaxIndent, kMaxIndent);
     }
     // Tables.
-    else if (word == "intbl") {
+    else if (Is(word, "intbl")) {
         s.InTable = true;
-    } else if (word == "trowd") {
+    } else if (Is(word, "trowd")) {
         FRowDef.clear();
+        FRowColumns.clear();
         FCellDef = tCellDef();
-    } else if (word == "cellx") {
+    } else if (Is(word, "cellx")) {
         FCellDef.Right = std::clamp(param, 0, kMaxIndent * 4);
         if (int(FRowDef.size()) < kMaxTableColumns) FRowDef.push_back(FCellDef);
+        FRowColumns.clear();
         FCellDef = tCellDef();
-    } else if (word == "clmrg") {
+    } else if (Is(word, "clmrg")) {
         FCellDef.MergedLeft = true;
-    } else if (word == "clvmgf") {
+    } else if (Is(word, "clvmgf")) {
         FCellDef.VFirst = true;
-    } else if (word == "clvmrg") {
+    } else if (Is(word, "clvmrg")) {
         FCellDef.VMerged = true;
-    } else if (word == "brdrs" || word == "brdrth" || word == "brdrdb" || word == "brdrsh" ||
-               word == "brdrdot" || word == "brdrdash" || word == "brdrhair") {
+    } else if (Is(word, "brdrs") || Is(word, "brdrth") || Is(word, "brdrdb") || Is(word, "brdrsh") ||
+               Is(word, "brdrdot") || Is(word, "brdrdash") || Is(word, "brdrhair")) {
         FBorders = true;
-    } else if (word == "cell" && (s.InTable || FTable)) {
+    } else if (Is(word, "cell") && (s.InTable || FTableOpen)) {
         EndCell();
-    } else if (word == "row" && FTable) {
+    } else if (Is(word, "row") && FTableOpen) {
         EndRow();
-    } else if (word == "par" || word == "page" || word == "row" || word == "nestrow") {
+    } else if (Is(word, "par") || Is(word, "page") || Is(word, "row") || Is(word, "nestrow")) {
         ParagraphBreak();
-    } else if (word == "cell" || word == "nestcell") {
+    } else if (Is(word, "cell") || Is(word, "nestcell")) {
         // Cells of a row become one paragraph with the cell texts separated by tabs.
         if (FCellPending) AppendChar(QChar('\t'));
         FCellPending = true;
@@ -648,7 +690,7 @@ void tReader::PictData() {
     while (FPos < FSize) {
         const char c = FIn[FPos];
         if (c == '\\' || c == '{' || c == '}') return;
-        ++FPos;
+        if ((++FPos & 0xFFFF) == 0) CheckCancel();
         const int digit = HexValue(c);
         if (digit < 0) continue;
         if (FPicture.HighNibble < 0) {
@@ -676,7 +718,7 @@ int tReader::CodePage() {
 void tReader::PlaceOutput() {
     if (State().InTable)
         EnterCell();
-    else if (FTable)
+    else if (FTableOpen)
         LeaveTable();
 }
 
@@ -698,23 +740,23 @@ std::pair<int, int> tReader::CellColumns(int index) {
         const int last = FRowDef.empty() ? -1 : CellColumns(int(FRowDef.size()) - 1).first;
         return {std::min(last + 1 + index - int(FRowDef.size()), kMaxTableColumns - 1), 1};
     }
-    const int first = index == 0 ? 0 : GridColumn(FRowDef[index - 1].Right) + 1;
-    const int last = GridColumn(FRowDef[index].Right);
-    return {std::min(first, kMaxTableColumns - 1), std::max(1, last - first + 1)};
+    // Worked out once per row definition, cell by cell in order (the grid grows on the way).
+    while (int(FRowColumns.size()) <= index) {
+        const int i = int(FRowColumns.size());
+        const int first = i == 0 ? 0 : GridColumn(FRowDef[i - 1].Right) + 1;
+        const int last = GridColumn(FRowDef[i].Right);
+        FRowColumns.push_back({std::min(first, kMaxTableColumns - 1), std::max(1, last - first + 1)});
+    }
+    return FRowColumns[index];
 }
 
 void tReader::EnterCell() {
     if (FInCell) return;
     FlushText();
-    if (!FTable) {
+    if (!FTableOpen) {
         FGrid.clear();
+        FRowColumns.clear();
         for (const tCellDef& cell : FRowDef) GridColumn(cell.Right);
-        QTextTableFormat format;
-        format.setBorder(FBorders ? 1 : 0);
-        format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-        format.setBorderCollapse(true);
-        format.setCellSpacing(0);
-        format.setCellPadding(4);
         // Qt keeps a paragraph before every table by itself: the empty one the last \par opened
         // would come on top of it and grow by one at every save and load. (Not right after
         // another table: that paragraph is the only one between them.)
@@ -722,18 +764,27 @@ void tReader::EnterCell() {
         if (FCursor.block().length() <= 1 && previous.isValid() &&
             QTextCursor(previous).currentFrame() == FCursor.currentFrame())
             FCursor.deletePreviousChar();
-        FTable = FCursor.insertTable(1, std::max<int>(1, int(FGrid.size())), format);
+        FTableOpen = true;
+        FTableBorders = FBorders;
+        FTableColumns = std::max<int>(1, int(FGrid.size()));
         FRow = 0;
         FCellIndex = 0;
         FMerges.clear();
         FVertical.clear();
+        FCells.clear();
+        FOps.clear();
     }
-    if (FRow >= kMaxTableRows) return;  // rows beyond the cap land in the last one
+    if (FRow >= kMaxTableRows && !FCells.empty()) {
+        FRecording = true;  // rows beyond the cap land in the last cell
+        return;
+    }
     const auto [column, span] = CellColumns(FCellIndex);
-    if (FRow >= FTable->rows()) FTable->appendRows(FRow - FTable->rows() + 1);
-    if (column + span > FTable->columns()) FTable->appendColumns(column + span - FTable->columns());
+    FTableColumns = std::max(FTableColumns, column + span);
+    FCells.push_back({std::min(FRow, kMaxTableRows - 1), column, FOps.size()});
+    FRecording = true;
+    ++FPendingBlocks;  // the cell's paragraph
+    ++FPendingCharacters;
     CheckLimits();
-    FCursor = FTable->cellAt(FRow, column).firstCursorPosition();
     FInCell = true;
 }
 
@@ -780,16 +831,30 @@ void tReader::EndRow() {
 }
 
 void tReader::LeaveTable() {
-    if (!FTable) return;
+    if (!FTableOpen) return;
     FlushText();
     for (int column = 0; column < int(FVertical.size()); ++column) CloseVerticalMerge(column);
-    const int rows = FTable->rows(), columns = FTable->columns();
-    for (const tMerge& m : FMerges)
-        if (m.Row < rows && m.Column < columns)
-            FTable->mergeCells(m.Row, m.Column, std::min(m.Rows, rows - m.Row),
-                               std::min(m.Columns, columns - m.Column));
+    FRecording = false;
+    WriteTable();
+    FTableOpen = false;
+    FInCell = false;
+    FBorders = false;
+    FCells.clear();
+    FOps.clear();
+    FPendingCharacters = FPendingBlocks = 0;
+}
+
+void tReader::WriteTable() {
+    int rows = 1;
+    for (const tCellRecord& cell : FCells) rows = std::max(rows, cell.Row + 1);
+    const int columns = FTableColumns;
+    QTextTableFormat format;
+    format.setBorder(FTableBorders ? 1 : 0);
+    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    format.setBorderCollapse(true);
+    format.setCellSpacing(0);
+    format.setCellPadding(4);
     if (int(FGrid.size()) == columns) {
-        QTextTableFormat format = FTable->format();
         QList<QTextLength> widths;
         int left = 0;
         for (int right : FGrid) {
@@ -798,13 +863,98 @@ void tReader::LeaveTable() {
             left = right;
         }
         format.setColumnWidthConstraints(widths);
-        FTable->setFormat(format);
     }
-    FCursor = FTable->lastCursorPosition();
+    // The whole table at once, merged while still empty, then filled cell by cell: none of it makes
+    // Qt go over the table's cells again.
+    QTextTable* table = FCursor.insertTable(rows, columns, format);
+    for (const tMerge& m : FMerges)
+        if (m.Row < rows && m.Column < columns)
+            table->mergeCells(m.Row, m.Column, std::min(m.Rows, rows - m.Row),
+                              std::min(m.Columns, columns - m.Column));
+
+    std::vector<bool> filled(std::size_t(rows) * std::size_t(columns));
+    QTextCursor cursor(&FDocument);
+    for (std::size_t i = 0; i < FCells.size(); ++i) {
+        if ((i & 0xFF) == 0) CheckCancel();
+        const tCellRecord& record = FCells[i];
+        const std::size_t end = i + 1 < FCells.size() ? FCells[i + 1].FirstOp : FOps.size();
+        const QTextTableCell cell = table->cellAt(record.Row, record.Column);
+        if (!cell.isValid()) continue;
+        // A cell merged into another adds its content (if any) to that one, sideways after a
+        // blank, downwards as a paragraph of its own.
+        const std::size_t key = std::size_t(cell.row()) * std::size_t(columns) + std::size_t(cell.column());
+        if (filled[key] &&
+            std::none_of(FOps.begin() + std::ptrdiff_t(record.FirstOp), FOps.begin() + std::ptrdiff_t(end),
+                         [](const tCellOp& op) { return op.Kind != tCellOp::kBlockFormat; }))
+            continue;
+        cursor.setPosition(cell.lastPosition());
+        if (filled[key]) {
+            if (record.Row == cell.row())
+                cursor.insertText(QStringLiteral(" "));
+            else
+                cursor.insertBlock();
+        }
+        filled[key] = true;
+        for (std::size_t k = record.FirstOp; k < end; ++k) {
+            const tCellOp& op = FOps[k];
+            switch (op.Kind) {
+                case tCellOp::kText:
+                    cursor.insertText(op.Text, op.Format.toCharFormat());
+                    break;
+                case tCellOp::kBlock:
+                    cursor.insertBlock();
+                    break;
+                case tCellOp::kBlockFormat:
+                    cursor.setBlockFormat(op.Format.toBlockFormat());
+                    break;
+                case tCellOp::kImage:
+                    cursor.insertImage(op.Format.toImageFormat());
+                    break;
+            }
+        }
+    }
+    FCursor = table->lastCursorPosition();
     FCursor.movePosition(QTextCursor::NextBlock);
-    FTable = nullptr;
-    FInCell = false;
-    FBorders = false;
+}
+
+void tReader::OutText(const QString& text, const QTextCharFormat& format) {
+    if (!FRecording) {
+        FCursor.insertText(text, format);
+        return;
+    }
+    FOps.push_back({tCellOp::kText, text, format});
+    FPendingCharacters += text.size();
+}
+
+void tReader::OutBlock() {
+    if (!FRecording) {
+        FCursor.insertBlock();
+        return;
+    }
+    FOps.push_back({tCellOp::kBlock, QString(), QTextFormat()});
+    ++FPendingCharacters;
+    ++FPendingBlocks;
+}
+
+void tReader::OutBlockFormat(const QTextBlockFormat& format) {
+    if (!FRecording) {
+        FCursor.setBlockFormat(format);
+        return;
+    }
+    // Only the last format given to a paragraph counts.
+    if (!FOps.empty() && FOps.size() > FCells.back().FirstOp && FOps.back().Kind == tCellOp::kBlockFormat)
+        FOps.back().Format = format;
+    else
+        FOps.push_back({tCellOp::kBlockFormat, QString(), format});
+}
+
+void tReader::OutImage(const QTextImageFormat& format) {
+    if (!FRecording) {
+        FCursor.insertImage(format);
+        return;
+    }
+    FOps.push_back({tCellOp::kImage, QString(), format});
+    ++FPendingCharacters;
 }
 
 void tReader::BeforeOutput() {
@@ -873,18 +1023,23 @@ void tReader::FlushText() {
     }
     FRun.clear();
     if (text.isEmpty()) return;
-    FCursor.insertText(text, CharFormat());
+    OutText(text, CharFormat());
     CheckLimits();
 }
 
+void tReader::CheckCancel() const {
+    if (FLimits.Cancel && FLimits.Cancel->load(std::memory_order_relaxed)) throw tRtfCancelled();
+}
+
 void tReader::CheckLimits() const {
+    CheckCancel();
     // Checked as the document grows, so an oversized one is refused after reading only its limit.
-    if (FDocument.characterCount() > FLimits.Characters)
+    if (FDocument.characterCount() + FPendingCharacters > FLimits.Characters)
         throw tRtfTooLarge(
             QString("в нём больше %1 знаков (открываются документы до %1 знаков, это около %2 страниц).")
                 .arg(QLocale(QLocale::Russian).toString(FLimits.Characters))
                 .arg(FLimits.Characters / 2000));
-    if (FDocument.blockCount() > FLimits.Paragraphs)
+    if (FDocument.blockCount() + FPendingBlocks > FLimits.Paragraphs)
         throw tRtfTooLarge(QString("в нём больше %1 абзацев (открываются документы до %1 абзацев).")
                                .arg(QLocale(QLocale::Russian).toString(FLimits.Paragraphs)));
 }
@@ -896,7 +1051,7 @@ void tReader::ApplyBlockFormat() {
     format.setLeftMargin(s.LeftIndent / kTwipsPerPixel);
     format.setRightMargin(s.RightIndent / kTwipsPerPixel);
     format.setTextIndent(s.FirstIndent / kTwipsPerPixel);
-    FCursor.setBlockFormat(format);
+    OutBlockFormat(format);
 }
 
 void tReader::ParagraphBreak() {
@@ -904,7 +1059,7 @@ void tReader::ParagraphBreak() {
     PlaceOutput();
     FCellPending = false;
     ApplyBlockFormat();
-    FCursor.insertBlock();
+    OutBlock();
     CheckLimits();
     FEndedWithPar = true;
 }
@@ -997,7 +1152,7 @@ void tReader::FinishPicture() {
 
     FlushText();
     BeforeOutput();
-    FCursor.insertImage(AddDocumentImage(FDocument, image, QSizeF(width, height), source));
+    OutImage(AddDocumentImage(FDocument, image, QSizeF(width, height), source));
     CheckLimits();
     FShapeHadPicture = true;
 }

@@ -628,6 +628,59 @@ TEST(RtfTables, MergedCellsAndSeveralParagraphsSurviveARoundTrip) {
     EXPECT_EQ(CellTexts(word), QStringList({"a|b|c", "ab|^|c"}));
 }
 
+TEST(RtfTables, ALongTableKeepsItsCellsMergesAndFormatsInPlace) {
+    // 3,000 rows: column 0 merged down over all of them, the first row joined sideways, a bold word
+    // and a centred second paragraph in the last row; cells merged away that hold text give it to
+    // the cell they joined (sideways after a blank, downwards as a paragraph).
+    QByteArray rtf =
+        "{\\rtf1\\ansi \\trowd\\clvmgf\\cellx1000\\cellx2000\\clmrg\\cellx3000"
+        "\\intbl top\\cell x\\cell y\\cell\\row ";
+    for (int r = 1; r < 3000; ++r) {
+        rtf += "\\trowd\\clvmrg\\cellx1000\\cellx2000\\cellx3000\\intbl";
+        rtf += r == 1 ? " under\\cell " : "\\cell ";
+        rtf += QByteArray::number(r) + "\\cell ";
+        rtf += r == 2999 ? "{\\b end}\\par\\qc centre\\cell\\row " : "c\\cell\\row ";
+    }
+    rtf += "\\pard After\\par}";
+    QTextDocument doc;
+    ReadRtf(rtf, doc, kUnlimitedRtf);
+    auto* table = qobject_cast<QTextTable*>(doc.rootFrame()->childFrames().value(0));
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->rows(), 3000);
+    EXPECT_EQ(table->columns(), 3);
+    EXPECT_EQ(table->cellAt(0, 0).rowSpan(), 3000);
+    EXPECT_EQ(table->cellAt(0, 1).columnSpan(), 2);
+    const QStringList cells = CellTexts(doc);
+    ASSERT_EQ(cells.size(), 3000);
+    EXPECT_EQ(cells[0], QString("top/under|x y|^"));
+    EXPECT_EQ(cells[1], QString("^|1|c"));
+    EXPECT_EQ(cells[2999], QString("^|2999|end/centre"));
+    const QTextTableCell last = table->cellAt(2999, 2);
+    const QTextBlock first = last.firstCursorPosition().block();
+    EXPECT_EQ(first.begin().fragment().charFormat().fontWeight(), QFont::Bold);
+    EXPECT_EQ(first.next().blockFormat().alignment(), Qt::AlignHCenter);
+    EXPECT_EQ(first.blockFormat().alignment(), Qt::AlignLeft);
+    EXPECT_EQ(doc.lastBlock().text(), QString("After"));
+}
+
+TEST(RtfBadInput, ReadingCanBeCancelledFromAnotherThread) {
+    std::atomic<bool> cancel{true};
+    tRtfLimits limits = kUnlimitedRtf;
+    limits.Cancel = &cancel;
+    QTextDocument doc;
+    EXPECT_THROW(ReadRtf("{\\rtf1 " + QByteArray("word \\par ").repeated(100'000) + "}", doc, limits),
+                 tRtfCancelled);
+    // Also in the middle of a table, and in a long stretch that adds nothing (a picture's data).
+    const QByteArray row = "\\trowd\\cellx100\\intbl a\\cell\\row ";
+    EXPECT_THROW(ReadRtf("{\\rtf1 " + row.repeated(20'000) + "}", doc, limits), tRtfCancelled);
+    EXPECT_THROW(
+        ReadRtf("{\\rtf1 {\\pict\\pngblip " + QByteArray("00").repeated(300'000) + "}}", doc, limits),
+        tRtfCancelled);
+    cancel = false;
+    ReadRtf("{\\rtf1 " + row.repeated(100) + "}", doc, limits);
+    EXPECT_EQ(CellTexts(doc).size(), 100);
+}
+
 TEST(RtfTables, OurTableReadsBackInLibreOfficeWithTheSameCells) {
     const QString soffice = QStandardPaths::findExecutable("soffice");
     if (soffice.isEmpty()) GTEST_SKIP() << "LibreOffice (soffice) is not installed";
