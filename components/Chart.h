@@ -11,6 +11,7 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QList>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -122,14 +123,28 @@ class TChart : public QWidget {
     // BMP of ToImage(); raises tException when the file cannot be written (existing file kept).
     void SaveBitmap(const QString& path);
     // The chart on one page, laid out for the paper: the printer's page size, orientation and
-    // margins, fonts in points, lines at least 0.5 mm, drawn as vectors (sharp at any zoom).
+    // margins, fonts in points (9 to 12 pt), lines at least 0.5 mm, drawn as vectors (sharp at any
+    // zoom); no legend, the runs are named in words above the chart instead.
     // Raises tException when the printer cannot start.
     struct tPrintTexts {
         QString Title;     // above the chart, bold (the scenario's name)
-        QString Subtitle;  // under the title (when the run was measured)
+        QString Subtitle;  // under the title
+        QStringList Runs;  // one line per shown run: «Опыт 1 — 08.12.2026 10:15:30 (красный)»
         QString Footer;    // below the chart (the marker read-out)
+        QString Statistics;  // below the read-out
     };
     void Print(QPrinter& printer, const tPrintTexts& texts = {});
+    // `charts` on one page the same way, one above the other (the first on top) in their on-screen
+    // proportions, the texts above and below them all; their plots share one left and one right
+    // edge, so their time axes line up.
+    static void Print(const QList<TChart*>& charts, QPrinter& printer, const tPrintTexts& texts);
+    // `charts` one above the other, each at its on-screen size, on white (the bitmap export).
+    static QImage ToImage(const QList<TChart*>& charts);
+    // BMP of ToImage(charts); raises tException when the file cannot be written (existing file kept).
+    static void SaveBitmap(const QList<TChart*>& charts, const QString& path);
+    // From now on the plots of `charts` (one above the other on a page) keep one left and one right
+    // edge on screen, however wide each one's axis labels are.
+    static void AlignPlotEdges(const QList<TChart*>& charts);
 
     QCustomPlot* Plot() const { return FPlot; }
     // The layer the curves and point labels are drawn on.
@@ -165,7 +180,8 @@ class TChart : public QWidget {
     // layout is restored afterwards.
     void DrawPlot(QCPPainter& painter, const QSize& size);
     // The page's content in `area` (device pixels of a device with `dpi`).
-    void PaintPage(QCPPainter& painter, const QRectF& area, double dpi, const tPrintTexts& texts);
+    static void PaintPage(const QList<TChart*>& charts, QCPPainter& painter, const QRectF& area, double dpi,
+                          const tPrintTexts& texts);
 
     struct tView {
         double X0 = 0, X1 = 0, Y0 = 0, Y1 = 0;

@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <vector>
 
 namespace rovelin_test {
@@ -112,6 +113,17 @@ inline QRect InkExtent(const QImage& image, const QRect& within = QRect()) {
         }
     }
     return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// The narrowest stretch of blank paper between the ink of page `page` and the page's edges, in
+// millimetres (measured at 72 dpi, so to within 0.4 mm); -1 for a blank or unreadable page.
+inline double SmallestInkMarginMm(const QString& path, int page = 1) {
+    const QImage image = PdfPageImage(path, 72, page);
+    const QRect ink = InkExtent(image);
+    if (ink.isNull()) return -1;
+    const int least =
+        std::min({ink.left(), ink.top(), image.width() - 1 - ink.right(), image.height() - 1 - ink.bottom()});
+    return least * 25.4 / 72;
 }
 
 // How tall poppler reports a word set in `font` at 1 pt: the ratio depends on the font's own
