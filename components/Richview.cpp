@@ -7,17 +7,20 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QHash>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPointer>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QScreen>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QThread>
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <memory>
 
@@ -33,7 +36,8 @@ namespace {
 constexpr int kQuietWaitMs = 250;
 }  // namespace
 
-std::unique_ptr<QTextDocument> BuildDocumentAside(const std::function<void(QTextDocument&)>& build) {
+std::unique_ptr<QTextDocument> BuildDocumentAside(const std::function<void(QTextDocument&)>& build,
+                                                  std::atomic<bool>* cancel) {
     QThread* const home = QThread::currentThread();
     std::unique_ptr<QTextDocument> result;
     std::exception_ptr error;
@@ -58,7 +62,12 @@ std::unique_ptr<QTextDocument> BuildDocumentAside(const std::function<void(QText
         box.setWindowTitle(QApplication::applicationDisplayName());
         box.setLabelText(QStringLiteral("Открывается документ..."));
         box.setRange(0, 0);
-        box.setCancelButton(nullptr);
+        if (cancel) {
+            box.setCancelButtonText(QStringLiteral("Отмена"));
+            QObject::connect(&box, &QProgressDialog::canceled, &box, [cancel] { cancel->store(true); });
+        } else {
+            box.setCancelButton(nullptr);
+        }
         box.setWindowModality(Qt::ApplicationModal);
         box.setMinimumDuration(0);
         box.show();
@@ -66,12 +75,18 @@ std::unique_ptr<QTextDocument> BuildDocumentAside(const std::function<void(QText
         if (!worker->isFinished()) loop.exec();
     }
     worker->wait();
+    if (cancel && cancel->load()) throw tRtfCancelled();
     if (error) std::rethrow_exception(error);
     return result;
 }
 
-std::unique_ptr<QTextDocument> ReadRtfAside(const QByteArray& rtf, const tRtfLimits& limits) {
-    return BuildDocumentAside([&](QTextDocument& document) { ReadRtf(rtf, document, limits); });
+std::unique_ptr<QTextDocument> ReadRtfAside(const QByteArray& rtf, const tRtfLimits& limits,
+                                            bool cancellable) {
+    std::atomic<bool> cancelled{false};
+    tRtfLimits checked = limits;
+    if (cancellable) checked.Cancel = &cancelled;
+    return BuildDocumentAside([&](QTextDocument& document) { ReadRtf(rtf, document, checked); },
+                              cancellable ? &cancelled : nullptr);
 }
 
 std::unique_ptr<QTextDocument> LoadRtfFile(const QString& path) {
@@ -121,6 +136,7 @@ void TRichView::SetDocument(std::unique_ptr<QTextDocument> loaded) {
     setDocument(loaded.release());
     if (previous && previous->parent() == this) delete previous;
     FLineAdded = true;
+    FCaretPlaced = false;
     moveCursor(QTextCursor::Start);
 }
 
@@ -134,6 +150,7 @@ void TRichView::Clear() {
     FAlignment = Qt::AlignLeft;
     FBold = false;
     FLineAdded = false;
+    FCaretPlaced = false;
 }
 
 void TRichView::SetParagraphCentered() {
@@ -252,6 +269,110 @@ void PrintDocument(const QTextDocument& source, QPrinter& printer) {
 void TRichView::Print(QPrinter& printer, const QString& title) const {
     printer.setDocName(title);
     PrintDocument(*document(), printer);
+}
+
+double PrintableWidth(const QPageLayout& layout) {
+    return layout.paintRect(QPageLayout::Millimeter).width() / 25.4 * LayoutDpi();
+}
+
+QTextCharFormat BodyCharFormat(const QTextDocument& document) {
+    // Characters per look (family, size, colour); headings are few characters, the body many.
+    struct tCount {
+        qsizetype Characters = 0;
+        QTextCharFormat Format;
+    };
+    QHash<QString, tCount> counts;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            if (!fragment.isValid() || format.isImageFormat()) continue;
+            const QString key = format.property(QTextFormat::FontFamilies).toStringList().join(u',') + u'|' +
+                                QString::number(format.doubleProperty(QTextFormat::FontPointSize)) + u'|' +
+                                QString::number(format.intProperty(QTextFormat::FontPixelSize)) + u'|' +
+                                (format.hasProperty(QTextFormat::ForegroundBrush)
+                                     ? format.foreground().color().name(QColor::HexArgb)
+                                     : QString());
+            tCount& count = counts[key];
+            count.Characters += fragment.length();
+            count.Format = format;
+        }
+    }
+    const tCount* most = nullptr;
+    for (const tCount& count : counts)
+        if (!most || count.Characters > most->Characters) most = &count;
+    QTextCharFormat body;
+    if (most) {
+        for (const int property : {int(QTextFormat::FontFamilies), int(QTextFormat::FontPointSize),
+                                   int(QTextFormat::FontPixelSize), int(QTextFormat::ForegroundBrush)})
+            if (most->Format.hasProperty(property))
+                body.setProperty(property, most->Format.property(property));
+    }
+    body.setFontWeight(QFont::Normal);
+    body.setFontItalic(false);
+    body.setFontUnderline(false);
+    body.setFontStrikeOut(false);
+    body.setVerticalAlignment(QTextCharFormat::AlignNormal);
+    return body;
+}
+
+QTextCursor InsertPictureParagraph(QTextCursor cursor, const QImage& picture, const QSizeF& shown,
+                                   const QString& text) {
+    QTextDocument& document = *cursor.document();
+    const QTextCharFormat body = BodyCharFormat(document);
+    const QTextImageFormat image = AddDocumentImage(document, picture, shown);
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    // A paragraph of its own: the one the cursor stands in is split, and its text after the cursor
+    // moves on into a paragraph below; both parts keep the paragraph's look (a heading stays one).
+    if (!cursor.atBlockStart()) cursor.insertBlock();
+    if (cursor.block().length() > 1) {
+        cursor.insertBlock();
+        cursor.movePosition(QTextCursor::PreviousBlock);
+    }
+    // The picture's paragraph and the text's are plain body paragraphs, whatever stood around them.
+    cursor.setBlockFormat(QTextBlockFormat());
+    cursor.setBlockCharFormat(body);
+    cursor.insertImage(image);
+    if (!text.isEmpty()) {
+        cursor.insertBlock(QTextBlockFormat(), body);
+        QString lines = text;
+        lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\n', QChar::LineSeparator);
+        cursor.insertText(lines, body);
+    }
+    cursor.endEditBlock();
+    return cursor;
+}
+
+void TRichView::mousePressEvent(QMouseEvent* event) {
+    FCaretPlaced = true;
+    QTextEdit::mousePressEvent(event);
+}
+
+void TRichView::keyPressEvent(QKeyEvent* event) {
+    FCaretPlaced = true;
+    QTextEdit::keyPressEvent(event);
+}
+
+void TRichView::InsertPicture(const QImage& picture, const QString& text, double printableWidth) {
+    if (picture.isNull()) throw tException("Рисунок не содержит изображения.");
+    // The text's width in the view: the view less its frame, a vertical scroll bar (which the
+    // picture itself may bring) and the document's margins. The widget's own size holds also while
+    // its page has never been shown.
+    double available = contentsRect().width() -
+                       style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this) -
+                       2 * document()->documentMargin();
+    if (printableWidth > 0) available = std::min(available, printableWidth);
+    available = std::max(std::floor(available) - 1, 16.0);
+    QSizeF size = picture.size();
+    if (size.width() > available) size = QSizeF(available, size.height() * available / size.width());
+    QTextCursor cursor = textCursor();
+    if (!FCaretPlaced) {
+        cursor.clearSelection();
+        cursor.movePosition(QTextCursor::End);
+    }
+    setTextCursor(InsertPictureParagraph(cursor, picture, size, text));
+    ensureCursorVisible();
 }
 
 void TRichView::InsertImage(const QImage& image) {

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -188,6 +189,40 @@ TEST(RichView, ADocumentIsBuiltAsideWhileTheWindowsLoopRuns) {
         FAIL() << "over the limit";
     } catch (const tRtfTooLarge&) {
     }
+}
+
+TEST(RichView, TheWaitForALongDocumentCanBeCancelled) {
+    // Presses «Отмена» in the box as soon as it shows.
+    QTimer press;
+    QString button;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        for (QPushButton* each : box->findChildren<QPushButton*>()) {
+            button = each->text();
+            each->click();
+        }
+    });
+    press.start(20);
+
+    // A build that only ends when told to: the caller gets "cancelled", not a document.
+    std::atomic<bool> cancel{false};
+    EXPECT_THROW(BuildDocumentAside(
+                     [&](QTextDocument&) {
+                         for (int i = 0; i < 2000 && !cancel; ++i) QThread::msleep(10);
+                     },
+                     &cancel),
+                 tRtfCancelled);
+    EXPECT_TRUE(cancel.load());
+    EXPECT_EQ(button, QString("Отмена"));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the box is gone";
+
+    // A lesson's document of two million paragraphs: reading stops when the pupil cancels.
+    button.clear();
+    EXPECT_THROW(
+        ReadRtfAside("{\\rtf1 " + QByteArray("word \\par ").repeated(2'000'000) + "}", kUnlimitedRtf, true),
+        tRtfCancelled);
+    EXPECT_EQ(button, QString("Отмена"));
 }
 
 TEST(RichView, SaveFailureRaisesAndKeepsTheOldFile) {
