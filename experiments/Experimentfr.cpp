@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <utility>
 
+#include "analysis/Statistics.h"
 #include "components/Chart.h"
 #include "components/Richview.h"
 #include "experiments/Experiment.h"
@@ -124,6 +125,33 @@ int TfrExperiment::ShownTabIndex() const {
     return pcMain->currentIndex();
 }
 
+QList<TChart*> TfrExperiment::Charts() const {
+    return {chMain};
+}
+
+TChart::tPrintTexts TfrExperiment::PrintTexts(const tExperiment& scenario, const QString& statistics) {
+    TChart::tPrintTexts texts;
+    texts.Title = scenario.Name;
+    for (int slot = 0; FLesson && slot < chMain->SeriesCount(); ++slot) {
+        const tRun* run = FLesson->SeriesRun(slot);
+        if (!run || run->IsEmpty()) continue;
+        QString line = QStringLiteral("Опыт %1").arg(FLesson->IndexOf(run) + 1);
+        if (run->Started.isValid())
+            line += QStringLiteral(" — ") + run->Started.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+        const QString colour = ColourName(chMain->Series(slot)->Color());
+        if (!colour.isEmpty()) line += QStringLiteral(" (%1)").arg(colour);
+        texts.Runs << line;
+    }
+    QStringList readouts;
+    for (TChart* chart : Charts()) {
+        const QString readout = GetMarkerText(scenario.FormatX, scenario.FormatY, chart);
+        if (!readout.isEmpty()) readouts << QString(readout).replace(u'\t', QStringLiteral("    "));
+    }
+    texts.Footer = readouts.join(u'\n');
+    texts.Statistics = statistics;
+    return texts;
+}
+
 // ---- the lesson's runs ----
 
 void TfrExperiment::SetLesson(tLesson* lesson) {
@@ -141,6 +169,7 @@ void TfrExperiment::ShowLessonRuns() {
     for (int i = 0; i < chMain->SeriesCount(); ++i)
         chMain->Series(i)->SetRun(FLesson ? FLesson->SeriesRun(i) : nullptr);
     chMain->Replot();
+    LessonRunsShown();
 }
 
 // ---- point labels ----

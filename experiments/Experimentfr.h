@@ -6,14 +6,15 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QWidget>
+
+#include "components/Chart.h"
 
 class QLabel;
 class QPainter;
 class QTabWidget;
-class TChart;
-class TChartSeries;
 class TRichView;
 class tExperiment;
 class tLesson;
@@ -65,6 +66,14 @@ class TfrExperiment : public QWidget {
     // Index of the page shown among the visible pages: 0 chart, 1 description, 2 report.
     int ShownTabIndex() const;
 
+    // The charts of the chart page, top to bottom: what the chart is printed and exported as
+    // (TChart::Print and TChart::SaveBitmap of the list).
+    virtual QList<TChart*> Charts() const;
+    // What the printed chart page says besides the charts: the scenario's name; one line per run the
+    // main chart shows, «Опыт 1 — 08.12.2026 10:15:30 (красный)»; the read-out of each chart's
+    // markers; and `statistics` (the panel's text under the chart).
+    TChart::tPrintTexts PrintTexts(const tExperiment& scenario, const QString& statistics);
+
     TChart* Chart() const { return chMain; }
     QTabWidget* Pages() const { return pcMain; }
     QWidget* ChartPage() const { return tsChart; }
@@ -81,6 +90,9 @@ class TfrExperiment : public QWidget {
     // The read-out of `chart`'s markers.
     QString MarkerTextFor(TChart* chart, const QString& formatX, const QString& formatY) const;
     void ResetMarkers(TChart* chart);
+    // Called after the main chart's series took the lesson's shown runs (a lesson set or opened, a
+    // run chosen for a series, a run started or removed).
+    virtual void LessonRunsShown() {}
     // Replaces chMain on the chart page by `area` (which must hold chMain), e.g. a splitter.
     void SetChartArea(QWidget* area);
     bool eventFilter(QObject* watched, QEvent* event) override;

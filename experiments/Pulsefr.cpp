@@ -9,6 +9,7 @@
 #include "components/Chart.h"
 #include "experiments/Experiment.h"
 #include "foundation/Functions.h"
+#include "lesson/Lesson.h"
 
 TfrPulse::TfrPulse(QWidget* owner, bool twiceMarker) : TfrExperiment(owner, twiceMarker) {
     chPulse = new TChart;
@@ -28,6 +29,7 @@ TfrPulse::TfrPulse(QWidget* owner, bool twiceMarker) : TfrExperiment(owner, twic
     SetChartArea(slVert);
 
     AttachChart(chPulse);
+    TChart::AlignPlotEdges({chMain, chPulse});
     tsChart->installEventFilter(this);
 }
 
@@ -101,4 +103,35 @@ void TfrPulse::UpdateAxes(bool autoSize) {
     TChartAxis& bottom = chMain->BottomAxis();
     chPulse->BottomAxis().SetRange(bottom.Minimum(), bottom.Maximum());
     chPulse->ReplotPoints();
+}
+
+QList<TChart*> TfrPulse::Charts() const {
+    return {chMain, chPulse};
+}
+
+void TfrPulse::LessonRunsShown() {
+    if (Lesson() != FWatched) {
+        if (FWatched) disconnect(FWatched, &tLesson::RunChanged, this, nullptr);
+        FWatched = Lesson();
+        if (FWatched)
+            connect(FWatched, &tLesson::RunChanged, this, [this] {
+                if (!Measuring()) DeriveRates();
+            });
+    }
+    // While a run is measured its rates come live; a series shown anew meanwhile is the new run.
+    if (!Measuring()) DeriveRates();
+}
+
+void TfrPulse::DeriveRates() {
+    for (int slot = 0; slot < chPulse->SeriesCount(); ++slot) {
+        TChartSeries* rates = chPulse->Series(slot);
+        rates->Clear();
+        const TChartSeries* wave = chMain->Series(slot);
+        if (!wave) continue;
+        tBeatDetector detector;
+        detector.Derive({[wave] { return wave->Count(); }, [wave](int i) { return wave->X(i); },
+                         [wave](int i) { return wave->Y(i); }},
+                        [rates](double x, int rate) { rates->AddXY(x, rate, QString(), rates->Color()); });
+    }
+    chPulse->Replot();
 }

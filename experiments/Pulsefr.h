@@ -3,8 +3,10 @@
 // chPulse shows the heart rate in beats per minute on the same time axis; beats are found in the
 // wave after every batch of points (tBeatDetector). chPulse has its own markers and read-out.
 // The rates are derived from the wave, so they are not runs of the lesson: each chPulse series
-// keeps them in its own irregular run (X = time of the beat), emptied when its wave run restarts,
-// and a wave read back from a lesson file can be scanned again for them.
+// keeps them in its own irregular run (X = time of the beat), emptied when its wave run restarts.
+// Whenever the main chart takes other runs of the lesson between runs (a lesson opened, a run
+// chosen), the rates are derived again from the waves, the same as they were shown live. The two
+// charts keep their plots on one left and right edge, so their time axes line up.
 #pragma once
 
 #include "experiments/Beatdetector.h"
@@ -27,6 +29,12 @@ class TfrPulse : public TfrExperiment {
     // The base step on chMain, beat detection, then chPulse follows chMain's time axis.
     void UpdateAxes(bool autoSize) override;
 
+    // chMain, then chPulse.
+    QList<TChart*> Charts() const override;
+    // The rate curves of every series derived again from the waves the main chart shows (their own
+    // runs are emptied first).
+    void DeriveRates();
+
     TChart* PulseChart() const { return chPulse; }
     QSplitter* VerticalSplitter() const { return slVert; }
     const tBeatDetector& Detector() const { return FDetector; }
@@ -37,6 +45,7 @@ class TfrPulse : public TfrExperiment {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void LessonRunsShown() override;
 
   private:
     void ApplyPulseHeight();
@@ -45,4 +54,5 @@ class TfrPulse : public TfrExperiment {
     QSplitter* slVert;
     tBeatDetector FDetector;
     int FChartShowings = 0;
+    tLesson* FWatched = nullptr;  // the lesson whose edited runs make the rates derived again
 };

@@ -142,7 +142,47 @@ TEST(BeatDetector, EachPairExaminedOnceWhateverTheBatches) {
     one.Feed(Beats(beats), 15, 1);
     many.Feed(Beats(beats), 15, 37);
     EXPECT_EQ(one.Rates, many.Rates);
-    EXPECT_EQ(one.Detector.NextIndex(), int(one.X.size()));
+    // Everything up to the last full tenth of a second has been examined; the points of the
+    // stretch still open wait for a point after it.
+    const int open = int(std::count_if(one.X.begin(), one.X.end(), [](double x) { return x >= 14.9999; }));
+    EXPECT_EQ(one.Detector.NextIndex(), int(one.X.size()) - open);
+}
+
+TEST(BeatDetector, AWaveReadBackGivesTheRatesShownWhileItWasMeasured) {
+    // A pulse wave with noise whose strength grows and falls over the run, so the threshold a
+    // batch's end gives differs from batch to batch; fed in batches of 1 to 40 points.
+    std::vector<std::pair<double, double>> wave;
+    unsigned noise = 12345;
+    for (int k = 0; k < 6000; ++k) {
+        const double t = k * 0.01;
+        noise = noise * 1103515245u + 12345u;
+        const double strength = 300 + 250 * std::sin(t / 7);
+        wave.push_back({t, 512 + strength * std::pow(std::sin(t * 2 * M_PI * 1.2), 9) + (noise >> 16) % 40});
+    }
+    tWave live;
+    unsigned batches = 7;
+    for (const auto& [x, y] : wave) {
+        live.X.push_back(x);
+        live.Y.push_back(y);
+        batches = batches * 1664525u + 1013904223u;
+        if ((batches >> 20) % 40 == 0) live.Scan();
+    }
+    live.Scan();
+    ASSERT_GT(live.Rates.size(), 50u);
+
+    tWave read;
+    read.X = live.X;
+    read.Y = live.Y;
+    read.Detector.Derive(read.Curve(), [&](double x, int rate) { read.Rates.push_back({x, rate}); });
+    ASSERT_EQ(read.Rates.size(), live.Rates.size());
+    for (std::size_t i = 0; i < live.Rates.size(); ++i) {
+        EXPECT_EQ(read.Rates[i].first, live.Rates[i].first) << i;  // bit for bit
+        EXPECT_EQ(read.Rates[i].second, live.Rates[i].second) << i;
+    }
+    // Deriving again starts afresh.
+    std::vector<std::pair<double, int>> again;
+    read.Detector.Derive(read.Curve(), [&](double x, int rate) { again.push_back({x, rate}); });
+    EXPECT_EQ(again, read.Rates);
 }
 
 TEST(BeatDetector, ResetStartsOver) {

@@ -7,11 +7,17 @@
 #include <QApplication>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
+#include <vector>
 
 #include "components/Chart.h"
 #include "experiments/Experiment.h"
 #include "foundation/Functions.h"
+#include "lesson/Lesson.h"
+#include "lesson/Lessonfile.h"
+#include "tests/support/Wait.h"
 
 namespace {
 tExperiment PulseScenario() {
@@ -162,4 +168,87 @@ TEST_F(Pulse, RateChartHeightRuleForTheFirstTwoShowings) {
     QApplication::processEvents();
     EXPECT_EQ(FFrame->PulseChart()->height(), chosen);
     EXPECT_NE(chosen, expected());
+}
+
+// ---- a pulse lesson saved and opened again ----
+
+namespace {
+// A pulse wave of about 72 beats per minute whose strength grows and falls, with noise, sampled
+// every 10 ms (deterministic).
+double PulseWave(int k) {
+    const double t = k * 0.01;
+    const unsigned noise = (unsigned(k) * 2654435761u) >> 26;
+    return 512 + (300 + 250 * std::sin(t / 7)) * std::pow(std::sin(t * 2 * M_PI * 1.2), 9) + noise;
+}
+
+std::vector<std::pair<double, double>> Points(const TChartSeries* series) {
+    std::vector<std::pair<double, double>> points;
+    for (int i = 0; i < series->Count(); ++i) points.push_back({series->X(i), series->Y(i)});
+    return points;
+}
+}  // namespace
+
+TEST_F(Pulse, AReopenedLessonShowsTheHeartRatesThatWereShownLive) {
+    tLesson lesson;
+    FFrame->SetLesson(&lesson);
+    const int n = FFrame->StartMeasurement(PulseScenario());
+    tRun* run = lesson.AddRun(0.01);
+    run->Started = QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30));
+    run->SensorName = "P620";
+    lesson.SetSeriesRun(n, run);
+    // The measurement timer's batches: whatever arrived in a tick, 1 to 40 points.
+    unsigned ticks = 99;
+    for (int k = 0; k < 4000; ++k) {
+        run->Append(PulseWave(k));
+        ticks = ticks * 1664525u + 1013904223u;
+        if ((ticks >> 20) % 40 == 0 || k == 3999) {
+            lesson.NotifyAppended(run, run->Count() - 1, 1);
+            FFrame->UpdateAxes(false);
+        }
+    }
+    FFrame->StopMeasurement();
+    const auto live = Points(FFrame->PulseChart()->Series(n));
+    ASSERT_GT(live.size(), 30u);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pulse.rovelin");
+    tLessonWriter(path).Save(lesson);
+    tLesson reopened;
+    ReadLesson(path, reopened);
+    TfrPulse frame(nullptr, true);
+    frame.SetLesson(&reopened);
+    EXPECT_EQ(Points(frame.PulseChart()->Series(n)), live) << "point for point, bit for bit";
+    EXPECT_EQ(frame.PulseChart()->Series(1 - n)->Count(), 0);
+
+    // The same when the frame is asked, and when another run is put in the series and back.
+    FFrame->DeriveRates();
+    EXPECT_EQ(Points(FFrame->PulseChart()->Series(n)), live);
+    reopened.SetSeriesRun(n, nullptr);
+    EXPECT_EQ(frame.PulseChart()->Series(n)->Count(), 0);
+    reopened.SetSeriesRun(n, reopened.Run(0));
+    EXPECT_EQ(Points(frame.PulseChart()->Series(n)), live);
+}
+
+TEST_F(Pulse, PrintsBothChartsWithTheRunNamedAndTheirPlotsOnOneEdge) {
+    tLesson lesson;
+    FFrame->SetLesson(&lesson);
+    tRun* run = lesson.AddRun(0.01);
+    run->Started = QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30));
+    for (int k = 0; k < 1500; ++k) run->Append(PulseWave(k));
+    lesson.SetSeriesRun(0, run);
+    EXPECT_EQ(FFrame->Charts(), QList<TChart*>({FFrame->Chart(), FFrame->PulseChart()}));
+    const TChart::tPrintTexts texts = FFrame->PrintTexts(PulseScenario(), QStringLiteral("statistics"));
+    EXPECT_EQ(texts.Runs, QStringList({QStringLiteral("Опыт 1 — 08.12.2026 10:15:30 (красный)")}));
+    EXPECT_EQ(texts.Statistics, QStringLiteral("statistics"));
+
+    // On screen the wave's labels (up to 1023) and the rates' (up to 120) differ in width, the
+    // plots do not.
+    FFrame->ApplyScenarioAxes(PulseScenario());
+    FFrame->StartMeasurement(PulseScenario());
+    FFrame->StopMeasurement();
+    FFrame->resize(800, 700);
+    FFrame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(FFrame.get(), 5000));
+    EXPECT_EVENTUALLY(FFrame->Chart()->PlotRect().left() == FFrame->PulseChart()->PlotRect().left() &&
+                      FFrame->PulseChart()->PlotRect().width() > 100);
 }
