@@ -723,10 +723,13 @@ void tReader::PlaceOutput() {
 }
 
 int tReader::GridColumn(int right) {
-    // The nearest column edge; an edge beyond the last one adds a column.
+    // The nearest column edge (the first of two as near); an edge beyond the last one adds a
+    // column. The edges ascend: each new one lies beyond the last.
     int best = -1;
-    for (int i = 0; i < int(FGrid.size()); ++i)
-        if (best < 0 || std::abs(FGrid[i] - right) < std::abs(FGrid[best] - right)) best = i;
+    const auto next = std::lower_bound(FGrid.begin(), FGrid.end(), right);
+    if (next != FGrid.end()) best = int(next - FGrid.begin());
+    if (next != FGrid.begin() && (best < 0 || std::abs(*(next - 1) - right) <= std::abs(FGrid[best] - right)))
+        best = int(next - FGrid.begin()) - 1;
     if ((best < 0 || right > FGrid.back() + 20) && int(FGrid.size()) < kMaxTableColumns) {
         FGrid.push_back(right);
         return int(FGrid.size()) - 1;
@@ -867,10 +870,18 @@ void tReader::WriteTable() {
     // The whole table at once, merged while still empty, then filled cell by cell: none of it makes
     // Qt go over the table's cells again.
     QTextTable* table = FCursor.insertTable(rows, columns, format);
-    for (const tMerge& m : FMerges)
-        if (m.Row < rows && m.Column < columns)
-            table->mergeCells(m.Row, m.Column, std::min(m.Rows, rows - m.Row),
-                              std::min(m.Columns, columns - m.Column));
+    const auto at = [columns](int row, int column) {
+        return std::size_t(row) * std::size_t(columns) + std::size_t(column);
+    };
+    std::vector<bool> merged(std::size_t(rows) * std::size_t(columns));
+    for (const tMerge& m : FMerges) {
+        if (m.Row >= rows || m.Column >= columns) continue;
+        const int spanRows = std::min(m.Rows, rows - m.Row),
+                  spanColumns = std::min(m.Columns, columns - m.Column);
+        table->mergeCells(m.Row, m.Column, spanRows, spanColumns);
+        for (int r = m.Row; r < m.Row + spanRows; ++r)
+            for (int c = m.Column; c < m.Column + spanColumns; ++c) merged[at(r, c)] = true;
+    }
 
     std::vector<bool> filled(std::size_t(rows) * std::size_t(columns));
     QTextCursor cursor(&FDocument);
@@ -881,15 +892,18 @@ void tReader::WriteTable() {
         const QTextTableCell cell = table->cellAt(record.Row, record.Column);
         if (!cell.isValid()) continue;
         // A cell merged into another adds its content (if any) to that one, sideways after a
-        // blank, downwards as a paragraph of its own.
-        const std::size_t key = std::size_t(cell.row()) * std::size_t(columns) + std::size_t(cell.column());
+        // blank, downwards as a paragraph of its own. (Where the cell lies in the table is asked
+        // of Qt only inside merges: it costs a search.)
+        const bool inMerge = merged[at(record.Row, record.Column)];
+        const int row = inMerge ? cell.row() : record.Row;
+        const std::size_t key = inMerge ? at(row, cell.column()) : at(record.Row, record.Column);
         if (filled[key] &&
             std::none_of(FOps.begin() + std::ptrdiff_t(record.FirstOp), FOps.begin() + std::ptrdiff_t(end),
                          [](const tCellOp& op) { return op.Kind != tCellOp::kBlockFormat; }))
             continue;
         cursor.setPosition(cell.lastPosition());
         if (filled[key]) {
-            if (record.Row == cell.row())
+            if (record.Row == row)
                 cursor.insertText(QStringLiteral(" "));
             else
                 cursor.insertBlock();
