@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/Userfolders.h"
+
 namespace {
 // Keys of the page setup in the user's settings file; sizes in millimetres, the paper as it
 // stands in portrait.
@@ -41,9 +43,7 @@ QPageLayout DefaultPageLayout() {
 }
 
 QString UserSettingsPath() {
-    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    return (config.isEmpty() ? QDir::homePath() + QStringLiteral("/.config") : config) +
-           QStringLiteral("/rovelin/rovelin.conf");
+    return ConfigHome() + QStringLiteral("/rovelin/rovelin.conf");
 }
 
 tPageSetupStore::tPageSetupStore(const QString& path) : FPath(path) {}

@@ -12,8 +12,8 @@ class QPrinter;
 
 // A4 portrait, all four margins 25 mm, smallest margins 0.
 QPageLayout DefaultPageLayout();
-// The user's settings file: rovelin/rovelin.conf in the user's config folder ($XDG_CONFIG_HOME,
-// else ~/.config).
+// The user's settings file: rovelin/rovelin.conf in the user's config folder (ConfigHome(), beside
+// the user's school.conf).
 QString UserSettingsPath();
 
 class tPageSetupStore {
