@@ -9,25 +9,25 @@ void tBeatDetector::Reset() {
     FLastBeatTime = -1;
     FBeatTime = -1;
     FNextIndex = 0;
-    FStretchEnd = 0;
 }
 
 void tBeatDetector::Scan(const tCurve& curve, const tEmit& onRate) {
-    const int count = curve.Count();
-    while (FStretchEnd < count) {
-        // The stretch that holds the first point not yet examined, and the first point after it.
-        const double end = (std::floor(curve.X(FStretchEnd) / StretchLength) + 1) * StretchLength;
-        int next = FStretchEnd + 1;
-        while (next < count && curve.X(next) < end) ++next;
-        if (next >= count) break;  // more points of this stretch may still come
-        ScanUpTo(curve, next, onRate);
-        FStretchEnd = next;
-    }
+    ScanUpTo(curve, curve.Count(), onRate);
 }
 
 void tBeatDetector::Derive(const tCurve& curve, const tEmit& onRate) {
     Reset();
-    Scan(curve, onRate);
+    const int count = curve.Count();
+    int done = 0;
+    while (done < count) {
+        // The tick that would have brought the first point not yet examined: up to the next whole
+        // tenth of a second of the wave's time.
+        const double end = (std::floor(curve.X(done) / StretchLength) + 1) * StretchLength;
+        int next = done + 1;
+        while (next < count && curve.X(next) < end) ++next;
+        ScanUpTo(curve, next, onRate);
+        done = next;
+    }
 }
 
 void tBeatDetector::ScanUpTo(const tCurve& curve, int count, const tEmit& onRate) {

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tBeatDetector: finds heart beats in the raw pulse wave and turns the gap between two beats into a
 // rate in beats per minute. Independent of widgets; the pulse frame feeds it the main curve after
-// every batch of points. The wave is examined in stretches of a tenth of a second of its own time
-// (the display's tick), each once a point after it has come, with the threshold of the stretch's
-// end; so the rates depend on the wave alone, not on how its points arrived, and a wave read back
-// from a lesson file gives again, point for point, the rates shown while it was measured.
+// every batch of points. Each call examines only the points added since the previous call, with
+// the threshold of the wave's last five seconds at that call (plus the walk that sets it). A wave
+// read back without its rates is examined in tenths of a second of its own time, as the display's
+// ticks brought it.
 #pragma once
 
 #include <functional>
@@ -22,10 +22,10 @@ class tBeatDetector {
 
     // Forget everything: the start of a run.
     void Reset();
-    // Examines the stretches completed since the last call and emits a rate for every accepted beat.
+    // Examines the points added since the last call and emits a rate for every accepted beat.
     void Scan(const tCurve& curve, const tEmit& onRate);
-    // The rates of a whole wave (Reset, then Scan): the same ones, in the same order, that scanning
-    // it while it grew gave.
+    // The rates of a whole wave, examined as ticks of a tenth of a second would have brought it
+    // (for a wave whose rates were not kept).
     void Derive(const tCurve& curve, const tEmit& onRate);
 
     double LastBeatTime() const { return FLastBeatTime; }
@@ -40,7 +40,7 @@ class tBeatDetector {
     static constexpr double ThresholdFraction = 0.7;
     // Beats closer than this to the previous one are noise (above 300 per minute), seconds.
     static constexpr double MinGap = 0.2;
-    // Length of the stretches the wave is examined in, seconds.
+    // Length of the stretches a whole wave is examined in (the display's tick), seconds.
     static constexpr double StretchLength = 0.1;
 
   private:
@@ -50,5 +50,4 @@ class tBeatDetector {
     double FLastBeatTime = -1;
     double FBeatTime = -1;
     int FNextIndex = 0;
-    int FStretchEnd = 0;  // points of the stretches examined so far
 };

@@ -188,7 +188,7 @@ std::vector<std::pair<double, double>> Points(const TChartSeries* series) {
 }
 }  // namespace
 
-TEST_F(Pulse, AReopenedLessonShowsTheHeartRatesThatWereShownLive) {
+TEST_F(Pulse, AReopenedLessonShowsTheHeartRatesOfItsWave) {
     tLesson lesson;
     FFrame->SetLesson(&lesson);
     const int n = FFrame->StartMeasurement(PulseScenario());
@@ -196,16 +196,21 @@ TEST_F(Pulse, AReopenedLessonShowsTheHeartRatesThatWereShownLive) {
     run->Started = QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30));
     run->SensorName = "P620";
     lesson.SetSeriesRun(n, run);
-    // The measurement timer's batches: whatever arrived in a tick, 1 to 40 points.
-    unsigned ticks = 99;
+    // The measurement timer's ticks: what arrived in each tenth of a second.
+    double tickEnd = -1;
     for (int k = 0; k < 4000; ++k) {
-        run->Append(PulseWave(k));
-        ticks = ticks * 1664525u + 1013904223u;
-        if ((ticks >> 20) % 40 == 0 || k == 3999) {
-            lesson.NotifyAppended(run, run->Count() - 1, 1);
-            FFrame->UpdateAxes(false);
+        const double x = run->Step() * k;
+        if (x >= tickEnd) {
+            if (k > 0) {
+                lesson.NotifyAppended(run, run->Count() - 1, 1);
+                FFrame->UpdateAxes(false);
+            }
+            tickEnd = (std::floor(x / 0.1) + 1) * 0.1;
         }
+        run->Append(PulseWave(k));
     }
+    lesson.NotifyAppended(run, run->Count() - 1, 1);
+    FFrame->UpdateAxes(false);
     FFrame->StopMeasurement();
     const auto live = Points(FFrame->PulseChart()->Series(n));
     ASSERT_GT(live.size(), 30u);
