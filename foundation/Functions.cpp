@@ -2,6 +2,9 @@
 #include "foundation/Functions.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QLocale>
@@ -204,6 +207,11 @@ QStringList SplitLines(const QString& text) {
 }
 
 namespace {
+struct tDescriptorCloser {
+    int Fd;
+    ~tDescriptorCloser() { ::close(Fd); }
+};
+
 QString SizeText(qint64 bytes) {
     constexpr qint64 kb = 1024, mb = kb * kb;
     if (bytes >= mb && bytes % mb == 0) return QStringLiteral("%1 МБ").arg(bytes / mb);
@@ -221,30 +229,44 @@ QString FileTooLargeText(const QString& path, qint64 size, qint64 limit) {
 
 tFileRead ReadBoundedFile(const QString& path, qint64 limit, QByteArray& bytes, QString& error) {
     bytes.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Невозможно открыть файл '%1'.\r\nСистема сообщает: %2")
-                    .arg(path, file.errorString());
+    auto failed = [&](const QString& what, const QString& reason) {
+        error = QStringLiteral("Невозможно %1 файл '%2'.\r\nСистема сообщает: %3").arg(what, path, reason);
+        bytes.clear();
+        return tFileRead::Failed;
+    };
+    // Only regular files are read. A named pipe with no writer blocks a plain open for good, and a
+    // device never ends, so the file is opened without waiting and its type is asked of the open
+    // descriptor (no gap in which the name could be swapped for a pipe). A regular file never makes
+    // a read wait, so the descriptor can stay non-blocking.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return failed(QStringLiteral("открыть"), LastSystemErrorText());
+    const tDescriptorCloser closer{fd};  // on every path, after the QFile over it
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        error = NotARegularFileText(path);
         return tFileRead::Failed;
     }
-    // A regular file tells its size; a pipe or a device says 0 and is caught by the bounded read.
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return failed(QStringLiteral("открыть"), file.errorString());
     if (file.size() > limit) {
         error = FileTooLargeText(path, file.size(), limit);
         return tFileRead::TooLarge;
     }
+    // A file that grows meanwhile is caught after limit + 1 bytes.
     bytes = file.read(limit + 1);
-    if (file.error() != QFileDevice::NoError) {
-        error = QStringLiteral("Невозможно прочитать файл '%1'.\r\nСистема сообщает: %2")
-                    .arg(path, file.errorString());
-        bytes.clear();
-        return tFileRead::Failed;
-    }
+    if (file.error() != QFileDevice::NoError) return failed(QStringLiteral("прочитать"), file.errorString());
     if (bytes.size() > limit) {
         error = FileTooLargeText(path, qMax(file.size(), qint64(bytes.size())), limit);
         bytes.clear();
         return tFileRead::TooLarge;
     }
     return tFileRead::Ok;
+}
+
+QString NotARegularFileText(const QString& path) {
+    return QStringLiteral("Файл '%1' не читается: это не обычный файл (канал, устройство или папка).")
+        .arg(path);
 }
 
 void WriteFileAtomically(const QString& path, const std::function<bool(QIODevice&)>& write,

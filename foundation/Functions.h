@@ -53,9 +53,13 @@ constexpr qint64 ParameterFileLimit = 1024 * 1024;
 
 // Reads the whole file at `path` when it holds at most `limit` bytes. A larger file is refused
 // before it is read (and one that grows past the limit meanwhile after limit + 1 bytes), with
-// FileTooLargeText as `error`; an open or read failure gives the system's text in `error`.
+// FileTooLargeText as `error`; an open or read failure gives the system's text in `error`. Anything
+// but a regular file (a named pipe, a device, a folder) is refused before a byte is read and
+// without waiting, with NotARegularFileText as `error` and Failed.
 enum class tFileRead { Ok, Failed, TooLarge };
 tFileRead ReadBoundedFile(const QString& path, qint64 limit, QByteArray& bytes, QString& error);
+// "Файл '<path>' не читается: это не обычный файл (канал, устройство или папка)."
+QString NotARegularFileText(const QString& path);
 // "Файл '<path>' слишком большой (<size> байт). Допускается не более <limit>."
 QString FileTooLargeText(const QString& path, qint64 size, qint64 limit);
 

@@ -2,6 +2,7 @@
 #include "components/Richview.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,6 +22,7 @@
 
 #include "components/Rtf.h"
 #include "foundation/Exceptions.h"
+#include "foundation/Functions.h"
 
 namespace {
 
@@ -101,15 +103,24 @@ TEST(RichView, AnOversizedDocumentIsRefusedUnreadAndTheViewKeepsItsText) {
     EXPECT_EQ(view.toPlainText(), QString("old"));
 }
 
-TEST(RichView, AFileWithoutASizeIsReadOnlyToTheLimit) {
-    // A device has no size to check first: reading it whole would never end.
+TEST(RichView, ADeviceOrAPipeInPlaceOfTheFileIsRefusedBeforeItIsRead) {
+    // A device never ends and a pipe without a writer never opens the ordinary way.
     QTemporaryDir dir;
-    const QString path = dir.filePath("descr.rtf");
-    ASSERT_TRUE(QFile::link("/dev/zero", path));
-    TRichView view;
-    view.setPlainText("old");
-    EXPECT_THROW(view.LoadFromFile(path), tRtfTooLarge);
-    EXPECT_EQ(view.toPlainText(), QString("old"));
+    const QString device = dir.filePath("descr.rtf");
+    ASSERT_TRUE(QFile::link("/dev/zero", device));
+    const QString pipe = dir.filePath("report.rtf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& path : {device, pipe}) {
+        TRichView view;
+        view.setPlainText("old");
+        try {
+            view.LoadFromFile(path);
+            FAIL() << "read " << path.toStdString();
+        } catch (const tFileOpenError& e) {
+            EXPECT_EQ(e.Message(), NotARegularFileText(path));
+        }
+        EXPECT_TRUE(view.toPlainText().isEmpty()) << "as with a file that cannot be opened";
+    }
 }
 
 TEST(RichView, ADocumentOverTheLimitsIsRefusedNamingTheFileAndTheViewKeepsItsText) {

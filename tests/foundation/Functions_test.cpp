@@ -3,8 +3,11 @@
 #include "foundation/Functions.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <QFile>
 #include <QStringDecoder>
+#include <QTemporaryDir>
 #include <cmath>
 #include <limits>
 
@@ -165,5 +168,42 @@ TEST(SplitLines, AnyLineEndAndNoEmptyLastLine) {
     EXPECT_EQ(SplitLines(QStringLiteral("\r\n")), (QStringList{""}));
     EXPECT_EQ(SplitLines(QStringLiteral("a\n\r")), (QStringList{"a", ""})) << "LF CR is two breaks";
     EXPECT_TRUE(SplitLines(QString()).isEmpty());
+}
+
+// ---- the bounded reader ----
+
+TEST(ReadBoundedFile, OnlyRegularFilesAreReadAndOthersAreRefusedAtOnce) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("a.txt"));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("abc");
+    f.close();
+    const QString link = dir.filePath(QStringLiteral("link.txt"));
+    ASSERT_TRUE(QFile::link(file, link));
+    QByteArray bytes;
+    QString error;
+    for (const QString& path : {file, link}) {
+        EXPECT_EQ(ReadBoundedFile(path, 3, bytes, error), tFileRead::Ok) << error.toStdString();
+        EXPECT_EQ(bytes, "abc");
+    }
+    EXPECT_EQ(ReadBoundedFile(file, 2, bytes, error), tFileRead::TooLarge);
+    EXPECT_TRUE(bytes.isEmpty());
+
+    // A pipe nobody writes to, a device that never ends, a folder: none is opened for reading.
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString device = dir.filePath(QStringLiteral("zero"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), device));
+    for (const QString& path : {fifo, device, dir.path()}) {
+        bytes = "old";
+        EXPECT_EQ(ReadBoundedFile(path, 1024, bytes, error), tFileRead::Failed) << path.toStdString();
+        EXPECT_EQ(error, NotARegularFileText(path));
+        EXPECT_TRUE(bytes.isEmpty());
+    }
+    EXPECT_EQ(ReadBoundedFile(dir.filePath(QStringLiteral("none")), 1024, bytes, error), tFileRead::Failed);
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Невозможно открыть файл '%1'.\r\nСистема сообщает: ")
+                                     .arg(dir.filePath(QStringLiteral("none")))))
+        << error.toStdString();
 }
 }  // namespace
