@@ -59,15 +59,60 @@ class tEntries {
 };
 }  // namespace
 
-bool LoadExperimentFile(const QString& scenarioFolder, tExperiment& record, QString& error) {
-    QByteArray bytes;
-    if (ReadBoundedFile(scenarioFolder + QStringLiteral("experiment.txt"), ParameterFileLimit, bytes,
-                        error) != tFileRead::Ok)
-        return false;
-    return ParseExperiment(bytes, record, error);
+namespace {
+// How a key stands in the file, for a message about its value: "Freq=0", "MaxX=abc (не число,
+// взято 100)" or "MaxX (не указано, по умолчанию 100)".
+QString Shown(const tEntries& e, const QString& key, const QString& used, bool parsed) {
+    if (!e.Has(key)) return QStringLiteral("%1 (не указано, по умолчанию %2)").arg(key, used);
+    const QString text = key + u'=' + e.Text(key);
+    return parsed ? text : text + QStringLiteral(" (не число, взято %1)").arg(used);
 }
 
-bool ParseExperiment(const QByteArray& bytes, tExperiment& record, QString& error) {
+QString ShownReal(const tEntries& e, const QString& key, double used) {
+    double value;
+    return Shown(e, key, FormatFloat(QString(), used), TryTextToFloat(e.Text(key), value));
+}
+
+// The values of a filled record that no run can work with, one line each, naming key and value.
+// Values that only look odd (a long period, a wide range) are the author's business.
+QStringList ValueProblems(const tEntries& e, const tExperiment& r) {
+    QStringList problems;
+    if (r.SensorName.isEmpty())
+        problems << QStringLiteral(
+            "SensorName= без значения: впишите модель датчика (например, "
+            "SensorName=T100) или SensorName=NO для опыта без датчика.");
+    if (r.Freq <= 0)
+        problems << QStringLiteral(
+                        "%1: период опроса датчика в микросекундах должен быть больше нуля "
+                        "(например, Freq=100000 — 10 точек в секунду).")
+                        .arg(Shown(e, QStringLiteral("Freq"), QString::number(r.Freq), true));
+    if (!(r.MaxX > r.MinX))
+        problems << QStringLiteral("%1: конец оси времени должен быть больше её начала, %2.")
+                        .arg(ShownReal(e, QStringLiteral("MaxX"), r.MaxX),
+                             ShownReal(e, QStringLiteral("MinX"), r.MinX));
+    if (!(r.MaxY > r.MinY))
+        problems << QStringLiteral("%1: верх оси значений должен быть больше её низа, %2.")
+                        .arg(ShownReal(e, QStringLiteral("MaxY"), r.MaxY),
+                             ShownReal(e, QStringLiteral("MinY"), r.MinY));
+    for (const auto& [key, pattern] :
+         {std::pair{QStringLiteral("FormatX"), r.FormatX}, std::pair{QStringLiteral("FormatY"), r.FormatY}})
+        if (!PatternShowsNumber(pattern))
+            problems << QStringLiteral(
+                            "%1=%2: в шаблоне числа нет ни 0, ни #, и вместо значения был бы "
+                            "виден этот текст (например, %1=0.0 показывает 21,5).")
+                            .arg(key, pattern);
+    return problems;
+}
+}  // namespace
+
+bool LoadExperimentFile(const QString& scenarioFolder, tExperiment& record, QString& error) {
+    const QString file = scenarioFolder + QStringLiteral("experiment.txt");
+    QByteArray bytes;
+    if (ReadBoundedFile(file, ParameterFileLimit, bytes, error) != tFileRead::Ok) return false;
+    return ParseExperiment(bytes, record, error, file);
+}
+
+bool ParseExperiment(const QByteArray& bytes, tExperiment& record, QString& error, const QString& file) {
     const tEntries e(SplitLines(DecodeText(bytes)));
     if (!e.Has(QStringLiteral("SensorName"))) {
         error = QStringLiteral("Не указан датчик используемый в экперименте.");
@@ -95,32 +140,43 @@ bool ParseExperiment(const QByteArray& bytes, tExperiment& record, QString& erro
     record.SeriesCount = e.Int(QStringLiteral("SeriesCount"), 1);
     if (record.SeriesCount < 1 || record.SeriesCount > 2) record.SeriesCount = 1;
     record.Demo = e.Text(QStringLiteral("Demo"));
+
+    const QStringList problems = ValueProblems(e, record);
+    if (problems.isEmpty()) return true;
+    error = (file.isEmpty()
+                 ? QStringLiteral("В сценарии есть значения, с которыми опыт не пойдёт:")
+                 : QStringLiteral("В файле '%1' есть значения, с которыми опыт не пойдёт:").arg(file)) +
+            QStringLiteral("\r\n") + problems.join(QStringLiteral("\r\n"));
+    return false;
+}
+
+bool ReadScenario(const QString& caption, const QString& relativePath, const QString& catalogueRoot,
+                  tExperiment& record, QString& message) {
+    tExperiment loaded;
+    loaded.Name = caption;
+    loaded.Path = catalogueRoot + relativePath;
+    loaded.Clear();
+    QString error;
+    if (!LoadExperimentFile(loaded.Path, loaded, error)) {
+        message = LoadStr(msg::CannotLoadScenario) + error;
+        return false;
+    }
+    record = loaded;
     return true;
 }
 
 bool LoadScenario(const QString& caption, const QString& relativePath, const QString& catalogueRoot,
                   tExperiment* record) {
     if (!record) return true;
+    QString message;
     try {
-        // Read before the record changes: a file over the limit leaves the scenario as it was.
-        const QString folder = catalogueRoot + relativePath;
-        QByteArray bytes;
-        QString error;
-        const tFileRead read =
-            ReadBoundedFile(folder + QStringLiteral("experiment.txt"), ParameterFileLimit, bytes, error);
-        if (read == tFileRead::TooLarge) {
-            ShowWarning(LoadStr(msg::CannotLoadScenario) + error);
-            return false;
-        }
-        record->Name = caption;
-        record->Path = folder;
-        record->Clear();
-        if (read != tFileRead::Ok || !ParseExperiment(bytes, *record, error))
-            ShowWarning(LoadStr(msg::CannotLoadScenario) + error);
+        if (ReadScenario(caption, relativePath, catalogueRoot, *record, message)) return true;
     } catch (const std::exception& e) {
         // Reports its own failures: nothing may escape into the chooser's caller.
-        ShowWarning(LoadStr(msg::CannotLoadScenario) + QString::fromUtf8(e.what()));
+        message = LoadStr(msg::CannotLoadScenario) + QString::fromUtf8(e.what());
     } catch (...) {
+        return false;
     }
-    return true;
+    ShowWarning(message);
+    return false;
 }

@@ -36,18 +36,26 @@ class tExperiment {
 };
 
 // Reads scenarioFolder + "experiment.txt" (folder ending with '/') into `record`, key by key in the
-// fixed order. Returns false with a user-readable `error` when the file cannot be read, is over
-// ParameterFileLimit (then the record is untouched) or names no sensor; the keys read before the
-// failure stay in the record.
+// fixed order. Returns false with a user-readable `error` when the file cannot be read or is not a
+// regular file, is over ParameterFileLimit (then the record is untouched), names no sensor (the keys
+// read before stay in the record), or holds values no run can work with (see ParseExperiment).
 bool LoadExperimentFile(const QString& scenarioFolder, tExperiment& record, QString& error);
-// The same from the file's bytes.
-bool ParseExperiment(const QByteArray& bytes, tExperiment& record, QString& error);
+// The same from the file's bytes. Values no run can work with — an empty SensorName, Freq <= 0,
+// MaxX <= MinX, MaxY <= MinY, a FormatX/FormatY that shows no digit — fill the record all the same
+// (a lesson's stored scenario opens with them) and give false with one `error` that names `file`
+// (when given) and every such key with its value as written.
+bool ParseExperiment(const QByteArray& bytes, tExperiment& record, QString& error,
+                     const QString& file = QString());
 
-// Fills `record` from the scenario at catalogueRoot + relativePath (both ending with '/'):
-// Name = caption, Path, Clear(), then the file. A failure is shown in the warning box (message 5012
-// followed by the cause) and the record is left as far as it got. An experiment.txt over
-// ParameterFileLimit is refused as a whole: the box names the file and the limit, the record stays
-// untouched and the result is false, so the caller keeps its window as it was. Never raises;
-// null record = no-op.
+// Reads the scenario at catalogueRoot + relativePath (both ending with '/') into a new record
+// (Name = caption, Path, the file's values) and replaces `record` with it. On any failure `record`
+// stays as it was and `message` holds the whole warning text: message 5012 followed by the cause.
+// Shows nothing, so a caller can read a scenario before it asks about the one that is open.
+bool ReadScenario(const QString& caption, const QString& relativePath, const QString& catalogueRoot,
+                  tExperiment& record, QString& message);
+// ReadScenario that shows its failure in the warning box. A scenario that cannot work (the file
+// missing, unreadable, too large or not a regular file; no or an empty SensorName; a value of
+// ParseExperiment's list) is refused as a whole: one box, the record untouched and false, so the
+// caller keeps its window as it was. Never raises; null record = no-op (true).
 bool LoadScenario(const QString& caption, const QString& relativePath, const QString& catalogueRoot,
                   tExperiment* record);

@@ -344,3 +344,11 @@ QString FormatFloat(const QString& pattern, double value) {
     }
     return FormatSection(first, magnitude, false);
 }
+
+bool PatternShowsNumber(const QString& pattern) {
+    // The zero section may well be words ("ноль"); the others stand for the value itself.
+    const QStringList sections = SplitSections(pattern);
+    for (qsizetype i = 0; i < sections.size() && i < 2; ++i)
+        if (!sections[i].isEmpty() && !ParseSection(sections[i]).HasDigits()) return false;
+    return true;
+}

@@ -41,6 +41,10 @@ void SetWineProbeForTests(std::function<bool()> probe);  // empty restores the r
 // gives the general form with up to 15 significant digits (like %.15g: 0,1  1E-05  1E+20).
 // NaN and infinities give "NAN", "INF" and "-INF".
 QString FormatFloat(const QString& pattern, double value);
+// False when the pattern's positive or negative section holds text but no digit place (0 or #)
+// outside quotes, so FormatFloat would show that text in place of the value ("abc" gives "abc22").
+// Empty patterns and empty sections show the general form and count as showing the number.
+bool PatternShowsNumber(const QString& pattern);
 
 // Text files from either world: UTF-8 when the bytes are valid UTF-8, Windows-1251 otherwise.
 QString DecodeText(const QByteArray& bytes);

@@ -2,6 +2,7 @@
 #include "experiments/Experiment.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -109,10 +110,70 @@ TEST_F(ExperimentLoader, OnlySensorNameGivesTableDefaults) {
     EXPECT_EQ(r.SeriesCount, 1);
 }
 
-TEST_F(ExperimentLoader, EmptySensorNameAcceptedMissingRejected) {
-    EXPECT_TRUE(Load("SensorName=\r\nFreq=5\r\n").SensorName.isEmpty());
-    tExperiment r = Load("Freq=5\nSensor=X\n", false);
+TEST_F(ExperimentLoader, MissingSensorNameKeepsItsOwnTextAnEmptyOneIsNamed) {
+    Load("Freq=5\nSensor=X\n", false);
     EXPECT_EQ(FError, QStringLiteral("Не указан датчик используемый в экперименте."));
+    // An empty name would start a search that no sensor can answer.
+    const tExperiment r = Load("SensorName=\r\nFreq=5\r\n", false);
+    EXPECT_EQ(FError, QStringLiteral("В файле '%1' есть значения, с которыми опыт не пойдёт:\r\n"
+                                     "SensorName= без значения: впишите модель датчика (например, "
+                                     "SensorName=T100) или SensorName=NO для опыта без датчика.")
+                          .arg(FRoot + QStringLiteral("s/experiment.txt")));
+    EXPECT_EQ(r.Freq, 5) << "the record is filled all the same";
+}
+
+// Every value that cannot work is named with its key and its text as written, in one message.
+TEST_F(ExperimentLoader, ValuesNoRunCanWorkWithAreNamedInOneMessage) {
+    struct tCase {
+        QByteArray file;
+        QStringList lines;  // what follows the heading line
+    };
+    const tCase cases[] = {
+        {"SensorName=T100\nFreq=0\n",
+         {"Freq=0: период опроса датчика в микросекундах должен быть больше нуля (например, Freq=100000 — "
+          "10 точек в секунду)."}},
+        {"SensorName=T100\nFreq=abc\n", {}},  // not a number: the default period is kept
+        {"SensorName=T100\nFreq=$0\n", {"Freq=$0: период"}},
+        {"SensorName=T100\nFreq=-5\nMinX=10\nMaxX=5\n",
+         {"Freq=-5: период", "MaxX=5: конец оси времени должен быть больше её начала, MinX=10."}},
+        {"SensorName=T100\nMinX=200\n",
+         {"MaxX (не указано, по умолчанию 100): конец оси времени должен быть больше её начала, MinX=200."}},
+        {"SensorName=T100\nMinY=3\nMaxY=3\n",
+         {"MaxY=3: верх оси значений должен быть больше её низа, MinY=3."}},
+        {"SensorName=T100\nMinY=500\nMaxY=abc\n",
+         {"MaxY=abc (не число, взято 100): верх оси значений должен быть больше её низа, MinY=500."}},
+        {"SensorName=T100\nFormatY=abc\nFormatX=\"0\" c\n",
+         {"FormatX=\"0\" c: в шаблоне числа нет ни 0, ни #, и вместо значения был бы виден этот текст "
+          "(например, FormatX=0.0 показывает 21,5).",
+          "FormatY=abc: в шаблоне"}},
+        // Words in the zero section are the author's choice; an empty first section is the general form.
+        {"SensorName=T100\nFormatY=0.0;-0.0;ноль\nFormatX=;-0\n", {}},
+        {"SensorName=T100\nFormatY=0.0;минус\n", {"FormatY=0.0;минус: в шаблоне"}},
+        {"SensorName=NO\nFreq=1\nMinX=-5\nMaxX=-4.5\nMinY=-1e3\nMaxY=0\nFormatY=#,##0\" В\"\n", {}},
+    };
+    for (const tCase& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        Load(c.file, c.lines.isEmpty());
+        if (c.lines.isEmpty()) continue;
+        const QStringList lines = FError.split(QStringLiteral("\r\n"));
+        ASSERT_EQ(lines.size(), c.lines.size() + 1) << FError.toStdString();
+        EXPECT_EQ(lines[0], QStringLiteral("В файле '%1' есть значения, с которыми опыт не пойдёт:")
+                                .arg(FRoot + QStringLiteral("s/experiment.txt")));
+        for (int i = 0; i < c.lines.size(); ++i)
+            EXPECT_TRUE(lines[i + 1].startsWith(c.lines[i])) << lines[i + 1].toStdString();
+    }
+}
+
+TEST_F(ExperimentLoader, AStoredScenarioWithSuchValuesStillFillsTheRecord) {
+    // A lesson keeps its scenario's entries; opening it must not lose the rest of the record.
+    tExperiment r;
+    QString error;
+    EXPECT_FALSE(ParseExperiment("SensorName=T100\r\nFreq=0\r\nMaxY=12,5\r\nSeriesCount=2\r\n", r, error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("В сценарии есть значения"))) << error.toStdString();
+    EXPECT_EQ(r.SensorName, "T100");
+    EXPECT_EQ(r.Freq, 0);
+    EXPECT_DOUBLE_EQ(r.MaxY, 12.5);
+    EXPECT_EQ(r.SeriesCount, 2);
 }
 
 TEST_F(ExperimentLoader, EntryRulesOfTheSettingsStore) {
@@ -185,33 +246,56 @@ TEST_F(ExperimentLoader, ScenarioSetsNameAndPath) {
     EXPECT_EQ(r.CaptionY, QString());
 }
 
-TEST_F(ExperimentLoader, MissingFolderWarnsAndKeepsClearValues) {
+// A scenario that cannot work is refused whole: one box, and the open one stays as it was (the
+// record keeps its name, path and values; nothing of the refused file gets in).
+TEST_F(ExperimentLoader, ARefusedScenarioShowsOneBoxAndLeavesTheRecord) {
+    Write(QStringLiteral("old/"), "SensorName=T100\r\nFreq=500000\r\nCaptionY=t\r\n");
     tExperiment r;
-    r.SensorName = "old";
-    r.FormatX = "0.0";
-    LoadScenario(QStringLiteral("Нет"), QStringLiteral("Нет/"), FRoot, &r);
-    ASSERT_EQ(FBoxes.size(), 1u);
-    EXPECT_EQ(FBoxes[0].kind, tBoxRequest::Warning);
-    EXPECT_EQ(FBoxes[0].title, LoadStr(msg::TitleWarning));
-    EXPECT_TRUE(FBoxes[0].text.startsWith(LoadStr(msg::CannotLoadScenario)));
-    EXPECT_GT(FBoxes[0].text.size(), LoadStr(msg::CannotLoadScenario).size());  // the cause follows
-    EXPECT_TRUE(FBoxes[0].text.contains(QStringLiteral("experiment.txt")));
-    EXPECT_EQ(r.Name, QStringLiteral("Нет"));
-    EXPECT_EQ(r.Path, FRoot + QStringLiteral("Нет/"));
-    EXPECT_TRUE(r.SensorName.isEmpty());
-    EXPECT_EQ(r.Freq, 10000);
-    EXPECT_EQ(r.CaptionX, QStringLiteral("Значение"));
-    EXPECT_EQ(r.FormatX, "0.0");
+    ASSERT_TRUE(LoadScenario(QStringLiteral("old"), QStringLiteral("old/"), FRoot, &r));
+    const tExperiment before = r;
+    Write(QStringLiteral("nosensor/"), "Freq=5\r\nCaptionY=x\r\n");
+    Write(QStringLiteral("zero/"), "SensorName=T100\r\nFreq=0\r\nCaptionY=x\r\n");
+    ASSERT_TRUE(QDir().mkpath(FRoot + QStringLiteral("nofile")));
+    struct tCase {
+        QString folder;
+        QString cause;  // what follows message 5012 (its beginning)
+    };
+    const tCase cases[] = {
+        {QStringLiteral("nosensor"), QStringLiteral("Не указан датчик используемый в экперименте.")},
+        {QStringLiteral("zero"), QStringLiteral("В файле '%1zero/experiment.txt' есть значения").arg(FRoot)},
+        {QStringLiteral("nofile"),
+         QStringLiteral("Невозможно открыть файл '%1nofile/experiment.txt'").arg(FRoot)},
+        {QStringLiteral("Нет"), QStringLiteral("Невозможно открыть файл '%1Нет/experiment.txt'").arg(FRoot)},
+    };
+    for (const tCase& c : cases) {
+        SCOPED_TRACE(c.folder.toStdString());
+        FBoxes.clear();
+        EXPECT_FALSE(LoadScenario(c.folder, c.folder + u'/', FRoot, &r));
+        ASSERT_EQ(FBoxes.size(), 1u);
+        EXPECT_EQ(FBoxes[0].kind, tBoxRequest::Warning);
+        EXPECT_EQ(FBoxes[0].title, LoadStr(msg::TitleWarning));
+        EXPECT_TRUE(FBoxes[0].text.startsWith(LoadStr(msg::CannotLoadScenario) + c.cause))
+            << FBoxes[0].text.toStdString();
+        EXPECT_EQ(r.Name, before.Name);
+        EXPECT_EQ(r.Path, before.Path);
+        EXPECT_EQ(r.SensorName, before.SensorName);
+        EXPECT_EQ(r.Freq, before.Freq);
+        EXPECT_EQ(r.CaptionX, before.CaptionX);
+        EXPECT_EQ(r.CaptionY, before.CaptionY);
+    }
 }
 
-TEST_F(ExperimentLoader, NoSensorLineWarnsWithItsMessage) {
-    Write(QStringLiteral("s/"), "Freq=5\r\n");
+TEST_F(ExperimentLoader, ANamedPipeInPlaceOfTheFileIsRefusedWithoutWaiting) {
+    // Nothing ever writes to the pipe: opening it the ordinary way would wait for good.
+    ASSERT_TRUE(QDir().mkpath(FRoot + QStringLiteral("pipe")));
+    const QString fifo = FRoot + QStringLiteral("pipe/experiment.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     tExperiment r;
-    LoadScenario(QStringLiteral("s"), QStringLiteral("s/"), FRoot, &r);
+    r.Name = QStringLiteral("old");
+    EXPECT_FALSE(LoadScenario(QStringLiteral("pipe"), QStringLiteral("pipe/"), FRoot, &r));
     ASSERT_EQ(FBoxes.size(), 1u);
-    EXPECT_EQ(FBoxes[0].text, LoadStr(msg::CannotLoadScenario) +
-                                  QStringLiteral("Не указан датчик используемый в экперименте."));
-    EXPECT_EQ(r.Freq, 10000);
+    EXPECT_EQ(FBoxes[0].text, LoadStr(msg::CannotLoadScenario) + NotARegularFileText(fifo));
+    EXPECT_EQ(r.Name, QStringLiteral("old"));
 }
 
 TEST_F(ExperimentLoader, FileOverOneMegabyteIsRefusedAndTheRecordStays) {
