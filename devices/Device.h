@@ -58,6 +58,10 @@ class tDevice {
     bool IsHubMode() const { return FHubMode; }
     // Sampling period in microseconds; the single-sensor dialect does not carry the mode.
     bool SetFrequency(int32_t mode, int32_t period);
+    // Why the last SetFrequency failed, in words for a warning box (the sensor refused the period
+    // with «FREQ: Error.» or a non-zero status, answered something else, or did not answer), with
+    // what it means for the chart; empty after a success. The log has the same line.
+    QString FrequencyProblem() const { return FFrequencyProblem; }
     // One request/reply exchange over the transport (a request of length 0 sends nothing; a reply
     // length of 0 reads nothing). True only when all was sent and all expected bytes arrived.
     bool SendRequest(const uint8_t* request, uint32_t length, int timeoutMs, uint32_t replyLength,
@@ -105,4 +109,5 @@ class tDevice {
     int32_t FInputReportLength = 0;
     int32_t FOutputReportLength = 0;
     std::vector<uint8_t> FCarryBuffer;  // HID reply bytes beyond what the last request asked for
+    QString FFrequencyProblem;
 };

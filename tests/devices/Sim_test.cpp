@@ -54,6 +54,28 @@ TEST_F(SimDevice, HubSensorIdentifiesAndTakesThePeriod) {
     EXPECT_EQ(tSimRegistry::Instance().Find("sim:T100")->PeriodUs(), 50000);
 }
 
+TEST_F(SimDevice, APeriodTheSensorRefusesIsToldInWords) {
+    // Hub dialect: the sensor answers «FREQ: Error.» to a period it cannot sample at.
+    auto hub = Identified("sim:T100", tTransport::Serial);
+    const int32_t before = tSimRegistry::Instance().Find("sim:T100")->PeriodUs();
+    EXPECT_FALSE(hub->SetFrequency(0, 0));
+    EXPECT_EQ(
+        hub->FrequencyProblem(),
+        QStringLiteral("Датчик T100 отказался от периода опроса 0 мкс (ответ «FREQ: Error.»): такого периода "
+                       "он не поддерживает.\r\nВремя точек на графике может не совпасть с настоящим: "
+                       "проверьте значение Freq в сценарии."));
+    EXPECT_EQ(tSimRegistry::Instance().Find("sim:T100")->PeriodUs(), before) << "kept its own period";
+    EXPECT_TRUE(hub->SetFrequency(0, 50000));
+    EXPECT_TRUE(hub->FrequencyProblem().isEmpty());
+
+    // Single-sensor dialect: a non-zero status byte.
+    auto single = Identified("sim:K330", tTransport::Serial);
+    EXPECT_FALSE(single->SetFrequency(0, -5));
+    EXPECT_TRUE(single->FrequencyProblem().startsWith(
+        QStringLiteral("Датчик K330 отказался от периода опроса -5 мкс (код ответа ")))
+        << single->FrequencyProblem().toStdString();
+}
+
 TEST_F(SimDevice, SingleSensorIdentifiesInTwoSteps) {
     auto device = Identified("sim:K330", tTransport::Serial);
     EXPECT_FALSE(device->IsHubMode());
