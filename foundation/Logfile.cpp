@@ -47,28 +47,34 @@ void tLogFile::Cleanup() {
 }
 
 namespace {
-// The locale's long time format without its time-zone part: Qt's long formats end in "t", the
-// time stamps of the log are local time without a zone name.
-QString LongTimeFormatWithoutZone(const QLocale& locale) {
+// The locale's long time format without its time-zone part (Qt's long formats end in "t"; the log
+// is local time without a zone name), with the milliseconds right after the seconds, so lines of
+// one second stay apart and the rest of the locale's look (an AM/PM after the time) stays.
+QString LogTimeFormat(const QLocale& locale) {
     const QString format = locale.timeFormat(QLocale::LongFormat);
     QString out;
+    qsizetype secondsEnd = -1;
     bool quoted = false;
     for (QChar c : format) {
         if (c == u'\'') quoted = !quoted;
         if (!quoted && c == u't') continue;
         out += c;
+        if (!quoted && c == u's') secondsEnd = out.size();
     }
+    if (secondsEnd >= 0) out.insert(secondsEnd, QStringLiteral(".zzz"));
     return out.trimmed();
 }
 }  // namespace
 
 QString tLogFile::Stamp() {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QLocale locale = QLocale::system();
-    const QString date = locale.toString(now.date(), QLocale::ShortFormat);
-    const QString timeFormat = LongTimeFormatWithoutZone(locale);
-    const QString time = timeFormat.isEmpty() ? QString() : locale.toString(now.time(), timeFormat);
-    if (date.isEmpty() || time.isEmpty()) return now.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    return Stamp(QDateTime::currentDateTime(), QLocale::system());
+}
+
+QString tLogFile::Stamp(const QDateTime& when, const QLocale& locale) {
+    const QString date = locale.toString(when.date(), QLocale::ShortFormat);
+    const QString timeFormat = LogTimeFormat(locale);
+    const QString time = timeFormat.isEmpty() ? QString() : locale.toString(when.time(), timeFormat);
+    if (date.isEmpty() || time.isEmpty()) return when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss.zzz"));
     return date + u' ' + time;
 }
 

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <mutex>
 
@@ -24,9 +26,11 @@ class tLogFile {
     // True when lines are kept; test doubles that capture lines return true.
     virtual bool IsOn() const { return FFd >= 0; }
 
-    // The stamp "date time" in the user's locale (short date, long time without the zone name), or dd.MM.yyyy
-    // HH:mm:ss where the locale gives nothing.
+    // The stamp "date time" of now in the user's locale: the short date and the long time without
+    // the zone name, with milliseconds after the seconds ("04.03.2026 09:15:30.042"), or
+    // dd.MM.yyyy HH:mm:ss.zzz where the locale gives nothing.
     static QString Stamp();
+    static QString Stamp(const QDateTime& when, const QLocale& locale);
 
   protected:
     tLogFile();  // logging off; for test doubles that override Write

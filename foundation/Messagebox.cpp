@@ -10,6 +10,7 @@
 #include <QSpacerItem>
 #include <algorithm>
 
+#include "foundation/Milestones.h"
 #include "foundation/Stringtable.h"
 
 namespace {
@@ -39,6 +40,8 @@ QString ForDisplay(const QString& text) {
 }
 
 void ShowOk(tBoxRequest::Kind kind, int title, QMessageBox::Icon icon, const QString& text) {
+    // Whoever reads the log afterwards learns what the user was told, in the order it happened.
+    LogMilestone(milestone::BoxShown(LoadStr(title), text));
     if (gResponder) {
         gResponder({kind, LoadStr(title), text, icon, true});
         return;

@@ -3,6 +3,7 @@
 // 20000 error (OK), 20001 warning (OK), 20003 question (Yes/No), 20005 input (OK/Cancel).
 // Tests install a responder so no box blocks an offscreen run. This unit is the dialog library
 // (rovelin_dialogs, Qt Widgets): linking it routes ShowError/ShowWarning (foundation/Notice.h) here.
+// Every error and warning box is also written to the log as a milestone line (its title and text).
 #pragma once
 
 #include <QMessageBox>

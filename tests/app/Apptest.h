@@ -58,12 +58,15 @@ class tCapturedLog : public tLogFile {
         FLines.append(raw);
     }
     bool IsOn() const override { return true; }
-    // How many lines carry exactly `message` (after the time stamp).
+    // How many lines carry exactly `message` (after the time stamp). A box writes its text to the
+    // log as a milestone line too; those are not counted here.
     int Count(const QString& message) const {
         std::lock_guard<std::mutex> lock(FLock);
         int count = 0;
         for (const QString& line : FLines)
-            if (line.endsWith(u' ' + message + QStringLiteral("\r\n"))) ++count;
+            if (line.endsWith(u' ' + message + QStringLiteral("\r\n")) &&
+                !line.contains(QStringLiteral(" == ")))
+                ++count;
         return count;
     }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The program log: the LOG switch, appending, line format and concurrent writers.
+// The program log: the LOG switch, appending, line format, concurrent writers and milestone lines.
 #include "foundation/Logfile.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,10 @@
 
 #include "foundation/Commandline.h"
 #include "foundation/Exceptions.h"
+#include "foundation/Functions.h"
+#include "foundation/Messagebox.h"
+#include "foundation/Milestones.h"
+#include "foundation/Notice.h"
 #include "tests/foundation/Printers.h"
 
 namespace {
@@ -108,17 +112,29 @@ TEST_F(LogFile, UnopenablePathRaises) {
 
 TEST_F(LogFile, EmptyMessageGivesStampAndOneBlank) {
     SetCommandLine({QStringLiteral("/LOG")});
-    QString before, after;
+    QDateTime before, after;
     {
         tLogFile log(Path());
-        before = tLogFile::Stamp();
+        before = QDateTime::currentDateTime();
         log.Add(QString());
-        after = tLogFile::Stamp();
+        after = QDateTime::currentDateTime();
     }
     const QString text = QString::fromUtf8(ReadFile(Path()));
-    EXPECT_TRUE(text == before + QStringLiteral(" \r\n") || text == after + QStringLiteral(" \r\n"))
-        << text.toStdString();
-    EXPECT_FALSE(before.contains(QStringLiteral("UTC"))) << "no zone name in the stamp";
+    // The line's stamp is the stamp of one millisecond of the call.
+    bool found = false;
+    for (QDateTime t = before; t <= after && !found; t = t.addMSecs(1))
+        found = text == tLogFile::Stamp(t, QLocale::system()) + QStringLiteral(" \r\n");
+    EXPECT_TRUE(found) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("UTC"))) << "no zone name in the stamp";
+}
+
+TEST(LogStamp, TheLocalesDateAndTimeWithMillisecondsAfterTheSeconds) {
+    const QDateTime when(QDate(2026, 3, 4), QTime(14, 5, 7, 42));
+    EXPECT_EQ(tLogFile::Stamp(when, QLocale(QLocale::Russian, QLocale::Russia)), "04.03.2026 14:05:07.042");
+    // A 12-hour locale keeps its AM/PM after the time; the milliseconds go with the seconds.
+    const QString us = tLogFile::Stamp(when, QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_TRUE(us.startsWith(QStringLiteral("3/4/26 2:05:07.042"))) << us.toStdString();
+    EXPECT_TRUE(us.endsWith(QStringLiteral("PM"))) << us.toStdString();
 }
 
 TEST_F(LogFile, MessageEndingInCrLfLeavesAnEmptyLine) {
@@ -184,5 +200,74 @@ TEST(GlobalLog, LogAddGoesThroughGLogFile) {
     gLogFile = nullptr;
     ASSERT_EQ(capture.Lines.size(), 1);
     EXPECT_TRUE(capture.Lines[0].endsWith(QStringLiteral(" hello\r\n")));
+}
+
+// ---- milestone lines ----------------------------------------------------------------------
+
+class Milestones : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetDecimalSeparatorForTests(u',');
+        gLogFile = &FLog;
+    }
+    void TearDown() override {
+        gLogFile = nullptr;
+        SetDecimalSeparatorForTests(QChar());
+        SetMessageBoxResponderForTests({});
+    }
+    // The text of each captured line from its mark on (the stamp before it follows the locale).
+    QStringList Texts() const {
+        QStringList texts;
+        for (const QString& line : FLog.Lines)
+            texts << line.mid(line.indexOf(QStringLiteral(" == ")) + 1).chopped(2);
+        return texts;
+    }
+    tCapturingLog FLog;
+};
+
+TEST_F(Milestones, CountsTakeTheRussianFormOfTheirNumber) {
+    const auto points = [](qint64 n) {
+        return milestone::Count(n, QStringLiteral("точка"), QStringLiteral("точки"), QStringLiteral("точек"));
+    };
+    EXPECT_EQ(points(1), "1 точка");
+    EXPECT_EQ(points(21), "21 точка");
+    EXPECT_EQ(points(3), "3 точки");
+    EXPECT_EQ(points(104), "104 точки");
+    for (qint64 n : {0, 5, 11, 12, 14, 111, 1000}) EXPECT_TRUE(points(n).endsWith("точек")) << n;
+}
+
+TEST_F(Milestones, LinesAreMarkedAndSayWhatHappenedInWords) {
+    LogMilestone(milestone::ScenarioChosen(QStringLiteral("Остывание воды"),
+                                           QStringLiteral("1. Тепло/Остывание воды/")));
+    LogMilestone(milestone::SensorConnected(QStringLiteral("T100"), QStringLiteral("/dev/ttyACM0"),
+                                            tTransport::Serial, 5230));
+    LogMilestone(milestone::RunStopped(2, 123, 12.34));
+    // A label is shown as typed, also when it holds what looks like a placeholder.
+    LogMilestone(milestone::PointLabelled(1, 17, 1.7, QStringLiteral("кипение %1")));
+    LogMilestone(milestone::LessonRecovered(QString(), QDateTime(QDate(2026, 3, 4), QTime(9, 15, 30))));
+    EXPECT_EQ(Texts(), QStringList({
+                           "== Выбран опыт «Остывание воды» (1. Тепло/Остывание воды/)",
+                           "== Датчик T100 подключён: /dev/ttyACM0 (последовательный порт), поиск 5,2 с",
+                           "== Опыт 2 остановлен: 123 точки за 12,3 с",
+                           "== Метка «кипение %1» на точке 17 опыта 1 (t = 1,7 с)",
+                           "== Урок восстановлен из автосохранения от 04.03.2026 09:15:30 (без файла)",
+                       }));
+}
+
+TEST_F(Milestones, EveryErrorAndWarningBoxIsOneLineOfTheLog) {
+    int boxes = 0;
+    SetMessageBoxResponderForTests([&](const tBoxRequest&) {
+        ++boxes;
+        return tBoxAnswer{};
+    });
+    ShowWarning(QStringLiteral("Не найден датчик для проведения эксперимента.\r\n\r\nПроверьте кабель."));
+    ShowError(QStringLiteral("Ошибка посылки данных измерительному устройству."));
+    EXPECT_EQ(boxes, 2);
+    EXPECT_EQ(
+        Texts(),
+        QStringList({
+            "== Сообщение «Внимание»: Не найден датчик для проведения эксперимента. / Проверьте кабель.",
+            "== Сообщение «Ошибка»: Ошибка посылки данных измерительному устройству.",
+        }));
 }
 }  // namespace
