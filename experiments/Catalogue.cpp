@@ -79,3 +79,52 @@ QList<tCatalogueScenario> tCatalogue::Scenarios(int limit, int maxDepth) const {
     }
     return found;
 }
+
+namespace {
+tCatalogueEntry Entry(const QString& root, const QString& relative, const QString& name) {
+    tCatalogueEntry entry{name, root, relative + name + u'/', false};
+    entry.Group = tCatalogue::HasSubFolder(entry.Folder());
+    return entry;
+}
+
+void CollectScenarios(const tCatalogueEntry& group, int limit, QList<tCatalogueEntry>& out) {
+    for (const tCatalogueEntry& child : tCatalogue::Children(group)) {
+        if (out.size() >= limit) return;
+        if (child.Group)
+            CollectScenarios(child, limit, out);
+        else
+            out << child;
+    }
+}
+}  // namespace
+
+QList<tCatalogueEntry> tCatalogue::TopLevel() const {
+    QList<tCatalogueEntry> entries;
+    for (const tCatalogueRoot& root : FRoots)
+        for (const QString& name : SubFolders(root.Path)) entries << Entry(root.Path, QString(), name);
+    return entries;
+}
+
+QList<tCatalogueEntry> tCatalogue::Children(const tCatalogueEntry& group) {
+    QList<tCatalogueEntry> entries;
+    for (const QString& name : SubFolders(group.Folder())) entries << Entry(group.Root, group.Relative, name);
+    return entries;
+}
+
+QList<tCatalogueEntry> tCatalogue::ScenariosBelow(const tCatalogueEntry& group, int limit) {
+    QList<tCatalogueEntry> out;
+    if (group.Group) CollectScenarios(group, limit, out);
+    return out;
+}
+
+bool tCatalogue::Locate(const QString& folder, tCatalogueEntry& entry) const {
+    const QString wanted = WithSlash(QDir::cleanPath(folder));
+    for (const tCatalogueRoot& root : FRoots) {
+        const QString clean = WithSlash(QDir::cleanPath(root.Path));
+        if (wanted.size() <= clean.size() || !wanted.startsWith(clean)) continue;
+        const QString relative = wanted.mid(clean.size());
+        entry = {relative.section(u'/', -2, -2), root.Path, relative, HasSubFolder(wanted)};
+        return true;
+    }
+    return false;
+}

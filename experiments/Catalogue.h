@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QList>
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +31,19 @@ struct tCatalogueScenario {
     QString Folder() const { return RootPath + Relative; }
 };
 
+// One folder of a catalogue, a group or a scenario, as the start page and the chooser's opening
+// place see it.
+struct tCatalogueEntry {
+    QString Caption;   // the folder's name
+    QString Root;      // the catalogue root it lies under, ending with '/'
+    QString Relative;  // the path below the root: each name followed by '/'
+    bool Group = false;
+
+    QString Folder() const { return Root + Relative; }
+    bool operator==(const tCatalogueEntry&) const = default;
+};
+Q_DECLARE_METATYPE(tCatalogueEntry)
+
 class tCatalogue {
   public:
     tCatalogue() = default;
@@ -51,6 +65,16 @@ class tCatalogue {
     // Every scenario of every root, root by root, depth first in name order; at most `limit`
     // scenarios and `maxDepth` levels, and a folder reached twice through links is walked once.
     QList<tCatalogueScenario> Scenarios(int limit = 10000, int maxDepth = 16) const;
+
+    // The first level of every root, root by root.
+    QList<tCatalogueEntry> TopLevel() const;
+    // The entries directly in a group (none for a scenario).
+    static QList<tCatalogueEntry> Children(const tCatalogueEntry& group);
+    // Every scenario below `group`, depth first in listing order, at most `limit` of them.
+    static QList<tCatalogueEntry> ScenariosBelow(const tCatalogueEntry& group, int limit);
+    // The entry of a folder below one of the roots (the first root that holds it), with Group read
+    // from the disk; false when the folder lies under no root. Used to find the current scenario.
+    bool Locate(const QString& folder, tCatalogueEntry& entry) const;
 
   private:
     QList<tCatalogueRoot> FRoots;

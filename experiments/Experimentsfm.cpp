@@ -3,6 +3,10 @@
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
+#include <QStyledItemDelegate>
+#include <QResizeEvent>
+#include <QPainter>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -29,6 +33,63 @@ namespace {
 constexpr int IconRole = Qt::UserRole + 1;
 constexpr int RootRole = Qt::UserRole + 2;    // on a source node: its index in the catalogue's roots
 constexpr int SourceRole = Qt::UserRole + 3;  // true on the node of a further catalogue
+
+// Long captions wrap within the tree's width instead of being cut: a row is as high as its caption
+// needs. The text is laid out here in both the size and the painting, so the two always agree.
+class tWrappingDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem o(option);
+        initStyleOption(&o, index);
+        const auto* view = qobject_cast<const QTreeView*>(option.widget);
+        if (!view) return QStyledItemDelegate::sizeHint(option, index);
+        int depth = view->rootIsDecorated() ? 1 : 0;
+        for (QModelIndex p = index.parent(); p.isValid(); p = p.parent()) ++depth;
+        const int width = std::max(1, view->viewport()->width() - depth * view->indentation());
+        // A one-line row as the style makes it; more lines add their height, the padding stays.
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        o.rect = QRect(0, 0, width, size.height());
+        const int textHeight = Layout(o, TextRect(o).width()).height();
+        size.setWidth(width);
+        size.setHeight(std::max(size.height(), size.height() + textHeight - QFontMetrics(o.font).height()));
+        return size;
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem o(option);
+        initStyleOption(&o, index);
+        const QRect text = TextRect(o);
+        const QString caption = o.text;
+        o.text.clear();  // background, selection, focus and icon as the style draws them
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &o, painter, widget);
+        const bool selected = o.state & QStyle::State_Selected;
+        const QPalette::ColorGroup group = !(o.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : (o.state & QStyle::State_Active) ? QPalette::Active
+                                                                              : QPalette::Inactive;
+        painter->save();
+        painter->setFont(o.font);
+        painter->setPen(o.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, caption);
+        painter->restore();
+    }
+
+  private:
+    static QRect TextRect(const QStyleOptionViewItem& o) {
+        const QWidget* widget = o.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        return style->subElementRect(QStyle::SE_ItemViewItemText, &o, widget);
+    }
+    static QSize Layout(const QStyleOptionViewItem& o, int width) {
+        return QFontMetrics(o.font)
+            .boundingRect(QRect(0, 0, std::max(1, width), 1 << 20), Qt::TextWordWrap, o.text)
+            .size();
+    }
+};
 }  // namespace
 
 TfmExperiments::TfmExperiments(QWidget* owner) : QDialog(owner) {
@@ -88,6 +149,13 @@ TfmExperiments::TfmExperiments(QWidget* owner) : QDialog(owner) {
     palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      palette.color(QPalette::Active, QPalette::HighlightedText));
     tvExperiments->setPalette(palette);
+    // Every caption is shown whole: wrapped to the tree's width, never cut or scrolled sideways.
+    tvExperiments->setItemDelegate(new tWrappingDelegate(tvExperiments));
+    tvExperiments->setWordWrap(true);
+    tvExperiments->setTextElideMode(Qt::ElideNone);
+    tvExperiments->setUniformRowHeights(false);
+    tvExperiments->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tvExperiments->viewport()->installEventFilter(this);
 
     reDescr = new TRichView;
     reDescr->setObjectName(QStringLiteral("reDescr"));
@@ -323,6 +391,42 @@ void TfmExperiments::OkClicked() {
         return;
     }
     if (!node->isExpanded()) node->setExpanded(true);
+}
+
+void TfmExperiments::OpenAt(const QString& folder) {
+    tCatalogueEntry entry;
+    if (!FCatalogue.Locate(folder, entry)) return;
+    // The program's catalogue fills the first level; a further one stands below its source node.
+    QTreeWidgetItem* found = nullptr;
+    if (entry.Root != FRoot) {
+        for (int i = 0; i < tvExperiments->topLevelItemCount() && !found; ++i) {
+            QTreeWidgetItem* top = tvExperiments->topLevelItem(i);
+            if (IsSourceNode(top) && RootOf(top) == entry.Root) found = top;
+        }
+        if (!found) return;
+    }
+    for (const QString& name : entry.Relative.split(u'/', Qt::SkipEmptyParts)) {
+        if (found) found->setExpanded(true);  // reads the level below from the disk
+        QTreeWidgetItem* next = nullptr;
+        const int count = found ? found->childCount() : tvExperiments->topLevelItemCount();
+        for (int i = 0; i < count && !next; ++i) {
+            QTreeWidgetItem* node = found ? found->child(i) : tvExperiments->topLevelItem(i);
+            if (!IsSourceNode(node) && node->text(0) == name) next = node;
+        }
+        if (!next) break;  // gone from the disk: the nearest group that is still there
+        found = next;
+    }
+    if (!found) return;
+    tvExperiments->setCurrentItem(found);
+    tvExperiments->scrollToItem(found, QAbstractItemView::PositionAtCenter);
+}
+
+bool TfmExperiments::eventFilter(QObject* watched, QEvent* event) {
+    // Wrapped captions take the height of the new width.
+    if (watched == tvExperiments->viewport() && event->type() == QEvent::Resize &&
+        static_cast<QResizeEvent*>(event)->size().width() != static_cast<QResizeEvent*>(event)->oldSize().width())
+        tvExperiments->doItemsLayout();
+    return QDialog::eventFilter(watched, event);
 }
 
 bool TfmExperiments::LoadScenario(tExperiment* record) {

@@ -39,6 +39,11 @@ class TfmExperiments : public QDialog {
     // The same for the given catalogues: the first root's folders on the first level when it is
     // the program's, a source node for every other root.
     void FillTree(const tCatalogue& catalogue);
+    // Opens the tree at the scenario in `folder` (a folder below one of the catalogues, such as the
+    // open scenario's Path): its groups are expanded level by level, and it is selected (its
+    // description shown) and scrolled into view. A folder that is gone opens at the nearest group
+    // that is still there; one outside the catalogues changes nothing.
+    void OpenAt(const QString& folder);
     // Fills `record` from the selected node (after an OK result); reports its own failures. False
     // when the scenario was refused as a whole (record untouched, see ::LoadScenario).
     bool LoadScenario(tExperiment* record);
@@ -78,6 +83,9 @@ class TfmExperiments : public QDialog {
     void UpdateActions();
     // The OK button: closes with OK on a scenario, expands a group, ignores an empty selection.
     void OkClicked();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void SetIcon(QTreeWidgetItem* node);

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +21,7 @@
 #include "experiments/Experiment.h"
 #include "foundation/Messagebox.h"
 #include "foundation/Stringtable.h"
+#include "tests/support/Wait.h"
 
 namespace {
 class Chooser : public ::testing::Test {
@@ -217,6 +219,66 @@ TEST_F(Chooser, OkOnScenarioAcceptsAndLoads) {
     EXPECT_EQ(record.Path, FRoot + QStringLiteral("Тепло/Остывание воды/"));
     EXPECT_EQ(record.SensorName, "T100");
     EXPECT_EQ(record.CaptionY, "t");
+}
+
+// ---- opening at the current scenario, long names ----
+
+TEST_F(Chooser, OpensExpandedAtTheCurrentScenarioWithItsDescription) {
+    ASSERT_TRUE(QDir().mkpath(FRoot + QStringLiteral("Тепло/Ещё/Глубже")));
+    QFile descr(FRoot + QStringLiteral("Тепло/Ещё/Глубже/descr.rtf"));
+    ASSERT_TRUE(descr.open(QIODevice::WriteOnly));
+    descr.write("{\\rtf1 Deep experiment}");
+    descr.close();
+    FForm->OpenAt(FRoot + QStringLiteral("Тепло/Ещё/Глубже/"));
+    QTreeWidgetItem* current = Tree()->currentItem();
+    ASSERT_NE(current, nullptr);
+    EXPECT_EQ(FForm->NodePath(current), FRoot + QStringLiteral("Тепло/Ещё/Глубже/"));
+    EXPECT_TRUE(current->isSelected());
+    EXPECT_TRUE(Top(QStringLiteral("Тепло"))->isExpanded());
+    ASSERT_NE(current->parent(), nullptr);
+    EXPECT_TRUE(current->parent()->isExpanded());
+    EXPECT_EQ(
+        Captions(Top(QStringLiteral("Тепло"))),
+        QStringList({QStringLiteral("Ещё"), QStringLiteral("Нагрев"), QStringLiteral("Остывание воды")}));
+    EXPECT_TRUE(Tree()->viewport()->rect().intersects(Tree()->visualItemRect(current)));
+    EXPECT_EVENTUALLY(FForm->Description()->toPlainText().contains(QStringLiteral("Deep experiment")));
+    // OK takes it at once: the pupil only confirms.
+    Ok();
+    EXPECT_EQ(FForm->result(), QDialog::Accepted);
+}
+
+TEST_F(Chooser, AScenarioThatIsGoneOpensAtItsGroupAndAForeignFolderChangesNothing) {
+    FForm->OpenAt(FRoot + QStringLiteral("Тепло/Удалённый/"));
+    ASSERT_NE(Tree()->currentItem(), nullptr);
+    EXPECT_EQ(Tree()->currentItem()->text(0), QStringLiteral("Тепло"));
+    EXPECT_TRUE(Tree()->currentItem()->isExpanded());
+    FForm->FillTree(FRoot);
+    FForm->OpenAt(QDir::tempPath() + QStringLiteral("/elsewhere/"));
+    EXPECT_EQ(Tree()->currentItem(), nullptr);
+}
+
+TEST_F(Chooser, LongNamesWrapWithinTheTreeAndAreNeverCut) {
+    const QString longName =
+        QStringLiteral("Как быстро остывает горячая вода в стакане, в термосе и в кружке с крышкой");
+    Mk(QStringLiteral("Тепло/") + longName, "SensorName=T100\r\n");
+    FForm->OpenAt(FRoot + QStringLiteral("Тепло/") + longName + u'/');
+    QTreeWidgetItem* node = Tree()->currentItem();
+    ASSERT_NE(node, nullptr);
+    ASSERT_EQ(node->text(0), longName);
+    const QRect rect = Tree()->visualItemRect(node);
+    const QRect shortRect = Tree()->visualItemRect(Top(QStringLiteral("Свет")));
+    EXPECT_LE(rect.right(), Tree()->viewport()->width()) << "no part beyond the tree's right edge";
+    EXPECT_FALSE(Tree()->horizontalScrollBar()->isVisible());
+    // The whole caption fits the row: at least as many lines as it takes in the row's whole width.
+    const QFontMetrics metrics(Tree()->font());
+    const int lines =
+        metrics.boundingRect(QRect(0, 0, rect.width(), 10000), Qt::TextWordWrap, longName).height() /
+        metrics.height();
+    EXPECT_GE(lines, 2);
+    EXPECT_GE(rect.height(), shortRect.height() + (lines - 1) * metrics.height());
+    // A narrower tree wraps into more lines: the rows follow the width.
+    FForm->Splitter()->setSizes({140, 360});
+    EXPECT_EVENTUALLY(Tree()->visualItemRect(node).height() > rect.height());
 }
 
 TEST_F(Chooser, EscapeCancels) {
