@@ -3,19 +3,19 @@
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
-#include <QStyledItemDelegate>
-#include <QResizeEvent>
-#include <QPainter>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -424,7 +424,8 @@ void TfmExperiments::OpenAt(const QString& folder) {
 bool TfmExperiments::eventFilter(QObject* watched, QEvent* event) {
     // Wrapped captions take the height of the new width.
     if (watched == tvExperiments->viewport() && event->type() == QEvent::Resize &&
-        static_cast<QResizeEvent*>(event)->size().width() != static_cast<QResizeEvent*>(event)->oldSize().width())
+        static_cast<QResizeEvent*>(event)->size().width() !=
+            static_cast<QResizeEvent*>(event)->oldSize().width())
         tvExperiments->doItemsLayout();
     return QDialog::eventFilter(watched, event);
 }

@@ -93,4 +93,88 @@ QIcon Save() {
         p.drawRect(QRectF(8, 18, 16, 10));
     });
 }
+
+namespace {
+// A small chart: axes and a rising red curve inside `r`.
+void SmallChart(QPainter& p, const QRectF& r) {
+    p.setPen(QPen(QColor(90, 90, 90), 1.5));
+    p.drawLine(QPointF(r.left(), r.top()), QPointF(r.left(), r.bottom()));
+    p.drawLine(QPointF(r.left(), r.bottom()), QPointF(r.right(), r.bottom()));
+    p.setPen(QPen(QColor(200, 30, 30), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath curve(QPointF(r.left() + 2, r.bottom() - 3));
+    curve.cubicTo(QPointF(r.left() + r.width() * 0.35, r.bottom() - 3),
+                  QPointF(r.left() + r.width() * 0.45, r.top() + 3), QPointF(r.right() - 2, r.top() + 4));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(curve);
+}
+}  // namespace
+
+QIcon Lesson() {
+    return Draw([](QPainter& p) {
+        p.setPen(QPen(QColor(30, 90, 60), 1.5));
+        p.setBrush(QColor(60, 150, 100));
+        p.drawRoundedRect(QRectF(5, 3, 22, 26), 2, 2);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(9, 6, 16, 20));
+        SmallChart(p, QRectF(11, 9, 12, 14));
+    });
+}
+
+QIcon StepChoose() {
+    return PaintedIcon(64, [](QPainter& p) {
+        // Three scenario cards, the middle one pressed by a pointer.
+        for (int i = 0; i < 3; ++i) {
+            const bool chosen = i == 1;
+            p.setPen(QPen(chosen ? QColor(40, 90, 190) : QColor(150, 150, 150), chosen ? 2.5 : 1.5));
+            p.setBrush(chosen ? QColor(220, 232, 255) : Qt::white);
+            const QRectF card(4, 4 + i * 19, 44, 15);
+            p.drawRoundedRect(card, 3, 3);
+            p.setPen(QPen(QColor(200, 30, 30), 2));
+            p.drawPolyline(QPolygonF({card.topLeft() + QPointF(5, 11), card.topLeft() + QPointF(9, 6),
+                                      card.topLeft() + QPointF(13, 8), card.topLeft() + QPointF(17, 3)}));
+            p.setPen(QPen(QColor(110, 110, 110), 2));
+            p.drawLine(card.topLeft() + QPointF(22, 6), card.topLeft() + QPointF(39, 6));
+            p.drawLine(card.topLeft() + QPointF(22, 10), card.topLeft() + QPointF(33, 10));
+        }
+        p.setPen(QPen(Qt::black, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::white);
+        p.drawPolygon(QPolygonF({QPointF(38, 30), QPointF(38, 54), QPointF(44, 48), QPointF(48, 58),
+                                 QPointF(52, 56), QPointF(48, 46), QPointF(56, 46)}));
+    });
+}
+
+QIcon StepMeasure() {
+    return PaintedIcon(64, [](QPainter& p) {
+        p.setPen(QPen(QColor(150, 150, 150), 1.5));
+        p.setBrush(Qt::white);
+        p.drawRoundedRect(QRectF(3, 6, 50, 42), 3, 3);
+        SmallChart(p, QRectF(9, 12, 38, 30));
+        // The start button.
+        p.setPen(QPen(QColor(20, 110, 40), 1.5));
+        p.setBrush(QColor(40, 170, 70));
+        p.drawEllipse(QRectF(36, 36, 25, 25));
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawPolygon(QPolygonF({QPointF(45, 42), QPointF(45, 55), QPointF(55, 48.5)}));
+    });
+}
+
+QIcon StepSave() {
+    return PaintedIcon(64, [](QPainter& p) {
+        // The report page and the lesson going to the disk.
+        p.setPen(QPen(QColor(90, 90, 90), 1.5));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(4, 4, 34, 44));
+        SmallChart(p, QRectF(9, 9, 24, 16));
+        p.setPen(QPen(QColor(40, 80, 160), 2));
+        for (int y = 31; y <= 43; y += 6) p.drawLine(9, y, 33, y);
+        p.setPen(QPen(QColor(30, 40, 90), 1.5));
+        p.setBrush(QColor(60, 90, 170));
+        p.drawRoundedRect(QRectF(30, 30, 30, 30), 2, 2);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(37, 30, 16, 10));
+        p.setBrush(QColor(200, 200, 200));
+        p.drawRect(QRectF(36, 47, 18, 13));
+    });
+}
 }  // namespace experimenticons

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Pictures of the chooser: the tree's three node images and the toolbar's four action images,
-// drawn in code so the catalogue needs no image files. User-interface thread only.
+// Pictures of the chooser (the tree's three node images and the toolbar's four action images) and
+// of the start page (a lesson, the three steps of «Как начать»), drawn in code so the catalogue
+// needs no image files. User-interface thread only.
 #pragma once
 
 #include <QIcon>
@@ -15,4 +16,10 @@ QIcon Description();
 QIcon Copy();
 QIcon Print();
 QIcon Save();
+// A lesson file: a notebook with a small chart.
+QIcon Lesson();
+// The three steps of a first lesson: choose a scenario, measure, save the lesson.
+QIcon StepChoose();
+QIcon StepMeasure();
+QIcon StepSave();
 }  // namespace experimenticons
