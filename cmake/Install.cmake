@@ -87,6 +87,8 @@ install(FILES ${ROVELIN_GENERATED}/rovelin.1.gz DESTINATION ${CMAKE_INSTALL_MAND
 install(FILES ${ROVELIN_GENERATED}/changelog.gz ${ROVELIN_PACKAGING}/copyright DESTINATION ${ROVELIN_DOCDIR})
 # The school-wide settings, commented out: an administrator copies it to /etc/xdg/rovelin/.
 install(FILES ${ROVELIN_PACKAGING}/school.conf DESTINATION ${ROVELIN_DOCDIR}/examples)
+# The user guide as HTML pages with their pictures (the program carries the same pages inside).
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/guide/ DESTINATION ${ROVELIN_DOCDIR}/guide)
 
 # The changelog's newest entry names the version the package is built as.
 file(STRINGS ${ROVELIN_PACKAGING}/changelog changelog_head LIMIT_COUNT 1)

@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a build into a fresh folder as a normal user (root hands the work to `nobody`) and
 # checks what an administrator would: nothing lands outside the prefix, the command and the links
-# lead to the program, its settings and its catalogue, the desktop entry is valid and starts this
-# prefix's program, which then runs (demo mode, offscreen) and writes its start to the log.
+# lead to the program, its settings and its catalogue, the user guide is there with its pictures,
+# the desktop entry is valid and starts this prefix's program, which then runs (demo mode,
+# offscreen) and writes its start to the log.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-${BUILD_DIR:-$root/build}}" && pwd)
@@ -50,6 +51,11 @@ cmp -s "$prefix/lib/rovelin/rovelin.cfg" "$root/app/rovelin.cfg" || fail "roveli
 [ "$(readlink -f "$prefix/lib/rovelin/rovelin.cfg")" = "$prefix/etc/rovelin/rovelin.cfg" ] || fail "rovelin.cfg is not the one in etc/"
 scenarios=$(find -L "$prefix/lib/rovelin/data/" -name experiment.txt | wc -l)
 [ "$scenarios" -gt 0 ] || fail "the catalogue beside the program is empty"
+guide="$prefix/share/doc/rovelin/guide"
+[ -s "$guide/index.html" ] || fail "no user guide in share/doc/rovelin/guide"
+for picture in $(grep -oh 'src="[^"]*"' "$guide"/*.html | sed 's/^src="//; s/"$//' | sort -u); do
+    [ -s "$guide/$picture" ] || fail "the guide shows $picture, which is not installed"
+done
 for size in 16 32 48 64 128 256; do
     png="$prefix/share/icons/hicolor/${size}x${size}/apps/ru.rovelin.rovelin.png"
     [ -s "$png" ] || fail "no ${size} px icon"

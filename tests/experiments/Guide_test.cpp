@@ -1,0 +1,161 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The user guide inside the program: a page for every topic, no broken link or picture, and the
+// guide's window going from page to page.
+#include "experiments/Guide.h"
+
+#include <gtest/gtest.h>
+
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+
+#include "experiments/Guidefm.h"
+#include "tests/support/Wait.h"
+
+namespace {
+QString Page(const QString& file) {
+    QFile f(QStringLiteral(":/guide/") + file);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+QStringList GuidePages() {
+    QStringList pages;
+    QDirIterator it(QStringLiteral(":/guide"), {QStringLiteral("*.html")});
+    while (it.hasNext()) pages << it.next().mid(QStringLiteral(":/guide/").size());
+    pages.sort();
+    return pages;
+}
+
+const tGuideTopic kTopics[] = {tGuideTopic::Contents,    tGuideTopic::FirstSteps, tGuideTopic::Scenarios,
+                               tGuideTopic::Chart,       tGuideTopic::Markers,    tGuideTopic::Table,
+                               tGuideTopic::Description, tGuideTopic::Report,     tGuideTopic::Pulse,
+                               tGuideTopic::Lessons,     tGuideTopic::Sensors,    tGuideTopic::Keys};
+}  // namespace
+
+TEST(Guide, EveryTopicHasARussianPageWithATitleAndTheContentsLinksThemAll) {
+    const QString contents = Page(QStringLiteral("index.html"));
+    QSet<QString> files;
+    for (tGuideTopic topic : kTopics) {
+        const QString file = GuidePageFile(topic);
+        SCOPED_TRACE(file.toStdString());
+        EXPECT_FALSE(files.contains(file)) << "one page per topic";
+        files << file;
+        const QString html = Page(file);
+        ASSERT_FALSE(html.isEmpty());
+        EXPECT_TRUE(html.contains(QStringLiteral("<html lang=\"ru\">")));
+        const QRegularExpressionMatch title =
+            QRegularExpression(QStringLiteral("<title>([^<]+)</title>")).match(html);
+        ASSERT_TRUE(title.hasMatch());
+        EXPECT_TRUE(title.captured(1).contains(QRegularExpression(QStringLiteral("[А-Яа-я]"))));
+        if (topic != tGuideTopic::Contents) {
+            EXPECT_TRUE(contents.contains(QStringLiteral("href=\"%1\"").arg(file)));
+        }
+        EXPECT_EQ(GuideUrl(topic), QUrl(QStringLiteral("qrc:/guide/") + file));
+    }
+    const QStringList pages = GuidePages();
+    EXPECT_EQ(QSet<QString>(pages.begin(), pages.end()), files) << "no page outside the topics";
+}
+
+TEST(Guide, EveryLinkAndPictureLeadsToSomethingThatIsThere) {
+    const QRegularExpression reference(QStringLiteral("(href|src)=\"([^\"]+)\""));
+    int pictures = 0;
+    for (const QString& page : GuidePages()) {
+        const QString html = Page(page);
+        for (auto it = reference.globalMatch(html); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            const QString target = m.captured(2);
+            SCOPED_TRACE((page + QStringLiteral(" → ") + target).toStdString());
+            if (target.startsWith(QStringLiteral("http"))) continue;  // outside the guide
+            const QString file = target.section(u'#', 0, 0);
+            const QString anchor = target.section(u'#', 1);
+            const QString targetHtml = file.isEmpty() ? html : Page(file);
+            if (m.captured(1) == QStringLiteral("src")) {
+                ++pictures;
+                const QImage image(QStringLiteral(":/guide/") + file);
+                EXPECT_FALSE(image.isNull());
+                continue;
+            }
+            ASSERT_FALSE(targetHtml.isEmpty());
+            if (!anchor.isEmpty()) {
+                EXPECT_TRUE(targetHtml.contains(QStringLiteral("id=\"%1\"").arg(anchor)));
+            }
+        }
+    }
+    EXPECT_GE(pictures, 8) << "the guide shows the program";
+}
+
+TEST(Guide, APageOfTheWindowFindsItsTopic) {
+    EXPECT_EQ(GuideTopicForPage(QStringLiteral("tsChart")), tGuideTopic::Chart);
+    EXPECT_EQ(GuideTopicForPage(QStringLiteral("tsChart"), true), tGuideTopic::Pulse);
+    EXPECT_EQ(GuideTopicForPage(QStringLiteral("tsTable")), tGuideTopic::Table);
+    EXPECT_EQ(GuideTopicForPage(QStringLiteral("tsDescr")), tGuideTopic::Description);
+    EXPECT_EQ(GuideTopicForPage(QStringLiteral("tsReport"), true), tGuideTopic::Report);
+    EXPECT_EQ(GuideTopicForPage(QStringLiteral("frStart")), tGuideTopic::FirstSteps);
+    EXPECT_EQ(GuideTopicForPage(QStringLiteral("fmExperiments")), tGuideTopic::Scenarios);
+    EXPECT_EQ(GuideTopicForPage(QString()), tGuideTopic::Contents);
+}
+
+TEST(Guide, TheWindowShowsATopicWithItsPicturesAndGoesBackAndForth) {
+    TfmGuide guide;
+    guide.ShowTopic(tGuideTopic::Chart);
+    QTextBrowser* browser = guide.Browser();
+    EXPECT_TRUE(guide.isVisible());
+    EXPECT_EQ(browser->source(), GuideUrl(tGuideTopic::Chart));
+    EXPECT_TRUE(guide.windowTitle().startsWith(QStringLiteral("Руководство пользователя — ")));
+    EXPECT_FALSE(browser->toPlainText().isEmpty());
+    // The pictures of the page are found from the page's own place.
+    const QRegularExpression picture(QStringLiteral("src=\"([^\"]+)\""));
+    int shown = 0;
+    for (auto it = picture.globalMatch(Page(GuidePageFile(tGuideTopic::Chart))); it.hasNext();) {
+        const QUrl url = browser->source().resolved(QUrl(it.next().captured(1)));
+        EXPECT_TRUE(browser->loadResource(QTextDocument::ImageResource, url).isValid())
+            << url.toString().toStdString();
+        ++shown;
+    }
+    EXPECT_GT(shown, 0);
+    // In a narrow window the pictures shrink to the page's width instead of running off it.
+    guide.resize(420, 500);
+    rovelin_test::Pump(50);
+    int fitted = 0;
+    for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextImageFormat image = it.fragment().charFormat().toImageFormat();
+            if (!image.isValid()) continue;
+            ++fitted;
+            EXPECT_LE(image.width(), browser->viewport()->width()) << image.name().toStdString();
+        }
+    EXPECT_EQ(fitted, shown);
+
+    auto* back = guide.findChild<QPushButton*>(QStringLiteral("bbBack"));
+    auto* forward = guide.findChild<QPushButton*>(QStringLiteral("bbForward"));
+    EXPECT_FALSE(back->isEnabled());
+    guide.findChild<QPushButton*>(QStringLiteral("bbContents"))->click();
+    EXPECT_EQ(browser->source(), GuideUrl(tGuideTopic::Contents));
+    ASSERT_TRUE(back->isEnabled());
+    back->click();
+    EXPECT_EQ(browser->source(), GuideUrl(tGuideTopic::Chart));
+    ASSERT_TRUE(forward->isEnabled());
+    forward->click();
+    EXPECT_EQ(browser->source(), GuideUrl(tGuideTopic::Contents));
+}
+
+// Not a check: pictures the guide's window for looking at it under Xvfb (ROVELIN_SCREENSHOT names
+// the PNG; ROVELIN_GUIDE_PAGE the page, start.html by default; QT_SCALE_FACTOR=2 shows it at 200 %).
+TEST(GuidePicture, DISABLED_OfAPage) {
+    const QString target = qEnvironmentVariable("ROVELIN_SCREENSHOT");
+    ASSERT_FALSE(target.isEmpty()) << "ROVELIN_SCREENSHOT names the PNG to write";
+    TfmGuide guide;
+    guide.ShowTopic(tGuideTopic::Contents);
+    guide.Browser()->setSource(
+        QUrl(QStringLiteral("qrc:/guide/") +
+             qEnvironmentVariable("ROVELIN_GUIDE_PAGE", QStringLiteral("start.html"))));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&guide, 5000));
+    rovelin_test::Pump(300);
+    ASSERT_TRUE(guide.grab().save(target, "PNG"));
+}
