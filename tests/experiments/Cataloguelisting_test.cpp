@@ -32,7 +32,8 @@ class CatalogueListing : public ::testing::Test {
 }  // namespace
 
 TEST_F(CatalogueListing, TopLevelListsEveryRootInOrderWithoutHiddenFolders) {
-    const tCatalogue catalogue({tCatalogueRoot{FRoot}, tCatalogueRoot{FExtra}});
+    const tCatalogue catalogue({tCatalogueRoot{FRoot, QString(), tCatalogueRoot::Program},
+                                tCatalogueRoot{FExtra, QString(), tCatalogueRoot::Program}});
     EXPECT_EQ(catalogue.Roots().value(1).Path, FExtra + u'/');
     const QList<tCatalogueEntry> top = catalogue.TopLevel();
     EXPECT_EQ(Captions(top), QStringList({"Свет", "Тепло", "Своё"}));
@@ -44,7 +45,8 @@ TEST_F(CatalogueListing, TopLevelListsEveryRootInOrderWithoutHiddenFolders) {
 }
 
 TEST_F(CatalogueListing, ScenariosBelowAGroupDepthFirstUpToTheLimit) {
-    const tCatalogueEntry heat = tCatalogue({tCatalogueRoot{FRoot}}).TopLevel().value(1);
+    const tCatalogueEntry heat =
+        tCatalogue({tCatalogueRoot{FRoot, QString(), tCatalogueRoot::Program}}).TopLevel().value(1);
     ASSERT_EQ(heat.Caption, "Тепло");
     EXPECT_EQ(Captions(tCatalogue::Children(heat)), QStringList({"10 Последний", "Ещё", "Нагрев"}));
     const QList<tCatalogueEntry> all = tCatalogue::ScenariosBelow(heat, 100);
@@ -55,7 +57,8 @@ TEST_F(CatalogueListing, ScenariosBelowAGroupDepthFirstUpToTheLimit) {
 }
 
 TEST_F(CatalogueListing, LocateFindsTheEntryOfAFolderUnderAnyRoot) {
-    const tCatalogue catalogue({tCatalogueRoot{FRoot}, tCatalogueRoot{FExtra}});
+    const tCatalogue catalogue({tCatalogueRoot{FRoot, QString(), tCatalogueRoot::Program},
+                                tCatalogueRoot{FExtra, QString(), tCatalogueRoot::Program}});
     tCatalogueEntry entry;
     ASSERT_TRUE(catalogue.Locate(FRoot + QStringLiteral("Тепло/Ещё/Глубже/"), entry));
     EXPECT_EQ(entry, (tCatalogueEntry{"Глубже", FRoot, "Тепло/Ещё/Глубже/", false}));

@@ -29,7 +29,7 @@ class StartPage : public ::testing::Test {
         Mk(QStringLiteral("2. Без датчика/Рост растения"), "SensorName=no\r\n");
         Mk(QStringLiteral("Свет"), "SensorName=L200\r\n");
         Mk(QStringLiteral(".скрытая/Опыт"), "SensorName=X\r\n");
-        FPage.SetCatalogue(tCatalogue({tCatalogueRoot{FRoot}}));
+        FPage.SetCatalogue(tCatalogue({tCatalogueRoot{FRoot, QString(), tCatalogueRoot::Program}}));
     }
     void Mk(const QString& folder, const QByteArray& experiment) {
         ASSERT_TRUE(QDir().mkpath(FRoot + folder));
@@ -144,7 +144,8 @@ TEST_F(StartPage, RefreshShowsWhatChangedOnTheDisk) {
 }
 
 TEST_F(StartPage, AnEmptyCatalogueSaysWhereScenariosComeFrom) {
-    FPage.SetCatalogue(tCatalogue({tCatalogueRoot{FDir.path() + QStringLiteral("/нет/")}}));
+    FPage.SetCatalogue(tCatalogue(
+        {tCatalogueRoot{FDir.path() + QStringLiteral("/нет/"), QString(), tCatalogueRoot::Program}}));
     EXPECT_TRUE(FPage.ScenarioTiles().isEmpty());
     bool said = false;
     for (QLabel* label : FPage.findChildren<QLabel*>())
@@ -212,7 +213,8 @@ TEST(StartPagePicture, DISABLED_OfTheSampleCatalogue) {
         return f.fileName();
     };
     TfrStart page;
-    page.SetCatalogue(tCatalogue({tCatalogueRoot{QStringLiteral(ROVELIN_CATALOGUE)}}));
+    page.SetCatalogue(
+        tCatalogue({tCatalogueRoot{QStringLiteral(ROVELIN_CATALOGUE), QString(), tCatalogueRoot::Program}}));
     page.SetRecentLessons({lesson(QStringLiteral("Остывание воды, 3 «Б».rovelin")),
                            lesson(QStringLiteral("Свет лампы, 4 «А».rovelin"))});
     page.resize(size[0].toInt(), size[1].toInt());
