@@ -1,0 +1,318 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/Fit.h"
+
+#include <muParserDef.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "lesson/Run.h"
+
+namespace {
+
+using enum tParameterUnit;
+
+std::vector<tFitModelInfo> MakeModels() {
+    auto names = [](std::initializer_list<const char*> list) {
+        QStringList out;
+        for (const char* name : list) out << QString::fromUtf8(name);
+        return out;
+    };
+    return {
+        {tFitModel::Proportional,
+         QStringLiteral("proportional"),
+         QStringLiteral("Пропорциональность"),
+         QStringLiteral("y = k·t"),
+         names({"k"}),
+         {ValuePerTime}},
+        {tFitModel::Linear,
+         QStringLiteral("linear"),
+         QStringLiteral("Прямая"),
+         QStringLiteral("y = a + b·t"),
+         names({"a", "b"}),
+         {Value, ValuePerTime}},
+        {tFitModel::Quadratic,
+         QStringLiteral("quadratic"),
+         QStringLiteral("Парабола"),
+         QStringLiteral("y = a + b·t + c·t²"),
+         names({"a", "b", "c"}),
+         {Value, ValuePerTime, ValuePerTime2}},
+        {tFitModel::Exponential,
+         QStringLiteral("exponential"),
+         QStringLiteral("Экспонента"),
+         QStringLiteral("y = A·e^(k·t)"),
+         names({"A", "k"}),
+         {Value, PerTime}},
+        {tFitModel::Approach,
+         QStringLiteral("approach"),
+         QStringLiteral("Приближение к пределу"),
+         QStringLiteral("y = C + (y0 − C)·e^(−t/τ)"),
+         names({"C", "y0", "τ"}),
+         {Value, Value, Time}},
+        {tFitModel::Power,
+         QStringLiteral("power"),
+         QStringLiteral("Степень"),
+         QStringLiteral("y = A·t^b"),
+         names({"A", "b"}),
+         {None, None}},
+        {tFitModel::Sine,
+         QStringLiteral("sine"),
+         QStringLiteral("Синусоида"),
+         QStringLiteral("y = A·sin(ω·t + φ) + C"),
+         names({"A", "ω", "φ", "C"}),
+         {Value, RadianPerTime, Radian, Value}},
+        {tFitModel::Formula, QStringLiteral("formula"), QStringLiteral("Своя формула"), QString(), {}, {}},
+    };
+}
+
+// «1 точка», «3 точки», «5 точек», «21 точка».
+QString Points(qsizetype n) {
+    const qsizetype last2 = n % 100, last = n % 10;
+    const char* word = last2 >= 11 && last2 <= 14 ? "точек"
+                       : last == 1                ? "точка"
+                       : last >= 2 && last <= 4   ? "точки"
+                                                  : "точек";
+    return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(word));
+}
+
+QString Quoted(const std::string& token) {
+    return QStringLiteral("«%1»").arg(QString::fromStdString(token).trimmed());
+}
+
+QString FormulaProblemText(const tFormula& formula) {
+    switch (formula.Problem()) {
+        case tFormulaProblem::None:
+            return {};
+        case tFormulaProblem::Empty:
+            return QStringLiteral("формула не введена");
+        case tFormulaProblem::TooLong:
+            return QStringLiteral("формула длиннее %1 знаков").arg(tFormula::kMaxFormulaLength);
+        case tFormulaProblem::BadName:
+            return QStringLiteral("в формуле непонятное имя %1").arg(Quoted(formula.Token()));
+        case tFormulaProblem::TooManyParameters:
+            return QStringLiteral("в формуле больше %1 неизвестных").arg(tFormula::kMaxParameters);
+        case tFormulaProblem::Syntax:
+            break;
+    }
+    const QString token = Quoted(formula.Token());
+    switch (formula.Code()) {
+        case mu::ecUNEXPECTED_EOF:
+            return QStringLiteral("формула обрывается: в конце не хватает числа или скобки");
+        case mu::ecMISSING_PARENS:
+            return QStringLiteral("в формуле не хватает закрывающей скобки");
+        case mu::ecUNEXPECTED_PARENS:
+            return QStringLiteral("в формуле лишняя скобка %1").arg(token);
+        case mu::ecUNASSIGNABLE_TOKEN:
+        case mu::ecINVALID_CHARACTERS_FOUND:
+            return QStringLiteral("в формуле непонятный знак %1").arg(token);
+        case mu::ecUNEXPECTED_OPERATOR:
+            return QStringLiteral("в формуле лишний знак %1").arg(token);
+        case mu::ecUNEXPECTED_VAL:
+        case mu::ecUNEXPECTED_VAR:
+        case mu::ecUNEXPECTED_FUN:
+            return QStringLiteral("перед %1 не хватает знака действия (например, *)").arg(token);
+        case mu::ecTOO_MANY_PARAMS:
+        case mu::ecTOO_FEW_PARAMS:
+            return QStringLiteral("у функции %1 не то число чисел в скобках").arg(token);
+        default:
+            break;
+    }
+    return formula.Token().empty() ? QStringLiteral("в формуле ошибка")
+                                   : QStringLiteral("в формуле ошибка около %1").arg(token);
+}
+
+QString SolveProblemText(tLeastSquaresStatus status) {
+    switch (status) {
+        case tLeastSquaresStatus::Converged:
+            return {};
+        case tLeastSquaresStatus::TooFewPoints:
+            return QStringLiteral("слишком мало точек");
+        case tLeastSquaresStatus::BadStart:
+            return QStringLiteral("формулу нельзя вычислить на этих точках (например, деление на ноль)");
+        case tLeastSquaresStatus::NotConverged:
+            return QStringLiteral("подбор не сошёлся: формула не подходит к этим точкам");
+        case tLeastSquaresStatus::NotFinite:
+            return QStringLiteral("формула не подходит к этим точкам: получаются бесконечные значения");
+        case tLeastSquaresStatus::Undetermined:
+            return QStringLiteral("по этим точкам неизвестные нельзя найти однозначно");
+        case tLeastSquaresStatus::Cancelled:
+            return QStringLiteral("подбор прерван");
+    }
+    return {};
+}
+
+bool AllEqual(const std::vector<double>& v) {
+    return std::all_of(v.begin(), v.end(), [&](double x) { return x == v.front(); });
+}
+
+// Starts a typed formula is tried from, in turn, until one converges: its unknowns may be of any
+// size and sign, and a formula linear in them converges from any start anyway.
+constexpr double kFormulaStarts[] = {1.0, 0.1, -1.0, 10.0};
+
+}  // namespace
+
+const std::vector<tFitModelInfo>& FitModels() {
+    static const std::vector<tFitModelInfo> models = MakeModels();
+    return models;
+}
+
+const tFitModelInfo& FitModelInfo(tFitModel model) {
+    const auto& models = FitModels();
+    return models[std::min(static_cast<std::size_t>(model), models.size() - 1)];
+}
+
+bool FitModelFromKey(const QString& key, tFitModel& model) {
+    for (const tFitModelInfo& info : FitModels())
+        if (info.Key == key) {
+            model = info.Id;
+            return true;
+        }
+    return false;
+}
+
+tFitData CopyFitData(const tRun& run, int runIndex, qsizetype first, qsizetype last) {
+    tFitData data;
+    data.Run = runIndex;
+    if (first > last) std::swap(first, last);
+    first = std::max<qsizetype>(first, 0);
+    last = std::min(last, run.Count() - 1);
+    data.First = first;
+    data.Last = last;
+    if (last < first) return data;
+    const qsizetype count = last - first + 1;
+    data.T.resize(static_cast<std::size_t>(count));
+    data.Y.resize(static_cast<std::size_t>(count));
+    run.CopyValues(first, count, data.Y.data(), data.T.data());
+    return data;
+}
+
+tFitResult Fit(tFitModel model, const QString& formulaText, const tFitData& data,
+               const std::atomic<bool>* cancel) {
+    tFitResult result;
+    const tFitModelInfo& info = FitModelInfo(model);
+    tFitRecord& record = result.Record;
+    record.Model = info.Key;
+    record.Run = data.Run;
+    record.First = data.First;
+    record.Last = data.Last;
+    record.Names = info.Names;
+
+    std::unique_ptr<tFormula> formula;
+    std::size_t parameters = 0;
+    if (model == tFitModel::Formula) {
+        record.Formula = formulaText;
+        formula = std::make_unique<tFormula>(formulaText.toStdString(), std::vector<std::string>{"t"});
+        if (!formula->Ok()) {
+            result.Problem = FormulaProblemText(*formula);
+            return result;
+        }
+        if (formula->Parameters().empty()) {
+            result.Problem = QStringLiteral("в формуле нет неизвестных — подбирать нечего");
+            return result;
+        }
+        for (const std::string& name : formula->Parameters()) record.Names << QString::fromStdString(name);
+        parameters = formula->Parameters().size();
+    } else {
+        parameters = ModelFunctions(model).ParameterCount;
+    }
+
+    // Points without a value (a sensor's gap) take no part.
+    std::vector<double> t, y;
+    t.reserve(data.T.size());
+    y.reserve(data.Y.size());
+    for (std::size_t i = 0; i < data.T.size() && i < data.Y.size(); ++i) {
+        if (!std::isfinite(data.T[i]) || !std::isfinite(data.Y[i])) {
+            ++result.Skipped;
+            continue;
+        }
+        t.push_back(data.T[i]);
+        y.push_back(data.Y[i]);
+    }
+    const auto n = static_cast<qsizetype>(t.size());
+    const auto needed = static_cast<qsizetype>(std::max<std::size_t>(3, parameters + 1));
+    if (n == 0) {
+        result.Problem = QStringLiteral("на участке нет ни одного измеренного значения");
+        return result;
+    }
+    if (n < needed) {
+        result.Problem =
+            QStringLiteral("нужно хотя бы %1, а на участке только %2").arg(Points(needed)).arg(n);
+        return result;
+    }
+    if (AllEqual(y)) {
+        result.Problem = QStringLiteral("все значения одинаковы");
+        return result;
+    }
+    if (AllEqual(t)) {
+        result.Problem = QStringLiteral("все точки сняты в один и тот же момент");
+        return result;
+    }
+    if (model == tFitModel::Power && *std::min_element(t.begin(), t.end()) < 0) {
+        result.Problem = QStringLiteral("для степенной формулы время должно быть не меньше нуля");
+        return result;
+    }
+
+    tLeastSquaresOptions options;
+    options.Cancel = cancel;
+    tLeastSquaresOutcome outcome;
+    if (formula) {
+        const tFormulaModel fitted(*formula, {&t});
+        for (double start : kFormulaStarts) {
+            outcome = SolveLeastSquares(fitted, y.data(), std::vector<double>(parameters, start), options);
+            if (outcome.Ok() || outcome.Status == tLeastSquaresStatus::Cancelled) break;
+        }
+    } else {
+        const tModelFunctions& row = ModelFunctions(model);
+        if (row.FromOrigin) {
+            record.Origin = t.front();
+            for (double& each : t) each -= record.Origin;
+        }
+        std::vector<double> start(parameters);
+        row.Guess(t, y, start.data());
+        outcome = SolveLeastSquares(tCurveModel(model, t), y.data(), start, options);
+        if (outcome.Ok() && row.Normalise) row.Normalise(outcome.Parameters.data());
+    }
+    result.Iterations = outcome.Iterations;
+    // A τ far beyond the fitted span is a straight piece: its "limit" would be a guess far off.
+    if (outcome.Ok() && model == tFitModel::Approach &&
+        std::abs(outcome.Parameters[2]) > 100 * (t.back() - t.front())) {
+        result.Problem =
+            QStringLiteral("кривая на участке почти прямая: к какому значению она идёт, не видно");
+        return result;
+    }
+    if (!outcome.Ok()) {
+        result.Problem = SolveProblemText(outcome.Status);
+        return result;
+    }
+
+    double mean = 0;
+    for (double v : y) mean += v;
+    mean /= static_cast<double>(n);
+    double total = 0;
+    for (double v : y) total += (v - mean) * (v - mean);
+    record.Values = QVector<double>(outcome.Parameters.begin(), outcome.Parameters.end());
+    record.Sigmas = QVector<double>(outcome.Sigmas.begin(), outcome.Sigmas.end());
+    record.Rss = outcome.Rss;
+    record.Rmse = std::sqrt(outcome.Rss / static_cast<double>(n));
+    record.R2 = total > 0 ? 1 - outcome.Rss / total : 0;
+    record.Points = n;
+    result.Converged = true;
+    return result;
+}
+
+std::function<double(double)> FitCurve(const tFitRecord& record) {
+    tFitModel model;
+    if (!FitModelFromKey(record.Model, model) || record.Values.isEmpty()) return {};
+    std::vector<double> p(record.Values.begin(), record.Values.end());
+    if (model == tFitModel::Formula) {
+        auto formula =
+            std::make_shared<tFormula>(record.Formula.toStdString(), std::vector<std::string>{"t"});
+        if (!formula->Ok() || formula->Parameters().size() != p.size()) return {};
+        return [formula, p](double t) { return formula->Evaluate(&t, p.data()); };
+    }
+    const tModelFunctions& row = ModelFunctions(model);
+    if (p.size() != row.ParameterCount) return {};
+    const double origin = row.FromOrigin ? record.Origin : 0;
+    return [&row, p, origin](double t) { return row.Value(t - origin, p.data()); };
+}
