@@ -76,7 +76,6 @@ QString RunTitle(int runNumber, const QColor& colour) {
     return title;
 }
 
-namespace {
 // About three significant digits without an exponent: rates read like 0,0789 or 4,74 or 123.
 QString ShortNumber(double value) {
     if (!std::isfinite(value)) return FormatFloat(QString(), value);
@@ -91,6 +90,7 @@ QString WithUnit(const QString& number, const QString& unit) {
     return unit.isEmpty() ? number : number + QLatin1Char(' ') + unit;
 }
 
+namespace {
 QString Signed(const QString& number) {
     return number.startsWith(QLatin1Char('-')) || number == QStringLiteral("0") ? number
                                                                                 : QLatin1Char('+') + number;

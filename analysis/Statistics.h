@@ -47,5 +47,9 @@ QString CaptionName(const QString& caption);
 QString ColourName(const QColor& colour);
 // «Опыт 2 (синий)».
 QString RunTitle(int runNumber, const QColor& colour);
+// About three significant digits without an exponent, with the decimal separator: 0,0789, 4,74, 123.
+QString ShortNumber(double value);
+// "12,5 °C"; the number alone without a unit.
+QString WithUnit(const QString& number, const QString& unit);
 // One line for the panel under the chart and for the report; empty when `stats` is invalid.
 QString StatisticsText(const tRunStatistics& stats, const tReadoutNames& names);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Decimalcomma.h"
 #include "Printers.h"
 #include "foundation/Functions.h"
 #include "lesson/Run.h"
@@ -15,10 +16,6 @@ tRun KnownCurve() {
     return run;
 }
 
-struct DecimalComma : ::testing::Test {
-    void SetUp() override { SetDecimalSeparatorForTests(QLatin1Char(',')); }
-    void TearDown() override { SetDecimalSeparatorForTests(QChar()); }
-};
 using StatisticsText_ = DecimalComma;
 }  // namespace
 
