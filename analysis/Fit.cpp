@@ -142,8 +142,8 @@ QString SolveProblemText(tLeastSquaresStatus status) {
     return {};
 }
 
-bool AllEqual(const std::vector<double>& v) {
-    return std::all_of(v.begin(), v.end(), [&](double x) { return x == v.front(); });
+bool AllEqual(const double* v, std::size_t n) {
+    return std::all_of(v, v + n, [&](double x) { return x == v[0]; });
 }
 
 // Starts a typed formula is tried from, in turn, until one converges: its unknowns may be of any
@@ -181,9 +181,14 @@ tFitData CopyFitData(const tRun& run, int runIndex, qsizetype first, qsizetype l
     data.Last = last;
     if (last < first) return data;
     const qsizetype count = last - first + 1;
-    data.T.resize(static_cast<std::size_t>(count));
     data.Y.resize(static_cast<std::size_t>(count));
-    run.CopyValues(first, count, data.Y.data(), data.T.data());
+    if (run.Evenly()) {
+        data.Step = run.Step();
+        run.CopyValues(first, count, data.Y.data());
+    } else {
+        data.T.resize(static_cast<std::size_t>(count));
+        run.CopyValues(first, count, data.Y.data(), data.T.data());
+    }
     return data;
 }
 
@@ -217,19 +222,33 @@ tFitResult Fit(tFitModel model, const QString& formulaText, const tFitData& data
         parameters = ModelFunctions(model).ParameterCount;
     }
 
-    // Points without a value (a sensor's gap) take no part.
-    std::vector<double> t, y;
-    t.reserve(data.T.size());
-    y.reserve(data.Y.size());
-    for (std::size_t i = 0; i < data.T.size() && i < data.Y.size(); ++i) {
-        if (!std::isfinite(data.T[i]) || !std::isfinite(data.Y[i])) {
-            ++result.Skipped;
-            continue;
-        }
-        t.push_back(data.T[i]);
-        y.push_back(data.Y[i]);
+    // Points without a value (a sensor's gap) take no part; the copy's arrays serve as they are
+    // when there is none, which is the rule.
+    const bool times = !data.T.empty();
+    const std::size_t total = times ? std::min(data.T.size(), data.Y.size()) : data.Y.size();
+    const auto valued = [&](std::size_t i) {
+        return std::isfinite(data.Y[i]) && (!times || std::isfinite(data.T[i]));
+    };
+    std::size_t finite = 0;
+    for (std::size_t i = 0; i < total; ++i)
+        if (valued(i)) ++finite;
+    tSamples points{times ? data.T.data() : nullptr,     data.Y.data(), finite, 0, data.Step,
+                    static_cast<std::size_t>(data.First)};
+    result.Skipped = static_cast<qsizetype>(total - finite);
+    // A typed formula reads its times from an array.
+    tSampleVector keptT, keptY;
+    if (finite < total || (formula && !times)) {
+        keptT.reserve(finite);
+        keptY.reserve(finite);
+        for (std::size_t i = 0; i < total; ++i)
+            if (valued(i)) {
+                keptT.push_back(points.Time(i));
+                keptY.push_back(data.Y[i]);
+            }
+        points.T = keptT.data();
+        points.Y = keptY.data();
     }
-    const auto n = static_cast<qsizetype>(t.size());
+    const auto n = static_cast<qsizetype>(points.N);
     const auto needed = static_cast<qsizetype>(std::max<std::size_t>(3, parameters + 1));
     if (n == 0) {
         result.Problem = QStringLiteral("на участке нет ни одного измеренного значения");
@@ -240,15 +259,15 @@ tFitResult Fit(tFitModel model, const QString& formulaText, const tFitData& data
             QStringLiteral("нужно хотя бы %1, а на участке только %2").arg(Points(needed)).arg(n);
         return result;
     }
-    if (AllEqual(y)) {
+    if (AllEqual(points.Y, points.N)) {
         result.Problem = QStringLiteral("все значения одинаковы");
         return result;
     }
-    if (AllEqual(t)) {
+    if (points.t(0) == points.t(points.N - 1)) {  // times ascend
         result.Problem = QStringLiteral("все точки сняты в один и тот же момент");
         return result;
     }
-    if (model == tFitModel::Power && *std::min_element(t.begin(), t.end()) < 0) {
+    if (model == tFitModel::Power && points.t(0) < 0) {
         result.Problem = QStringLiteral("для степенной формулы время должно быть не меньше нуля");
         return result;
     }
@@ -257,26 +276,23 @@ tFitResult Fit(tFitModel model, const QString& formulaText, const tFitData& data
     options.Cancel = cancel;
     tLeastSquaresOutcome outcome;
     if (formula) {
-        const tFormulaModel fitted(*formula, {&t});
+        const tFormulaModel fitted(*formula, {points.T}, points.N);
         for (double start : kFormulaStarts) {
-            outcome = SolveLeastSquares(fitted, y.data(), std::vector<double>(parameters, start), options);
+            outcome = SolveLeastSquares(fitted, points.Y, std::vector<double>(parameters, start), options);
             if (outcome.Ok() || outcome.Status == tLeastSquaresStatus::Cancelled) break;
         }
     } else {
         const tModelFunctions& row = ModelFunctions(model);
-        if (row.FromOrigin) {
-            record.Origin = t.front();
-            for (double& each : t) each -= record.Origin;
-        }
+        if (row.FromOrigin) points.Origin = record.Origin = points.Time(0);
         std::vector<double> start(parameters);
-        row.Guess(t, y, start.data());
-        outcome = SolveLeastSquares(tCurveModel(model, t), y.data(), start, options);
+        row.Guess(points, start.data());
+        outcome = SolveLeastSquares(tCurveModel(model, points), points.Y, start, options);
         if (outcome.Ok() && row.Normalise) row.Normalise(outcome.Parameters.data());
     }
     result.Iterations = outcome.Iterations;
     // A τ far beyond the fitted span is a straight piece: its "limit" would be a guess far off.
-    if (outcome.Ok() && model == tFitModel::Approach &&
-        std::abs(outcome.Parameters[2]) > 100 * (t.back() - t.front())) {
+    const double span = points.t(points.N - 1) - points.t(0);
+    if (outcome.Ok() && model == tFitModel::Approach && std::abs(outcome.Parameters[2]) > 100 * span) {
         result.Problem =
             QStringLiteral("кривая на участке почти прямая: к какому значению она идёт, не видно");
         return result;
@@ -287,15 +303,15 @@ tFitResult Fit(tFitModel model, const QString& formulaText, const tFitData& data
     }
 
     double mean = 0;
-    for (double v : y) mean += v;
+    for (std::size_t i = 0; i < points.N; ++i) mean += points.Y[i];
     mean /= static_cast<double>(n);
-    double total = 0;
-    for (double v : y) total += (v - mean) * (v - mean);
+    double spread = 0;
+    for (std::size_t i = 0; i < points.N; ++i) spread += (points.Y[i] - mean) * (points.Y[i] - mean);
     record.Values = QVector<double>(outcome.Parameters.begin(), outcome.Parameters.end());
     record.Sigmas = QVector<double>(outcome.Sigmas.begin(), outcome.Sigmas.end());
     record.Rss = outcome.Rss;
     record.Rmse = std::sqrt(outcome.Rss / static_cast<double>(n));
-    record.R2 = total > 0 ? 1 - outcome.Rss / total : 0;
+    record.R2 = spread > 0 ? 1 - outcome.Rss / spread : 0;
     record.Points = n;
     result.Converged = true;
     return result;

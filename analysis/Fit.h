@@ -13,6 +13,7 @@
 #include <functional>
 #include <vector>
 
+#include "analysis/Bigblocks.h"
 #include "analysis/Fitmodels.h"
 #include "lesson/Analyses.h"
 
@@ -36,13 +37,15 @@ const tFitModelInfo& FitModelInfo(tFitModel model);
 // False for a key no model has (a lesson from a later program).
 bool FitModelFromKey(const QString& key, tFitModel& model);
 
-// The points to fit: a copy of a run's range, so the fit needs nothing of the run afterwards.
+// The points to fit: a copy of a run's range, so the fit needs nothing of the run afterwards. An
+// evenly spaced run's times are its indexes times Step and are not copied.
 struct tFitData {
     int Run = -1;
     qsizetype First = 0;
     qsizetype Last = -1;
-    std::vector<double> T;
-    std::vector<double> Y;
+    double Step = 0;  // when T is empty
+    tSampleVector T;  // the points' times, or empty
+    tSampleVector Y;
 };
 // Points first..last (both included, either order, clipped to the run) of `run`; the lesson's
 // index of the run goes into the record.

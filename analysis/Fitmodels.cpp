@@ -4,84 +4,90 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <numeric>
 
 namespace {
 
-using tVector = std::vector<double>;
+// Small linear least squares, y ≈ Σ x_c·column_c, summed point by point without copies: one pass
+// finds each column's largest size, a second sums the normal equations of the scaled columns (so
+// that they stay well conditioned), which Gaussian elimination solves. `row(i, columns, y)`
+// gives point i; false when the columns are dependent.
+template <int K, class tRow>
+bool FitColumns(std::size_t n, tRow row, double x[K]) {
+    double scale[K] = {}, c[K], y = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (row(i, c, y))
+            for (int k = 0; k < K; ++k) scale[k] = std::max(scale[k], std::abs(c[k]));
+    for (double& s : scale)
+        if (!(s > 0)) s = 1;
+    double m[K][K] = {}, r[K] = {};
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!row(i, c, y)) continue;
+        for (int a = 0; a < K; ++a) {
+            c[a] /= scale[a];
+            r[a] += c[a] * y;
+        }
+        for (int a = 0; a < K; ++a)
+            for (int b = 0; b < K; ++b) m[a][b] += c[a] * c[b];
+    }
+    double largest = 0;
+    for (int k = 0; k < K; ++k) largest = std::max(largest, m[k][k]);
+    for (int col = 0; col < K; ++col) {
+        int pivot = col;
+        for (int i = col + 1; i < K; ++i)
+            if (std::abs(m[i][col]) > std::abs(m[pivot][col])) pivot = i;
+        if (!(std::abs(m[pivot][col]) > 1e-12 * largest)) return false;
+        std::swap(m[col], m[pivot]);
+        std::swap(r[col], r[pivot]);
+        for (int i = col + 1; i < K; ++i) {
+            const double f = m[i][col] / m[col][col];
+            for (int k = col; k < K; ++k) m[i][k] -= f * m[col][k];
+            r[i] -= f * r[col];
+        }
+    }
+    for (int col = K - 1; col >= 0; --col) {
+        double s = r[col];
+        for (int k = col + 1; k < K; ++k) s -= m[col][k] * x[k];
+        x[col] = s / m[col][col];
+    }
+    for (int k = 0; k < K; ++k) {
+        x[k] /= scale[k];
+        if (!std::isfinite(x[k])) return false;
+    }
+    return true;
+}
 
-double Mean(const tVector& v) {
-    return std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
+// y ≈ a + b·x over the points where `use` holds, with x and y given per point; false when x does
+// not vary there.
+template <class tX, class tY, class tUse>
+bool FitStraightLine(std::size_t n, tX x, tY y, tUse use, double& a, double& b) {
+    double coefficients[2];
+    const auto row = [&](std::size_t i, double* c, double& value) {
+        if (!use(i)) return false;
+        c[0] = 1;
+        c[1] = x(i);
+        value = y(i);
+        return true;
+    };
+    if (!FitColumns<2>(n, row, coefficients)) return false;
+    a = coefficients[0];
+    b = coefficients[1];
+    return true;
+}
+
+double MeanOf(const double* v, std::size_t n) {
+    double s = 0;
+    for (std::size_t i = 0; i < n; ++i) s += v[i];
+    return s / static_cast<double>(n);
 }
 
 // Mean of the first or the last twentieth of the values (at least one): a start or end value that
 // noise moves little.
-double HeadMean(const tVector& y) {
-    const std::size_t k = std::max<std::size_t>(1, y.size() / 20);
-    return std::accumulate(y.begin(), y.begin() + static_cast<std::ptrdiff_t>(k), 0.0) /
-           static_cast<double>(k);
+double HeadMean(const tSamples& s) {
+    return MeanOf(s.Y, std::max<std::size_t>(1, s.N / 20));
 }
-double TailMean(const tVector& y) {
-    const std::size_t k = std::max<std::size_t>(1, y.size() / 20);
-    return std::accumulate(y.end() - static_cast<std::ptrdiff_t>(k), y.end(), 0.0) / static_cast<double>(k);
-}
-
-double Finite(double value, double fallback) {
-    return std::isfinite(value) ? value : fallback;
-}
-
-// Solves the symmetric 3×3 system m·x = r by Gaussian elimination with pivoting; false when it is
-// singular.
-bool Solve3(double m[3][3], double r[3], double x[3]) {
-    for (int c = 0; c < 3; ++c) {
-        int pivot = c;
-        for (int i = c + 1; i < 3; ++i)
-            if (std::abs(m[i][c]) > std::abs(m[pivot][c])) pivot = i;
-        if (!(std::abs(m[pivot][c]) > 1e-300)) return false;
-        std::swap(m[c], m[pivot]);
-        std::swap(r[c], r[pivot]);
-        for (int i = c + 1; i < 3; ++i) {
-            const double f = m[i][c] / m[c][c];
-            for (int k = c; k < 3; ++k) m[i][k] -= f * m[c][k];
-            r[i] -= f * r[c];
-        }
-    }
-    for (int c = 2; c >= 0; --c) {
-        double s = r[c];
-        for (int k = c + 1; k < 3; ++k) s -= m[c][k] * x[k];
-        x[c] = s / m[c][c];
-    }
-    return std::isfinite(x[0]) && std::isfinite(x[1]) && std::isfinite(x[2]);
-}
-
-// y ≈ x0·u + x1·v + x2·w by least squares over the points `index` picks (all when empty); the
-// columns are centred and scaled first so that the normal equations stay well conditioned.
-struct tThreeColumns {
-    const tVector& U;
-    const tVector& V;
-    const tVector& W;
-};
-bool FitThreeColumns(const tThreeColumns& columns, const tVector& y, double x[3]) {
-    const tVector* cols[3] = {&columns.U, &columns.V, &columns.W};
-    const std::size_t n = y.size();
-    double scale[3];
-    for (int c = 0; c < 3; ++c) {
-        double s = 0;
-        for (double v : *cols[c]) s = std::max(s, std::abs(v));
-        scale[c] = s > 0 ? s : 1;
-    }
-    double m[3][3] = {}, r[3] = {};
-    for (std::size_t i = 0; i < n; ++i) {
-        double row[3];
-        for (int c = 0; c < 3; ++c) row[c] = (*cols[c])[i] / scale[c];
-        for (int a = 0; a < 3; ++a) {
-            r[a] += row[a] * y[i];
-            for (int b = 0; b < 3; ++b) m[a][b] += row[a] * row[b];
-        }
-    }
-    if (!Solve3(m, r, x)) return false;
-    for (int c = 0; c < 3; ++c) x[c] /= scale[c];
-    return true;
+double TailMean(const tSamples& s) {
+    const std::size_t k = std::max<std::size_t>(1, s.N / 20);
+    return MeanOf(s.Y + (s.N - k), k);
 }
 
 // ---- proportional: y = k·t ----
@@ -92,13 +98,13 @@ double ProportionalValue(double t, const double* p) {
 void ProportionalGradient(double t, const double*, double* g) {
     g[0] = t;
 }
-void ProportionalGuess(const tVector& t, const tVector& y, double* p) {
+void ProportionalGuess(const tSamples& s, double* p) {
     double ty = 0, tt = 0;
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        ty += t[i] * y[i];
-        tt += t[i] * t[i];
+    for (std::size_t i = 0; i < s.N; ++i) {
+        ty += s.t(i) * s.Y[i];
+        tt += s.t(i) * s.t(i);
     }
-    p[0] = tt > 0 ? Finite(ty / tt, 0) : 0;
+    p[0] = tt > 0 && std::isfinite(ty / tt) ? ty / tt : 0;
 }
 
 // ---- linear: y = a + b·t ----
@@ -110,9 +116,12 @@ void LinearGradient(double t, const double*, double* g) {
     g[0] = 1;
     g[1] = t;
 }
-void LinearGuess(const tVector& t, const tVector& y, double* p) {
-    if (!FitStraightLine(t, y, p[0], p[1])) {
-        p[0] = Mean(y);
+void LinearGuess(const tSamples& s, double* p) {
+    const auto all = [](std::size_t) { return true; };
+    if (!FitStraightLine(
+            s.N, [&](std::size_t i) { return s.t(i); }, [&](std::size_t i) { return s.Y[i]; }, all, p[0],
+            p[1])) {
+        p[0] = MeanOf(s.Y, s.N);
         p[1] = 0;
     }
 }
@@ -127,17 +136,25 @@ void QuadraticGradient(double t, const double*, double* g) {
     g[1] = t;
     g[2] = t * t;
 }
-void QuadraticGuess(const tVector& t, const tVector& y, double* p) {
+void QuadraticGuess(const tSamples& s, double* p) {
     // In u = t − mean(t) the three columns are far less alike than in t itself.
-    const double m = Mean(t);
-    tVector one(t.size(), 1.0), u(t.size()), u2(t.size());
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        u[i] = t[i] - m;
-        u2[i] = u[i] * u[i];
-    }
+    double m = 0;
+    for (std::size_t i = 0; i < s.N; ++i) m += s.t(i);
+    m /= static_cast<double>(s.N);
     double x[3];
-    if (!FitThreeColumns({one, u, u2}, y, x)) {
-        LinearGuess(t, y, p);
+    const bool ok = FitColumns<3>(
+        s.N,
+        [&](std::size_t i, double* c, double& y) {
+            const double u = s.t(i) - m;
+            c[0] = 1;
+            c[1] = u;
+            c[2] = u * u;
+            y = s.Y[i];
+            return true;
+        },
+        x);
+    if (!ok) {
+        LinearGuess(s, p);
         p[2] = 0;
         return;
     }
@@ -157,21 +174,22 @@ void ExponentialGradient(double t, const double* p, double* g) {
     g[0] = e;
     g[1] = p[0] * t * e;
 }
-void ExponentialGuess(const tVector& t, const tVector& y, double* p) {
+void ExponentialGuess(const tSamples& s, double* p) {
     // ln|y| is a straight line in t when all values have one sign.
-    const bool positive = std::all_of(y.begin(), y.end(), [](double v) { return v > 0; });
-    const bool negative = std::all_of(y.begin(), y.end(), [](double v) { return v < 0; });
-    if (positive || negative) {
-        tVector logs(y.size());
-        for (std::size_t i = 0; i < y.size(); ++i) logs[i] = std::log(std::abs(y[i]));
-        double a = 0, b = 0;
-        if (FitStraightLine(t, logs, a, b) && std::isfinite(std::exp(a))) {
-            p[0] = (positive ? 1 : -1) * std::exp(a);
-            p[1] = b;
-            return;
-        }
+    const bool positive = std::all_of(s.Y, s.Y + s.N, [](double v) { return v > 0; });
+    const bool negative = std::all_of(s.Y, s.Y + s.N, [](double v) { return v < 0; });
+    double a = 0, b = 0;
+    if ((positive || negative) &&
+        FitStraightLine(
+            s.N, [&](std::size_t i) { return s.t(i); },
+            [&](std::size_t i) { return std::log(std::abs(s.Y[i])); }, [](std::size_t) { return true; }, a,
+            b) &&
+        std::isfinite(std::exp(a))) {
+        p[0] = (positive ? 1 : -1) * std::exp(a);
+        p[1] = b;
+        return;
     }
-    p[0] = HeadMean(y);
+    p[0] = HeadMean(s);
     p[1] = 0;
 }
 
@@ -186,16 +204,28 @@ void ApproachGradient(double t, const double* p, double* g) {
     g[1] = e;
     g[2] = (p[1] - p[0]) * e * t / (p[2] * p[2]);
 }
-void ApproachGuess(const tVector& t, const tVector& y, double* p) {
+void ApproachGuess(const tSamples& s, double* p) {
     // dy/dt = (C − y)/τ integrated from the first point: y = y(0) + (C/τ)·t − (1/τ)·∫y dt, which is
     // linear in 1, t and the running integral S; a least-squares fit of those three columns gives
-    // C, y0 and τ without any search, and the integral smooths the noise.
-    const std::size_t n = t.size();
-    tVector one(n, 1.0), s(n, 0.0);
-    for (std::size_t i = 1; i < n; ++i) s[i] = s[i - 1] + 0.5 * (y[i] + y[i - 1]) * (t[i] - t[i - 1]);
+    // C, y0 and τ without any search, and the integral smooths the noise. The rows come in order,
+    // so S is summed as they pass (FitColumns walks them twice, from the start each time).
+    double integral = 0;
+    std::size_t last = 0;
+    const auto row = [&](std::size_t i, double* c, double& y) {
+        if (i == 0)
+            integral = 0;
+        else if (i == last + 1)
+            integral += 0.5 * (s.Y[i] + s.Y[i - 1]) * (s.t(i) - s.t(i - 1));
+        last = i;
+        c[0] = 1;
+        c[1] = s.t(i);
+        c[2] = integral;
+        y = s.Y[i];
+        return true;
+    };
     double x[3];
-    const double span = t.back() - t.front();
-    if (FitThreeColumns({one, t, s}, y, x) && x[2] != 0) {
+    const double span = s.t(s.N - 1) - s.t(0);
+    if (FitColumns<3>(s.N, row, x) && x[2] != 0) {
         const double tau = -1 / x[2];
         const double c = -x[1] / x[2];
         if (std::isfinite(tau) && std::isfinite(c) && std::abs(tau) < 1e3 * span) {
@@ -205,8 +235,8 @@ void ApproachGuess(const tVector& t, const tVector& y, double* p) {
             return;
         }
     }
-    p[0] = TailMean(y);
-    p[1] = HeadMean(y);
+    p[0] = TailMean(s);
+    p[1] = HeadMean(s);
     p[2] = span > 0 ? span / 3 : 1;
 }
 
@@ -227,26 +257,29 @@ void PowerGradient(double t, const double* p, double* g) {
     g[0] = tb;
     g[1] = p[0] * tb * std::log(t);
 }
-void PowerGuess(const tVector& t, const tVector& y, double* p) {
-    tVector lt, ly;
+void PowerGuess(const tSamples& s, double* p) {
+    // ln|y| is a straight line in ln t where t > 0, when those values have one sign.
+    const auto use = [&](std::size_t i) { return s.t(i) > 0 && s.Y[i] != 0; };
     int sign = 0;
     bool oneSign = true;
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        if (t[i] <= 0 || y[i] == 0) continue;
-        const int s = y[i] > 0 ? 1 : -1;
-        if (sign == 0) sign = s;
-        if (s != sign) oneSign = false;
-        lt.push_back(std::log(t[i]));
-        ly.push_back(std::log(std::abs(y[i])));
-    }
+    for (std::size_t i = 0; i < s.N; ++i)
+        if (use(i)) {
+            const int each = s.Y[i] > 0 ? 1 : -1;
+            if (sign == 0) sign = each;
+            oneSign = oneSign && each == sign;
+        }
     double a = 0, b = 0;
-    if (oneSign && lt.size() >= 2 && FitStraightLine(lt, ly, a, b) && std::isfinite(std::exp(a))) {
+    if (sign != 0 && oneSign &&
+        FitStraightLine(
+            s.N, [&](std::size_t i) { return std::log(s.t(i)); },
+            [&](std::size_t i) { return std::log(std::abs(s.Y[i])); }, use, a, b) &&
+        std::isfinite(std::exp(a))) {
         p[0] = sign * std::exp(a);
         p[1] = b;
         return;
     }
     p[1] = 1;
-    ProportionalGuess(t, y, p);
+    ProportionalGuess(s, p);
 }
 
 // ---- sine: y = A·sin(ω·t + φ) + C ----
@@ -264,32 +297,33 @@ void SineGradient(double t, const double* p, double* g) {
 }
 
 // For a known ω the rest is linear: y ≈ a·sin ωt + b·cos ωt + C. Returns the sum of squares left.
-double SineAt(const tVector& t, const tVector& y, double omega, double x[3]) {
-    const std::size_t n = t.size();
-    tVector sn(n), cs(n), one(n, 1.0);
-    for (std::size_t i = 0; i < n; ++i) {
-        sn[i] = std::sin(omega * t[i]);
-        cs[i] = std::cos(omega * t[i]);
-    }
-    if (!FitThreeColumns({sn, cs, one}, y, x)) return HUGE_VAL;
+double SineAt(const std::vector<double>& t, const std::vector<double>& y, double omega, double x[3]) {
+    const auto row = [&](std::size_t i, double* c, double& value) {
+        c[0] = std::sin(omega * t[i]);
+        c[1] = std::cos(omega * t[i]);
+        c[2] = 1;
+        value = y[i];
+        return true;
+    };
+    if (!FitColumns<3>(t.size(), row, x)) return HUGE_VAL;
     double rss = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double r = y[i] - x[0] * sn[i] - x[1] * cs[i] - x[2];
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const double r = y[i] - x[0] * std::sin(omega * t[i]) - x[1] * std::cos(omega * t[i]) - x[2];
         rss += r * r;
     }
     return rss;
 }
 
-void SineGuess(const tVector& tAll, const tVector& yAll, double* p) {
+void SineGuess(const tSamples& s, double* p) {
     // A few thousand evenly picked points are plenty for a start and keep the search cheap.
     constexpr std::size_t kSample = 2000;
-    const std::size_t stride = std::max<std::size_t>(1, tAll.size() / kSample);
-    tVector t, y;
-    for (std::size_t i = 0; i < tAll.size(); i += stride) {
-        t.push_back(tAll[i]);
-        y.push_back(yAll[i]);
+    const std::size_t stride = std::max<std::size_t>(1, s.N / kSample);
+    std::vector<double> t, y;
+    for (std::size_t i = 0; i < s.N; i += stride) {
+        t.push_back(s.t(i));
+        y.push_back(s.Y[i]);
     }
-    const double mean = Mean(y);
+    const double mean = MeanOf(y.data(), y.size());
     double variance = 0;
     for (double v : y) variance += (v - mean) * (v - mean);
     const double sd = std::sqrt(variance / static_cast<double>(y.size()));
@@ -368,48 +402,32 @@ const tModelFunctions kRows[] = {
 
 }  // namespace
 
-bool FitStraightLine(const tVector& t, const tVector& y, double& a, double& b) {
-    const std::size_t n = t.size();
-    if (n < 2) return false;
-    const double mt = Mean(t), my = Mean(y);
-    double stt = 0, sty = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        stt += (t[i] - mt) * (t[i] - mt);
-        sty += (t[i] - mt) * (y[i] - my);
-    }
-    if (!(stt > 0)) return false;
-    b = sty / stt;
-    a = my - b * mt;
-    return std::isfinite(a) && std::isfinite(b);
-}
-
 const tModelFunctions& ModelFunctions(tFitModel model) {
     const auto index = static_cast<std::size_t>(model);
     return kRows[std::min(index, std::size(kRows) - 1)];
 }
 
-tCurveModel::tCurveModel(tFitModel model, const std::vector<double>& t)
-    : FRow(ModelFunctions(model)), FT(t) {}
+tCurveModel::tCurveModel(tFitModel model, const tSamples& points)
+    : FRow(ModelFunctions(model)), FPoints(points) {}
 
-bool tCurveModel::Values(const double* p, double* f) const {
-    for (std::size_t i = 0; i < FT.size(); ++i) f[i] = FRow.Value(FT[i], p);
+bool tCurveModel::Values(const double* p, std::size_t first, std::size_t count, double* f) const {
+    for (std::size_t i = 0; i < count; ++i) f[i] = FRow.Value(FPoints.t(first + i), p);
     return true;
 }
 
-bool tCurveModel::Jacobian(const double* p, double* jacobian) const {
+bool tCurveModel::Jacobian(const double* p, std::size_t first, std::size_t count, double* rows) const {
     const std::size_t m = FRow.ParameterCount;
-    for (std::size_t i = 0; i < FT.size(); ++i) FRow.Gradient(FT[i], p, jacobian + i * m);
+    for (std::size_t i = 0; i < count; ++i) FRow.Gradient(FPoints.t(first + i), p, rows + i * m);
     return true;
 }
 
-tFormulaModel::tFormulaModel(const tFormula& formula, std::vector<const std::vector<double>*> columns)
-    : FFormula(formula), FColumns(std::move(columns)) {}
+tFormulaModel::tFormulaModel(const tFormula& formula, std::vector<const double*> columns, std::size_t count)
+    : FFormula(formula), FColumns(std::move(columns)), FCount(count) {}
 
-bool tFormulaModel::Values(const double* p, double* f) const {
-    const std::size_t n = PointCount(), k = FColumns.size();
-    std::vector<double> variables(k);
-    for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t c = 0; c < k; ++c) variables[c] = (*FColumns[c])[i];
+bool tFormulaModel::Values(const double* p, std::size_t first, std::size_t count, double* f) const {
+    std::vector<double> variables(FColumns.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        for (std::size_t c = 0; c < FColumns.size(); ++c) variables[c] = FColumns[c][first + i];
         f[i] = FFormula.Evaluate(variables.data(), p);
     }
     return true;

@@ -2,7 +2,10 @@
 // Nonlinear least squares: the parameters p that make a model's values f_i(p) come closest to
 // measured values y_i (smallest sum of squared differences), with the parameters' standard
 // deviations as NIST certifies them (the covariance (JᵀJ)⁻¹ scaled by the residual variance
-// RSS / (n − p)). GSL's trust-region Levenberg–Marquardt with geodesic acceleration does the work.
+// RSS / (n − p)). GSL's trust-region Levenberg–Marquardt with geodesic acceleration does the work:
+// gsl_multifit_nlinear (QR of the Jacobian, exact to the last digits) for up to LargeFrom points,
+// GSL's interface for large problems beyond, which never holds the n × p Jacobian: its products
+// are summed block by block from the model, so a million points cost a few passes over the data.
 // Free of Qt and of shared state: any thread may solve, each call with its own model object.
 #pragma once
 
@@ -11,27 +14,28 @@
 #include <vector>
 
 // The model as the solver sees it: n values depending on p parameters. Implementations hold their
-// own data (times, further variables) and may be called many times per iteration.
+// own data (times, further variables) and are called for blocks of consecutive points.
 class tLeastSquaresModel {
   public:
     virtual ~tLeastSquaresModel() = default;
     virtual std::size_t ParameterCount() const = 0;
     virtual std::size_t PointCount() const = 0;
-    // The model's value at every point for the parameters `p`; false when they cannot be computed
-    // (the solver then takes a shorter step or gives up).
-    virtual bool Values(const double* p, double* f) const = 0;
-    // ∂f_i/∂p_j into `jacobian` (row i, column j; n rows of p). The default differentiates Values
-    // with five-point central differences, good to about 12 digits.
-    virtual bool Jacobian(const double* p, double* jacobian) const;
+    // The model's value at points first..first+count-1 for the parameters `p`; false when they
+    // cannot be computed (the solver then takes a shorter step or gives up).
+    virtual bool Values(const double* p, std::size_t first, std::size_t count, double* f) const = 0;
+    // Those points' rows of the Jacobian ∂f_i/∂p_j (count rows of p values). The default
+    // differentiates Values with five-point central differences, good to about 12 digits.
+    virtual bool Jacobian(const double* p, std::size_t first, std::size_t count, double* rows) const;
 };
 
 struct tLeastSquaresOptions {
     int MaxIterations = 400;
     // Converged when no parameter moves by more than XTolerance of itself in a step, or the
-    // gradient or the relative change of the sum of squares fall below theirs.
-    double XTolerance = 1e-13;
-    double GTolerance = 1e-13;
-    double FTolerance = 1e-15;
+    // gradient falls below GTolerance (GSL's scaled test).
+    double XTolerance = 1e-8;
+    double GTolerance = 1e-8;
+    // From this many points on, the large-problem path (normal equations, summed in blocks).
+    std::size_t LargeFrom = 10000;
     // Checked between iterations: a set flag ends the solve as Cancelled.
     const std::atomic<bool>* Cancel = nullptr;
 };
@@ -40,7 +44,7 @@ enum class tLeastSquaresStatus {
     Converged,
     TooFewPoints,  // fewer points than parameters + 1: no residual variance to scale with
     BadStart,      // the model has no finite value at the starting parameters
-    NotConverged,  // the iteration limit came first
+    NotConverged,  // the iteration limit came first, or no step improved on a point that is no minimum
     NotFinite,     // the model or its derivatives stopped being finite on the way
     Undetermined,  // JᵀJ is singular at the result: some parameters are not fixed by the data
     Cancelled,

@@ -85,12 +85,11 @@ TEST(FitModels, EveryModelHasAKeyTitleAndOneNameAndUnitPerParameter) {
 TEST(FitModels, StartingValuesFromCleanDataLieCloseToTheTruth) {
     for (const tTruth& truth : Truths()) {
         SCOPED_TRACE(Name(truth.Model));
-        tFitData data = Synthetic(truth, 200, nullptr);
+        const tFitData data = Synthetic(truth, 200, nullptr);
         const tModelFunctions& row = ModelFunctions(truth.Model);
-        if (row.FromOrigin)
-            for (double& t : data.T) t -= truth.From;
         std::vector<double> guess(row.ParameterCount);
-        row.Guess(data.T, data.Y, guess.data());
+        row.Guess({data.T.data(), data.Y.data(), data.T.size(), row.FromOrigin ? truth.From : 0},
+                  guess.data());
         for (std::size_t j = 0; j < guess.size(); ++j)
             EXPECT_NEAR(guess[j], truth.Parameters[j], 0.05 * std::abs(truth.Parameters[j]) + 0.05)
                 << "parameter " << j;
@@ -104,7 +103,7 @@ TEST(FitModels, SineStartFindsThePeriodAmongNoiseAndManyCycles) {
     const tTruth truth{tFitModel::Sine, {1.5, 2 * std::numbers::pi * 3, -2.0, 0.5}, 0, 20, 0.5};
     const tFitData data = Synthetic(truth, 5000, &random);
     std::vector<double> guess(4);
-    ModelFunctions(tFitModel::Sine).Guess(data.T, data.Y, guess.data());
+    ModelFunctions(tFitModel::Sine).Guess({data.T.data(), data.Y.data(), data.T.size(), 0}, guess.data());
     EXPECT_NEAR(guess[1], truth.Parameters[1], 0.002 * truth.Parameters[1]);
     const tFitResult fit = Fit(tFitModel::Sine, QString(), data);
     ASSERT_TRUE(fit.Converged) << fit.Problem.toStdString();
