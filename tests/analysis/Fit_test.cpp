@@ -177,6 +177,38 @@ TEST(FitModels, ApproachOverALaterRangeCountsTimeFromItsFirstPoint) {
     EXPECT_NEAR(curve(run.X(350)), run.Y(350), 1e-6);
 }
 
+TEST(FitModels, ALongRunGivesTheSameResultThroughBothPathsOfTheEngine) {
+    // 30,000 points of noisy cooling: the whole Jacobian's QR and the block-summed normal
+    // equations must agree on the parameters and σ far beyond the digits anyone reads.
+    std::mt19937 random(99);
+    const tTruth truth{tFitModel::Approach, {22, 80, 30}, 0, 150, 0.05};
+    const tFitData data = Synthetic(truth, 30000, &random);
+    const tSamples points{data.T.data(), data.Y.data(), data.T.size(), 0};
+    std::vector<double> start(3);
+    ModelFunctions(tFitModel::Approach).Guess(points, start.data());
+    const tCurveModel model(tFitModel::Approach, points);
+    tLeastSquaresOptions whole, blocks;
+    whole.LargeFrom = data.T.size() + 1;
+    blocks.LargeFrom = 0;
+    const tLeastSquaresOutcome a = SolveLeastSquares(model, data.Y.data(), start, whole);
+    const tLeastSquaresOutcome b = SolveLeastSquares(model, data.Y.data(), start, blocks);
+    ASSERT_TRUE(a.Ok());
+    ASSERT_TRUE(b.Ok());
+    for (std::size_t j = 0; j < 3; ++j) {
+        EXPECT_NEAR(b.Parameters[j], a.Parameters[j], 1e-7 * std::abs(a.Parameters[j])) << j;
+        EXPECT_NEAR(b.Sigmas[j], a.Sigmas[j], 1e-6 * a.Sigmas[j]) << j;
+        EXPECT_NEAR(a.Parameters[j], truth.Parameters[j], 4 * a.Sigmas[j]) << j;
+    }
+    EXPECT_NEAR(b.Rss, a.Rss, 1e-10 * a.Rss);
+
+    // Through Fit, a long evenly spaced run: its times are the run's own.
+    tRun run(150.0 / 29999);  // the synthetic points' spacing
+    for (int i = 0; i < 30000; ++i) run.Append(data.Y[std::size_t(i)]);
+    const tFitResult fit = Fit(tFitModel::Approach, QString(), CopyFitData(run, 0, 0, run.Count() - 1));
+    ASSERT_TRUE(fit.Converged);
+    EXPECT_NEAR(fit.Record.Values[2], a.Parameters[2], 1e-6 * a.Parameters[2]);
+}
+
 // ---- refusals ----
 
 TEST(FitRefusals, ConstantValuesTwoPointsAndEmptyRangesSayWhy) {
