@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <utility>
 
 #include "components/Rungraph.h"
 #include "foundation/Functions.h"
@@ -274,6 +275,11 @@ TChart::TChart(QWidget* parent)
     FPlot->addLayer(QStringLiteral("curves"), FPlot->layer(QStringLiteral("main")), QCustomPlot::limAbove);
     FCurves = FPlot->layer(QStringLiteral("curves"));
     FCurves->setMode(QCPLayer::lmBuffered);
+    // Fitted lines, tangents and the prediction above the curves, in a buffer of their own that
+    // new points leave alone.
+    FPlot->addLayer(QStringLiteral("analysis"), FCurves, QCustomPlot::limAbove);
+    FAnalysisLayer = FPlot->layer(QStringLiteral("analysis"));
+    FAnalysisLayer->setMode(QCPLayer::lmBuffered);
     connect(FPlot, &QCustomPlot::beforeReplot, this, [this] {
         SyncSeries();
         FFullQueued = false;
@@ -297,8 +303,16 @@ TChart::TChart(QWidget* parent)
     SetPanning(true, true);
     SetZooming(true, true);
     connect(FPlot, &QCustomPlot::mouseRelease, this, [this](QMouseEvent* event) {
+        if (FDrawingPrediction) {  // a stroke of the prediction, no click on the curves
+            if (std::exchange(FStroke, false)) emit PredictionDrawn();
+            return;
+        }
         emit MouseReleased(event->button(), event->modifiers(), FPlot->mapTo(this, event->pos()));
     });
+    connect(FPlot, &QCustomPlot::mousePress, this,
+            [this](QMouseEvent* event) { PredictionMouse(event, true); });
+    connect(FPlot, &QCustomPlot::mouseMove, this,
+            [this](QMouseEvent* event) { PredictionMouse(event, false); });
 }
 
 void TChart::resizeEvent(QResizeEvent* event) {
@@ -336,6 +350,11 @@ int TChart::SeriesCount() const {
 TChartSeries* TChart::Series(int index) const {
     if (index < 0 || index >= SeriesCount()) return nullptr;
     return FSeries[index];
+}
+
+QCPAbstractPlottable* TChart::SeriesGraph(int index) const {
+    const TChartSeries* series = Series(index);
+    return series ? series->FImpl->Graph : nullptr;
 }
 
 void TChart::RemoveSeries(int index) {

@@ -12,18 +12,23 @@
 #include <QFont>
 #include <QImage>
 #include <QList>
+#include <QPointF>
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
 class QCustomPlot;
 class QCPAxis;
 class QCPLayer;
+class QCPGraph;
+class QCPAbstractPlottable;
 class tRun;
 class tRunGraph;
 class QPainter;
@@ -167,9 +172,46 @@ class TChart : public QWidget {
     // as vectors, on white: a sharp picture for the report.
     QImage RenderImage(double scale);
 
+    // ---- what the pupil reads off the curves (Chartanalysis.cpp) ----
+    // Fitted formulas, tangents, shaded areas and the pupil's prediction are drawn with the curves
+    // (so also in ToImage, RenderImage and Print) and kept until removed; the chart draws them, the
+    // caller decides what they are. Ids are positive and never reused.
+    //
+    // A function of time drawn over From..To: a fitted formula (dashed, in its run's colour) or a
+    // tangent (solid). A white casing keeps it visible on top of its run's own line.
+    struct tCurve {
+        std::function<double(double)> Function;  // NaN where it has no value
+        double From = 0;
+        double To = 0;
+        QColor Colour;
+        bool Dashed = true;
+        QString Tip;  // shown while the mouse rests on the line; empty: none
+    };
+    int AddCurve(const tCurve& curve);
+    void RemoveCurve(int id);
+    // The curve within `radius` pixels of `pos` (widget coordinates); 0 for none.
+    int CurveAt(QPoint pos, int radius) const;
+    // The area between `run`'s curve and the value 0 from point `first` to point `second` (either
+    // order), shaded in `colour`. The run must outlive the area or have it removed first.
+    int AddArea(const tRun* run, qsizetype first, qsizetype second, const QColor& colour);
+    void RemoveArea(int id);
+    // Removes every curve and area (not the prediction).
+    void ClearAnalyses();
+
+    // The curve a pupil expects, drawn before the run: a grey line through `points` (time, value),
+    // kept beside the measured curves. Points are sorted by time; empty removes it.
+    void SetPrediction(const QVector<QPointF>& points);
+    QVector<QPointF> Prediction() const;
+    // While on, pressing and dragging the left button draws the prediction anew (moving back in
+    // time takes back what lies ahead); panning, zooming and MouseReleased pause meanwhile.
+    void SetPredictionDrawing(bool on);
+    bool PredictionDrawing() const { return FDrawingPrediction; }
+
   signals:
     // Mouse button released over the chart; `pos` in widget coordinates.
     void MouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos);
+    // The pupil finished drawing a prediction (button released).
+    void PredictionDrawn();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -205,4 +247,20 @@ class TChart : public QWidget {
     std::function<void(QPainter&)> FOverlay;
     bool FProjector = false;
     std::function<QString(int, int)> FDescribePoint;
+
+    // The plottable that draws series `index` (null outside 0..count-1).
+    QCPAbstractPlottable* SeriesGraph(int index) const;
+
+    // Chartanalysis.cpp
+    void ConnectTips();
+    void ShowTipAt(QMouseEvent* event);
+    void PredictionMouse(QMouseEvent* event, bool press);
+    bool FTipsConnected = false;
+    QCPLayer* FAnalysisLayer = nullptr;  // fitted curves, tangents and the prediction, above the curves
+    std::map<int, QCPAbstractPlottable*> FAnalyses;  // curves and areas by id
+    int FLastAnalysis = 0;
+    QCPGraph* FPrediction = nullptr;
+    bool FDrawingPrediction = false;
+    bool FStroke = false;  // the button is down while drawing
+    bool FPannedBefore = true, FZoomedBefore = true;
 };

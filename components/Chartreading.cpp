@@ -58,8 +58,8 @@ void TChart::ShowAll() {
 }
 
 void TChart::SetSeriesCaption(int index, const QString& caption) {
-    if (index < 0 || index >= FPlot->plottableCount()) return;
-    QCPAbstractPlottable* plottable = FPlot->plottable(index);
+    QCPAbstractPlottable* plottable = SeriesGraph(index);
+    if (!plottable) return;
     plottable->setProperty(kCaptionProperty, caption);
     for (int i = 0; i < FPlot->plottableCount(); ++i) {
         QCPAbstractPlottable* each = FPlot->plottable(i);
@@ -125,18 +125,8 @@ bool TChart::PointAt(QPoint pos, int radius, int& series, int& point) const {
 }
 
 void TChart::SetPointTips(std::function<QString(int, int)> describe) {
-    const bool connectNow = !FDescribePoint;
     FDescribePoint = std::move(describe);
-    if (!connectNow) return;
-    FPlot->setMouseTracking(true);
-    connect(FPlot, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
-        int series = -1, point = -1;
-        const QPoint pos = FPlot->mapTo(this, event->pos());
-        if (event->buttons() == Qt::NoButton && FDescribePoint && PointAt(pos, 10, series, point))
-            QToolTip::showText(event->globalPosition().toPoint(), FDescribePoint(series, point), FPlot);
-        else
-            QToolTip::hideText();
-    });
+    ConnectTips();  // Chartanalysis.cpp: points first, then fitted lines
 }
 
 void TChart::SetProjector(bool on) {
