@@ -67,7 +67,31 @@ QString LogTimeFormat(const QLocale& locale) {
 }  // namespace
 
 QString tLogFile::Stamp() {
-    return Stamp(QDateTime::currentDateTime(), QLocale::system());
+    // Making a stamp (the zone's rules for the current time, the locale's formats) costs far more
+    // than writing a line, and a device that fails at once logs hundreds of lines in a moment: each
+    // thread makes the stamp of a second once and puts the milliseconds into it.
+    struct tCached {
+        qint64 Second = -1;
+        QString Text;
+        qsizetype Millis = -1;  // where the three digits of the milliseconds stand, -1 = none shown
+    };
+    thread_local tCached cached;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 second = now / 1000;
+    if (second != cached.Second) {
+        cached.Second = second;
+        cached.Text = Stamp(QDateTime::fromMSecsSinceEpoch(second * 1000), QLocale::system());
+        const qsizetype at = cached.Text.lastIndexOf(QStringLiteral(".000"));
+        cached.Millis = at < 0 ? -1 : at + 1;
+    }
+    QString text = cached.Text;
+    if (cached.Millis >= 0) {
+        const int millis = static_cast<int>(now % 1000);
+        text[cached.Millis] = QChar(u'0' + millis / 100);
+        text[cached.Millis + 1] = QChar(u'0' + millis / 10 % 10);
+        text[cached.Millis + 2] = QChar(u'0' + millis % 10);
+    }
+    return text;
 }
 
 QString tLogFile::Stamp(const QDateTime& when, const QLocale& locale) {
