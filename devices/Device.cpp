@@ -136,6 +136,10 @@ void tDevice::OpenHid() {
     FOutputReportLength = outputLength;
 }
 
+bool tDevice::IsGone() const {
+    return (FComm && FComm->IsGone()) || (FHid && FHid->IsGone());
+}
+
 void tDevice::Cleanup() {
     if (FComm) {
         // Lowering RTS and holding break tells the sensor that the host has let go of it.

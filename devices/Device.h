@@ -84,6 +84,10 @@ class tDevice {
     QString PortName() const { return FPortName; }
     tTransport Transport() const { return FTransport; }
     bool IsOpen() const { return FComm || FHid; }
+    // True when the device behind the open port is gone (unplugged): nothing will work on it any
+    // more, and its owner closes it (Cleanup) so that the device node is free for the sensor when
+    // it is plugged in again. Safe also while the measurement thread runs.
+    bool IsGone() const;
     // The path shown in error texts: the node or "sim:" name, or "\\.\COM" + a Windows-style number.
     QString PortPath() const;
 

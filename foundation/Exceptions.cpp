@@ -16,3 +16,7 @@ QString SystemErrorText(int errnum) {
 QString LastSystemErrorText() {
     return SystemErrorText(errno);
 }
+
+QString DeviceGoneText(int errnum) {
+    return QStringLiteral("device unplugged (%1)").arg(SystemErrorText(errnum));
+}

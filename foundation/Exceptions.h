@@ -52,3 +52,5 @@ class tAbort : public std::exception {
 QString SystemErrorText(int errnum);
 // The text for the current errno.
 QString LastSystemErrorText();
+// A device that is gone (unplugged, its line hung up), with the system's text for `errnum`.
+QString DeviceGoneText(int errnum);

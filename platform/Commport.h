@@ -57,4 +57,9 @@ class tCommPort {
     virtual bool Read(uint8_t* data, uint32_t n, uint32_t& read) = 0;
     // The system's text for the last failure of this port.
     virtual QString LastErrorText() const = 0;
+    // True once the device behind the port is gone (unplugged, its line hung up): every call fails
+    // from then on and only closing the port frees its device node for a re-plugged sensor. Asks
+    // the system when needed; any thread may call it, also while another uses the port. A port
+    // that cannot tell answers false.
+    virtual bool IsGone() const { return false; }
 };

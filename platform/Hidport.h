@@ -33,4 +33,8 @@ class tHidPort {
     // Drops input reports queued by the system.
     virtual bool Flush() = 0;
     virtual QString LastErrorText() const = 0;
+    // True once the device is gone (unplugged): every call fails from then on and only closing the
+    // port frees its device node for a re-plugged sensor. Any thread may call it, also while
+    // another uses the port. A port that cannot tell answers false.
+    virtual bool IsGone() const { return false; }
 };

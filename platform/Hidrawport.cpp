@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 
 #include "foundation/Exceptions.h"
@@ -128,13 +129,22 @@ class tHidrawPort final : public tHidPort {
 
     QString LastErrorText() const override { return FLastError; }
 
+    bool IsGone() const override {
+        if (FGone.load()) return true;
+        // Asking for the device's identity touches no device; it fails once the device is gone.
+        hidraw_devinfo info{};
+        if (::ioctl(FFd, HIDIOCGRAWINFO, &info) < 0 && errno == ENODEV) FGone.store(true);
+        return FGone.load();
+    }
+
   private:
     tIo Fail(int errorCode) {
         FLastError = SystemErrorText(errorCode);
         return IoFailed;
     }
     tIo Unplugged() {
-        FLastError = QStringLiteral("device unplugged (%1)").arg(SystemErrorText(ENODEV));
+        FGone.store(true);
+        FLastError = DeviceGoneText(ENODEV);
         return IoFailed;
     }
 
@@ -143,6 +153,7 @@ class tHidrawPort final : public tHidPort {
     bool FParsed;
     tHidReportLengths FLengths;
     QString FLastError;
+    mutable std::atomic<bool> FGone{false};  // the device was unplugged; read by IsGone from any thread
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 
 #include "foundation/Exceptions.h"
@@ -38,7 +39,9 @@ class tTermiosPort final : public tCommPort {
 
     bool SetRts(bool on) override {
         int bits = TIOCM_RTS;
-        return Check(::ioctl(FFd, on ? TIOCMBIS : TIOCMBIC, &bits));
+        if (!Check(::ioctl(FFd, on ? TIOCMBIS : TIOCMBIC, &bits))) return false;
+        FRts = on ? RtsOn : RtsOff;
+        return true;
     }
 
     bool SetBreak(bool on) override { return Check(::ioctl(FFd, on ? TIOCSBRK : TIOCCBRK)); }
@@ -109,8 +112,13 @@ class tTermiosPort final : public tCommPort {
         if (!Check(::ioctl(FFd, TCSETS2, &t))) return false;
         FRtsControl = state.RtsControl;
         // Without handshake the RTS line follows the setting; a pty has no such line, which is
-        // no reason to refuse the line settings.
-        if (state.RtsControl != 2) SetRts(state.RtsControl == 1);
+        // no reason to refuse the line settings. On a USB adapter every change of a modem line is
+        // a transfer to the device, and the speed switch of a measurement start must be quick: a
+        // line already where it should be is left alone. The handshake moves RTS by itself.
+        if (state.RtsControl == 2)
+            FRts = RtsUnknown;
+        else if (FRts != (state.RtsControl == 1 ? RtsOn : RtsOff))
+            SetRts(state.RtsControl == 1);
         return true;
     }
 
@@ -176,8 +184,9 @@ class tTermiosPort final : public tCommPort {
                 continue;
             }
             if (r < 0 && errno == EINTR) continue;
-            // A pty whose other side is gone answers EIO; a hung-up tty reads 0 (end of file).
-            if (r == 0) return Fail(EIO);
+            // A tty reads 0 (end of file) only once it was hung up: its USB device was unplugged
+            // (the driver hangs the line up at once) or the other side of a pty closed.
+            if (r == 0) return Gone(EIO);
             if (errno != EAGAIN) return Fail(errno);
             int wait = MsUntil(deadline);
             if (interval.count() != 0 && read > 0) wait = std::min(wait, MsUntil(lastByte + interval));
@@ -185,11 +194,21 @@ class tTermiosPort final : public tCommPort {
             pollfd p{FFd, POLLIN, 0};
             const int pr = ::poll(&p, 1, wait);
             if (pr < 0 && errno != EINTR) return Fail(errno);
-            // An unplugged USB serial device reports POLLHUP/POLLERR; the next read() then says why.
+            // A hung-up line reports POLLHUP/POLLERR (with POLLIN); the next read() then returns 0 at
+            // once, so a device that is gone fails this read instead of waiting out its time-out.
         }
     }
 
     QString LastErrorText() const override { return FLastError; }
+
+    bool IsGone() const override {
+        if (FGone.load()) return true;
+        // Reading the settings touches only the tty layer, never the device; it fails only on a
+        // line that was hung up.
+        termios2 t{};
+        if (::ioctl(FFd, TCGETS2, &t) < 0 && IsGoneError(errno)) FGone.store(true);
+        return FGone.load();
+    }
 
     // Raw bytes: no echo, no line editing, no translation, no signals. VMIN 1 on the non-blocking
     // descriptor: an empty queue answers EAGAIN, so a read of 0 bytes can only mean a hang-up.
@@ -215,16 +234,28 @@ class tTermiosPort final : public tCommPort {
     }
 
   private:
+    static bool IsGoneError(int errorCode) {
+        return errorCode == EIO || errorCode == ENODEV || errorCode == ENXIO;
+    }
     bool Check(int result) { return result >= 0 || Fail(errno); }
     bool Fail(int errorCode) {
+        // A hung-up line refuses every call with EIO; the log should say that the device is gone.
+        if (IsGoneError(errorCode) && IsGone()) return Gone(errorCode);
         FLastError = SystemErrorText(errorCode);
+        return false;
+    }
+    bool Gone(int errorCode) {
+        FGone.store(true);
+        FLastError = DeviceGoneText(errorCode);
         return false;
     }
 
     int FFd;
     uint8_t FRtsControl = 1;
+    enum { RtsUnknown, RtsOn, RtsOff } FRts = RtsUnknown;  // as this port last set the line
     tCommTimeouts FTimeouts;
     QString FLastError;
+    mutable std::atomic<bool> FGone{false};  // the line was hung up; read by IsGone from any thread
 };
 
 }  // namespace

@@ -5,7 +5,9 @@
 //
 // Error contract: every call returns false when the system refuses; LastErrorText() then holds
 // the system's text. A read or write that runs into its total time-out is not a failure: it returns
-// true with the bytes transferred so far.
+// true with the bytes transferred so far. A device that is gone (a USB serial device unplugged: its
+// driver hangs the line up) fails every call at once, with "device unplugged (...)" as the text,
+// and IsGone() says so from then on.
 //
 // A pseudo-terminal has no modem lines: there SetRts and GetModemStatus fail (the kernel answers
 // ENOTTY or EINVAL) and report it like any other failure, so a device on a pty sees the error.

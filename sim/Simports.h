@@ -37,6 +37,7 @@ class tSimCommPort : public tCommPort {
     bool Write(const uint8_t* data, uint32_t n, uint32_t& written) override;
     bool Read(uint8_t* data, uint32_t n, uint32_t& read) override;
     QString LastErrorText() const override;
+    bool IsGone() const override { return FSensor->IsUnplugged(); }
 
     tSimSensor& Sensor() const { return *FSensor; }
 
@@ -58,6 +59,7 @@ class tSimHidPort : public tHidPort {
     void Cancel() override;
     bool Flush() override;
     QString LastErrorText() const override;
+    bool IsGone() const override { return FSensor->IsUnplugged(); }
 
     tSimSensor& Sensor() const { return *FSensor; }
 

@@ -185,14 +185,25 @@ TEST_F(TermiosPty, IntervalTimeoutEndsAReadAfterAGap) {
     EXPECT_LT(MsSince(start), 30000);
 }
 
-TEST_F(TermiosPty, ReadFailsWhenTheOtherSideIsGone) {
-    SetReadTimeouts(0, 0, 2000);
+TEST_F(TermiosPty, HungUpLineFailsEveryCallAtOnceAndSaysTheDeviceIsGone) {
+    // The other side of a pty closing hangs the line up, as a USB serial driver does when its
+    // device is unplugged. A read with a long time-out must not wait it out.
+    SetReadTimeouts(0, 0, 60000);
+    EXPECT_FALSE(FPort->IsGone());
     ::close(FMaster);
     FMaster = -1;
     uint8_t buf[4];
     uint32_t read = 0;
+    const auto start = tClock::now();
     EXPECT_FALSE(FPort->Read(buf, 4, read));
-    EXPECT_FALSE(FPort->LastErrorText().isEmpty());
+    EXPECT_LT(MsSince(start), 30000);
+    EXPECT_EQ(FPort->LastErrorText(), DeviceGoneText(EIO));
+    EXPECT_TRUE(FPort->IsGone());
+    uint32_t written = 0;
+    EXPECT_FALSE(FPort->Write(buf, 1, written));
+    EXPECT_EQ(FPort->LastErrorText(), DeviceGoneText(EIO));
+    tCommState state;
+    EXPECT_FALSE(FPort->GetState(state));
 }
 
 // ---- writing ------------------------------------------------------------------------------------

@@ -183,6 +183,7 @@ TEST_F(SimPortTest, UnpluggedPortFailsWithAnErrorText) {
     auto sensor = tSimRegistry::Instance().Find("sim:L200");
     SetReadConstant(*port, 3000);
     ASSERT_TRUE(Write(*port, std::string("S\0", 2)));
+    EXPECT_FALSE(port->IsGone());
     std::thread unplug([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         sensor->Unplug();
@@ -199,6 +200,7 @@ TEST_F(SimPortTest, UnpluggedPortFailsWithAnErrorText) {
     uint32_t status = 0;
     EXPECT_FALSE(port->GetModemStatus(status));
     EXPECT_EQ(port->LastErrorText(), kSimUnpluggedText);
+    EXPECT_TRUE(port->IsGone());
     QString error;
     port.reset();
     EXPECT_FALSE(OpenSimulatedCommPort("sim:L200", error));
