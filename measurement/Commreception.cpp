@@ -60,18 +60,27 @@ int32_t PacketSizeFromReply(const QString& reply) {
     return ok ? value : 0;
 }
 
+// The system's reason for a failed read or write, before the lines the protocol logs for it.
+void LogPortFailure(const QString& direction, const tCommPort& port) {
+    LogAdd(direction + QStringLiteral(" Error: ") + port.LastErrorText());
+}
+
 void StreamBinary(tReceptionContext& context, tCommPort& port, int32_t packetSize) {
     tPacketFramer framer(packetSize, context.Timings.FailuresBeforeError);
     while (!context.Terminated.load()) {
+        const auto cycleStart = std::chrono::steady_clock::now();
         tPacket packet = framer.Begin();
         uint32_t got = 0;
         const bool ok = port.Read(framer.ReadArea(packet), static_cast<uint32_t>(framer.Room()), got);
-        framer.Finish(std::move(packet), static_cast<int32_t>(got), ok, context.Queue);
+        if (!ok) LogPortFailure(QStringLiteral("Read"), port);
+        if (framer.Finish(std::move(packet), static_cast<int32_t>(got), ok, context.Queue))
+            PaceReportedFailure(context.StopEvent, cycleStart, context.Timings.CycleReadMs);
     }
 }
 
 void StreamText(tReceptionContext& context, tCommPort& port, int32_t packetSize) {
     while (!context.Terminated.load()) {
+        const auto cycleStart = std::chrono::steady_clock::now();
         tPacket packet;
         packet.Data = std::make_unique<uint8_t[]>(static_cast<size_t>(packetSize));  // zero-filled
         packet.Size = packetSize;
@@ -87,10 +96,12 @@ void StreamText(tReceptionContext& context, tCommPort& port, int32_t packetSize)
         } else {
             const int32_t shown =
                 static_cast<int32_t>(std::min<uint32_t>(got, static_cast<uint32_t>(packetSize)));
+            if (!ok) LogPortFailure(QStringLiteral("Read"), port);
             LogAdd(QStringLiteral("RECV PACKET: ReadTimeout"));
             LogAdd(QStringLiteral("Invalid data recv :") + RawText(packet.Data.get(), shown));
             packet = tPacket{};
             PostAppMessage(WM_DEVICE_READ_ERROR, 2, 0);
+            PaceReportedFailure(context.StopEvent, cycleStart, context.Timings.CycleReadMs);
         }
     }
 }
@@ -114,8 +125,10 @@ void ReceiveComm(tReceptionContext& context, bool ftdi) {
     for (char c : request) {
         const uint8_t byte = static_cast<uint8_t>(c);
         uint32_t written = 0;
-        if (!port.Write(&byte, 1, written) || written != 1) {
+        const bool ok = port.Write(&byte, 1, written);
+        if (!ok || written != 1) {
             PostAppMessage(WM_DEVICE_WRITE_ERROR, 0, 0);
+            if (!ok) LogPortFailure(QStringLiteral("Write"), port);
             return;
         }
     }
@@ -124,29 +137,36 @@ void ReceiveComm(tReceptionContext& context, bool ftdi) {
     const uint32_t wanted = binary ? 1 : sizeof reply;
     uint32_t got = 0;
     const bool readOk = port.Read(reply, wanted, got);
+    const auto replyAt = std::chrono::steady_clock::now();
     if (got > wanted) got = wanted;
     const bool accepted = readOk && got == wanted && (!binary || reply[0] == 0x00);
     if (!accepted) {
         PostAppMessage(WM_DEVICE_READ_ERROR, 1, 0);
+        if (!readOk) LogPortFailure(QStringLiteral("Read"), port);
         LogAdd(QStringLiteral("First read timeout :") + RawText(reply, static_cast<int32_t>(got)));
         return;
     }
 
     int32_t packetSize = 0;
     if (binary) {
+        // The sensor streams from its reply on, and the receive purge below drops whatever it sent
+        // meanwhile: between the reply and the purge there is only the speed switch. The log lines
+        // of this step are written after the purge (a log write can take longer than a sample).
         tCommState state;
         auto start = std::chrono::steady_clock::now();
         port.GetState(state);
         const double getMs = MillisecondsSince(start);
         state.BaudRate = static_cast<uint32_t>(setup.Speed);
         state.RtsControl = 1;  // enable: RTS held on
-        LogAdd(QStringLiteral("GetCommState: ") + QString::number(getMs, 'f', 4));
         start = std::chrono::steady_clock::now();
         port.SetState(state);
         const double setMs = MillisecondsSince(start);
-        packetSize = PacketSizeForSpeed(setup.Speed);
-        LogAdd(QStringLiteral("SetCommState: ") + QString::number(setMs, 'f', 4));
         port.Purge(PURGE_RXCLEAR);
+        const double windowMs = MillisecondsSince(replyAt);
+        packetSize = PacketSizeForSpeed(setup.Speed);
+        LogAdd(QStringLiteral("GetCommState: ") + QString::number(getMs, 'f', 4));
+        LogAdd(QStringLiteral("SetCommState: ") + QString::number(setMs, 'f', 4));
+        LogAdd(QStringLiteral("Start reply to purge: ") + QString::number(windowMs, 'f', 4));
         if (!ftdi) SetReadConstant(port, context.Timings.CycleReadMs);
     } else {
         const QString text = TrimReply(reply, static_cast<int32_t>(got));

@@ -28,6 +28,13 @@ bool LogMeasureOn() {
     return LogIsOn() && HasSwitch(QStringLiteral("LOG_MEASURE"));
 }
 
+void PaceReportedFailure(const tStopSignal& stop, std::chrono::steady_clock::time_point cycleStart,
+                         uint32_t cycleMs) {
+    const auto left = cycleStart + std::chrono::milliseconds(cycleMs) - std::chrono::steady_clock::now();
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    if (ms > 0) stop.Wait(static_cast<int>(ms));
+}
+
 // ---- packet framer -------------------------------------------------------------------------------
 
 namespace {
@@ -61,7 +68,7 @@ tPacket tPacketFramer::Begin() {
     return packet;
 }
 
-void tPacketFramer::Finish(tPacket&& packet, int32_t bytesRead, bool ok,
+bool tPacketFramer::Finish(tPacket&& packet, int32_t bytesRead, bool ok,
                            const std::function<void(tPacket&&)>& queue) {
     uint8_t* p = packet.Data.get();
     if (!ok || bytesRead < 0) bytesRead = 0;
@@ -106,6 +113,7 @@ void tPacketFramer::Finish(tPacket&& packet, int32_t bytesRead, bool ok,
     }
     std::memset(p + 3 + body, 0xF7, static_cast<size_t>(FSize - 4 - body));
 
+    bool posted = false;
     if (ok) {
         queue(std::move(packet));
         FFailures = 0;
@@ -113,7 +121,11 @@ void tPacketFramer::Finish(tPacket&& packet, int32_t bytesRead, bool ok,
         LogAdd(QStringLiteral("Invalid data recv :") + RawText(p, body));
         packet = tPacket{};
         if (FFailures < INT32_MAX) ++FFailures;
-        if (FFailures >= FFailuresBeforeError) PostAppMessage(WM_DEVICE_READ_ERROR, 2, 0);
+        if (FFailures >= FFailuresBeforeError) {
+            PostAppMessage(WM_DEVICE_READ_ERROR, 2, 0);
+            posted = true;
+        }
     }
     FSequence = static_cast<uint8_t>(FSequence + 1);
+    return posted;
 }

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
 #include "measurement/Packet.h"
+#include "platform/Stopsignal.h"
 
 // Packet size of the binary protocol for a stream speed: trunc(speed * 1.05 * 0.01).
 int32_t PacketSizeForSpeed(int32_t speed);
@@ -40,8 +42,8 @@ class tPacketFramer {
 
     // Closes the cycle: `ok` false means nothing of this cycle counts (the tail stays carried).
     // Queues the packet through `queue` or discards it, posts the error after enough failures in a
-    // row, and advances the sequence number.
-    void Finish(tPacket&& packet, int32_t bytesRead, bool ok, const std::function<void(tPacket&&)>& queue);
+    // row, and advances the sequence number. True when this cycle posted the error.
+    bool Finish(tPacket&& packet, int32_t bytesRead, bool ok, const std::function<void(tPacket&&)>& queue);
 
   private:
     int32_t FSize;
@@ -54,3 +56,10 @@ class tPacketFramer {
 
 // True when this cycle should build its LOG_MEASURE dumps (switch given and the log keeps lines).
 bool LogMeasureOn();
+
+// After a failed cycle has posted the read error, the rest of `cycleMs` from `cycleStart` is waited
+// out (a stop ends the wait at once). A device that is gone fails every read at once: the error
+// count is reached in moments, as it should, but the thread must not then spin and flood the
+// window with the same error until it is stopped.
+void PaceReportedFailure(const tStopSignal& stop, std::chrono::steady_clock::time_point cycleStart,
+                         uint32_t cycleMs);

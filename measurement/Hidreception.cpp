@@ -2,6 +2,7 @@
 // Streaming reception over tHidPort: the binary start protocol carried in reports, one packet per
 // input report. The report ids, the count byte and the Wine correction follow platform/Hidquirks.h.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -12,8 +13,6 @@
 #include "platform/Affinity.h"
 #include "platform/Hidport.h"
 #include "platform/Hidquirks.h"
-
-namespace {}  // namespace
 
 void ReceiveHid(tReceptionContext& context) {
     // Counter readings of this thread are compared with the window's; a refusal only costs that.
@@ -93,6 +92,7 @@ void ReceiveHid(tReceptionContext& context) {
     tPacketFramer framer(packetSize, context.Timings.FailuresBeforeError);
     const int32_t reportData = inputLength - 2;
     while (!context.Terminated.load()) {
+        const auto cycleStart = std::chrono::steady_clock::now();
         tPacket packet = framer.Begin();
         got = 0;
         const tHidPort::tIo io =
@@ -123,7 +123,8 @@ void ReceiveHid(tReceptionContext& context) {
                 std::memcpy(framer.ReadArea(packet), input.data() + 2, static_cast<size_t>(count));
             }
         }
-        framer.Finish(std::move(packet), count, !failed, context.Queue);
+        if (framer.Finish(std::move(packet), count, !failed, context.Queue))
+            PaceReportedFailure(context.StopEvent, cycleStart, context.Timings.CycleReadMs);
     }
     port.Cancel();
 }

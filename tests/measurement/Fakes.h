@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -48,6 +49,8 @@ class tFakeComm : public tCommPort {
     tCommState State;
     int SetStateCalls = 0;
     int Calls = 0;
+    bool FailForever = false;  // after the script every read fails at once (a device that is gone)
+    std::function<void(uint32_t)> OnPurge;
 
     bool SetRts(bool) override { return true; }
     bool SetBreak(bool) override { return true; }
@@ -81,6 +84,7 @@ class tFakeComm : public tCommPort {
     bool Purge(uint32_t flags) override {
         ++Calls;
         Purges.push_back(flags);
+        if (OnPurge) OnPurge(flags);
         return true;
     }
     bool Write(const uint8_t* data, uint32_t n, uint32_t& written) override {
@@ -97,12 +101,12 @@ class tFakeComm : public tCommPort {
         ++Calls;
         ReadSizes.push_back(n);
         read = 0;
-        if (Reads.empty()) return true;
+        if (Reads.empty()) return !FailForever;
         tCommRead step = std::move(Reads.front());
         Reads.pop_front();
         read = std::min<uint32_t>(n, static_cast<uint32_t>(step.Bytes.size()));
         if (read > 0) std::memcpy(data, step.Bytes.data(), read);
-        if (Reads.empty()) AwaitOwner(Owner)->RequestStop();
+        if (Reads.empty() && !FailForever) AwaitOwner(Owner)->RequestStop();
         return step.Ok;
     }
     QString LastErrorText() const override { return QStringLiteral("fake failure"); }

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "foundation/Commandline.h"
 #include "foundation/Functions.h"
@@ -233,7 +235,63 @@ TEST_F(ReceptionTest, SuccessfulCycleRestartsTheFailureCount) {
     EXPECT_TRUE(Messages.Errors().empty());
 }
 
+TEST_F(ReceptionTest, FailedReadLogsTheSystemsReasonBeforeTheDiscard) {
+    tFakeComm port;
+    BinaryScript(port, {{false, {}}, {true, {}}});
+    RunSerial(port, kSpeed9600);
+    const QStringList lines = Log.Lines();
+    const auto reason = std::find_if(lines.begin(), lines.end(), [](const QString& l) {
+        return l.endsWith(" Read Error: fake failure\r\n");
+    });
+    ASSERT_NE(reason, lines.end());
+    ASSERT_NE(reason + 1, lines.end());
+    EXPECT_TRUE((reason + 1)->endsWith(" ReadTimeout\r\n"));
+}
+
+TEST_F(ReceptionTest, DeviceThatFailsAtOnceIsNotReadFlatOutOnceTheErrorWasPosted) {
+    // An unplugged device fails every read at once: the count is reached in moments, and then the
+    // thread waits out each cycle instead of flooding the window with the same error.
+    tReceptionTimings timings;
+    timings.FailuresBeforeError = 3;
+    tReceptionTimings::SetForTests(timings);
+    tFakeComm port;
+    BinaryScript(port, {});
+    port.FailForever = true;
+    tMeasureSetup setup;
+    setup.Transport = tTransport::Serial;
+    setup.Speed = kSpeed9600;
+    setup.Comm = &port;
+    tMeasureThread thread(setup);
+    port.Owner = &thread;
+    for (int i = 0; i < 20000 && Messages.Count(WM_DEVICE_READ_ERROR) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_GT(Messages.Count(WM_DEVICE_READ_ERROR), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    thread.RequestStop();
+    thread.WaitFor();
+    // About one post per 100 ms cycle; unpaced it would be many thousands.
+    EXPECT_LE(Messages.Count(WM_DEVICE_READ_ERROR), 30);
+}
+
 // ---- binary protocol: handshake ------------------------------------------------------------------
+
+TEST_F(ReceptionTest, NothingIsLoggedBetweenTheStartReplyAndTheReceivePurge) {
+    // Whatever the sensor sends after its reply is purged with the receive buffer, so the time
+    // from the reply to the purge is samples lost: its log lines come after the purge.
+    tFakeComm port;
+    BinaryScript(port, {{true, {0x1C}}});
+    int linesAtPurge = -1;
+    port.OnPurge = [&](uint32_t flags) {
+        if (flags == PURGE_RXCLEAR)
+            linesAtPurge = Log.CountPrefix(QStringLiteral("GetCommState: ")) +
+                           Log.CountPrefix(QStringLiteral("SetCommState: "));
+    };
+    RunSerial(port, 115200);
+    EXPECT_EQ(linesAtPurge, 0);
+    EXPECT_EQ(Log.CountPrefix(QStringLiteral("GetCommState: ")), 1);
+    EXPECT_EQ(Log.CountPrefix(QStringLiteral("SetCommState: ")), 1);
+    EXPECT_EQ(Log.CountPrefix(QStringLiteral("Start reply to purge: ")), 1);
+}
 
 TEST_F(ReceptionTest, SerialBinaryHandshakeSwitchesThePortAndRestoresTimeouts) {
     tFakeComm port;
