@@ -20,16 +20,6 @@
 #include "lesson/Lesson.h"
 
 namespace {
-// The connected device as the intake's packet source.
-class tDeviceSource : public tPacketSource {
-  public:
-    explicit tDeviceSource(tDevice& device) : FDevice(device) {}
-    int GetPacketCount() override { return FDevice.GetPacketCount(); }
-    void TakePacket(tPacket& out) override { FDevice.TakePacket(out); }
-
-  private:
-    tDevice& FDevice;
-};
 
 // A sensor is called silent after this long without a value: 10 s, or 20 sampling periods when
 // those are longer, so that a slow scenario's normal gaps do not count.
@@ -138,7 +128,7 @@ void TfmMain::AddPoints() {
 void TfmMain::tmMeasureTimer() {
     bool valuesCame = false;
     if (FDevice) {
-        tDeviceSource source(*FDevice);
+        tDevicePackets source(*FDevice);
         const int waiting = ValuesWaiting(FChannels);
         const tIntakeResult intake = TakePackets(source, FChannels, FCurrentChannel);
         valuesCame = ValuesWaiting(FChannels) > waiting;

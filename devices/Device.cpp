@@ -339,3 +339,11 @@ void tDevice::TakePacket(tPacket& packet) {
     packet.Data.reset();
     packet.Size = 0;
 }
+
+int tDevicePackets::GetPacketCount() {
+    return FDevice.GetPacketCount();
+}
+
+void tDevicePackets::TakePacket(tPacket& out) {
+    FDevice.TakePacket(out);
+}

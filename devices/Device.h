@@ -23,6 +23,7 @@
 
 #include "foundation/Transport.h"
 #include "measurement/Measurethread.h"
+#include "measurement/Samples.h"
 #include "platform/Commport.h"
 #include "platform/Hidport.h"
 
@@ -36,6 +37,19 @@ struct tDeviceInfo {
     uint8_t Item4 = 0;  // low 8 bits of the number
     QString Item5;
     QString SpeedText;  // item 6: stream speed in bit/s
+};
+
+class tDevice;
+
+// A device as the packet source of the measurement intake (TakePackets, measurement/Samples.h).
+class tDevicePackets : public tPacketSource {
+  public:
+    explicit tDevicePackets(tDevice& device) : FDevice(device) {}
+    int GetPacketCount() override;
+    void TakePacket(tPacket& out) override;
+
+  private:
+    tDevice& FDevice;
 };
 
 class tDevice {
