@@ -16,6 +16,37 @@ constexpr int kHugeCount = 200;               // count byte of the "count too la
 
 }  // namespace
 
+// --- The device side of HID reports (shared by the simulated port and real-kernel devices) ---
+
+void SimReceiveOutputReport(tSimSensor& sensor, const uint8_t* report, size_t length) {
+    if (length == 0) return;
+    sensor.RecordHidReport(report, length);
+    // Output report 2 carries request bytes; the sensor has no other output report.
+    if (report[0] == 0x02) sensor.HostWrite(report + 1, length - 1);
+}
+
+bool SimInputReportDue(tSimSensor& sensor) {
+    const int64_t intervalNs = sensor.HidReportIntervalMs() * kMs;
+    return sensor.Now() >= sensor.LastReportNs() + intervalNs && sensor.Available() > 0;
+}
+
+std::vector<uint8_t> SimTakeInputReport(tSimSensor& sensor, uint32_t& fullCount) {
+    const int inputLength = sensor.HidInputLength();
+    const int room = inputLength - 2;
+    std::vector<uint8_t> in(inputLength, 0);
+    const size_t got = sensor.HostRead(in.data() + 2, room);
+    const int index = sensor.TakeReportIndex();
+    const tSimFaults f = sensor.Faults();
+    in[0] = f.HidWrongIdFromReport >= 0 && index >= f.HidWrongIdFromReport ? 0x02 : 0x01;
+    in[1] = static_cast<uint8_t>(got);
+    // A full report may announce itself with 255 instead of its byte count; both are sent.
+    if (static_cast<int>(got) == room && room < 255 && fullCount++ % 2 == 1) in[1] = 255;
+    if (f.HidCountTooLargeFromReport >= 0 && index >= f.HidCountTooLargeFromReport)
+        in[1] = static_cast<uint8_t>(std::min(std::max(kHugeCount, room + 1), 254));
+    sensor.SetLastReportNs(sensor.Now());
+    return in;
+}
+
 // --- Serial port ---
 
 tSimCommPort::tSimCommPort(std::shared_ptr<tSimSensor> sensor) : FSensor(std::move(sensor)) {
@@ -157,9 +188,7 @@ tHidPort::tIo tSimHidPort::WriteReport(const uint8_t* report, uint32_t length, u
         FError = "Invalid argument";
         return IoFailed;
     }
-    FSensor->RecordHidReport(report, length);
-    // Output report 2 carries request bytes; the sensor has no other output report.
-    if (report[0] == 0x02) FSensor->HostWrite(report + 1, length - 1);
+    SimReceiveOutputReport(*FSensor, report, length);
     transferred = FSensor->Faults().HidWriteOneShort ? length - 1 : length;
     return IoDone;
 }
@@ -169,7 +198,6 @@ tHidPort::tIo tSimHidPort::ReadReport(uint8_t* report, uint32_t length, uint32_t
     transferred = 0;
     immediate = false;
     const int64_t deadline = tSimSensor::RealNow() + int64_t(timeoutMs) * kMs;
-    const int64_t intervalNs = FSensor->HidReportIntervalMs() * kMs;
     bool first = true;
     for (;;) {
         if (FSensor->IsUnplugged()) {
@@ -177,8 +205,7 @@ tHidPort::tIo tSimHidPort::ReadReport(uint8_t* report, uint32_t length, uint32_t
             return IoFailed;
         }
         if (stop && stop->IsSet()) return IoStopped;
-        const int64_t now = FSensor->Now();
-        if (now >= FSensor->LastReportNs() + intervalNs && FSensor->Available() > 0) break;
+        if (SimInputReportDue(*FSensor)) break;
         const int64_t realNow = tSimSensor::RealNow();
         if (realNow >= deadline) return IoTimeout;
         first = false;
@@ -192,20 +219,8 @@ tHidPort::tIo tSimHidPort::ReadReport(uint8_t* report, uint32_t length, uint32_t
     }
     immediate = first;
 
-    const int inputLength = FSensor->HidInputLength();
-    const int room = inputLength - 2;
-    std::vector<uint8_t> in(inputLength, 0);
-    const size_t got = FSensor->HostRead(in.data() + 2, room);
-    const int index = FSensor->TakeReportIndex();
-    const tSimFaults f = FSensor->Faults();
-    in[0] = f.HidWrongIdFromReport >= 0 && index >= f.HidWrongIdFromReport ? 0x02 : 0x01;
-    in[1] = static_cast<uint8_t>(got);
-    // A full report may announce itself with 255 instead of its byte count; both are sent.
-    if (static_cast<int>(got) == room && room < 255 && FFullCount++ % 2 == 1) in[1] = 255;
-    if (f.HidCountTooLargeFromReport >= 0 && index >= f.HidCountTooLargeFromReport)
-        in[1] = static_cast<uint8_t>(std::min(std::max(kHugeCount, room + 1), 254));
-    FSensor->SetLastReportNs(FSensor->Now());
-    transferred = std::min<uint32_t>(length, inputLength);
+    const std::vector<uint8_t> in = SimTakeInputReport(*FSensor, FFullCount);
+    transferred = std::min<uint32_t>(length, static_cast<uint32_t>(in.size()));
     std::memcpy(report, in.data(), transferred);
     return IoDone;
 }
@@ -290,6 +305,23 @@ void tSimRegistry::Remove(const QString& path) {
     std::lock_guard lock(FLock);
     FSensors.erase(path);
     FDemoModels.erase(path);
+}
+
+QString tSimRegistry::Replug(const QString& path) {
+    std::lock_guard lock(FLock);
+    auto it = FSensors.find(path);
+    if (it == FSensors.end()) return QString();
+    tSimSensorConfig config = it->second->Config();
+    config.Faults = tSimFaults{};
+    QString place = path;
+    if (it->second->IsOpen()) {
+        QString model;
+        ParsePath(path, model);
+        for (int n = 2; FSensors.count(place); ++n) place = QStringLiteral("sim:%1@%2").arg(model).arg(n);
+    }
+    FSensors[place] = std::make_shared<tSimSensor>(config);
+    if (auto demo = FDemoModels.find(path); demo != FDemoModels.end()) FDemoModels[place] = demo->second;
+    return place;
 }
 
 void tSimRegistry::Clear() {

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "platform/Commport.h"
 #include "platform/Hidport.h"
@@ -21,6 +22,15 @@
 
 // The error text a port reports once its sensor was unplugged (as the system says for ENODEV).
 inline constexpr const char* kSimUnpluggedText = "No such device";
+
+// The device side of HID reports, for every way a simulated HID sensor is reached.
+// An output report as the sensor receives it: report 2 carries request bytes.
+void SimReceiveOutputReport(tSimSensor& sensor, const uint8_t* report, size_t length);
+// Whether the sensor sends an input report now: bytes are waiting and its report interval has passed.
+bool SimInputReportDue(tSimSensor& sensor);
+// The next input report (id 1, count, up to input length - 2 stream bytes, with the sensor's
+// faults); `fullCount` counts full reports of one link, every other one is announced with 255.
+std::vector<uint8_t> SimTakeInputReport(tSimSensor& sensor, uint32_t& fullCount);
 
 class tSimCommPort : public tCommPort {
   public:
@@ -82,6 +92,12 @@ class tSimRegistry {
     std::shared_ptr<tSimSensor> FindOrCreate(const QString& path, bool hid, QString& errorText);
     void Remove(const QString& path);
     void Clear();
+    // Plugs a sensor of the same configuration (faults cleared) in again after the sensor of
+    // `path` was unplugged, and returns where it appears. As with a kernel's device nodes, a port
+    // still open on the unplugged sensor keeps its path taken: the new sensor then gets the first
+    // free "sim:<MODEL>@<n>" (n from 2); otherwise it takes the old path. Empty when `path` names
+    // no sensor.
+    QString Replug(const QString& path);
     // What the demo sensors of `model` play from their next run on: a scene named by the scenario
     // (its Demo key), or empty for the model's own waveform. Sensors a test registered with Add
     // keep their configuration.

@@ -541,6 +541,16 @@ void tSimSensor::Closed() {
     FOpen = false;
 }
 
+bool tSimSensor::IsOpen() const {
+    std::lock_guard lock(FLock);
+    return FOpen;
+}
+
+tSimSensorConfig tSimSensor::Config() const {
+    std::lock_guard lock(FLock);
+    return FConfig;
+}
+
 void tSimSensor::Record(const tSimCall& call) {
     std::lock_guard lock(FLock);
     if (call.Kind == tSimCall::SetState) FState = call.State;

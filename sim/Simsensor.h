@@ -126,6 +126,7 @@ class tSimSensor {
     // Exclusive open, as a tty opened with TIOCEXCL.
     bool TryOpen();
     void Closed();
+    bool IsOpen() const;
 
     // Line state of the port, kept with the sensor so it outlives the port object.
     void Record(const tSimCall& call);
@@ -158,6 +159,8 @@ class tSimSensor {
     void Unplug();
     bool IsUnplugged() const;
     QString Identity() const;
+    // The configuration it was made with (faults as they are now), e.g. for a re-plugged twin.
+    tSimSensorConfig Config() const;
 
   private:
     struct tOut {

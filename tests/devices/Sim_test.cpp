@@ -106,6 +106,22 @@ TEST_F(SimDevice, MeasurementRunDeliversPacketsAndStops) {
     EXPECT_TRUE(device->GetInfo(info));  // commands work again after the stop
 }
 
+TEST_F(SimDevice, UnpluggedSensorIsGoneAndClosingItFreesItsPath) {
+    for (tTransport transport : {tTransport::Serial, tTransport::Hid}) {
+        auto device = Identified("sim:T100", transport);
+        EXPECT_FALSE(device->IsGone());
+        ASSERT_TRUE(device->Start(0));
+        tSimRegistry::Instance().Find("sim:T100")->Unplug();
+        EXPECT_TRUE(device->IsGone());
+        EXPECT_FALSE(device->Stop());  // the stop command cannot be written any more
+        device->Cleanup();
+        EXPECT_FALSE(device->IsOpen());
+        // Closed, the device leaves its path to the sensor when it is plugged in again.
+        EXPECT_EQ(tSimRegistry::Instance().Replug("sim:T100"), "sim:T100");
+        tSimRegistry::Instance().Clear();
+    }
+}
+
 TEST_F(SimDevice, DeletingAMeasuringDeviceJoinsItsThreadFirst) {
     auto device = Identified("sim:L200", tTransport::Serial);
     ASSERT_TRUE(device->Start(0));

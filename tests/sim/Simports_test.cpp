@@ -206,3 +206,25 @@ TEST_F(SimPortTest, UnpluggedPortFailsWithAnErrorText) {
     EXPECT_FALSE(OpenSimulatedCommPort("sim:L200", error));
     EXPECT_EQ(error, kSimUnpluggedText);
 }
+
+TEST_F(SimPortTest, ReplugGetsTheOldPathBackOnlyOnceTheOldPortIsClosed) {
+    tSimRegistry& registry = tSimRegistry::Instance();
+    tSimSensorConfig config = tSimRegistry::DemoConfig("T100", false);
+    config.Faults.UnplugAfterValues = 5;
+    registry.Add("sim:T100", config);
+    std::unique_ptr<tCommPort> port = Open("sim:T100");
+    registry.Find("sim:T100")->Unplug();
+    // As with a kernel's device node: a port still open on the unplugged sensor keeps its path.
+    EXPECT_EQ(registry.Replug("sim:T100"), "sim:T100@2");
+    EXPECT_TRUE(Open("sim:T100@2"));
+    port.reset();
+    registry.Find("sim:T100@2")->Unplug();
+    EXPECT_EQ(registry.Replug("sim:T100@2"), "sim:T100@2");
+    // A fresh sensor of the same kind, without the fault that took the first one away.
+    const std::shared_ptr<tSimSensor> fresh = registry.Find("sim:T100@2");
+    EXPECT_FALSE(fresh->IsUnplugged());
+    EXPECT_EQ(fresh->Model(), "T100");
+    EXPECT_EQ(fresh->Faults().UnplugAfterValues, -1);
+    EXPECT_TRUE(Open("sim:T100@2"));
+    EXPECT_EQ(registry.Replug("sim:NONE"), QString());
+}
