@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up a fresh machine, builds everything with warnings as errors and Debian's hardening flags,
-# runs the whole test suite, checks the .deb with its -dbgsym (lintian, desktop-file-validate,
-# appstreamcli) and the .rpm (rpmlint), an install into a temporary prefix as a normal user and,
-# as root, the .deb installed, used by root and two users and purged, then runs the suite once more under
-# AddressSanitizer and UndefinedBehaviorSanitizer in a build folder of its own.
+# runs the whole test suite and the kernel rig (scripts/kernel-test.sh), checks the .deb with its
+# -dbgsym (lintian, desktop-file-validate, appstreamcli) and the .rpm (rpmlint), an install into a
+# temporary prefix as a normal user and, as root, the .deb installed, used by root and two users
+# and purged, then runs the suite once more under AddressSanitizer and UndefinedBehaviorSanitizer
+# in a build folder of its own.
 # SKIP_SANITIZE=1 leaves the sanitizer pass out (a quicker local run).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,6 +30,12 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROVELI
 cmake --build "$build" -j "$jobs"
 step "test suite"
 (cd "$build" && ctest --output-on-failure -j "$jobs" --timeout 300)
+
+step "kernel rig (sensors through a QEMU guest's own kernel drivers)"
+rig_status=0
+bash "$root/scripts/kernel-test.sh" "$build" || rig_status=$?
+# 77: this machine cannot run QEMU at all; the script has said why.
+[ "$rig_status" -eq 0 ] || [ "$rig_status" -eq 77 ] || exit "$rig_status"
 
 step "fuzzing"
 bash "$root/scripts/fuzz.sh" 30
