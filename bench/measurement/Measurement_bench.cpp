@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Consumer-side throughput: frame check + decoding, a whole timer intake, channel pop-front.
+// Consumer-side throughput: frame check + decoding, a whole timer intake, channel pop-front; and the
+// cost of a logged failed cycle of the reception.
 #include <benchmark/benchmark.h>
 
 #include <deque>
+#include <functional>
 
+#include "foundation/Logfile.h"
+#include "measurement/Framer.h"
 #include "measurement/Samples.h"
 
 namespace {
@@ -80,6 +84,29 @@ void BM_ChannelPopFront(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ChannelPopFront)->Arg(1000)->Arg(1000000);
+
+// A log that stamps and formats every line as the program's does, and drops it.
+class tDroppingLog : public tLogFile {
+  public:
+    tDroppingLog() { gLogFile = this; }
+    ~tDroppingLog() override { gLogFile = nullptr; }
+    void Write(const QString& raw) override { benchmark::DoNotOptimize(raw.size()); }
+    bool IsOn() const override { return true; }
+};
+
+// One failed read cycle of a device that is gone, with the log on: the 300 cycles before the read
+// error is posted cost 300 times this (the read itself fails at once).
+void BM_FailedCycleLogged(benchmark::State& state) {
+    tDroppingLog log;
+    tPacketFramer framer(1209, INT32_MAX);
+    const std::function<void(tPacket &&)> queue = [](tPacket&&) {};
+    for (auto _ : state) {
+        tPacket packet = framer.Begin();
+        LogAdd(QStringLiteral("Read Error: device unplugged (Input/output error)"));
+        framer.Finish(std::move(packet), 0, false, queue);
+    }
+}
+BENCHMARK(BM_FailedCycleLogged);
 
 }  // namespace
 
