@@ -74,6 +74,14 @@ void TfmMain::ReportRunFault(const QString& text) {
     }
     FRunFaultReported = true;
     Execute(acExperimentStop);
+    // An unplugged sensor's port only fails from now on, and while it is open the system keeps its
+    // device node: the sensor plugged in again would come back under another one. So the port is
+    // closed (the button shows the sensor as gone) and the next connection finds it where it was.
+    if (FDevice && FDevice->IsGone()) {
+        LogAdd(QStringLiteral("The sensor on %1 is gone; its port is closed").arg(FDevice->PortPath()));
+        FDevice.reset();
+        UpdateActions();
+    }
     ShowWarning(text);
 }
 

@@ -155,7 +155,7 @@ TEST_F(tRunning, K330KeepsTheValueLabelHidden) {
 
 // ---- faults during a run ----
 
-TEST_F(tRunning, UnpluggingGivesOneBoxAndTheSensorConnectsAgain) {
+TEST_F(tRunning, UnpluggingGivesOneBoxClosesThePortAndTheSensorConnectsAgainWhereItWas) {
     tCapturedLog log;
     std::atomic<int> readErrors{0};
     SetAppMessageObserverForTests([&](uint32_t code, intptr_t, intptr_t) {
@@ -178,13 +178,18 @@ TEST_F(tRunning, UnpluggingGivesOneBoxAndTheSensorConnectsAgain) {
     EXPECT_EQ(boxes.Seen[0].text, readError);
     EXPECT_GE(readErrors.load(), 1);
     EXPECT_EQ(log.Count(readError), readErrors.load() - 1);  // every further one went to the log
-    EXPECT_TRUE(w.acExperimentConnect->isChecked());
+    // The sensor is gone: its port is closed and the button says so.
+    EXPECT_EQ(w.Device(), nullptr);
+    EXPECT_FALSE(w.acExperimentConnect->isChecked());
     EXPECT_TRUE(w.stbSilence->isHidden());
 
-    // Plugged in again: a new connection and a whole run, without another box.
-    PlugT100({});
+    // Plugged in again, it gets its old place (the window let go of the port) and is found there:
+    // a new connection and a whole run, without another box.
+    ASSERT_EQ(tSimRegistry::Instance().Replug(QStringLiteral("sim:T100")), QStringLiteral("sim:T100"));
     w.Execute(w.acExperimentConnect);
     ASSERT_NE(w.Device(), nullptr);
+    EXPECT_EQ(w.Device()->PortName(), QStringLiteral("sim:T100"));
+    EXPECT_TRUE(w.acExperimentConnect->isChecked());
     w.Execute(w.acExperimentStart);
     ASSERT_EVENTUALLY(Curve(w)->Count() >= 5, 20000);
     w.Execute(w.acExperimentStop);
