@@ -43,7 +43,14 @@ file -L "$busybox" | grep -q 'statically linked' || fail "$busybox is not static
 # The kernel: the package linux-image-amd64 points at, downloaded once.
 deb=$(ls "$rig"/linux-image-*-amd64_*.deb 2>/dev/null | head -n 1 || true)
 if [ -z "$deb" ]; then
-    package=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ { print $2; exit }')
+    kernel_package() {
+        apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ { print $2; exit }'
+    }
+    package=$(kernel_package)
+    if [ -z "$package" ] && [ "$(id -u)" -eq 0 ]; then
+        apt-get update -q >/dev/null 2>&1 || true
+        package=$(kernel_package)
+    fi
     [ -n "$package" ] || skip "apt knows no linux-image-amd64 (run apt-get update)"
     echo "kernel rig: downloading $package"
     (cd "$rig" && apt-get download "$package" 2>&1 | grep -v '^W: Download is performed unsandboxed') ||

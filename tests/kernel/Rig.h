@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The kernel rig: a virtual machine boots a distribution's kernel, and the program's ports run on
 // that kernel's own drivers. Two sensors sit behind QEMU's emulated FTDI USB serial chips, played
-// by the host (rovelin_kernel_rig): the hub dialect on a pty (QEMU reads no modem lines from a pty
-// and reports carrier detect off) and the single-sensor dialect on a socket (no modem lines at all:
-// QEMU reports carrier detect on). The HID sensor is played inside the guest through /dev/uhid.
+// by the host (rovelin_kernel_rig). The chip reports the modem lines its chardev gives: a chardev
+// that has none (socket, QEMU's own pty backend) counts as CTS, DSR and carrier detect on; the tty
+// backend asks the tty, and a pty answers nothing, so all lines are off. Hence the hub dialect
+// (carrier off) on a pty of ours opened through the tty backend, the single-sensor dialect
+// (carrier on) on a socket. The HID sensor is played inside the guest through /dev/uhid.
 // The guest's tests (rovelin_kernel_guest) ask the host over a second serial line to unplug and
 // re-plug a USB sensor and to say which values it sent.
 //
