@@ -5,14 +5,15 @@
 //                                                               another test until stdin closes
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
 
+#include "app/Program.h"
 #include "platform/Termiosport.h"
 #include "tests/kernel/Guestsupport.h"
+#include "tests/support/Userfolders.h"
 
 namespace {
 
@@ -36,7 +37,9 @@ int HoldPort(const char* node) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--hold") == 0) return HoldPort(argv[2]);
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    tApplication app(argc, argv);
+    // Autosaves, recent lessons and settings are this run's own, as in the window's own tests.
+    rovelin_test::tUserFolders folders;
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--control") == 0 &&

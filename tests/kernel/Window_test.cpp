@@ -34,8 +34,8 @@ TEST(KernelWindow, UnpluggedSensorGivesOneBoxAndIsConnectedAgainOnItsNode) {
         node = device->PortName();
     }
     tBoxRecorder boxes;
-    tProgramFolder folder({QStringLiteral("UseFTDI=0"), QStringLiteral("UseCDC=1"), QStringLiteral("UseHID=0"),
-                           QStringLiteral("Timeout=200")});
+    tProgramFolder folder({QStringLiteral("UseFTDI=0"), QStringLiteral("UseCDC=1"),
+                           QStringLiteral("UseHID=0"), QStringLiteral("Timeout=200")});
     tTestMain w(folder);
     w.Candidates.Serial = {node};
     w.Choose(folder.AddScenario(QStringLiteral("a"), ScenarioLines(name, 100000, 1)));
