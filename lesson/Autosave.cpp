@@ -2,16 +2,21 @@
 #include "lesson/Autosave.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <utility>
 
 #include "foundation/Userfolders.h"
+#include "lesson/Fileplace.h"
 #include "lesson/Lesson.h"
 
 QString tAutosave::DefaultFolder() {
     return ProgramStateFolder();
+}
+
+QString tAutosave::LocalFolder() {
+    return fileplace::LocalFolder();
 }
 
 QString tAutosave::FileIn(const QString& folder) {
@@ -26,109 +31,107 @@ QString tAutosave::Leftover(const QString& folder) {
 }
 
 tAutosave::tAutosave(const QString& folder, QObject* parent) : QObject(parent), FFolder(folder) {
-    FWriter.SetPath(FileIn(folder));
-    FTimer.setInterval(5000);
-    connect(&FTimer, &QTimer::timeout, this, &tAutosave::SaveNow);
-    FWorker = std::thread([this] { Work(); });
+    FSaver.Writer().SetPath(FileIn(folder));
+    FTimer.setInterval(std::min(FIntervalMs, FRunIntervalMs));
+    connect(&FTimer, &QTimer::timeout, this, &tAutosave::Tick);
+    connect(&FSaver, &tLessonSaver::Saved, this, [this] {
+        SetNote(QString());
+        if (std::exchange(FAgain, false)) SaveNow();
+    });
+    connect(&FSaver, &tLessonSaver::Failed, this,
+            [this](tLessonFault fault, const QString& message, const QString& reason) {
+                // The autosave file is ours alone: one changed or replaced behind our back is built anew.
+                if (fault == tLessonFault::Replaced || fault == tLessonFault::ChangedOutside)
+                    FSaver.Writer().Forget();
+                SetNote(QStringLiteral("Автосохранение не удалось: ") + reason);
+                emit Failed(message);
+            });
 }
 
 tAutosave::~tAutosave() {
-    {
-        std::lock_guard lock(FMutex);
-        FStop = true;
-    }
-    FWake.notify_all();
-    FWorker.join();
+    FSaver.Wait();
 }
 
 void tAutosave::Watch(tLesson* lesson, const QString& origin) {
+    disconnect(FPointsConnection);
     FLesson = lesson;
-    if (lesson) FOwnsFile = true;
-    FWriter.Forget();
+    FPointsSince = false;
+    FAgain = false;
+    FSaver.Writer().Forget();
     SetOrigin(origin);
-    if (lesson)
+    if (lesson) {
+        FOwnsFile = true;
+        FPointsConnection = connect(lesson, &tLesson::PointsAppended, this, [this] { FPointsSince = true; });
+        FSinceCopy.start();
         FTimer.start();
-    else
+    } else {
         FTimer.stop();
+    }
 }
 
 void tAutosave::SetOrigin(const QString& origin) {
-    FWriter.SetExtra(QStringLiteral("origin"), origin);
+    FSaver.Writer().SetExtra(QStringLiteral("origin"), origin);
+}
+
+void tAutosave::SetIntervalMs(int ms) {
+    FIntervalMs = ms;
+    FTimer.setInterval(std::min(FIntervalMs, FRunIntervalMs));
+}
+
+void tAutosave::SetRunIntervalMs(int ms) {
+    FRunIntervalMs = ms;
+    FTimer.setInterval(std::min(FIntervalMs, FRunIntervalMs));
+}
+
+void tAutosave::Tick() {
+    if (FPointsSince ? FSinceCopy.elapsed() >= FRunIntervalMs - 50 : FSinceCopy.elapsed() >= FIntervalMs - 50)
+        SaveNow();
 }
 
 void tAutosave::SaveNow() {
     if (!FLesson) return;
-    QElapsedTimer clock;
-    clock.start();
+    if (FSaver.Busy()) {
+        FAgain = true;
+        return;
+    }
     if (BeforeSave) BeforeSave();
-    std::shared_ptr<const tLessonSnapshot> snapshot = FWriter.Take(*FLesson);
-    FLastCopyUs = clock.nsecsElapsed() / 1000;
-    if (!snapshot) return;
+    FPointsSince = false;
+    FSinceCopy.start();
+    if (!FSaver.Writer().HasChanges(*FLesson)) return;
     if (!QDir().mkpath(FFolder)) {
-        FWriter.Forget();
+        const QString reason = QStringLiteral("папка %1 не создаётся").arg(QDir::toNativeSeparators(FFolder));
+        SetNote(QStringLiteral("Автосохранение не удалось: ") + reason);
         emit Failed(QStringLiteral("Невозможно создать папку %1 для автосохранения.").arg(FFolder));
         return;
     }
-    Post([this, snapshot] {
-        if (FBroken && !tLessonWriter::Whole(*snapshot)) return;
-        try {
-            tLessonWriter::Write(*snapshot);
-            FBroken = false;
-        } catch (const tException& e) {
-            FBroken = true;
-            const QString message = e.Message();
-            QMetaObject::invokeMethod(
-                this,
-                [this, message] {
-                    FWriter.Forget();
-                    emit Failed(message);
-                },
-                Qt::QueuedConnection);
-        }
-    });
+    FSaver.Save(*FLesson);
 }
 
 void tAutosave::Flush() {
-    std::unique_lock lock(FMutex);
-    FIdle.wait(lock, [this] { return FJobs.empty() && !FBusy; });
+    for (;;) {
+        if (FSaver.Busy()) {
+            FSaver.Wait();  // a write that ends asks for the next one when FAgain
+        } else if (std::exchange(FAgain, false)) {
+            SaveNow();
+            if (!FSaver.Busy()) return;
+        } else {
+            return;
+        }
+    }
 }
 
 void tAutosave::Discard() {
     Watch(nullptr);
+    FSaver.Wait();
     if (!std::exchange(FOwnsFile, false)) return;
-    const QString path = FWriter.Path();
-    Post([path] {
-        QFile::remove(path);
-        QFile::remove(path + QStringLiteral(".part"));
-        QFile::remove(path + QStringLiteral("-journal"));
-    });
-    Flush();
+    const QString path = Path();
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral(".part"));
+    QFile::remove(path + QStringLiteral("-journal"));
 }
 
-void tAutosave::Post(std::function<void()> job) {
-    {
-        std::lock_guard lock(FMutex);
-        FJobs.push_back(std::move(job));
-    }
-    FWake.notify_one();
-}
-
-void tAutosave::Work() {
-    for (;;) {
-        std::function<void()> job;
-        {
-            std::unique_lock lock(FMutex);
-            FWake.wait(lock, [this] { return FStop || !FJobs.empty(); });
-            if (FJobs.empty()) return;  // stopping, and nothing is left to write
-            job = std::move(FJobs.front());
-            FJobs.pop_front();
-            FBusy = true;
-        }
-        job();
-        {
-            std::lock_guard lock(FMutex);
-            FBusy = false;
-        }
-        FIdle.notify_all();
-    }
+void tAutosave::SetNote(const QString& note) {
+    if (note == FNote) return;
+    FNote = note;
+    emit NoteChanged(note);
 }

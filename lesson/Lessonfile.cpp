@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUuid>
+#include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -22,6 +25,14 @@
 struct tLessonSnapshot {
     QString Path;
     bool Whole = false;
+    bool Network = false;
+    // What the file must hold for an increment to fit: the writer's knowledge before this write.
+    struct tExpect {
+        fileplace::tStamp Stamp;
+        QString LessonId;
+        QString Changed;
+        std::vector<std::pair<std::int64_t, std::int64_t>> Runs;  // id, points; by id
+    } Expect;
     QMap<QString, QString> Meta;  // entries of the lesson table
     bool WithLessonPart = false;  // scenario, series, markers
     QList<QPair<QString, QString>> Scenario;
@@ -47,12 +58,25 @@ struct tLessonSnapshot {
     std::vector<std::int64_t> Kept;  // every run id of the lesson; others are deleted
 };
 
-struct tLessonWriter::tSavedRun {
+namespace {
+struct tSavedRun {
     std::int64_t Id = 0;
     qsizetype Count = 0;
     std::uint64_t Edits = 0;
     std::uint64_t LabelEdits = 0;
     bool Evenly = true;
+};
+}  // namespace
+
+struct tLessonWriter::tState {
+    bool Known = false;
+    std::uint64_t Revision = 0;
+    std::uint64_t DocumentRevisions[tLesson::DocumentCount] = {0, 0};
+    std::int64_t NextId = 1;
+    QMap<std::uint64_t, tSavedRun> Runs;  // by tRun::Uid
+    fileplace::tStamp Stamp;              // the file's identity after the last write or read
+    QString LessonId;                     // the lesson table's lesson_id
+    QString Changed;                      // the lesson table's changed, as the file holds it
 };
 
 namespace {
@@ -64,26 +88,35 @@ QString Quoted(const QString& path) {
     return QStringLiteral("«") + QDir::toNativeSeparators(path) + QStringLiteral("»");
 }
 
+const QString kSaveAs = QStringLiteral("\r\nСохраните урок под другим именем («Сохранить как...»).");
+
+// The message and the short reason of a fault; `detail` is the system's reason (or, for
+// HeldBySeat, who holds the lock).
 [[noreturn]] void Fail(tLessonFault fault, const QString& path, const QString& detail = QString()) {
     QString text;
+    QString reason;
     switch (fault) {
         case tLessonFault::NotLesson:
             text = QStringLiteral("Файл %1 не является файлом урока.").arg(Quoted(path));
+            reason = QStringLiteral("это не файл урока");
             break;
         case tLessonFault::Newer:
             text = QStringLiteral(
                        "Файл урока %1 сохранён более новой версией программы.\r\nЧтобы открыть его, "
                        "обновите программу.")
                        .arg(Quoted(path));
+            reason = QStringLiteral("файл сохранён более новой версией программы");
             break;
         case tLessonFault::Damaged:
             text = QStringLiteral("Файл урока %1 повреждён или записан не полностью и не может быть открыт.")
                        .arg(Quoted(path));
+            reason = QStringLiteral("файл повреждён");
             break;
         case tLessonFault::Locked:
             text =
                 QStringLiteral("Файл урока %1 занят другой программой.\r\nЗакройте её и повторите попытку.")
                     .arg(Quoted(path));
+            reason = QStringLiteral("файл занят другой программой");
             break;
         case tLessonFault::CannotOpen:
             text = QStringLiteral("Невозможно открыть файл урока %1.").arg(Quoted(path));
@@ -91,20 +124,87 @@ QString Quoted(const QString& path) {
         case tLessonFault::CannotWrite:
             text = QStringLiteral("Невозможно сохранить урок в файл %1.").arg(Quoted(path));
             break;
+        case tLessonFault::ReadOnly:
+            text = QStringLiteral("Файл урока %1 доступен только для чтения, урок в него не записан.")
+                       .arg(Quoted(path)) +
+                   kSaveAs;
+            reason = QStringLiteral("файл доступен только для чтения");
+            break;
+        case tLessonFault::OtherOwner:
+            text = QStringLiteral("Файл урока %1 принадлежит другому пользователю, урок в него не записан.")
+                       .arg(Quoted(path)) +
+                   kSaveAs;
+            reason = QStringLiteral("файл принадлежит другому пользователю");
+            break;
+        case tLessonFault::Replaced:
+            text = QStringLiteral(
+                       "На месте файла урока %1 теперь другой файл (его заменили после того, как урок был "
+                       "открыт или сохранён), урок в него не записан.")
+                       .arg(Quoted(path)) +
+                   kSaveAs;
+            reason = QStringLiteral("файл заменён другим");
+            break;
+        case tLessonFault::ChangedOutside:
+            text = QStringLiteral(
+                       "Файл урока %1 изменён другой программой после того, как урок был открыт или "
+                       "сохранён, урок в него не записан.")
+                       .arg(Quoted(path)) +
+                   kSaveAs;
+            reason = QStringLiteral("файл изменён другой программой");
+            break;
+        case tLessonFault::HeldBySeat:
+            text = QStringLiteral(
+                       "Файл урока %1 сейчас записывает другая копия программы (%2).\r\nПовторите попытку "
+                       "через несколько секунд.")
+                       .arg(Quoted(path), detail);
+            reason = QStringLiteral("файл записывает другая копия программы");
+            throw tLessonFileError(fault, text, reason);
+        case tLessonFault::CannotUpgrade:
+            text = QStringLiteral(
+                       "Файл урока %1 записан прежней версией программы, и его не удалось перевести "
+                       "в новый вид.")
+                       .arg(Quoted(path));
+            reason = QStringLiteral("файл не переведён в новый вид");
+            break;
     }
-    if (!detail.isEmpty()) text += QStringLiteral("\r\nСистема сообщает: ") + detail;
-    throw tLessonFileError(fault, text);
+    if (!detail.isEmpty()) {
+        text += QStringLiteral("\r\nСистема сообщает: ") + detail;
+        reason = detail;
+    }
+    throw tLessonFileError(fault, text, reason);
 }
 
-// The reason SQLite gives, in the system's words where the system gave one.
+// The reason SQLite gives, in the user's words: the system's where the system gave one, never
+// SQLite's own English.
 QString Reason(sqlite3* db, int rc) {
     const int primary = rc & 0xFF;
-    if (primary == SQLITE_FULL) return SystemErrorText(ENOSPC);
-    const int err = db ? sqlite3_system_errno(db) : 0;
-    if (err != 0 && (primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY ||
-                     primary == SQLITE_PERM))
-        return SystemErrorText(err);
-    return QString::fromUtf8(sqlite3_errstr(rc));
+    switch (primary) {
+        case SQLITE_FULL:
+            return fileplace::Reason(ENOSPC);
+        case SQLITE_READONLY:
+            // Whatever errno SQLite kept is from an earlier call, not this refusal.
+            return QStringLiteral("файл или папка доступны только для чтения");
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return QStringLiteral("файл занят другой программой");
+        case SQLITE_NOTADB:
+        case SQLITE_CORRUPT:
+            return QStringLiteral("файл повреждён");
+        case SQLITE_NOMEM:
+            return QStringLiteral("не хватает памяти");
+        case SQLITE_IOERR:
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+        case SQLITE_AUTH: {
+            const int err = db ? sqlite3_system_errno(db) : 0;
+            if (err != 0) return fileplace::Reason(err);
+            if (primary == SQLITE_IOERR) return fileplace::Reason(EIO);
+            if (primary == SQLITE_CANTOPEN) return QStringLiteral("файл не открывается");
+            return fileplace::Reason(EACCES);
+        }
+        default:
+            return QStringLiteral("ошибка SQLite %1").arg(rc);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -137,13 +237,18 @@ class tDb {
         const int primary = rc & 0xFF;
         tLessonFault fault = FOnError;
         if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) fault = tLessonFault::Locked;
-        if (FOnError != tLessonFault::CannotWrite) {
+        if (FOnError == tLessonFault::CannotWrite) {
+            // Adding to a file that is no database (any more): another file is in its place.
+            if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) fault = tLessonFault::Replaced;
+        } else {
             if (primary == SQLITE_NOTADB) fault = tLessonFault::NotLesson;
             if (primary == SQLITE_CORRUPT) fault = tLessonFault::Damaged;
         }
         Fail(fault, FPath,
-             fault == tLessonFault::CannotWrite || fault == tLessonFault::CannotOpen ? Reason(FDb, rc)
-                                                                                     : QString());
+             fault == tLessonFault::CannotWrite || fault == tLessonFault::CannotOpen ||
+                     fault == tLessonFault::CannotUpgrade
+                 ? Reason(FDb, rc)
+                 : QString());
     }
     void Exec(const char* sql) {
         const int rc = sqlite3_exec(FDb, sql, nullptr, nullptr, nullptr);
@@ -271,10 +376,79 @@ CREATE VIEW point AS
     FROM chunk c JOIN run r ON r.id = c.run_id, json_each(c.y) j;
 )sql";
 
-// Brings a file of an older schema version up to date, one version at a time. There is no older
-// version yet; a change of the schema adds its step here (inside the caller's transaction).
-void Upgrade(tDb&, int fromVersion) {
-    (void)fromVersion;
+// ---------------------------------------------------------------------------------------------
+// upgrades of files written by older programs
+
+// The upgrade steps, in the order of the version they start from: the first upgrades a file of
+// version 1. A new schema version adds one function that changes a file of the version before
+// (e.g. `int UpgradeFrom1(sqlite3* db) { Sql(db, "ALTER TABLE ..."); return 2; }`), lists it at
+// the end here, raises lessonfile::SchemaVersion and brings kSchema up to date for new files.
+std::vector<lessonfile::tUpgradeStep> UpgradeSteps() {
+    return {};
+}
+
+// A step's failure: its SQLite reason.
+struct tStepFailed {
+    QString Reason;
+};
+
+// Runs one statement of an upgrade step; a failure ends the step (and rolls it back).
+[[maybe_unused]] void Sql(sqlite3* db, const char* sql) {
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) throw tStepFailed{Reason(db, rc)};
+}
+
+struct tSchema {
+    int Version = lessonfile::SchemaVersion;
+    std::vector<lessonfile::tUpgradeStep> Steps = UpgradeSteps();
+};
+
+tSchema& Schema() {
+    static tSchema schema;
+    return schema;
+}
+
+// Brings the database `db` (the file `path`, or its copy in memory) from `from` to the schema
+// version, one step at a time, each in its own transaction that also stores the version it
+// reached. A step that fails, is missing or reaches no higher version leaves the file at the
+// last version reached and raises CannotUpgrade.
+void Upgrade(tDb& db, const QString& path, int from) {
+    const tSchema& schema = Schema();
+    int version = from;
+    while (version < schema.Version) {
+        const std::size_t at = static_cast<std::size_t>(version - 1);
+        if (at >= schema.Steps.size() || !schema.Steps[at])
+            Fail(tLessonFault::CannotUpgrade, path,
+                 QStringLiteral("нет перехода с версии %1 (программа собрана с ошибкой)").arg(version));
+        db.Exec("BEGIN IMMEDIATE");
+        try {
+            int reached = 0;
+            try {
+                reached = schema.Steps[at](db.Handle());
+            } catch (const tStepFailed& failed) {
+                Fail(tLessonFault::CannotUpgrade, path, failed.Reason);
+            }
+            if (reached <= version || reached > schema.Version)
+                Fail(tLessonFault::CannotUpgrade, path,
+                     QStringLiteral("переход с версии %1 не продвинулся (программа собрана с ошибкой)")
+                         .arg(version));
+            db.Exec(QStringLiteral("PRAGMA user_version = %1").arg(reached).toUtf8().constData());
+            db.Exec("COMMIT");
+            version = reached;
+        } catch (...) {
+            sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+}
+
+// Copies the database `from` page by page into `to` (a file path, or ":memory:" for `into`).
+void CopyDatabase(tDb& from, sqlite3* into, const QString& path) {
+    sqlite3_backup* backup = sqlite3_backup_init(into, "main", from.Handle(), "main");
+    if (!backup) Fail(tLessonFault::CannotUpgrade, path, Reason(into, sqlite3_errcode(into)));
+    const int rc = sqlite3_backup_step(backup, -1);
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE) Fail(tLessonFault::CannotUpgrade, path, Reason(into, rc));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -449,57 +623,219 @@ void SyncFolder(const QString& folder) {
     ::close(fd);
 }
 
-void WriteWhole(const tLessonSnapshot& s) {
+// How long a write waits for another copy of the program to finish writing the same lesson.
+constexpr int kLockWaitMs = 3000;
+
+// Takes the lesson's lock for a write, or says why not.
+void LockForWriting(tLessonLock& lock, const QString& path) {
+    if (lock.Acquire(kLockWaitMs)) return;
+    if (lock.Error() != 0) Fail(tLessonFault::CannotWrite, path, fileplace::Reason(lock.Error()));
+    Fail(tLessonFault::HeldBySeat, path, lock.Holder());
+}
+
+// The checks before any write into an existing file: it is a file, ours, and may be written.
+void CheckWritable(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isFile()) Fail(tLessonFault::CannotWrite, path, QStringLiteral("это не файл"));
+    if (fileplace::OtherOwner(path)) Fail(tLessonFault::OtherOwner, path);
+    if (fileplace::ReadOnly(path)) Fail(tLessonFault::ReadOnly, path);
+}
+
+// The folder must take new files (the temporary file, the journal); said before SQLite says it
+// in its own words.
+void CheckFolder(const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+        Fail(tLessonFault::CannotWrite, path,
+             errno == ENOENT ? fileplace::Reason(ENOENT)
+                             : QStringLiteral("папка %1 недоступна для записи").arg(Quoted(folder)));
+}
+
+bool LooksLikeSqlite(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(16).startsWith("SQLite format 3");
+}
+
+// Holds an exclusive SQLite lock on the file about to be replaced, so no other program is in the
+// middle of a transaction on it when it goes; one that is raises Locked.
+class tHoldOld {
+  public:
+    explicit tHoldOld(const QString& path) {
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &FDb, SQLITE_OPEN_READWRITE, nullptr) !=
+            SQLITE_OK)
+            return;  // nobody can be writing what nobody can open
+        sqlite3_busy_timeout(FDb, 1000);
+        const int rc = sqlite3_exec(FDb, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) & 0xFF;
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+            sqlite3_close_v2(std::exchange(FDb, nullptr));
+            Fail(tLessonFault::Locked, path);
+        }
+    }
+    ~tHoldOld() {
+        if (FDb) sqlite3_close_v2(FDb);
+    }
+    tHoldOld(const tHoldOld&) = delete;
+    tHoldOld& operator=(const tHoldOld&) = delete;
+
+  private:
+    sqlite3* FDb = nullptr;
+};
+
+// Builds the whole lesson in `file` (made anew).
+void BuildFile(const QString& file, const tLessonSnapshot& s) {
+    QFile::remove(file);
+    tDb db(file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, tLessonFault::CannotWrite);
+    // A throwaway file needs no journal; the rename is what makes it the lesson.
+    db.Exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = FULL;");
+    db.Exec(QStringLiteral("PRAGMA application_id = %1; PRAGMA user_version = %2;")
+                .arg(lessonfile::ApplicationId)
+                .arg(Schema().Version)
+                .toUtf8()
+                .constData());
+    db.Exec("BEGIN");
+    db.Exec(kSchema);
+    WriteContent(db, s);
+    db.Exec("COMMIT");
+}
+
+// Copies `from` to `to` and makes it durable (a whole lesson built on this computer, to the network).
+void CopyOut(const QString& from, const QString& to, const QString& target) {
+    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) Fail(tLessonFault::CannotWrite, target, fileplace::Reason(errno));
+    const int out = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+        const int err = errno;
+        ::close(in);
+        Fail(tLessonFault::CannotWrite, target, fileplace::Reason(err));
+    }
+    std::vector<char> buffer(1 << 20);
+    int err = 0;
+    for (;;) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            err = errno;
+            break;
+        }
+        for (ssize_t done = 0; done < n && err == 0;) {
+            const ssize_t w = ::write(out, buffer.data() + done, std::size_t(n - done));
+            if (w < 0 && errno != EINTR) err = errno;
+            if (w > 0) done += w;
+        }
+        if (err) break;
+    }
+    if (err == 0 && ::fsync(out) != 0) err = errno;
+    if (::close(out) != 0 && err == 0) err = errno;
+    ::close(in);
+    if (err) Fail(tLessonFault::CannotWrite, target, fileplace::Reason(err));
+}
+
+fileplace::tStamp WriteWhole(const tLessonSnapshot& s) {
     const QString target = QFileInfo(s.Path).absoluteFilePath();
     const QString part = target + QStringLiteral(".part");
-    QFile::remove(part);
+    tLessonLock lock(target);
+    LockForWriting(lock, target);
+    QFile::remove(part);  // a save cut off earlier; ours now, under the lock
+    CheckFolder(target);
+    std::unique_ptr<tHoldOld> old;
+    if (QFileInfo::exists(target)) {
+        CheckWritable(target);
+        if (fileplace::OpenForWritingElsewhere(target)) Fail(tLessonFault::Locked, target);
+        if (LooksLikeSqlite(target)) old = std::make_unique<tHoldOld>(target);
+    }
+    // On a network folder SQLite's many small writes (and its locks) are slow and unsure: the
+    // lesson is built on this computer, then goes over in one sequential copy.
+    static std::atomic<int> serial{0};
+    const QString build =
+        s.Network
+            ? QDir(fileplace::LocalFolder())
+                  .filePath(QStringLiteral("lesson-%1-%2.part").arg(::getpid()).arg(serial.fetch_add(1)))
+            : part;
     try {
-        {
-            tDb db(part, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, tLessonFault::CannotWrite);
-            // A throwaway file needs no journal; the rename below is what makes it the lesson.
-            db.Exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = FULL;");
-            db.Exec(QStringLiteral("PRAGMA application_id = %1; PRAGMA user_version = %2;")
-                        .arg(lessonfile::ApplicationId)
-                        .arg(lessonfile::SchemaVersion)
-                        .toUtf8()
-                        .constData());
-            db.Exec("BEGIN");
-            db.Exec(kSchema);
-            WriteContent(db, s);
-            db.Exec("COMMIT");
+        try {
+            BuildFile(build, s);
+        } catch (const tLessonFileError& e) {
+            // The temporary file's failure is the lesson's.
+            if (e.Fault() == tLessonFault::CannotWrite) Fail(tLessonFault::CannotWrite, target, e.Reason());
+            throw;
+        }
+        if (s.Network) {
+            CopyOut(build, part, target);
+            QFile::remove(build);
         }
         if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) != 0)
-            Fail(tLessonFault::CannotWrite, target, LastSystemErrorText());
+            Fail(tLessonFault::CannotWrite, target, fileplace::Reason(errno));
         SyncFolder(QFileInfo(target).absolutePath());
     } catch (...) {
         QFile::remove(part);
+        if (build != part) QFile::remove(build);
         throw;
     }
+    return fileplace::StampOf(target);
 }
 
-void CheckHeader(tDb& db, const QString& path, int* versionOut = nullptr) {
+// The file's version (after checking it is a lesson file this program can read).
+int CheckHeader(tDb& db, const QString& path) {
     tStatement id(db, "PRAGMA application_id");
     const std::int64_t application = id.Next() ? id.Int(0) : 0;
     tStatement uv(db, "PRAGMA user_version");
     const std::int64_t version = uv.Next() ? uv.Int(0) : 0;
     if (application != lessonfile::ApplicationId || version < 1) Fail(tLessonFault::NotLesson, path);
-    if (version > lessonfile::SchemaVersion) Fail(tLessonFault::Newer, path);
-    if (versionOut) *versionOut = static_cast<int>(version);
+    if (version > Schema().Version) Fail(tLessonFault::Newer, path);
+    return static_cast<int>(version);
 }
 
-void WriteIncrement(const tLessonSnapshot& s) {
-    if (!QFileInfo::exists(s.Path)) Fail(tLessonFault::CannotWrite, s.Path, SystemErrorText(ENOENT));
+QString Entry(tDb& db, const char* key) {
+    tStatement st(db, "SELECT value FROM lesson WHERE key = ?");
+    st.Bind(1, QString::fromLatin1(key));
+    return st.Next() ? st.Text(0) : QString();
+}
+
+// The file holds what the writer last wrote or read there, so new points go on where it left off.
+void CheckContent(tDb& db, const tLessonSnapshot& s) {
+    try {
+        if (CheckHeader(db, s.Path) != Schema().Version) Fail(tLessonFault::Replaced, s.Path);
+    } catch (const tLessonFileError&) {
+        Fail(tLessonFault::Replaced, s.Path);
+    }
+    if (Entry(db, "lesson_id") != s.Expect.LessonId) Fail(tLessonFault::Replaced, s.Path);
+    if (Entry(db, "changed") != s.Expect.Changed) Fail(tLessonFault::ChangedOutside, s.Path);
+    std::vector<std::pair<std::int64_t, std::int64_t>> runs;
+    tStatement st(db, "SELECT id, points FROM run ORDER BY id");
+    while (st.Next()) runs.emplace_back(st.Int(0), st.Int(1));
+    if (runs != s.Expect.Runs) Fail(tLessonFault::ChangedOutside, s.Path);
+}
+
+fileplace::tStamp WriteIncrement(const tLessonSnapshot& s) {
+    tLessonLock lock(s.Path);
+    LockForWriting(lock, s.Path);
+    QFile::remove(s.Path + QStringLiteral(".part"));  // a whole save cut off earlier
+    if (!QFileInfo::exists(s.Path)) Fail(tLessonFault::CannotWrite, s.Path, fileplace::Reason(ENOENT));
+    CheckWritable(s.Path);
+    CheckFolder(s.Path);
+    // On a network file system an inode number may change with the client's cache; there the
+    // content alone tells.
+    if (!s.Network && s.Expect.Stamp.Exists() && fileplace::StampOf(s.Path) != s.Expect.Stamp)
+        Fail(tLessonFault::Replaced, s.Path);
     tDb db(s.Path, SQLITE_OPEN_READWRITE, tLessonFault::CannotWrite);
+    // A rollback journal, never WAL (whose shared memory no network file system shares); a file a
+    // foreign tool switched to WAL goes back.
+    {
+        tStatement mode(db, "PRAGMA journal_mode = DELETE");
+        if (!mode.Next() || mode.Text(0) != QStringLiteral("delete")) Fail(tLessonFault::Locked, s.Path);
+    }
     db.Exec("PRAGMA synchronous = FULL");
     db.Exec("BEGIN IMMEDIATE");
     try {
-        CheckHeader(db, s.Path);
+        CheckContent(db, s);
         WriteContent(db, s);
         db.Exec("COMMIT");
     } catch (...) {
         sqlite3_exec(db.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
+    return fileplace::StampOf(s.Path);
 }
 
 }  // namespace
@@ -507,31 +843,37 @@ void WriteIncrement(const tLessonSnapshot& s) {
 // ---------------------------------------------------------------------------------------------
 // tLessonWriter
 
-tLessonWriter::tLessonWriter(const QString& path)
-    : FPath(path), FRuns(std::make_unique<QMap<std::uint64_t, tSavedRun>>()) {}
+tLessonWriter::tLessonWriter(const QString& path) : FState(std::make_unique<tState>()) {
+    SetPath(path);
+}
 
 tLessonWriter::~tLessonWriter() = default;
 
 void tLessonWriter::SetPath(const QString& path) {
     FPath = path;
+    FNetwork = !path.isEmpty() && fileplace::OnNetwork(path);
     Forget();
 }
 
 void tLessonWriter::Forget() {
-    FKnown = false;
-    FRuns->clear();
-    FNextId = 1;
+    FState = std::make_unique<tState>();
+    FPending.reset();
+}
+
+bool tLessonWriter::Knows() const {
+    return FState->Known;
 }
 
 bool tLessonWriter::HasChanges(const tLesson& lesson) const {
-    if (!FKnown || lesson.Revision() != FRevision) return true;
+    const tState& state = *FState;
+    if (!state.Known || lesson.Revision() != state.Revision) return true;
     for (int d = 0; d < tLesson::DocumentCount; ++d)
-        if (lesson.DocumentRevision(tLesson::tDocument(d)) != FDocumentRevisions[d]) return true;
-    if (lesson.RunCount() != FRuns->size()) return true;
+        if (lesson.DocumentRevision(tLesson::tDocument(d)) != state.DocumentRevisions[d]) return true;
+    if (lesson.RunCount() != state.Runs.size()) return true;
     for (int i = 0; i < lesson.RunCount(); ++i) {
         const tRun* run = lesson.Run(i);
-        const auto it = FRuns->constFind(run->Uid());
-        if (it == FRuns->cend() || it->Count != run->Count() || it->Edits != run->Edits() ||
+        const auto it = state.Runs.constFind(run->Uid());
+        if (it == state.Runs.cend() || it->Count != run->Count() || it->Edits != run->Edits() ||
             it->LabelEdits != run->LabelEdits() || it->Evenly != run->Evenly())
             return true;
     }
@@ -539,10 +881,22 @@ bool tLessonWriter::HasChanges(const tLesson& lesson) const {
 }
 
 std::shared_ptr<const tLessonSnapshot> tLessonWriter::Take(tLesson& lesson) {
-    if (!HasChanges(lesson)) return nullptr;
+    if (FPending || !HasChanges(lesson)) return nullptr;
+    // A file that is gone holds nothing of anyone's: it is built anew.
+    if (FState->Known && !QFileInfo::exists(FPath)) FState = std::make_unique<tState>();
+    const tState& old = *FState;
+    auto next = std::make_unique<tState>(old);
     auto s = std::make_shared<tLessonSnapshot>();
     s->Path = FPath;
-    s->Whole = !FKnown;
+    s->Whole = !old.Known;
+    s->Network = FNetwork;
+    if (!s->Whole) {
+        s->Expect.Stamp = old.Stamp;
+        s->Expect.LessonId = old.LessonId;
+        s->Expect.Changed = old.Changed;
+        for (const tSavedRun& run : old.Runs) s->Expect.Runs.emplace_back(run.Id, run.Count);
+        std::sort(s->Expect.Runs.begin(), s->Expect.Runs.end());
+    }
     const QDateTime now = QDateTime::currentDateTime();
     if (!lesson.Created.isValid()) lesson.Created = now;
     lesson.Changed = now;
@@ -550,8 +904,13 @@ std::shared_ptr<const tLessonSnapshot> tLessonWriter::Take(tLesson& lesson) {
     s->Meta.insert(QStringLiteral("program"), QStringLiteral("Rovelin"));
     s->Meta.insert(QStringLiteral("created"), IsoTime(lesson.Created));
     s->Meta.insert(QStringLiteral("changed"), IsoTime(lesson.Changed));
+    next->Changed = IsoTime(lesson.Changed);
+    if (s->Whole) {
+        if (next->LessonId.isEmpty()) next->LessonId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        s->Meta.insert(QStringLiteral("lesson_id"), next->LessonId);
+    }
 
-    s->WithLessonPart = s->Whole || lesson.Revision() != FRevision;
+    s->WithLessonPart = s->Whole || lesson.Revision() != old.Revision;
     if (s->WithLessonPart) {
         s->Meta.insert(QStringLiteral("scenario_name"), lesson.ScenarioName());
         s->Meta.insert(QStringLiteral("scenario_folder"), lesson.ScenarioFolder());
@@ -561,23 +920,23 @@ std::shared_ptr<const tLessonSnapshot> tLessonWriter::Take(tLesson& lesson) {
     }
     for (int d = 0; d < tLesson::DocumentCount; ++d) {
         const auto which = tLesson::tDocument(d);
-        if (s->Whole || lesson.DocumentRevision(which) != FDocumentRevisions[d]) {
+        if (s->Whole || lesson.DocumentRevision(which) != old.DocumentRevisions[d]) {
             s->WithDocument[d] = true;
             s->Documents[d] = lesson.Document(which);
-            FDocumentRevisions[d] = lesson.DocumentRevision(which);
+            next->DocumentRevisions[d] = lesson.DocumentRevision(which);
         }
     }
 
-    QMap<std::uint64_t, tSavedRun> now_runs;
+    QMap<std::uint64_t, tSavedRun> nowRuns;
     for (int i = 0; i < lesson.RunCount(); ++i) {
         const tRun* run = lesson.Run(i);
         tSavedRun saved;
-        const auto it = FRuns->constFind(run->Uid());
-        const bool known = it != FRuns->cend();
+        const auto it = old.Runs.constFind(run->Uid());
+        const bool known = it != old.Runs.cend();
         if (known)
             saved = *it;
         else
-            saved.Id = FNextId++;
+            saved.Id = next->NextId++;
 
         tLessonSnapshot::tRunPart part;
         part.Id = saved.Id;
@@ -609,41 +968,51 @@ std::shared_ptr<const tLessonSnapshot> tLessonWriter::Take(tLesson& lesson) {
         saved.Edits = run->Edits();
         saved.LabelEdits = run->LabelEdits();
         saved.Evenly = run->Evenly();
-        now_runs.insert(run->Uid(), saved);
+        nowRuns.insert(run->Uid(), saved);
     }
     for (int slot = 0; slot < tLesson::SeriesSlots; ++slot) {
         const tRun* shown = lesson.SeriesRun(slot);
-        s->SeriesIds.push_back(shown ? now_runs.value(shown->Uid()).Id : 0);
+        s->SeriesIds.push_back(shown ? nowRuns.value(shown->Uid()).Id : 0);
     }
-    *FRuns = std::move(now_runs);
-    FRevision = lesson.Revision();
-    FKnown = true;
+    next->Runs = std::move(nowRuns);
+    next->Revision = lesson.Revision();
+    next->Known = true;
+    FPending = std::move(next);
     return s;
 }
 
-void tLessonWriter::Write(const tLessonSnapshot& snapshot) {
-    if (snapshot.Whole)
-        WriteWhole(snapshot);
-    else
-        WriteIncrement(snapshot);
+fileplace::tStamp tLessonWriter::Write(const tLessonSnapshot& snapshot) {
+    return snapshot.Whole ? WriteWhole(snapshot) : WriteIncrement(snapshot);
 }
 
 bool tLessonWriter::Whole(const tLessonSnapshot& snapshot) {
     return snapshot.Whole;
 }
 
+void tLessonWriter::Written(const fileplace::tStamp& stamp) {
+    if (!FPending) return;
+    FState = std::move(FPending);
+    FState->Stamp = stamp;
+}
+
+void tLessonWriter::NotWritten() {
+    FPending.reset();
+}
+
 void tLessonWriter::Save(tLesson& lesson) {
+    const auto snapshot = Take(lesson);
+    if (!snapshot) return;
     try {
-        if (auto snapshot = Take(lesson)) Write(*snapshot);
+        Written(Write(*snapshot));
     } catch (...) {
-        Forget();
+        NotWritten();
         throw;
     }
 }
 
-void tLessonWriter::Adopt(const tLesson& lesson, const std::vector<std::int64_t>& runIds) {
-    FRuns->clear();
-    FNextId = 1;
+void tLessonWriter::Adopt(const tLesson& lesson, const std::vector<std::int64_t>& runIds,
+                          const QMap<QString, QString>& entries, const fileplace::tStamp& stamp) {
+    auto state = std::make_unique<tState>();
     for (int i = 0; i < lesson.RunCount() && i < static_cast<int>(runIds.size()); ++i) {
         const tRun* run = lesson.Run(i);
         tSavedRun saved;
@@ -652,21 +1021,27 @@ void tLessonWriter::Adopt(const tLesson& lesson, const std::vector<std::int64_t>
         saved.Edits = run->Edits();
         saved.LabelEdits = run->LabelEdits();
         saved.Evenly = run->Evenly();
-        FRuns->insert(run->Uid(), saved);
-        FNextId = std::max(FNextId, saved.Id + 1);
+        state->Runs.insert(run->Uid(), saved);
+        state->NextId = std::max(state->NextId, saved.Id + 1);
     }
-    FRevision = lesson.Revision();
+    state->Revision = lesson.Revision();
     for (int d = 0; d < tLesson::DocumentCount; ++d)
-        FDocumentRevisions[d] = lesson.DocumentRevision(tLesson::tDocument(d));
-    FKnown = true;
+        state->DocumentRevisions[d] = lesson.DocumentRevision(tLesson::tDocument(d));
+    state->Stamp = stamp;
+    state->LessonId = entries.value(QStringLiteral("lesson_id"));
+    state->Changed = entries.value(QStringLiteral("changed"));
+    state->Known = true;
+    FState = std::move(state);
+    FPending.reset();
 }
 
 // ---------------------------------------------------------------------------------------------
 // reading
 
-void ReadLesson(const QString& path, tLesson& lesson, tLessonWriter* writer, QMap<QString, QString>* meta) {
+void ReadLesson(const QString& path, tLesson& lesson, tLessonWriter* writer, QMap<QString, QString>* meta,
+                tLessonReadNote* note) {
     const QFileInfo info(path);
-    if (!info.exists()) Fail(tLessonFault::CannotOpen, path, SystemErrorText(ENOENT));
+    if (!info.exists()) Fail(tLessonFault::CannotOpen, path, fileplace::Reason(ENOENT));
     if (!info.isFile()) Fail(tLessonFault::NotLesson, path);
     {
         // Not even an SQLite header: say so before SQLite guesses.
@@ -674,15 +1049,62 @@ void ReadLesson(const QString& path, tLesson& lesson, tLessonWriter* writer, QMa
         if (!file.open(QIODevice::ReadOnly)) Fail(tLessonFault::CannotOpen, path, file.errorString());
         if (!file.read(16).startsWith("SQLite format 3")) Fail(tLessonFault::NotLesson, path);
     }
+    // The lesson's lock: a save cut off earlier leaves its ".part", removed while nobody writes. On
+    // a network folder the lock is held while reading, since another seat's write in the middle
+    // would not be kept out by SQLite's locks there.
+    const bool network = fileplace::OnNetwork(path);
+    tLessonLock lock(path);
+    if (lock.Acquire(network ? kLockWaitMs : 0)) {
+        QFile::remove(path + QStringLiteral(".part"));
+        if (!network) lock.Release();
+    } else if (network && lock.Error() == 0) {
+        Fail(tLessonFault::HeldBySeat, path, lock.Holder());
+    }
+
     // Read-write when allowed: a file left in the middle of a write (a crash) is rolled back on open.
-    int flags = SQLITE_OPEN_READWRITE;
-    if (!info.isWritable()) flags = SQLITE_OPEN_READONLY;
-    tDb db(path, flags, tLessonFault::CannotOpen);
-    db.SetFault(tLessonFault::Damaged);
+    const bool readOnly = fileplace::ReadOnly(path) || !info.isWritable();
+    tDb file(path, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, tLessonFault::CannotOpen);
+    file.SetFault(tLessonFault::Damaged);
+    file.Exec("BEGIN");
+    const int version = CheckHeader(file, path);
+    file.Exec("COMMIT");
+
+    // A file of an older program: upgraded in place after a copy of it as it was is kept, or, when
+    // it may not be written, upgraded in a copy in memory.
+    tLessonReadNote said;
+    std::unique_ptr<tDb> memory;
+    if (version < Schema().Version) {
+        said.Upgraded = true;
+        if (!readOnly) {
+            said.UpgradeCopy = lessonfile::UpgradeCopyPath(path, version, fileplace::StateFolder());
+            QDir().mkpath(QFileInfo(said.UpgradeCopy).absolutePath());
+            {
+                tDb copy(said.UpgradeCopy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                         tLessonFault::CannotUpgrade);
+                CopyDatabase(file, copy.Handle(), path);
+            }
+            // No journal can be made in a folder that is not writable; the copy stands in for it.
+            if (::access(QFile::encodeName(info.absolutePath()).constData(), W_OK) != 0)
+                file.Exec("PRAGMA journal_mode = MEMORY");
+            Upgrade(file, path, version);
+        } else {
+            memory =
+                std::make_unique<tDb>(QStringLiteral(":memory:"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                                      tLessonFault::CannotUpgrade);
+            CopyDatabase(file, memory->Handle(), path);
+            memory->SetFault(tLessonFault::Damaged);
+            Upgrade(*memory, path, version);
+            said.Text =
+                QStringLiteral(
+                    "Файл урока %1 записан прежней версией программы и доступен только для чтения: "
+                    "урок открыт, а файл оставлен как есть.\r\nЧтобы сохранить урок, сохраните его под "
+                    "другим именем («Сохранить как...»).")
+                    .arg(Quoted(path));
+        }
+    }
+    tDb& db = memory ? *memory : file;
     db.Exec("BEGIN");
-    int version = 0;
-    CheckHeader(db, path, &version);
-    if (version < lessonfile::SchemaVersion) Upgrade(db, version);
+    CheckHeader(db, path);
     {
         tStatement check(db, "PRAGMA quick_check");
         if (!check.Next() || check.Text(0) != QStringLiteral("ok")) Fail(tLessonFault::Damaged, path);
@@ -790,8 +1212,52 @@ void ReadLesson(const QString& path, tLesson& lesson, tLessonWriter* writer, QMa
     lesson.Changed = QDateTime::fromString(entries.value(QStringLiteral("changed")), Qt::ISODateWithMs);
     if (writer) {
         writer->SetPath(path);
-        writer->Adopt(lesson, ids);
+        // A file upgraded in memory only is not what the writer would add to.
+        if (!memory) writer->Adopt(lesson, ids, entries, fileplace::StampOf(path));
     }
     if (meta) *meta = entries;
+    if (note) *note = said;
     lesson.SetModified(false);
 }
+
+// ---------------------------------------------------------------------------------------------
+// the rest of the interface
+
+bool tLessonFileError::SaveAsHelps() const {
+    switch (FFault) {
+        case tLessonFault::Locked:
+        case tLessonFault::CannotWrite:
+        case tLessonFault::ReadOnly:
+        case tLessonFault::OtherOwner:
+        case tLessonFault::Replaced:
+        case tLessonFault::ChangedOutside:
+            return true;
+        default:
+            return false;
+    }
+}
+
+namespace lessonfile {
+
+QString UpgradeCopyPath(const QString& path, int version, const QString& fallbackFolder) {
+    const QFileInfo info(path);
+    const bool beside = ::access(QFile::encodeName(info.absolutePath()).constData(), W_OK) == 0;
+    const QDir folder(beside ? info.absolutePath() : fallbackFolder);
+    const QString base = info.completeBaseName() + QStringLiteral(".v") + QString::number(version);
+    QString copy = folder.filePath(base + u'.' + QLatin1String(Suffix));
+    // An earlier copy stays: it may be the only one of an even older state.
+    for (int n = 2; QFileInfo::exists(copy); ++n)
+        copy = folder.filePath(base + QStringLiteral("-%1.").arg(n) + QLatin1String(Suffix));
+    return copy;
+}
+
+tSchemaForTests::tSchemaForTests(int version, std::vector<tUpgradeStep> steps) {
+    Schema().Version = version;
+    Schema().Steps = std::move(steps);
+}
+
+tSchemaForTests::~tSchemaForTests() {
+    Schema() = tSchema{};
+}
+
+}  // namespace lessonfile

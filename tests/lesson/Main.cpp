@@ -1,16 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry: a QCoreApplication for timers and queued signals. The binary also serves as the child
-// program of the kill-and-restore test (see Autosave_test.cpp).
+// programs of the kill-and-restore tests (Autosave_test.cpp, Children.cpp).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 
 int RunAutosaveChild(int argc, char** argv);  // Autosave_test.cpp; -1 = not a child run
+int RunLessonChild(int argc, char** argv);    // Children.cpp; -1 = not a child run
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int child = RunAutosaveChild(argc, argv);
-    if (child >= 0) return child;
+    for (auto* run : {RunAutosaveChild, RunLessonChild}) {
+        const int child = run(argc, argv);
+        if (child >= 0) return child;
+    }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
