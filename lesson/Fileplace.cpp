@@ -259,8 +259,8 @@ bool tLessonLock::Acquire(int waitMs) {
         if (stale) {
             // Removed only when it still holds what was judged, so a fresh lock of a third copy stays.
             QFile again(FPath);
-            if (again.open(QIODevice::ReadOnly) && again.read(4096) == theirs && ::unlink(path.constData()) != 0 &&
-                errno != ENOENT) {
+            if (again.open(QIODevice::ReadOnly) && again.read(4096) == theirs &&
+                ::unlink(path.constData()) != 0 && errno != ENOENT) {
                 FError = errno;
                 return false;
             }

@@ -427,6 +427,10 @@ void Upgrade(tDb& db, const QString& path, int from) {
                 reached = schema.Steps[at](db.Handle());
             } catch (const tStepFailed& failed) {
                 Fail(tLessonFault::CannotUpgrade, path, failed.Reason);
+            } catch (const tLessonFileError&) {
+                throw;
+            } catch (const std::exception& e) {
+                Fail(tLessonFault::CannotUpgrade, path, QString::fromUtf8(e.what()));
             }
             if (reached <= version || reached > schema.Version)
                 Fail(tLessonFault::CannotUpgrade, path,
@@ -1078,11 +1082,16 @@ void ReadLesson(const QString& path, tLesson& lesson, tLessonWriter* writer, QMa
         if (!readOnly) {
             said.UpgradeCopy = lessonfile::UpgradeCopyPath(path, version, fileplace::StateFolder());
             QDir().mkpath(QFileInfo(said.UpgradeCopy).absolutePath());
-            {
-                tDb copy(said.UpgradeCopy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                         tLessonFault::CannotUpgrade);
-                CopyDatabase(file, copy.Handle(), path);
+            // The bytes as they are, read under a shared lock so no writer is in the middle.
+            file.Exec("BEGIN");
+            CheckHeader(file, path);
+            try {
+                CopyOut(path, said.UpgradeCopy, path);
+            } catch (const tLessonFileError& e) {
+                QFile::remove(said.UpgradeCopy);
+                Fail(tLessonFault::CannotUpgrade, path, e.Reason());
             }
+            file.Exec("COMMIT");
             // No journal can be made in a folder that is not writable; the copy stands in for it.
             if (::access(QFile::encodeName(info.absolutePath()).constData(), W_OK) != 0)
                 file.Exec("PRAGMA journal_mode = MEMORY");

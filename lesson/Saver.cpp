@@ -49,7 +49,8 @@ tLessonSaver::tStart tLessonSaver::Save(tLesson& lesson) {
             std::lock_guard lock(FMutex);
             FResult = std::move(result);
         }
-        QMetaObject::invokeMethod(this, [this] { Deliver(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Deliver(); }, Qt::QueuedConnection);
     });
     return tStart::Started;
 }

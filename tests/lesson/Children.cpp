@@ -24,7 +24,8 @@ namespace {
 int HoldWrite(const char* path) {
     sqlite3* db = nullptr;
     if (sqlite3_open(path, &db) != SQLITE_OK) return 2;
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE; INSERT OR REPLACE INTO lesson(key, value) VALUES ('note', 'учитель');",
+    if (sqlite3_exec(db,
+                     "BEGIN IMMEDIATE; INSERT OR REPLACE INTO lesson(key, value) VALUES ('note', 'учитель');",
                      nullptr, nullptr, nullptr) != SQLITE_OK)
         return 3;
     std::printf("held\n");

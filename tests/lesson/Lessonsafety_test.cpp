@@ -69,20 +69,23 @@ TEST_F(tLessonSafety, AnotherProgramsWriteTransactionIsWaitedOutNotRenamedOver) 
     other.write("commit\n");
     ASSERT_TRUE(other.waitForFinished(10000));
     EXPECT_EQ(other.exitCode(), 0) << other.readAll().toStdString();
-    EXPECT_EQ(Query(Path(), "SELECT value FROM lesson WHERE key = 'note'"), QStringList{QStringLiteral("учитель")});
+    EXPECT_EQ(Query(Path(), "SELECT value FROM lesson WHERE key = 'note'"),
+              QStringList{QStringLiteral("учитель")});
 
     // The next Ctrl+S adds what is new to the same file.
     const QStringList chunks = FirstChunks();
     writer.Save(lesson);
     EXPECT_EQ(FirstChunks(), chunks);
     ExpectFileHolds(lesson);
-    EXPECT_EQ(Query(Path(), "SELECT value FROM lesson WHERE key = 'note'"), QStringList{QStringLiteral("учитель")});
+    EXPECT_EQ(Query(Path(), "SELECT value FROM lesson WHERE key = 'note'"),
+              QStringList{QStringLiteral("учитель")});
 }
 
 TEST_F(tLessonSafety, AFileOpenForWritingByAnotherProcessIsNotReplaced) {
     // A backup tool or an editor holds the file open for writing (not an SQLite lock).
     QProcess holder;
-    holder.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec 3>>\"$0\"; echo open; read x"), Path()});
+    holder.start(QStringLiteral("sh"),
+                 {QStringLiteral("-c"), QStringLiteral("exec 3>>\"$0\"; echo open; read x"), Path()});
     ASSERT_TRUE(holder.waitForReadyRead(10000));
     EXPECT_TRUE(fileplace::OpenForWritingElsewhere(Path()));
     tLessonWriter saveAs(Path());
@@ -322,9 +325,11 @@ TEST_F(tLessonSafety, TheCarefulWayOfNetworkFoldersWritesTheSameLesson) {
     tLesson back;
     ReadLesson(Path(QStringLiteral("сеть.rovelin")), back);
     ExpectSameLesson(lesson, back);
-    EXPECT_EQ(Query(Path(QStringLiteral("сеть.rovelin")), "PRAGMA journal_mode"), QStringList{QStringLiteral("delete")});
-    const QStringList left = QDir(fileplace::LocalFolder())
-                                 .entryList({QStringLiteral("lesson-%1-*").arg(QCoreApplication::applicationPid())});
+    EXPECT_EQ(Query(Path(QStringLiteral("сеть.rovelin")), "PRAGMA journal_mode"),
+              QStringList{QStringLiteral("delete")});
+    const QStringList left =
+        QDir(fileplace::LocalFolder())
+            .entryList({QStringLiteral("lesson-%1-*").arg(QCoreApplication::applicationPid())});
     EXPECT_TRUE(left.isEmpty()) << left.join(u' ').toStdString();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);  // урок, сеть: no lock, no part left
 }
