@@ -59,6 +59,13 @@ struct tUpgrade : ::testing::Test {
     QString Path(const QString& name = QStringLiteral("урок.rovelin")) const { return dir.filePath(name); }
     // A version-1 lesson (written before the test's newer schema exists).
     void SetUp() override { ASSERT_TRUE(QFile::copy(kFixture, Path())); }
+    // Opens the test's file, which must hold the fixture's lesson.
+    void OpenFixture(tLesson& back, tLessonWriter& writer, tLessonReadNote& note) const {
+        ReadLesson(Path(), back, &writer, nullptr, &note);
+        tLesson expected;
+        FixtureLesson(expected);
+        ExpectSameLesson(expected, back);
+    }
     static int Version(const QString& path) { return Query(path, "PRAGMA user_version").value(0).toInt(); }
     static tLessonFault ReadFault(const QString& path, QString* message) {
         tLesson into;
@@ -104,10 +111,7 @@ TEST_F(tUpgrade, AnOlderFileIsUpgradedInPlaceAfterACopyIsKept) {
     tLesson back;
     tLessonWriter writer;
     tLessonReadNote note;
-    ReadLesson(Path(), back, &writer, nullptr, &note);
-    tLesson expected;
-    FixtureLesson(expected);
-    ExpectSameLesson(expected, back);
+    OpenFixture(back, writer, note);
     EXPECT_TRUE(note.Upgraded);
     EXPECT_TRUE(note.Text.isEmpty());
     EXPECT_EQ(Version(Path()), 2);
@@ -160,10 +164,7 @@ TEST_F(tUpgrade, AReadOnlyOlderFileOpensUpgradedInMemoryAndSaysSo) {
     tLesson back;
     tLessonWriter writer;
     tLessonReadNote note;
-    ReadLesson(Path(), back, &writer, nullptr, &note);
-    tLesson expected;
-    FixtureLesson(expected);
-    ExpectSameLesson(expected, back);
+    OpenFixture(back, writer, note);
     EXPECT_TRUE(note.Upgraded);
     EXPECT_TRUE(note.Text.contains(QStringLiteral("только для чтения"))) << note.Text.toStdString();
     EXPECT_TRUE(note.Text.contains(QStringLiteral("Сохранить как"))) << note.Text.toStdString();
