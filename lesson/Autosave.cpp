@@ -84,8 +84,10 @@ void tAutosave::SetRunIntervalMs(int ms) {
 }
 
 void tAutosave::Tick() {
-    if (FPointsSince ? FSinceCopy.elapsed() >= FRunIntervalMs - 50 : FSinceCopy.elapsed() >= FIntervalMs - 50)
-        SaveNow();
+    // The timer ticks at the shorter interval: points are kept at every tick, other changes once
+    // the longer interval is (about) over. A copy that ran late must not push the next one a whole
+    // tick further, hence half a tick of slack.
+    if (FPointsSince || FSinceCopy.elapsed() + FTimer.interval() / 2 >= FIntervalMs) SaveNow();
 }
 
 void tAutosave::SaveNow() {

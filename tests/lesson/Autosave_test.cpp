@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Autosave and recovery: the copy lands in the state folder, follows the lesson, is removed on a
-// normal end, and a child process killed in the middle of a run leaves a file that restores every
-// point and report edit written before its last finished autosave and passes integrity_check.
+// Autosave and recovery: the copy lands in the state folder, follows the lesson (points every
+// second), says when it fails until it works again, is removed on a normal end, and a child process
+// killed in the middle of a run leaves a file that restores every point and report edit written
+// before its last finished autosave and passes integrity_check (Hostile_test.cpp measures the loss).
 #include "lesson/Autosave.h"
 
 #include <gtest/gtest.h>
@@ -98,7 +99,7 @@ TEST_F(tAutosaveTest, KeepsTheLessonInTheStateFolderAndRemovesItOnANormalEnd) {
     EXPECT_TRUE(QDir(Folder()).entryList(QDir::Files).isEmpty());
 }
 
-TEST_F(tAutosaveTest, AFailedWriteIsReportedAndTheNextOneRebuildsTheFile) {
+TEST_F(tAutosaveTest, AFailedWriteIsShownUntilTheNextOneSucceeds) {
     tLesson lesson;
     lesson.AddRun(0.1)->Append(1);
     // The state folder's place is taken by a file: nothing can be written.
@@ -108,21 +109,63 @@ TEST_F(tAutosaveTest, AFailedWriteIsReportedAndTheNextOneRebuildsTheFile) {
     blocker.close();
     tAutosave autosave(Folder());
     QStringList failures;
+    QStringList notes;
     QObject::connect(&autosave, &tAutosave::Failed, [&](const QString& message) { failures << message; });
+    QObject::connect(&autosave, &tAutosave::NoteChanged, [&](const QString& note) { notes << note; });
     autosave.Watch(&lesson);
     autosave.SaveNow();
     autosave.Flush();
     EXPECT_EVENTUALLY(failures.size() == 1);
-
-    QFile::remove(Folder());
+    EXPECT_TRUE(autosave.Note().startsWith(QStringLiteral("Автосохранение не удалось: ")))
+        << autosave.Note().toStdString();
     lesson.Run(0)->Append(2);
     autosave.SaveNow();
     autosave.Flush();
-    rovelin_test::Pump(50);
+    EXPECT_EVENTUALLY(failures.size() == 2);
+    EXPECT_EQ(notes.size(), 1);  // the note stays while writes keep failing
+
+    QFile::remove(Folder());
+    lesson.Run(0)->Append(3);
+    autosave.SaveNow();
+    autosave.Flush();
+    EXPECT_EVENTUALLY(autosave.Note().isEmpty());
+    EXPECT_EQ(notes.size(), 2);
+    EXPECT_TRUE(notes.last().isEmpty());
     tLesson back;
     ReadLesson(tAutosave::FileIn(Folder()), back);
     ASSERT_EQ(back.RunCount(), 1);
-    EXPECT_EQ(back.Run(0)->Count(), 2);
+    EXPECT_EQ(back.Run(0)->Count(), 3);
+}
+
+TEST_F(tAutosaveTest, PointsAreKeptEverySecondAndOtherChangesEveryFewSeconds) {
+    tLesson lesson;
+    tRun* run = lesson.AddRun(0.001);
+    tAutosave autosave(Folder());
+    EXPECT_EQ(autosave.RunIntervalMs(), 1000);
+    EXPECT_EQ(autosave.IntervalMs(), 5000);
+    autosave.SetIntervalMs(600000);  // other changes: not within this test
+    autosave.SetRunIntervalMs(200);
+    autosave.Watch(&lesson);
+    autosave.SaveNow();
+    autosave.Flush();
+    auto stored = [&] {
+        tLesson back;
+        ReadLesson(tAutosave::FileIn(Folder()), back);
+        return back.Run(0)->Count();
+    };
+    ASSERT_EQ(stored(), 0);
+
+    // Points arrive: they are kept without waiting for the long interval.
+    for (int i = 0; i < 500; ++i) run->Append(i);
+    lesson.NotifyAppended(run, 0, 500);
+    EXPECT_EVENTUALLY(stored() == 500);
+
+    // A report edit alone waits for the long interval.
+    lesson.SetDocument(tLesson::Report, QByteArray("{\\rtf1 edit}"));
+    rovelin_test::Pump(1000);
+    tLesson back;
+    ReadLesson(tAutosave::FileIn(Folder()), back);
+    EXPECT_TRUE(back.Document(tLesson::Report).isEmpty());
 }
 
 TEST_F(tAutosaveTest, AKilledRunRestoresEverythingOfItsLastFinishedAutosave) {

@@ -50,13 +50,15 @@ namespace {
 
 // --realtime-run <folder>: a 1 kHz run as the live display makes it — every 100 ms the points
 // measured since the start are appended — with the autosave as the program keeps it. Prints
-// "ready" once points flow.
+// "ready <start of the run, ms since the epoch>" once points flow.
 int RealtimeRun(const QString& folder) {
     tLesson lesson;
     tRun* run = lesson.AddRun(0.001);
     lesson.SetSeriesRun(0, run);
     tAutosave autosave(folder);
     autosave.Watch(&lesson);
+    autosave.SaveNow();  // the lesson is kept from its start on, before any run
+    autosave.Flush();
     QElapsedTimer clock;
     clock.start();
     run->Started = QDateTime::currentDateTime();
@@ -68,7 +70,7 @@ int RealtimeRun(const QString& folder) {
         for (qsizetype i = from; i < to; ++i) run->Append(RealtimeValue(i));
         lesson.NotifyAppended(run, from, to - from);
         if (!std::exchange(announced, true)) {
-            std::printf("ready\n");
+            std::printf("ready %lld\n", static_cast<long long>(run->Started.toMSecsSinceEpoch()));
             std::fflush(stdout);
         }
     });
