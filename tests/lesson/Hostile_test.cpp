@@ -30,7 +30,7 @@
 #include "tests/support/Wait.h"
 
 int RunLessonChild(int argc, char** argv);  // Children.cpp; -1 = not a child run
-double RealtimeValue(qsizetype i);         // Children.cpp
+double RealtimeValue(qsizetype i);          // Children.cpp
 
 namespace {
 
@@ -48,8 +48,8 @@ class tSmallDisk {
             FWhy = "no mount namespace of its own for the test";
             return;
         }
-        if (::mount("tmpfs", FAt.constData(), "tmpfs", MS_NOSUID | MS_NODEV, (QByteArray("size=") + size).constData()) !=
-            0) {
+        if (::mount("tmpfs", FAt.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                    (QByteArray("size=") + size).constData()) != 0) {
             FWhy = "tmpfs cannot be mounted here";
             return;
         }
@@ -61,7 +61,8 @@ class tSmallDisk {
     explicit operator bool() const { return FMounted; }
     const char* Why() const { return FWhy; }
     bool MakeReadOnly() {
-        return ::mount(nullptr, FAt.constData(), nullptr, MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr) == 0;
+        return ::mount(nullptr, FAt.constData(), nullptr, MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV,
+                       nullptr) == 0;
     }
     qint64 Free() const {
         struct statvfs fs {};
@@ -77,7 +78,8 @@ class tSmallDisk {
 // A sensor's values with three decimals, as the point builder makes them.
 void AppendPoints(tLesson& lesson, tRun* run, qsizetype count) {
     const qsizetype from = run->Count();
-    for (qsizetype i = from; i < from + count; ++i) run->Append(std::round((20 + 5 * std::sin(i * 0.01)) * 1000) / 1000);
+    for (qsizetype i = from; i < from + count; ++i)
+        run->Append(std::round((20 + 5 * std::sin(i * 0.01)) * 1000) / 1000);
     lesson.NotifyAppended(run, from, count);
 }
 
@@ -116,7 +118,8 @@ TEST(tHostile, AKillDuringAOneKilohertzRunLosesAtMostTwoSeconds) {
         const tRun* run = back.Run(0);
         for (qsizetype i = 0; i < run->Count(); i += 97) ASSERT_EQ(run->Y(i), RealtimeValue(i)) << i;
         // Nothing kept of the run: all of it is lost.
-        const qint64 lastPoint = run->Count() > 0 ? run->Started.toMSecsSinceEpoch() + (run->Count() - 1) : started;
+        const qint64 lastPoint =
+            run->Count() > 0 ? run->Started.toMSecsSinceEpoch() + (run->Count() - 1) : started;
         losses.push_back((killedAt - lastPoint) / 1000.0);
         EXPECT_LE(losses.back(), 2.0) << "kill " << kill;
         std::printf("kill %d: %.3f s\n", kill, losses.back());
@@ -186,7 +189,8 @@ TEST(tHostile, AFullDiskFailsTheSaveAndTheNextSaveGoesThroughAsSoonAsTheNewPoint
             writer.Save(lesson);
             ADD_FAILURE() << "saved on a read-only file system";
         } catch (const tLessonFileError& e) {
-            EXPECT_EQ(e.Reason(), QStringLiteral("диск доступен только для чтения")) << e.Reason().toStdString();
+            EXPECT_EQ(e.Reason(), QStringLiteral("диск доступен только для чтения"))
+                << e.Reason().toStdString();
         }
     }
     EXPECT_EQ(StoredPoints(path), 70000);
