@@ -220,6 +220,7 @@ bool tLessonLock::Acquire(int waitMs) {
     if (FHeld) return true;
     const QByteArray path = QFile::encodeName(FPath);
     QDeadlineTimer deadline(waitMs);
+    int failures = 0;
     for (;;) {
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) {
@@ -235,8 +236,17 @@ bool tLessonLock::Acquire(int waitMs) {
             return false;
         }
         if (errno != EEXIST) {
-            FError = errno;
-            return false;
+            // SFTP has no answer for "exists": over SSHFS a lock that is there comes back as EPERM
+            // or EACCES. Only a lock that is not there makes it a real failure (after a retry, in
+            // case it went just then).
+            const int err = errno;
+            if (!QFileInfo::exists(FPath)) {
+                if (++failures >= 3) {
+                    FError = err;
+                    return false;
+                }
+                continue;
+            }
         }
         // Someone holds it, or held it and is gone.
         QFile file(FPath);
