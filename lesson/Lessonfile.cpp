@@ -46,10 +46,11 @@ struct tLessonSnapshot {
         QString Sensor;
         double Step = 0;
         bool Evenly = true;
-        qsizetype Total = 0;   // points of the run after this write
-        bool Rewrite = false;  // points and labels from scratch
-        qsizetype From = 0;    // first point in Ys/Xs
-        std::vector<double> Ys;
+        qsizetype Total = 0;     // points of the run after this write
+        bool Rewrite = false;    // points and labels from scratch
+        qsizetype From = 0;      // first point in Ys/Xs
+        tRun::tSharedValues Ys;  // shared with the run, not copied: a save of millions of points costs the
+                                 // lesson's thread nothing
         std::vector<double> Xs;  // irregular runs only
         bool RewriteLabels = false;
         QMap<qsizetype, QString> Labels;  // all labels (rewrite) or those from From on
@@ -557,11 +558,13 @@ void WriteContent(tDb& db, const tLessonSnapshot& s) {
             dropLabels.Bind(1, run.Id);
             dropLabels.Run();
         }
-        const std::size_t n = run.Ys.size();
+        const std::size_t n = static_cast<std::size_t>(run.Ys.Count());
+        std::vector<double> ys(lessonfile::ChunkPoints);
         for (std::size_t at = 0; at < n; at += lessonfile::ChunkPoints) {
             const std::size_t count = std::min<std::size_t>(lessonfile::ChunkPoints, n - at);
+            run.Ys.Copy(qsizetype(at), qsizetype(count), ys.data());
             text.clear();
-            AppendNumbers(text, run.Ys.data() + at, count);
+            AppendNumbers(text, ys.data(), count);
             chunk.Bind(1, run.Id)
                 .Bind(2, std::int64_t(run.From + qsizetype(at)))
                 .Bind(3, std::int64_t(count));
@@ -957,14 +960,20 @@ std::shared_ptr<const tLessonSnapshot> tLessonWriter::Take(tLesson& lesson) {
         const bool anything = part.Rewrite || part.RewriteLabels || n > 0 || !known;
         if (anything || s->WithLessonPart) {
             if (n > 0) {
-                part.Ys.resize(static_cast<std::size_t>(n));
-                if (!part.Evenly) part.Xs.resize(static_cast<std::size_t>(n));
-                run->CopyValues(part.From, n, part.Ys.data(), part.Evenly ? nullptr : part.Xs.data());
+                part.Ys = run->ShareValues(part.From, n);
+                if (!part.Evenly) {
+                    part.Xs.resize(static_cast<std::size_t>(n));
+                    std::vector<double> ys(static_cast<std::size_t>(n));
+                    run->CopyValues(part.From, n, ys.data(), part.Xs.data());
+                }
             }
             const auto& labels = run->Labels();
-            for (auto l = part.RewriteLabels ? labels.cbegin() : labels.lowerBound(part.From);
-                 l != labels.cend(); ++l)
-                part.Labels.insert(l.key(), l.value());
+            if (part.RewriteLabels) {
+                part.Labels = labels;  // shared until either side changes
+            } else {
+                for (auto l = labels.lowerBound(part.From); l != labels.cend(); ++l)
+                    part.Labels.insert(l.key(), l.value());
+            }
             s->Runs.push_back(std::move(part));
         }
         s->Kept.push_back(saved.Id);

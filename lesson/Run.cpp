@@ -13,10 +13,27 @@ std::atomic<std::uint64_t> gNextUid{1};
 
 tRun::tRun(double stepSeconds) : FUid(gNextUid++), FStep(stepSeconds > 0 ? stepSeconds : 0.1) {}
 
+tRun::tChunk& tRun::Writable(qsizetype c) {
+    // Only this thread makes new owners of a chunk, so a count of one stays one.
+    if (FChunks[c].use_count() > 1) {
+        const tChunk& shared = *FChunks[c];
+        auto copy = std::make_shared<tChunk>();
+        // Room for a whole chunk: growing a copy by doubling would overshoot it.
+        copy->Values.reserve(kChunkPoints);
+        copy->Values = shared.Values;
+        copy->Blocks.reserve(kChunkPoints >> kBlockBits);
+        copy->Blocks = shared.Blocks;
+        copy->Groups = shared.Groups;
+        copy->All = shared.All;
+        FChunks[c] = std::move(copy);
+    }
+    return *FChunks[c];
+}
+
 void tRun::PushValue(double y) {
     const qsizetype offset = FCount & kChunkMask;
-    if (offset == 0) FChunks.push_back(tChunk{{}, {}, {}, {kInf, -kInf}});
-    tChunk& chunk = FChunks.back();
+    if (offset == 0) FChunks.push_back(std::make_shared<tChunk>(tChunk{{}, {}, {}, {kInf, -kInf}}));
+    tChunk& chunk = Writable(static_cast<qsizetype>(FChunks.size()) - 1);
     chunk.Values.push_back(y);
     if ((offset & ((1 << kBlockBits) - 1)) == 0) chunk.Blocks.push_back({kInf, -kInf});
     if ((offset & ((1 << 2 * kBlockBits) - 1)) == 0) chunk.Groups.push_back({kInf, -kInf});
@@ -48,7 +65,7 @@ void tRun::AppendXY(double x, double y, const QString& label) {
 }
 
 void tRun::Resummarise(qsizetype index) {
-    tChunk& chunk = FChunks[index >> kChunkBits];
+    tChunk& chunk = Writable(index >> kChunkBits);
     const qsizetype offset = index & kChunkMask;
     const qsizetype block = offset >> kBlockBits, group = offset >> 2 * kBlockBits;
     tSpan span{kInf, -kInf};
@@ -65,7 +82,7 @@ void tRun::Resummarise(qsizetype index) {
 
 void tRun::SetPoint(qsizetype index, double x, double y) {
     if (index < 0 || index >= Count()) return;
-    FChunks[index >> kChunkBits].Values[index & kChunkMask] = y;
+    Writable(index >> kChunkBits).Values[index & kChunkMask] = y;
     Resummarise(index);
     if (FIrregular) FX[index] = x;
     ++FEdits;
@@ -75,6 +92,30 @@ void tRun::CopyValues(qsizetype from, qsizetype count, double* ys, double* xs) c
     for (qsizetype i = 0; i < count; ++i) {
         ys[i] = Y(from + i);
         if (xs) xs[i] = X(from + i);
+    }
+}
+
+tRun::tSharedValues tRun::ShareValues(qsizetype from, qsizetype count) const {
+    tSharedValues shared;
+    from = std::clamp<qsizetype>(from, 0, FCount);
+    count = std::clamp<qsizetype>(count, 0, FCount - from);
+    shared.FFirst = from & kChunkMask;
+    shared.FCount = count;
+    if (count > 0)
+        for (qsizetype c = from >> kChunkBits; c <= (from + count - 1) >> kChunkBits; ++c)
+            shared.FChunks.push_back(FChunks[c]);
+    return shared;
+}
+
+void tRun::tSharedValues::Copy(qsizetype at, qsizetype count, double* out) const {
+    qsizetype i = FFirst + at;
+    for (qsizetype done = 0; done < count;) {
+        const std::vector<double>& values = FChunks[i >> kChunkBits]->Values;
+        const qsizetype offset = i & kChunkMask;
+        const qsizetype n = std::min(count - done, kChunkPoints - offset);
+        std::copy(values.begin() + offset, values.begin() + offset + n, out + done);
+        done += n;
+        i += n;
     }
 }
 
@@ -128,7 +169,7 @@ bool tRun::MinMax(qsizetype from, qsizetype to, double& lo, double& hi) const {
         const qsizetype c = from >> kChunkBits;
         const qsizetype base = c << kChunkBits;
         const qsizetype end = std::min(to, base + kChunkPoints);
-        const tChunk& chunk = FChunks[c];
+        const tChunk& chunk = *FChunks[c];
         if (from == base && end - base == static_cast<qsizetype>(chunk.Values.size()))
             span.Add(chunk.All);
         else
@@ -149,10 +190,10 @@ qsizetype tRun::LowerBound(double x) const {
 }
 
 std::size_t tRun::MemoryBytes() const {
-    std::size_t bytes = FChunks.capacity() * sizeof(tChunk) + FX.capacity() * sizeof(double);
-    for (const tChunk& chunk : FChunks)
-        bytes += chunk.Values.capacity() * sizeof(double) +
-                 (chunk.Blocks.capacity() + chunk.Groups.capacity()) * sizeof(tSpan);
+    std::size_t bytes = FChunks.capacity() * sizeof(std::shared_ptr<tChunk>) + FX.capacity() * sizeof(double);
+    for (const auto& chunk : FChunks)
+        bytes += sizeof(tChunk) + 16 + chunk->Values.capacity() * sizeof(double) +
+                 (chunk->Blocks.capacity() + chunk->Groups.capacity()) * sizeof(tSpan);
     for (auto it = FLabels.cbegin(); it != FLabels.cend(); ++it) bytes += 48 + it.value().size() * 2;
     return bytes;
 }

@@ -13,7 +13,27 @@
 #include <QMap>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <vector>
+
+// 65536 values of a run and their min/max summaries (per 64 values, per 4096, all).
+struct tChunkData {
+    struct tSpan {
+        double Lo, Hi;
+        void Add(double y) {
+            if (y < Lo) Lo = y;
+            if (y > Hi) Hi = y;
+        }
+        void Add(const tSpan& s) {
+            if (s.Lo < Lo) Lo = s.Lo;
+            if (s.Hi > Hi) Hi = s.Hi;
+        }
+    };
+    std::vector<double> Values;
+    std::vector<tSpan> Blocks;  // per 64 values
+    std::vector<tSpan> Groups;  // per 4096 values
+    tSpan All;
+};
 
 class tRun {
   public:
@@ -31,9 +51,25 @@ class tRun {
     qsizetype Count() const { return FCount; }
     bool IsEmpty() const { return FCount == 0; }
     double X(qsizetype index) const { return FIrregular ? FX[index] : static_cast<double>(index) * FStep; }
-    double Y(qsizetype index) const { return FChunks[index >> kChunkBits].Values[index & kChunkMask]; }
+    double Y(qsizetype index) const { return FChunks[index >> kChunkBits]->Values[index & kChunkMask]; }
     // Copies `count` values (and X into `xs` when given) from `from` on.
     void CopyValues(qsizetype from, qsizetype count, double* ys, double* xs = nullptr) const;
+    // Values that share the run's storage instead of being copied: the run copies a shared piece
+    // before it changes it, so they stay as they were when taken. Taking them costs a pointer per
+    // 65536 values; once taken, any thread may read them while the run goes on.
+    class tSharedValues {
+      public:
+        qsizetype Count() const { return FCount; }
+        // Copies `count` values from the `at`-th on into `out`.
+        void Copy(qsizetype at, qsizetype count, double* out) const;
+
+      private:
+        friend class tRun;
+        std::vector<std::shared_ptr<const tChunkData>> FChunks;
+        qsizetype FFirst = 0;  // offset of the first value in FChunks[0]
+        qsizetype FCount = 0;
+    };
+    tSharedValues ShareValues(qsizetype from, qsizetype count) const;
 
     // Appends the next point of an evenly spaced run; a non-empty label labels it.
     void Append(double y, const QString& label = QString());
@@ -76,23 +112,10 @@ class tRun {
     static constexpr qsizetype kChunkPoints = qsizetype(1) << kChunkBits;
     static constexpr qsizetype kChunkMask = kChunkPoints - 1;
     static constexpr int kBlockBits = 6;  // 64 values per block, 64 blocks per group
-    struct tSpan {
-        double Lo, Hi;
-        void Add(double y) {
-            if (y < Lo) Lo = y;
-            if (y > Hi) Hi = y;
-        }
-        void Add(const tSpan& s) {
-            if (s.Lo < Lo) Lo = s.Lo;
-            if (s.Hi > Hi) Hi = s.Hi;
-        }
-    };
-    struct tChunk {
-        std::vector<double> Values;
-        std::vector<tSpan> Blocks;  // per 64 values
-        std::vector<tSpan> Groups;  // per 4096 values
-        tSpan All;
-    };
+    using tSpan = tChunkData::tSpan;
+    using tChunk = tChunkData;
+    // The chunk `c`, copied first when a snapshot shares it.
+    tChunk& Writable(qsizetype c);
     void PushValue(double y);
     void Resummarise(qsizetype index);
     void SpanInChunk(const tChunk& chunk, qsizetype from, qsizetype to, tSpan& span) const;
@@ -103,7 +126,7 @@ class tRun {
     double FStep;
     bool FIrregular = false;
     qsizetype FCount = 0;
-    std::vector<tChunk> FChunks;
+    std::vector<std::shared_ptr<tChunk>> FChunks;
     std::vector<double> FX;
     QMap<qsizetype, QString> FLabels;
 };

@@ -5,6 +5,9 @@
 //   AutosaveCopyDuringRun what one autosave costs the user-interface thread 95 minutes into the
 //                         run (copying the 10 s of new points); the write itself runs on the
 //                         autosave's own thread and is measured as AutosaveWriteDuringRun.
+//   SaveAsHugeOnCaller    «Сохранить как» of a 12 000 000-point lesson through tLessonSaver: the
+//                         time the calling (window's) thread is held; SaveAsHugeWhole is the whole
+//                         save for comparison (what held the window before).
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -15,6 +18,7 @@
 #include "lesson/Autosave.h"
 #include "lesson/Lesson.h"
 #include "lesson/Lessonfile.h"
+#include "lesson/Saver.h"
 
 namespace {
 constexpr qsizetype kPoints = 6'000'000;    // 100 min × 60 s × 1000 Hz
@@ -106,6 +110,41 @@ void AutosaveWriteDuringRun(benchmark::State& state) {
     }
 }
 BENCHMARK(AutosaveWriteDuringRun)->Unit(benchmark::kMillisecond)->Iterations(20)->UseRealTime();
+constexpr qsizetype kHuge = 12'000'000;  // 200 min at 1 kHz
+
+tLesson& Huge() {
+    static tLesson lesson;
+    if (lesson.RunCount() == 0) {
+        tRun* run = lesson.AddRun(0.001);
+        FillRun(*run, 0, kHuge);
+        lesson.SetSeriesRun(0, run);
+    }
+    return lesson;
+}
+
+void SaveAsHugeOnCaller(benchmark::State& state) {
+    tLesson& lesson = Huge();
+    QTemporaryDir dir;
+    tLessonSaver saver;
+    for (auto _ : state) {
+        state.PauseTiming();
+        saver.Writer().SetPath(dir.filePath(QStringLiteral("huge.rovelin")));  // a new target: whole
+        state.ResumeTiming();
+        saver.Save(lesson);  // what the calling thread spends
+        state.PauseTiming();
+        saver.Wait();
+        state.ResumeTiming();
+    }
+    state.counters["MB"] = double(QFileInfo(dir.filePath(QStringLiteral("huge.rovelin"))).size()) / 1e6;
+}
+BENCHMARK(SaveAsHugeOnCaller)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void SaveAsHugeWhole(benchmark::State& state) {
+    tLesson& lesson = Huge();
+    QTemporaryDir dir;
+    for (auto _ : state) tLessonWriter(dir.filePath(QStringLiteral("huge.rovelin"))).Save(lesson);
+}
+BENCHMARK(SaveAsHugeWhole)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {

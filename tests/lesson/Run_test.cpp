@@ -96,6 +96,38 @@ TEST(tRunPoints, AnEvenlySpacedRunCostsAboutEightBytesAPoint) {
     EXPECT_LT(small.MemoryBytes(), 1024u);
 }
 
+TEST(tRunPoints, SharedValuesStayAsTakenWhileTheRunGoesOn) {
+    tRun run(0.001);
+    for (int i = 0; i < 100000; ++i) run.Append(i);
+    const tRun::tSharedValues taken = run.ShareValues(60000, 40000);  // across a chunk boundary
+    // The run goes on: appended into the shared last chunk, an old point edited, then all cleared.
+    for (int i = 0; i < 1000; ++i) run.Append(-1);
+    run.SetPoint(65000, 0, -5);
+    double lo = 0, hi = 0;
+    ASSERT_TRUE(run.MinMax(64000, 66000, lo, hi));
+    EXPECT_EQ(lo, -5);  // the run's summaries follow its own copy
+    run.Clear();
+    ASSERT_EQ(taken.Count(), 40000);
+    std::vector<double> values(40000);
+    taken.Copy(0, 40000, values.data());
+    for (int i = 0; i < 40000; ++i) ASSERT_EQ(values[std::size_t(i)], 60000 + i) << i;
+    taken.Copy(39999, 1, values.data());
+    EXPECT_EQ(values[0], 99999);
+}
+
+TEST(tRunPoints, SharingEverySecondKeepsTheRunAtAboutEightBytesAPoint) {
+    // The autosave shares the growing last chunk every second; the run's own copy of it must not
+    // end up larger than a chunk.
+    tRun run(0.001);
+    const qsizetype n = 16 * 65536;  // whole chunks: a last chunk's room for what is to come aside
+    tRun::tSharedValues held;        // the write in flight holds it until the next one
+    for (qsizetype i = 0; i < n; ++i) {
+        run.Append(std::sin(i * 0.001));
+        if (i % 1000 == 999) held = run.ShareValues(run.Count() - 1000, 1000);
+    }
+    EXPECT_LE(double(run.MemoryBytes()) / n, 8.5);
+}
+
 TEST(tRunPoints, IrregularRunsKeepTheirX) {
     tRun run(0.5);
     run.Append(1);

@@ -138,7 +138,9 @@ int Seat(const QString& home, int seat, int turns, const QString& batonFolder) {
                 if (e.Fault() == tLessonFault::ChangedOutside || e.Fault() == tLessonFault::Replaced)
                     ++refused;
                 else
-                    fail(QStringLiteral("turn %1: refused as %2: %3").arg(turn).arg(Name(e.Fault()), e.Message()));
+                    fail(QStringLiteral("turn %1: refused as %2: %3")
+                             .arg(turn)
+                             .arg(Name(e.Fault()), e.Message()));
             }
         }
         lesson = std::make_unique<tLesson>();
@@ -154,7 +156,8 @@ int Seat(const QString& home, int seat, int turns, const QString& batonFolder) {
                 return 1;
             }
             QString why;
-            if (!Holds(*lesson, turn, why)) fail(QStringLiteral("turn %1: lost points: %2").arg(turn).arg(why));
+            if (!Holds(*lesson, turn, why))
+                fail(QStringLiteral("turn %1: lost points: %2").arg(turn).arg(why));
         }
         tRun* run = lesson->Run(0);
         for (int j = 0; j < kPoints; ++j) run->Append(Value(turn, j));
@@ -192,16 +195,19 @@ int Seat(const QString& home, int seat, int turns, const QString& batonFolder) {
                 e.Fault() == tLessonFault::Locked)
                 ++lost;
             else
-                fail(QStringLiteral("race %1: refused as %2: %3").arg(round).arg(Name(e.Fault()), e.Message()));
+                fail(QStringLiteral("race %1: refused as %2: %3")
+                         .arg(round)
+                         .arg(Name(e.Fault()), e.Message()));
         }
         baton.Write(seat == 0 ? "done0" : "done1", base);
         if (!baton.WaitFor(seat == 0 ? "done1" : "done0", base)) return 1;
         if (seat == 0) baton.Write("turn", turns + round + 1);
         if (!baton.WaitFor("turn", turns + round + 1)) return 1;
     }
-    std::printf("seat %d: %d saves in turns, %d stale saves refused as changed elsewhere, %d races won, %d lost, "
-                "%d faults\n",
-                seat, saves, refused, won, lost, damaged);
+    std::printf(
+        "seat %d: %d saves in turns, %d stale saves refused as changed elsewhere, %d races won, %d lost, "
+        "%d faults\n",
+        seat, saves, refused, won, lost, damaged);
     return damaged == 0 ? 0 : 1;
 }
 
