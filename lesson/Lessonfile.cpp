@@ -447,7 +447,7 @@ void Upgrade(tDb& db, const QString& path, int from) {
     }
 }
 
-// Copies the database `from` page by page into `to` (a file path, or ":memory:" for `into`).
+// Copies the database `from` (the file `path`) page by page into the open database `into`.
 void CopyDatabase(tDb& from, sqlite3* into, const QString& path) {
     sqlite3_backup* backup = sqlite3_backup_init(into, "main", from.Handle(), "main");
     if (!backup) Fail(tLessonFault::CannotUpgrade, path, Reason(into, sqlite3_errcode(into)));
@@ -741,10 +741,10 @@ void CopyOut(const QString& from, const QString& to, const QString& target) {
 fileplace::tStamp WriteWhole(const tLessonSnapshot& s) {
     const QString target = QFileInfo(s.Path).absoluteFilePath();
     const QString part = target + QStringLiteral(".part");
+    CheckFolder(target);
     tLessonLock lock(target);
     LockForWriting(lock, target);
     QFile::remove(part);  // a save cut off earlier; ours now, under the lock
-    CheckFolder(target);
     std::unique_ptr<tHoldOld> old;
     if (QFileInfo::exists(target)) {
         CheckWritable(target);
@@ -815,12 +815,12 @@ void CheckContent(tDb& db, const tLessonSnapshot& s) {
 }
 
 fileplace::tStamp WriteIncrement(const tLessonSnapshot& s) {
+    CheckFolder(s.Path);
     tLessonLock lock(s.Path);
     LockForWriting(lock, s.Path);
     QFile::remove(s.Path + QStringLiteral(".part"));  // a whole save cut off earlier
     if (!QFileInfo::exists(s.Path)) Fail(tLessonFault::CannotWrite, s.Path, fileplace::Reason(ENOENT));
     CheckWritable(s.Path);
-    CheckFolder(s.Path);
     // On a network file system an inode number may change with the client's cache; there the
     // content alone tells.
     if (!s.Network && s.Expect.Stamp.Exists() && fileplace::StampOf(s.Path) != s.Expect.Stamp)
@@ -1241,8 +1241,8 @@ void ReadLesson(const QString& path, tLesson& lesson, tLessonWriter* writer, QMa
 // ---------------------------------------------------------------------------------------------
 // the rest of the interface
 
-bool tLessonFileError::SaveAsHelps() const {
-    switch (FFault) {
+bool tLessonFileError::SaveAsHelps(tLessonFault fault) {
+    switch (fault) {
         case tLessonFault::Locked:
         case tLessonFault::CannotWrite:
         case tLessonFault::ReadOnly:

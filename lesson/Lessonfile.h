@@ -86,7 +86,8 @@ class tLessonFileError : public tException {
     QString Reason() const { return FReason; }
     // Whether saving under another name («Сохранить как...») gets the lesson out: the file or its
     // folder cannot or must not be written.
-    bool SaveAsHelps() const;
+    bool SaveAsHelps() const { return SaveAsHelps(FFault); }
+    static bool SaveAsHelps(tLessonFault fault);
 
   private:
     tLessonFault FFault;

@@ -25,13 +25,25 @@ void tLessonSaver::SetWriter(std::unique_ptr<tLessonWriter> writer) {
 
 tLessonSaver::tStart tLessonSaver::Save(tLesson& lesson) {
     if (FBusy) return tStart::Busy;
+    return Start(lesson, *FWriter);
+}
+
+tLessonSaver::tStart tLessonSaver::SaveAs(tLesson& lesson, const QString& path) {
+    if (FBusy) return tStart::Busy;
+    FNextWriter = std::make_unique<tLessonWriter>(path);
+    const tStart started = Start(lesson, *FNextWriter);
+    if (started != tStart::Started) FNextWriter.reset();
+    return started;
+}
+
+tLessonSaver::tStart tLessonSaver::Start(tLesson& lesson, tLessonWriter& writer) {
     QElapsedTimer clock;
     clock.start();
-    std::shared_ptr<const tLessonSnapshot> snapshot = FWriter->Take(lesson);
+    std::shared_ptr<const tLessonSnapshot> snapshot = writer.Take(lesson);
     FLastTakeUs = clock.nsecsElapsed() / 1000;
     if (!snapshot) return tStart::NothingNew;
     FBusy = true;
-    Post([this, snapshot, path = FWriter->Path()] {
+    Post([this, snapshot, path = writer.Path()] {
         tResult result;
         result.Whole = tLessonWriter::Whole(*snapshot);
         try {
@@ -64,10 +76,14 @@ void tLessonSaver::Deliver() {
     if (!result) return;  // delivered already (Wait)
     FBusy = false;
     if (!result->Error) {
+        if (FNextWriter) FWriter = std::move(FNextWriter);
         FWriter->Written(result->Stamp);
         emit Saved(result->Whole);
     } else {
-        FWriter->NotWritten();
+        if (FNextWriter)
+            FNextWriter.reset();
+        else
+            FWriter->NotWritten();
         emit Failed(result->Error->Fault(), result->Error->Message(), result->Error->Reason());
     }
 }

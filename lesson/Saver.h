@@ -38,6 +38,10 @@ class tLessonSaver : public QObject {
     enum class tStart { Started, NothingNew, Busy };
     // Hands what `lesson` holds beyond its file to the worker; Saved or Failed follows.
     tStart Save(tLesson& lesson);
+    // «Сохранить как»: writes the whole lesson to `path` with a writer of its own, which becomes
+    // this saver's writer once the write succeeded; after a failure the writer of the file before
+    // stays as it was (the next Save goes on with that file).
+    tStart SaveAs(tLesson& lesson, const QString& path);
     bool Busy() const { return FBusy; }
     // Blocks until the running write is done and its Saved or Failed was sent (a save before the
     // program ends, tests). True when nothing failed.
@@ -60,10 +64,12 @@ class tLessonSaver : public QObject {
         fileplace::tStamp Stamp;
         std::optional<tLessonFileError> Error;
     };
+    tStart Start(tLesson& lesson, tLessonWriter& writer);
     void Deliver();
     void Work();
 
     std::unique_ptr<tLessonWriter> FWriter;
+    std::unique_ptr<tLessonWriter> FNextWriter;  // of a SaveAs in flight
     bool FBusy = false;  // a snapshot was handed over and its result not delivered yet
     qint64 FLastTakeUs = 0;
 

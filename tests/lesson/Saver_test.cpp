@@ -63,3 +63,42 @@ TEST(tLessonSaverTest, SavesOffTheThreadAndTellsHowItWent) {
     ReadLesson(path, again);
     ExpectSameLesson(lesson, again);
 }
+
+TEST(tLessonSaverTest, AFailedSaveAsLeavesTheLessonWithItsFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("урок.rovelin"));
+    tLesson lesson;
+    FillLesson(lesson);
+    tLessonSaver saver;
+    saver.Writer().SetPath(path);
+    ASSERT_EQ(saver.Save(lesson), tLessonSaver::tStart::Started);
+    ASSERT_TRUE(saver.Wait());
+    QList<bool> saved;
+    QObject::connect(&saver, &tLessonSaver::Saved, [&](bool whole) { saved << whole; });
+
+    // «Сохранить как» into a folder that is not there fails; Ctrl+S then goes on with the old file.
+    lesson.Run(0)->Append(1);
+    ASSERT_EQ(saver.SaveAs(lesson, dir.filePath(QStringLiteral("нет/урок.rovelin"))),
+              tLessonSaver::tStart::Started);
+    EXPECT_FALSE(saver.Wait());
+    EXPECT_EQ(saver.Writer().Path(), path);
+    ASSERT_EQ(saver.Save(lesson), tLessonSaver::tStart::Started);
+    EXPECT_TRUE(saver.Wait());
+    EXPECT_EQ(saved, QList<bool>{false});  // an increment to the old file
+
+    // A «Сохранить как» that succeeds makes the new file the lesson's.
+    const QString other = dir.filePath(QStringLiteral("копия.rovelin"));
+    ASSERT_EQ(saver.SaveAs(lesson, other), tLessonSaver::tStart::Started);
+    EXPECT_TRUE(saver.Wait());
+    EXPECT_EQ(saver.Writer().Path(), other);
+    lesson.Run(0)->Append(2);
+    ASSERT_EQ(saver.Save(lesson), tLessonSaver::tStart::Started);
+    EXPECT_TRUE(saver.Wait());
+    EXPECT_EQ(saved, (QList<bool>{false, true, false}));
+    tLesson back;
+    ReadLesson(other, back);
+    ExpectSameLesson(lesson, back);
+    tLesson old;
+    ReadLesson(path, old);
+    EXPECT_EQ(old.Run(0)->Count(), lesson.Run(0)->Count() - 1);
+}
