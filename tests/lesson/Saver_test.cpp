@@ -13,13 +13,20 @@
 #include "tests/lesson/Sample.h"
 #include "tests/support/Wait.h"
 
-TEST(tLessonSaverTest, SavesOffTheThreadAndTellsHowItWent) {
+namespace {
+struct tLessonSaverTest : ::testing::Test {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("урок.rovelin"));
     tLesson lesson;
-    FillLesson(lesson);
     tLessonSaver saver;
-    saver.Writer().SetPath(path);
+    void SetUp() override {
+        FillLesson(lesson);
+        saver.Writer().SetPath(path);
+    }
+};
+}  // namespace
+
+TEST_F(tLessonSaverTest, SavesOffTheThreadAndTellsHowItWent) {
     QList<bool> saved;
     QList<tLessonFault> failed;
     QString reason;
@@ -64,13 +71,7 @@ TEST(tLessonSaverTest, SavesOffTheThreadAndTellsHowItWent) {
     ExpectSameLesson(lesson, again);
 }
 
-TEST(tLessonSaverTest, AFailedSaveAsLeavesTheLessonWithItsFile) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("урок.rovelin"));
-    tLesson lesson;
-    FillLesson(lesson);
-    tLessonSaver saver;
-    saver.Writer().SetPath(path);
+TEST_F(tLessonSaverTest, AFailedSaveAsLeavesTheLessonWithItsFile) {
     ASSERT_EQ(saver.Save(lesson), tLessonSaver::tStart::Started);
     ASSERT_TRUE(saver.Wait());
     QList<bool> saved;
