@@ -652,10 +652,12 @@ void CheckWritable(const QString& path) {
 // in its own words.
 void CheckFolder(const QString& path) {
     const QString folder = QFileInfo(path).absolutePath();
-    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0) {
+        const int err = errno;
         Fail(tLessonFault::CannotWrite, path,
-             errno == ENOENT ? fileplace::Reason(ENOENT)
-                             : QStringLiteral("папка %1 недоступна для записи").arg(Quoted(folder)));
+             err == EACCES || err == EPERM ? QStringLiteral("папка %1 недоступна для записи").arg(Quoted(folder))
+                                           : fileplace::Reason(err));
+    }
 }
 
 bool LooksLikeSqlite(const QString& path) {
