@@ -27,6 +27,7 @@
 #include "lesson/Lesson.h"
 #include "lesson/Lessonfile.h"
 #include "tests/lesson/Sample.h"
+#include "tests/support/Userfolders.h"
 #include "tests/support/Wait.h"
 
 int RunLessonChild(int argc, char** argv);  // Children.cpp; -1 = not a child run
@@ -199,6 +200,7 @@ TEST(tHostile, AFullDiskFailsTheSaveAndTheNextSaveGoesThroughAsSoonAsTheNewPoint
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    const rovelin_test::tUserFolders folders;  // state and settings of this run only
     const int child = RunLessonChild(argc, argv);
     if (child >= 0) return child;
     ::testing::InitGoogleTest(&argc, argv);

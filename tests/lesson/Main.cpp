@@ -5,12 +5,15 @@
 
 #include <QCoreApplication>
 
+#include "tests/support/Userfolders.h"
+
 int RunAutosaveChild(int argc, char** argv);       // Autosave_test.cpp; -1 = not a child run
 int RunLessonChild(int argc, char** argv);         // Children.cpp; -1 = not a child run
 int MakeVersionOneFixture(int argc, char** argv);  // Upgrade_test.cpp
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    const rovelin_test::tUserFolders folders;  // state and settings of this run only
     for (auto* run : {RunAutosaveChild, RunLessonChild, MakeVersionOneFixture}) {
         const int child = run(argc, argv);
         if (child >= 0) return child;
