@@ -4,22 +4,12 @@
 #include <QBuffer>
 #include <QIODevice>
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 
 #include "analysis/Tablemodel.h"
+#include "foundation/Functions.h"
 #include "lesson/Run.h"
 
 namespace {
-// Writes `value` at `out` (room for 32 characters); returns the end.
-char* NumberChars(double value, char decimal, char* out) {
-    if (!std::isfinite(value)) return out;  // an empty field: spreadsheets have no NaN
-    if (value == 0) value = 0;              // no "-0"
-    char* end = std::to_chars(out, out + 32, value, std::chars_format::general, 15).ptr;
-    if (decimal != '.') std::replace(out, end, '.', decimal);
-    return end;
-}
-
 QByteArray QuotedField(const QString& text, QChar separator) {
     QByteArray bytes = text.toUtf8();
     if (!bytes.contains(separator.toLatin1()) && !bytes.contains('"') && !bytes.contains('\n') &&
@@ -49,12 +39,6 @@ tCsvFormat CsvFormatFor(QChar decimalMark) {
     return {QLatin1Char(','), QLatin1Char('.')};
 }
 
-QString PlainNumber(double value, QChar decimalMark) {
-    char buffer[32];
-    const char* end = NumberChars(value, decimalMark.toLatin1(), buffer);
-    return QString::fromLatin1(buffer, end - buffer);
-}
-
 bool WriteCsv(const tTableModel& model, const tCsvFormat& format, QIODevice& out) {
     const char separator = format.Separator.toLatin1();
     const char decimal = format.Decimal.toLatin1();
@@ -76,7 +60,7 @@ bool WriteCsv(const tTableModel& model, const tCsvFormat& format, QIODevice& out
 
     constexpr qsizetype flushAt = 1 << 20;
     chunk.reserve(flushAt + 4096);
-    char number[32];
+    char number[kPlainNumberRoom];
     const qsizetype rows = model.PointRows();
     for (qsizetype row = 0; row < rows; ++row) {
         for (int c = 0; c < columns; ++c) {
@@ -92,7 +76,7 @@ bool WriteCsv(const tTableModel& model, const tCsvFormat& format, QIODevice& out
             }
             const double value =
                 source.Kind == tTableModel::tKind::Time ? source.Run->X(row) : source.Run->Y(row);
-            chunk.append(number, NumberChars(value, decimal, number) - number);
+            chunk.append(number, PlainNumberChars(value, decimal, number) - number);
         }
         chunk += "\r\n";
         if (chunk.size() >= flushAt) {

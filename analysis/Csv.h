@@ -21,9 +21,6 @@ struct tCsvFormat {
 // ';' and ',' for a comma decimal mark, ',' and '.' otherwise.
 tCsvFormat CsvFormatFor(QChar decimalMark);
 
-// A number as CSV and the clipboard write it.
-QString PlainNumber(double value, QChar decimalMark);
-
 // Writes every point row of `model` (not the entry row of typed data). Returns false when the
 // device refuses the bytes.
 bool WriteCsv(const tTableModel& model, const tCsvFormat& format, QIODevice& out);

@@ -36,10 +36,6 @@ bool tApplication::notify(QObject* receiver, QEvent* event) {
     return delivery.result;
 }
 
-QString ProductTitle() {
-    return QStringLiteral("Ровелин для начальной школы");
-}
-
 QString ProgramVersion() {
     return QStringLiteral(ROVELIN_VERSION);
 }

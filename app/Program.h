@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+#include "foundation/Stringtable.h"
+
 class QWidget;
 
 // The application object: every event is delivered inside the handler guard, so an exception
@@ -20,8 +22,6 @@ class tApplication : public QApplication {
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// The product name: application display name and the main window's caption.
-QString ProductTitle();
 // The program's version ("1.0.0").
 QString ProgramVersion();
 // The id of the desktop entry, icon and AppStream data ("ru.rovelin.rovelin"). The application

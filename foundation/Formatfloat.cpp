@@ -5,6 +5,7 @@
 // experiment.txt or what a device sent), and those digits are rounded half away from zero, so
 // 2.675 with "0.00" gives 2,68 as a pupil expects, not 2,67 from the binary fraction.
 #include <QLocale>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -351,4 +352,18 @@ bool PatternShowsNumber(const QString& pattern) {
     for (qsizetype i = 0; i < sections.size() && i < 2; ++i)
         if (!sections[i].isEmpty() && !ParseSection(sections[i]).HasDigits()) return false;
     return true;
+}
+
+char* PlainNumberChars(double value, char decimalMark, char* out) {
+    if (!std::isfinite(value)) return out;  // an empty field: spreadsheets have no NaN
+    if (value == 0) value = 0;              // no "-0"
+    char* end = std::to_chars(out, out + kPlainNumberRoom, value, std::chars_format::general, 15).ptr;
+    if (decimalMark != '.') std::replace(out, end, '.', decimalMark);
+    return end;
+}
+
+QString PlainNumber(double value, QChar decimalMark) {
+    char buffer[kPlainNumberRoom];
+    const char* end = PlainNumberChars(value, decimalMark.toLatin1(), buffer);
+    return QString::fromLatin1(buffer, end - buffer);
 }

@@ -45,6 +45,12 @@ QString FormatFloat(const QString& pattern, double value);
 // outside quotes, so FormatFloat would show that text in place of the value ("abc" gives "abc22").
 // Empty patterns and empty sections show the general form and count as showing the number.
 bool PatternShowsNumber(const QString& pattern);
+// A number as CSV, the clipboard and experiment.txt write it: up to 15 significant digits in the
+// shortest general form with `decimalMark` (1.5, 1e-05); empty for NaN and infinities, no "-0".
+QString PlainNumber(double value, QChar decimalMark = QLatin1Char('.'));
+// The same written at `out`, which has room for kPlainNumberRoom characters; returns the end.
+inline constexpr int kPlainNumberRoom = 32;
+char* PlainNumberChars(double value, char decimalMark, char* out);
 
 // Text files from either world: UTF-8 when the bytes are valid UTF-8, Windows-1251 otherwise.
 QString DecodeText(const QByteArray& bytes);

@@ -16,7 +16,6 @@
 bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes);
 // Unsaved work: Save / Don't save / Cancel, titled "Подтверждение", warning icon, Save the default.
 // A test responder answers Save with accepted, Cancel with `cancel`, Don't save otherwise.
-enum class tSaveChoice { Save, Discard, Cancel };
 tSaveChoice AskSaveDiscardCancel(const QString& text);
 // Input box titled "Ввод данных"; returns true on OK with the text in `value`.
 bool InputQuery(const QString& prompt, QString& value);

@@ -16,3 +16,7 @@ void ShowWarning(const QString& text);
 
 // Installed once by the dialog library; null restores the log.
 void SetNoticeHandler(tNoticeHandler handler);
+
+// The answer to "save the unsaved work?": Save, Don't save, Cancel (asked by the dialog library's
+// AskSaveDiscardCancel, or by whoever stands in for it).
+enum class tSaveChoice { Save, Discard, Cancel };

@@ -11,3 +11,7 @@ QString FormatStr(int id, const QString& a1, const QString& a2) {
     }
     return text;
 }
+
+QString ProductTitle() {
+    return QStringLiteral("Ровелин для начальной школы");
+}

@@ -36,3 +36,6 @@ enum : int {
 QString LoadStr(int id);
 // Message `id` with each %s replaced in order by the arguments.
 QString FormatStr(int id, const QString& a1, const QString& a2 = QString());
+
+// The product name: the application's display name and the main window's caption.
+QString ProductTitle();
