@@ -190,10 +190,10 @@ tDeviceInfo tDevice::ParseInfoReply(const uint8_t* reply, uint32_t length) {
     QString rest = TrimControls(BinBytes(reply, length));
     tDeviceInfo info;
     info.Name = SplitToken(rest, u',', true);
-    info.Item2 = SplitToken(rest, u',', true);
-    info.Item3 = SplitToken(rest, u',', true);
-    info.Item4 = static_cast<uint8_t>(StrToIntDef(SplitToken(rest, u',', true), 0) & 0xFF);
-    info.Item5 = SplitToken(rest, u',', true);
+    info.Vendor = SplitToken(rest, u',', true);
+    info.Product = SplitToken(rest, u',', true);
+    info.Revision = static_cast<uint8_t>(StrToIntDef(SplitToken(rest, u',', true), 0) & 0xFF);
+    info.Firmware = SplitToken(rest, u',', true);
     info.SpeedText = SplitToken(rest, u',', true);
     return info;
 }

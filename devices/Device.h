@@ -29,14 +29,15 @@
 
 class tSettings;
 
-// The identity reply: six comma-separated items, only the name and the speed are used.
+// The identity reply: six comma-separated items, only the name and the speed are used. Items 2 to
+// 5 are named after what the simulated sensor puts there; the program reads none of them.
 struct tDeviceInfo {
-    QString Name;  // item 1
-    QString Item2;
-    QString Item3;
-    uint8_t Item4 = 0;  // low 8 bits of the number
-    QString Item5;
-    QString SpeedText;  // item 6: stream speed in bit/s
+    QString Name;          // item 1: the sensor model
+    QString Vendor;        // item 2
+    QString Product;       // item 3
+    uint8_t Revision = 0;  // item 4: low 8 bits of the number
+    QString Firmware;      // item 5
+    QString SpeedText;     // item 6: stream speed in bit/s
 };
 
 class tDevice;

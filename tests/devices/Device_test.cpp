@@ -31,19 +31,19 @@ tDeviceInfo Parse(const std::string& text) {
 TEST(IdentityParsing, SixItemsWithBlanksAndNulPadding) {
     const tDeviceInfo info = Parse("  K330,a,b,7,c,1000");
     EXPECT_EQ(info.Name, "K330");
-    EXPECT_EQ(info.Item2, "a");
-    EXPECT_EQ(info.Item3, "b");
-    EXPECT_EQ(info.Item4, 7);
-    EXPECT_EQ(info.Item5, "c");
+    EXPECT_EQ(info.Vendor, "a");
+    EXPECT_EQ(info.Product, "b");
+    EXPECT_EQ(info.Revision, 7);
+    EXPECT_EQ(info.Firmware, "c");
     EXPECT_EQ(info.SpeedText, "1000");
 }
 
 TEST(IdentityParsing, MissingItemsAreEmpty) {
     const tDeviceInfo info = Parse("T100,x");
     EXPECT_EQ(info.Name, "T100");
-    EXPECT_EQ(info.Item2, "x");
-    EXPECT_TRUE(info.Item3.isEmpty());
-    EXPECT_EQ(info.Item4, 0);
+    EXPECT_EQ(info.Vendor, "x");
+    EXPECT_TRUE(info.Product.isEmpty());
+    EXPECT_EQ(info.Revision, 0);
     EXPECT_TRUE(info.SpeedText.isEmpty());
 }
 
@@ -53,8 +53,8 @@ TEST(IdentityParsing, NoCommaMakesTheWholeTrimmedTextTheName) {
 
 TEST(IdentityParsing, Item4KeepsLowEightBitsAndItemsAreNotTrimmed) {
     const tDeviceInfo info = Parse("K330,a,b,300,c, 9");
-    EXPECT_EQ(info.Item4, 44);
-    EXPECT_EQ(info.Item5, "c");
+    EXPECT_EQ(info.Revision, 44);
+    EXPECT_EQ(info.Firmware, "c");
     EXPECT_EQ(info.SpeedText, " 9");
 }
 
