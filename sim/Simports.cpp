@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/Stopsignal.h"
+#include "sim/Simmodels.h"
 
 namespace {
 
@@ -258,12 +259,11 @@ tSimSensorConfig tSimRegistry::DemoConfig(const QString& model, bool hid) {
     c.Model = model;
     c.Hub = !hid;
     c.Speed = 115200;
-    if (model == "K330") {
-        c.Hub = false;
-        c.Speed = 38400;
-        c.Channels = 2;
-    } else if (model == "P620") {
-        c.PeriodUs = 10000;
+    if (const tSimModel* row = SimModelFor(model)) {
+        c.Hub = row->Hub && !hid;
+        c.Speed = row->Speed;
+        c.Channels = row->Channels;
+        c.PeriodUs = row->PeriodUs;
     }
     c.VaryRuns = true;
     return c;
@@ -288,8 +288,7 @@ std::shared_ptr<tSimSensor> tSimRegistry::FindOrCreate(const QString& path, bool
     auto it = FSensors.find(path);
     if (it != FSensors.end()) return it->second;
     QString model;
-    static const QStringList known{"T100", "L200", "K330", "P620"};
-    if (!ParsePath(path, model) || !known.contains(model)) {
+    if (!ParsePath(path, model) || !SimModelFor(model)) {
         errorText = "No such file or directory";
         return nullptr;
     }
@@ -363,5 +362,8 @@ std::unique_ptr<tHidPort> OpenSimulatedHidPort(const QString& path, QString& err
 }
 
 QStringList DemoSerialCandidates() {
-    return {"sim:T100", "sim:L200", "sim:K330", "sim:P620"};
+    QStringList candidates;
+    for (const tSimModel& model : SimModels())
+        candidates << QStringLiteral("sim:") + QLatin1String(model.Name);
+    return candidates;
 }

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "sim/Simmodels.h"
+
 namespace {
 
 constexpr size_t kReplyLength = 39;
@@ -36,9 +38,8 @@ double Noise(uint32_t seed, int channel, int64_t index) {
 }
 
 int Decimals(const QString& model, int channel) {
-    if (model == "T100" && channel == 0) return 1;
-    if ((model == "L200" || model == "P620") && channel == 0) return 0;
-    return 2;
+    const tSimModel* row = SimModelFor(model);
+    return row && channel == 0 ? row->Decimals : 2;
 }
 
 std::vector<uint8_t> Padded(const QByteArray& text) {
@@ -105,41 +106,17 @@ double SimWaveValue(const QString& model, int channel, int64_t index, int32_t pe
     const double t = static_cast<double>(index) * periodUs / 1e6;
     const uint32_t runSeed = SimRunSeed(seed, runIndex);
     const double g = Noise(runSeed, channel, index);
-    const double pi = std::numbers::pi;
     double v;
+    const tSimModel* row = SimModelFor(model);
+    // Later runs start a little apart, each by a jitter of its own seed.
+    const double jitter = runIndex > 0 ? Uniform(runSeed, 0, 0, 7) - 0.5 : 0.0;
     if (SimSceneValue(scene, channel, index, periodUs, seed, runIndex, v)) {
         // told by the scenario
-    } else if (model == "T100" && channel == 0) {
-        // A cup of hot water cooling towards room temperature; a later run starts a little apart.
-        const double start = 80.0 + (runIndex > 0 ? 4.0 * (Uniform(runSeed, 0, 0, 7) - 0.5) : 0.0);
-        v = 22.0 + (start - 22.0) * std::exp(-t / 240.0) + 0.1 * g;
-    } else if (model == "L200" && channel == 0) {
-        // Room light with a slow drift (clouds), no mains flicker.
-        v = 450.0 + 90.0 * std::sin(2 * pi * t / 120.0) + 35.0 * std::sin(2 * pi * t / 37.0 + 1.3) + 4.0 * g;
-    } else if (model == "K330") {
-        // Voltage on a capacitor charged and discharged through 1 kOhm in 20 s cycles (channel 0, V),
-        // and the current through the resistor (channel 1, mA, negative while discharging).
-        const double tau = 1.5, supply = 4.8;
-        const double phase = std::fmod(t, 20.0);
-        const double top = supply * (1.0 - std::exp(-10.0 / tau));
-        const double volts =
-            phase < 10.0 ? supply * (1.0 - std::exp(-phase / tau)) : top * std::exp(-(phase - 10.0) / tau);
-        if (channel == 0) {
-            v = std::max(0.0, volts + 0.01 * g);
-        } else {
-            v = (phase < 10.0 ? supply - volts : -volts) + 0.01 * g;
-        }
-    } else if (model == "P620" && channel == 0) {
-        // Finger pulse at 72 beats per minute: a sharp systolic peak and a small dicrotic wave, so
-        // only the peak crosses 70 % of the range.
-        const double beat = 60.0 / 72.0;
-        const double s = std::fmod(t, beat);
-        const double peak = std::exp(-std::pow((s - 0.12) / 0.025, 2));
-        const double wave = std::exp(-std::pow((s - 0.38) / 0.05, 2));
-        v = std::clamp(180.0 + 650.0 * peak + 110.0 * wave + 3.0 * g, 0.0, 1023.0);
+    } else if (row && row->Wave(channel, t, g, jitter, v)) {
+        // the model's own waveform
     } else {
         // Further channels: a slow wave around ten times the channel number.
-        v = 10.0 * channel + std::sin(2 * pi * t / 10.0) + 0.05 * g;
+        v = 10.0 * channel + std::sin(2 * std::numbers::pi * t / 10.0) + 0.05 * g;
     }
     const double scale = std::pow(10.0, Decimals(model, channel));
     return std::round(v * scale) / scale;
