@@ -27,17 +27,15 @@ void tExperiment::Clear() {
 
 namespace {
 // experiment.txt follows the settings store's entry rules: the name is the text before the first
-// '=', nothing is trimmed, names compare case-insensitively and the first matching line wins.
+// '=', nothing is trimmed, names compare case-insensitively and the first matching entry wins.
 class tEntries {
   public:
-    explicit tEntries(QStringList lines) : FLines(std::move(lines)) {}
+    explicit tEntries(const tScenarioEntries& entries) : FEntries(entries) {}
 
-    bool Has(const QString& name) const { return IndexOf(name) >= 0; }
+    bool Has(const QString& name) const { return Find(name) != nullptr; }
     QString Text(const QString& name) const {
-        const int i = IndexOf(name);
-        if (i < 0) return QString();
-        const QString& line = FLines[i];
-        return line.mid(line.indexOf(u'=') + 1);
+        const auto* entry = Find(name);
+        return entry ? entry->second : QString();
     }
     int Int(const QString& name, int defaultValue) const { return StrToIntDef(Text(name), defaultValue); }
     double Real(const QString& name, double defaultValue) const {
@@ -46,16 +44,12 @@ class tEntries {
     }
 
   private:
-    int IndexOf(const QString& name) const {
-        for (int i = 0; i < FLines.size(); ++i) {
-            const QString& line = FLines[i];
-            const qsizetype eq = line.indexOf(u'=');
-            if (eq < 0) continue;
-            if (QStringView(line).left(eq).compare(name, Qt::CaseInsensitive) == 0) return i;
-        }
-        return -1;
+    const QPair<QString, QString>* Find(const QString& name) const {
+        for (const auto& entry : FEntries)
+            if (entry.first.compare(name, Qt::CaseInsensitive) == 0) return &entry;
+        return nullptr;
     }
-    QStringList FLines;
+    const tScenarioEntries& FEntries;
 };
 }  // namespace
 
@@ -113,7 +107,12 @@ bool LoadExperimentFile(const QString& scenarioFolder, tExperiment& record, QStr
 }
 
 bool ParseExperiment(const QByteArray& bytes, tExperiment& record, QString& error, const QString& file) {
-    const tEntries e(SplitLines(DecodeText(bytes)));
+    return ParseExperimentEntries(ExperimentEntries(bytes), record, error, file);
+}
+
+bool ParseExperimentEntries(const tScenarioEntries& entries, tExperiment& record, QString& error,
+                            const QString& file) {
+    const tEntries e(entries);
     if (!e.Has(QStringLiteral("SensorName"))) {
         error = QStringLiteral("Не указан датчик используемый в экперименте.");
         return false;
@@ -163,6 +162,39 @@ bool ReadScenario(const QString& caption, const QString& relativePath, const QSt
     }
     record = loaded;
     return true;
+}
+
+tScenarioEntries ExperimentEntries(const QByteArray& bytes) {
+    tScenarioEntries entries;
+    for (const QString& line : SplitLines(DecodeText(bytes))) {
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq > 0) entries.append({line.left(eq), line.mid(eq + 1)});
+    }
+    return entries;
+}
+
+tScenarioEntries ExperimentEntries(const tExperiment& e) {
+    const auto real = [](double value) { return PlainNumber(value); };
+    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    tScenarioEntries entries = {{QStringLiteral("SensorName"), e.SensorName},
+                                {QStringLiteral("Freq"), QString::number(e.Freq)},
+                                {QStringLiteral("Average"), QString::number(e.Average)},
+                                {QStringLiteral("FormatY"), e.FormatY},
+                                {QStringLiteral("FormatX"), e.FormatX},
+                                {QStringLiteral("CaptionX"), e.CaptionX},
+                                {QStringLiteral("MinX"), real(e.MinX)},
+                                {QStringLiteral("MaxX"), real(e.MaxX)},
+                                {QStringLiteral("IncX"), real(e.IncX)},
+                                {QStringLiteral("CaptionY"), e.CaptionY},
+                                {QStringLiteral("MinY"), real(e.MinY)},
+                                {QStringLiteral("MaxY"), real(e.MaxY)},
+                                {QStringLiteral("IncY"), real(e.IncY)},
+                                {QStringLiteral("AutoSize"), flag(e.AutoSize)},
+                                {QStringLiteral("TwiceMarker"), flag(e.TwiceMarker)},
+                                {QStringLiteral("YOffset"), real(e.YOffset)},
+                                {QStringLiteral("SeriesCount"), QString::number(e.SeriesCount)}};
+    if (!e.Demo.isEmpty()) entries.append({QStringLiteral("Demo"), e.Demo});
+    return entries;
 }
 
 bool LoadScenario(const QString& caption, const QString& relativePath, const QString& catalogueRoot,

@@ -5,13 +5,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 class tExperiment {
   public:
     QString Name;        // caption of the chosen catalogue entry
     QString Path;        // scenario folder, ending with '/'
-    QString SensorName;  // "NO" (any case) = no sensor, "P620" = pulse frame
+    QString SensorName;  // the sensor model; what it means for the window: experiments/Sensormodels.h
     QString FormatY;
     QString FormatX;
     int Freq = 0;     // sampling period, microseconds
@@ -46,6 +48,16 @@ bool LoadExperimentFile(const QString& scenarioFolder, tExperiment& record, QStr
 // (when given) and every such key with its value as written.
 bool ParseExperiment(const QByteArray& bytes, tExperiment& record, QString& error,
                      const QString& file = QString());
+
+// experiment.txt as name=value entries in file order (lines without a name are none), the form a
+// lesson file keeps the scenario in.
+using tScenarioEntries = QList<QPair<QString, QString>>;
+tScenarioEntries ExperimentEntries(const QByteArray& bytes);
+// Entries that give `record`'s values back when parsed (for a scenario whose file is gone).
+tScenarioEntries ExperimentEntries(const tExperiment& record);
+// The same as ParseExperiment, from entries.
+bool ParseExperimentEntries(const tScenarioEntries& entries, tExperiment& record, QString& error,
+                            const QString& file = QString());
 
 // Reads the scenario at catalogueRoot + relativePath (both ending with '/') into a new record
 // (Name = caption, Path, the file's values) and replaces `record` with it. On any failure `record`

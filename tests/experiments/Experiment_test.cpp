@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cmath>
+#include <utility>
 
 #include "foundation/Cp1251.h"
 #include "foundation/Functions.h"
@@ -330,4 +332,98 @@ TEST_F(ExperimentLoader, FileOverOneMegabyteIsRefusedAndTheRecordStays) {
 TEST_F(ExperimentLoader, NullRecordIsIgnored) {
     LoadScenario(QStringLiteral("s"), QStringLiteral("s/"), FRoot, nullptr);
     EXPECT_TRUE(FBoxes.empty());
+}
+
+// ---- entries (the form a lesson file keeps the scenario in) ----
+
+namespace {
+void ExpectSameRecord(const tExperiment& a, const tExperiment& b) {
+    EXPECT_EQ(a.SensorName, b.SensorName);
+    EXPECT_EQ(a.FormatY, b.FormatY);
+    EXPECT_EQ(a.FormatX, b.FormatX);
+    EXPECT_EQ(a.Freq, b.Freq);
+    EXPECT_EQ(a.Average, b.Average);
+    EXPECT_EQ(a.TwiceMarker, b.TwiceMarker);
+    EXPECT_EQ(a.CaptionX, b.CaptionX);
+    EXPECT_EQ(a.MinX, b.MinX);
+    EXPECT_EQ(a.MaxX, b.MaxX);
+    EXPECT_EQ(a.IncX, b.IncX);
+    EXPECT_EQ(a.CaptionY, b.CaptionY);
+    EXPECT_EQ(a.MinY, b.MinY);
+    EXPECT_EQ(a.MaxY, b.MaxY);
+    EXPECT_EQ(a.IncY, b.IncY);
+    EXPECT_EQ(a.AutoSize, b.AutoSize);
+    EXPECT_EQ(a.YOffset, b.YOffset);
+    EXPECT_EQ(a.SeriesCount, b.SeriesCount);
+    EXPECT_EQ(a.Demo, b.Demo);
+}
+}  // namespace
+
+TEST_F(ExperimentLoader, EntriesKeepTheFileAndParseAsTheFileDoes) {
+    const QByteArray bytes =
+        "sensorname=X\rSENSORNAME=Y\nno equals sign\n=nameless\nCaptionX= t=c \r\nMaxY=12,5\r\nFreq=$10\n";
+    const tScenarioEntries entries = ExperimentEntries(bytes);
+    ASSERT_EQ(entries.size(), 5);  // lines without a name are none
+    EXPECT_EQ(entries[0], (QPair<QString, QString>(QStringLiteral("sensorname"), QStringLiteral("X"))));
+    EXPECT_EQ(entries[2].second, QStringLiteral(" t=c "));
+    tExperiment fromFile, fromEntries;
+    fromFile.Clear();
+    fromEntries.Clear();
+    QString error;
+    ASSERT_TRUE(ParseExperiment(bytes, fromFile, error));
+    ASSERT_TRUE(ParseExperimentEntries(entries, fromEntries, error));
+    ExpectSameRecord(fromEntries, fromFile);
+    EXPECT_EQ(fromEntries.SensorName, QStringLiteral("X"));
+    EXPECT_EQ(fromEntries.Freq, 16);
+    EXPECT_EQ(fromEntries.MaxY, 12.5);
+    EXPECT_FALSE(ParseExperimentEntries({{QStringLiteral("Freq"), QStringLiteral("5")}}, fromEntries, error));
+    EXPECT_EQ(error, QStringLiteral("Не указан датчик используемый в экперименте."));
+}
+
+TEST_F(ExperimentLoader, ARecordWrittenAsEntriesReadsBackTheSame) {
+    tExperiment r;
+    r.Clear();
+    r.SensorName = QStringLiteral("P620");
+    r.FormatY = QStringLiteral("0.00;(0.00)");
+    r.Freq = 12345;
+    r.Average = 7;
+    r.TwiceMarker = true;
+    r.CaptionX = QStringLiteral("Время, с");
+    r.MinX = -0.1;
+    r.MaxX = 1e20;
+    r.IncX = 1e-7;
+    r.CaptionY = QStringLiteral("U = I·R");
+    r.MinY = -12.5;
+    r.MaxY = 1.0 / 3.0;
+    r.IncY = 0.30000000000000004;
+    r.AutoSize = true;
+    r.YOffset = 0.25;
+    r.SeriesCount = 2;
+    r.Demo = QStringLiteral("pulse");
+    // Read back the same whatever decimal mark the locale has.
+    for (QChar mark : {QChar(u'.'), QChar(u',')}) {
+        SetDecimalSeparatorForTests(mark);
+        tExperiment back;
+        back.Clear();
+        QString error;
+        ASSERT_TRUE(ParseExperimentEntries(ExperimentEntries(r), back, error)) << error.toStdString();
+        SCOPED_TRACE(QString(mark).toStdString());
+        EXPECT_EQ(back.SensorName, r.SensorName);
+        EXPECT_EQ(back.Freq, r.Freq);
+        EXPECT_EQ(back.Average, r.Average);
+        EXPECT_TRUE(back.TwiceMarker);
+        EXPECT_TRUE(back.AutoSize);
+        EXPECT_EQ(back.CaptionY, r.CaptionY);
+        EXPECT_EQ(back.Demo, r.Demo);
+        // Reals keep 15 significant digits, what a scenario file can say of them.
+        for (auto [got, want] : {std::pair{back.MinX, r.MinX},
+                                 {back.MaxX, r.MaxX},
+                                 {back.IncX, r.IncX},
+                                 {back.MinY, r.MinY},
+                                 {back.MaxY, r.MaxY},
+                                 {back.IncY, r.IncY},
+                                 {back.YOffset, r.YOffset}})
+            EXPECT_NEAR(got, want, std::abs(want) * 1e-14);
+        EXPECT_EQ(back.SeriesCount, 2);
+    }
 }
