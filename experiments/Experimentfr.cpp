@@ -17,7 +17,6 @@
 #include "foundation/Appmessage.h"
 #include "foundation/Functions.h"
 #include "foundation/Messagebox.h"
-#include "lesson/Lesson.h"
 
 namespace {
 QFont Tahoma(int pixels, bool bold = false) {
@@ -96,10 +95,13 @@ TfrExperiment::TfrExperiment(QWidget* owner, bool twiceMarker) : QWidget(owner),
     AttachChart(chMain);
 }
 
-TfrExperiment::~TfrExperiment() = default;
+TfrExperiment::~TfrExperiment() {
+    // The own lesson goes with the members, after the chart list it would have the charts redraw.
+    disconnect(&FOwnLesson, nullptr, this, nullptr);
+}
 
 void TfrExperiment::AttachChart(TChart* chart) {
-    FMarkers.insert(chart, tMarkers{});
+    FCharts.append(chart);
     connect(chart, &TChart::MouseReleased, this,
             [this, chart](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint pos) {
                 ChartMouseReleased(chart, button, modifiers, pos);
@@ -155,20 +157,20 @@ TChart::tPrintTexts TfrExperiment::PrintTexts(const tExperiment& scenario, const
 // ---- the lesson's runs ----
 
 void TfrExperiment::SetLesson(tLesson* lesson) {
-    if (FLesson) disconnect(FLesson, nullptr, this, nullptr);
-    FLesson = lesson;
-    if (lesson) {
-        connect(lesson, &tLesson::SeriesChanged, this, &TfrExperiment::ShowLessonRuns);
-        connect(lesson, &tLesson::PointsAppended, chMain, &TChart::ReplotPoints);
-        connect(lesson, &tLesson::RunChanged, chMain, &TChart::Replot);
-    }
+    disconnect(FLesson, nullptr, this, nullptr);
+    disconnect(FLesson, nullptr, chMain, nullptr);
+    FLesson = lesson ? lesson : &FOwnLesson;
+    connect(FLesson, &tLesson::SeriesChanged, this, &TfrExperiment::ShowLessonRuns);
+    connect(FLesson, &tLesson::PointsAppended, chMain, &TChart::ReplotPoints);
+    connect(FLesson, &tLesson::RunChanged, chMain, &TChart::Replot);
     ShowLessonRuns();
 }
 
 void TfrExperiment::ShowLessonRuns() {
     for (int i = 0; i < chMain->SeriesCount(); ++i)
         chMain->Series(i)->SetRun(FLesson ? FLesson->SeriesRun(i) : nullptr);
-    chMain->Replot();
+    // Markers came with an opened lesson: every chart draws them anew.
+    for (TChart* chart : FCharts) chart->Replot();
     LessonRunsShown();
 }
 
@@ -249,20 +251,28 @@ QString TfrExperiment::GetLastValueText(const QString& formatY) {
 
 // ---- markers ----
 
+tLesson::tMarkers TfrExperiment::Markers(const TChart* chart) const {
+    const qsizetype slot = FCharts.indexOf(chart);
+    return slot < 0 ? tLesson::tMarkers{} : FLesson->Markers(static_cast<int>(slot));
+}
+
 void TfrExperiment::ResetMarkers(TChart* chart) {
-    FMarkers.insert(chart, tMarkers{});
+    const qsizetype slot = FCharts.indexOf(chart);
+    if (slot >= 0) FLesson->SetMarkers(static_cast<int>(slot), {});
 }
 
 void TfrExperiment::SetMarkers(TChart* chart, int first, int second) {
-    if (!FMarkers.contains(chart)) return;
-    FMarkers.insert(chart, tMarkers{first, second});
+    const qsizetype slot = FCharts.indexOf(chart);
+    if (slot < 0) return;
+    FLesson->SetMarkers(static_cast<int>(slot), {first, second});
     chart->Replot();
 }
 
 void TfrExperiment::ChartMouseReleased(TChart* chart, Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
                                        QPoint pos) {
-    if (button != Qt::LeftButton || FMeasuring || !FMarkers.contains(chart)) return;
-    tMarkers& markers = FMarkers[chart];
+    const qsizetype slot = FCharts.indexOf(chart);
+    if (button != Qt::LeftButton || FMeasuring || slot < 0) return;
+    tLesson::tMarkers markers = FLesson->Markers(static_cast<int>(slot));
     int& marker = FTwiceMarker && (modifiers & Qt::ControlModifier) ? markers.Second : markers.First;
     TChartSeries* series = chart->Series(FCurrentSeries);
     // The charts are flat, so the cursor needs no 3D offset.
@@ -273,6 +283,7 @@ void TfrExperiment::ChartMouseReleased(TChart* chart, Qt::MouseButton button, Qt
     } else {
         marker = -1;
     }
+    FLesson->SetMarkers(static_cast<int>(slot), markers);
     chart->Replot();
     PostAppMessage(WM_MARKER_CHANGED, reinterpret_cast<intptr_t>(chart), 0);
 }
@@ -281,7 +292,7 @@ void TfrExperiment::DrawOverlay(TChart* chart, QPainter& painter) const {
     if (FMeasuring) return;
     const TChartSeries* series = chart->Series(FCurrentSeries);
     if (!series) return;
-    const tMarkers markers = FMarkers.value(chart);
+    const tLesson::tMarkers markers = Markers(chart);
     const QRect plot = chart->PlotRect();
     TChartAxis& axis = chart->BottomAxis();
     auto line = [&](int index, QColor color) {
@@ -303,7 +314,7 @@ void TfrExperiment::DrawOverlay(TChart* chart, QPainter& painter) const {
 QString TfrExperiment::MarkerTextFor(TChart* chart, const QString& formatX, const QString& formatY) const {
     const TChartSeries* series = chart ? chart->Series(FCurrentSeries) : nullptr;
     if (!series) return QString();
-    const tMarkers markers = FMarkers.value(chart);
+    const tLesson::tMarkers markers = Markers(chart);
     const int count = series->Count();
     const int m1 = markers.First, m2 = markers.Second;
     if (m1 < 0 || m1 >= count) return QString();

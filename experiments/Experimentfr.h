@@ -5,19 +5,18 @@
 // whose read-out the main window shows. TfrPulse derives from it. User-interface thread only.
 #pragma once
 
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <QWidget>
 
 #include "components/Chart.h"
+#include "lesson/Lesson.h"
 
 class QLabel;
 class QPainter;
 class QTabWidget;
 class TRichView;
 class tExperiment;
-class tLesson;
 
 class TfrExperiment : public QWidget {
     Q_OBJECT
@@ -43,7 +42,8 @@ class TfrExperiment : public QWidget {
     // Keeps the newest point in view: widens (autoSize) or scrolls the time axis by half its span.
     virtual void UpdateAxes(bool autoSize);
 
-    // The lesson whose shown runs the main chart's series draw (null: the series' own points).
+    // The lesson whose shown runs the main chart's series draw and which keeps the markers (null:
+    // the series' own points and a lesson of the frame's own for the markers).
     void SetLesson(tLesson* lesson);
     tLesson* Lesson() const { return FLesson; }
 
@@ -53,10 +53,10 @@ class TfrExperiment : public QWidget {
     bool TwiceMarker() const { return FTwiceMarker; }
     QString PendingPointLabel() const { return FPendingLabel; }
 
-    // Markers of one chart (point indexes into its current series, -1 = none).
-    int FirstMarker(const TChart* chart) const { return FMarkers.value(chart).First; }
-    int SecondMarker(const TChart* chart) const { return FMarkers.value(chart).Second; }
-    // Puts the markers of `chart` back (an opened lesson); -1 = none.
+    // Markers of one chart (point indexes into its current series, -1 = none). They live in the
+    // lesson, under the chart's place among the frame's charts (0 chMain, 1 a second chart).
+    int FirstMarker(const TChart* chart) const { return Markers(chart).First; }
+    int SecondMarker(const TChart* chart) const { return Markers(chart).Second; }
     void SetMarkers(TChart* chart, int first, int second);
 
     // Mouse-up on `chart` at `pos` (chart widget coordinates): sets a marker (see the .cpp).
@@ -101,19 +101,17 @@ class TfrExperiment : public QWidget {
     QWidget* tsChart;
 
   private:
-    struct tMarkers {
-        int First = -1;
-        int Second = -1;
-    };
+    tLesson::tMarkers Markers(const TChart* chart) const;
     void DrawOverlay(TChart* chart, QPainter& painter) const;
     void ShowLessonRuns();
 
-    tLesson* FLesson = nullptr;
+    tLesson FOwnLesson;  // keeps the markers while no lesson is set
+    tLesson* FLesson = &FOwnLesson;
     QString FPendingLabel;
     bool FMeasuring = false;
     bool FTwiceMarker;
     int FCurrentSeries = 0;
-    QHash<const TChart*, tMarkers> FMarkers;
+    QList<TChart*> FCharts;  // in the lesson's marker order
 
     QTabWidget* pcMain;
     QWidget* tsTable;
