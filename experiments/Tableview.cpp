@@ -4,11 +4,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QHideEvent>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QValidator>
@@ -100,7 +103,7 @@ TTableView::TTableView(QWidget* parent) : QTableView(parent) {
 
 void TTableView::SetTableModel(tTableModel* model) {
     FModel = model;
-    setModel(model);
+    AttachModel(isVisible());
     connect(model, &QAbstractItemModel::modelReset, this, &TTableView::FitColumns);
     // During a run the table follows the newest point, unless the pupil scrolled away from it.
     connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
@@ -108,9 +111,30 @@ void TTableView::SetTableModel(tTableModel* model) {
         setProperty("followEnd", bar->value() == bar->maximum() && !FModel->ManualEntry());
     });
     connect(model, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (property("followEnd").toBool()) scrollToBottom();
+        if (property("followEnd").toBool() && this->model() == FModel) scrollToBottom();
     });
-    FitColumns();
+}
+
+void TTableView::AttachModel(bool shown) {
+    if (!FModel) return;
+    const bool attach = shown || FModel->ManualEntry();
+    if (attach == (model() == FModel)) return;
+    // The view made the selection model it had and does not delete it when the model changes.
+    QItemSelectionModel* old = selectionModel();
+    setModel(attach ? FModel : nullptr);
+    delete old;
+    if (attach) FitColumns();
+}
+
+void TTableView::showEvent(QShowEvent* event) {
+    AttachModel(true);
+    QTableView::showEvent(event);
+}
+
+void TTableView::hideEvent(QHideEvent* event) {
+    QTableView::hideEvent(event);
+    // A minimised window keeps its table as it was.
+    if (!event->spontaneous()) AttachModel(false);
 }
 
 void TTableView::FitColumns() {
@@ -126,7 +150,7 @@ void TTableView::FitColumns() {
 }
 
 QString TTableView::SelectionText() const {
-    if (!FModel) return {};
+    if (!FModel || model() != FModel) return {};
     return SelectionTsv(*FModel, selectionModel()->selectedIndexes(), DecimalSeparator());
 }
 

@@ -32,9 +32,16 @@ class TTableView : public QTableView {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
     void FitColumns();
+    // A measured table has a row per point, and a view's row header keeps about ten bytes for each
+    // and lays all of them out again whenever a tick adds rows. So the view holds the model of a
+    // measured table only while it is shown; a typed table (a few rows, maybe an open editor)
+    // keeps it.
+    void AttachModel(bool shown);
     tTableModel* FModel = nullptr;
 };
 

@@ -5,8 +5,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTest>
 
 #include "analysis/Tablemodel.h"
@@ -100,4 +102,55 @@ TEST_F(TablePage, MeasuredRunsAreReadOnly) {
     EXPECT_EQ(Type(0, 1, QStringLiteral("5")), nullptr);
     EXPECT_DOUBLE_EQ(run->Y(0), 20);
     EXPECT_EQ(FPage->findChild<QLabel*>(QStringLiteral("lbTableIntro")), nullptr);
+}
+
+TEST_F(TablePage, AMeasuredTableBehindAnotherTabHoldsNoRowsAndShowsThemAllWhenOpened) {
+    tRun* run = FLesson.AddRun(0.001);
+    for (int i = 0; i < 5000; ++i) run->Append(i * 0.5);
+    FLesson.SetSeriesRun(0, run);
+    // As in the window: the table is a tab behind the chart while a run goes on.
+    QTabWidget pages;
+    pages.addTab(new QWidget, QStringLiteral("chart"));
+    tExperiment scenario;
+    scenario.FormatY = QStringLiteral("0.0");
+    auto* page = new TTablePage(&FLesson, scenario, false);
+    pages.addTab(page, QStringLiteral("table"));
+    pages.resize(600, 400);
+    pages.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pages, 5000));
+    QHeaderView* rows = page->View()->verticalHeader();
+    const auto append = [&](int count) {
+        const qsizetype from = run->Count();
+        for (int i = 0; i < count; ++i) run->Append(static_cast<double>(run->Count()) * 0.5);
+        FLesson.NotifyAppended(run, from, count);
+    };
+    append(1000);
+    EXPECT_EQ(rows->count(), 0);  // nothing kept per point while hidden
+
+    pages.setCurrentIndex(1);
+    EXPECT_EQ(rows->count(), 6000);
+    const QModelIndex last = page->View()->model()->index(5999, 1);
+    EXPECT_EQ(last.data().toString(), QStringLiteral("2999,5"));
+    append(10);  // a run going on while the table is shown
+    EXPECT_EQ(rows->count(), 6010);
+    page->View()->selectRow(3);
+    EXPECT_EQ(page->View()->SelectionText(), QStringLiteral("0,003\t1,5\t\n"));
+
+    pages.setCurrentIndex(0);
+    EXPECT_EQ(rows->count(), 0);
+    EXPECT_TRUE(page->View()->SelectionText().isEmpty());
+    append(10);
+    pages.setCurrentIndex(1);
+    EXPECT_EQ(page->View()->model()->rowCount(), 6020);
+    // The CSV export and the table's own count never depend on the view.
+    EXPECT_EQ(page->Model()->PointRows(), 6020);
+}
+
+TEST_F(TablePage, ATypedTableKeepsItsRowsWhileHidden) {
+    Make(true);
+    ASSERT_EQ(Type(0, 0, QStringLiteral("1")), nullptr);
+    ASSERT_EQ(Type(0, 1, QStringLiteral("130")), nullptr);
+    FPage->hide();
+    EXPECT_EQ(View()->verticalHeader()->count(), 2);  // the pair and the entry row
+    EXPECT_EQ(View()->model()->rowCount(), 2);
 }
