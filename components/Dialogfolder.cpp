@@ -2,6 +2,7 @@
 #include "components/Dialogfolder.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -11,6 +12,15 @@ namespace {
 QString& LastFolder() {
     static QString folder;
     return folder;
+}
+
+QString RunDialog(QFileDialog& dialog, const QStringList& filters, const QString& suffix) {
+    dialog.setSizeGripEnabled(true);
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    RememberDialogFolder(dialog.selectedFiles().first());
+    return dialog.selectedFiles().first();
 }
 }  // namespace
 
@@ -38,4 +48,28 @@ QString ProposedFileName(const QString& name, const QDate& date, const QString& 
     while (base.endsWith(u'.')) base.chop(1);
     if (base.isEmpty()) base = QStringLiteral("Результаты");
     return QStringLiteral("%1 %2.%3").arg(base, date.toString(QStringLiteral("yyyy-MM-dd")), suffix);
+}
+
+QString AskSaveFileName(QWidget* owner, const QString& title, const QStringList& filters,
+                        const QString& suffix, const QString& proposed, bool confirmOverwrite) {
+    QFileDialog dialog(owner, title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    QFileDialog::Options options = QFileDialog::DontUseNativeDialog;
+    if (!confirmOverwrite) options |= QFileDialog::DontConfirmOverwrite;
+    dialog.setOptions(options);
+    const QFileInfo file(proposed);
+    dialog.setDirectory(file.isAbsolute() ? file.absolutePath() : DialogFolder());
+    dialog.selectFile(file.fileName());
+    return RunDialog(dialog, filters, suffix);
+}
+
+QString AskOpenFileName(QWidget* owner, const QString& title, const QStringList& filters,
+                        const QString& suffix) {
+    QFileDialog dialog(owner, title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog);
+    dialog.setDirectory(DialogFolder());
+    return RunDialog(dialog, filters, suffix);
 }
