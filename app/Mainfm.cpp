@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // TfmMain: construction, actions and their rules, menus, tool bars, status bar, clock, exit and
-// session end, application messages. The experiment work lives in Mainfm_*.cpp.
+// session end, application messages, and the session's signals. The experiment work lives in
+// Mainfm_*.cpp, its substance in the session.
 #include "app/Mainfm.h"
 
 #include <QAbstractEventDispatcher>
@@ -8,37 +9,28 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QSessionManager>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QTime>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <cmath>
 
 #include "app/Icons.h"
-#include "app/Program.h"
+#include "app/Reading.h"
+#include "app/Searchprogress.h"
+#include "components/Chart.h"
 #include "devices/Componentusb.h"
-#include "devices/Device.h"
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
 #include "foundation/Appmessage.h"
-#include "foundation/Exceptions.h"
 #include "foundation/Guard.h"
-#include "foundation/Logfile.h"
 #include "foundation/Messagebox.h"
-#include "foundation/Settings.h"
 #include "foundation/Stringtable.h"
-#include "lesson/Autosave.h"
-#include "lesson/Lesson.h"
-#include "lesson/Lessonfile.h"
 #include "platform/Affinity.h"
-#include "platform/Clock.h"
 
 namespace {
 // aeMain: sees every application message posted to qApp before anyone else does.
@@ -60,16 +52,17 @@ class tAppEvents : public QObject {
   private:
     TfmMain* FOwner;
 };
-
-const QString kSensorRemovedText = QStringLiteral(
-    "Внимание! Измерения были остановлены.\r\nДатчик , был отключен в процессе проведения измерений.");
 }  // namespace
 
-TfmMain::TfmMain(const QString& programDir, QWidget* parent)
-    : QMainWindow(parent),
-      FProgramDir(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir) {
+TfmMain::TfmMain(const QString& programDir, QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("fmMain"));
-    CreateActions();
+    // The autosave writer is a thread of the session's that must not share the first processor: a
+    // new thread inherits its creator's processors, so the session comes before this thread is pinned.
+    FSession = std::make_unique<tSession>(
+        *this, programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir);
+    FReading = std::make_unique<tResultReading>(*this);
+    CreateActions(this);
+    BindActions();
     CreateMenus();
 
     auto* client = new QWidget(this);
@@ -79,20 +72,18 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent)
     FClientLayout->setSpacing(0);
     setCentralWidget(client);
     CreateToolBars();
-    CreateReadingActions();
     FClientLayout->addWidget(pnToolBar);
     FClientLayout->addStretch(1);
-    CreateStatusBar();
-
-    tmTime = new QTimer(this);
-    tmTime->setObjectName(QStringLiteral("tmTime"));
-    tmTime->setInterval(1000);
-    connect(tmTime, &QTimer::timeout, this, [this] { RunGuarded([this] { ShowClock(); }); });
-    tmTime->start();
-    tmMeasure = new QTimer(this);
-    tmMeasure->setObjectName(QStringLiteral("tmMeasure"));
-    tmMeasure->setInterval(100);
-    connect(tmMeasure, &QTimer::timeout, this, [this] { RunGuarded([this] { tmMeasureTimer(); }); });
+    auto* bar = new TMainStatusBar(this);
+    setStatusBar(bar);
+    stbMain = bar;
+    stbHint = bar->Hint;
+    stbSilence = bar->Silence;
+    stbElapsed = bar->Elapsed;
+    stbClock = bar->Clock;
+    tmTime = bar->ClockTimer;
+    tmMeasure = FSession->MeasureTimer();
+    ConnectSession();
 
     // Arrival and removal are only noticed; the user reconnects with acExperimentConnect.
     usb = new TComponentUSB(this);
@@ -115,146 +106,96 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent)
     });
 
     FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
-
-    // The autosave writer is a thread of its own that must not share the first processor: a new
-    // thread inherits its creator's processors, so it starts before this thread is pinned.
-    FAutosave = std::make_unique<tAutosave>();
     // Counter readings of this thread and the measurement thread are compared, so both run on CPU 0.
     PinCurrentThreadToFirstProcessor();
-    FCountFrequency = HighResFrequency();
     setWindowIcon(ApplicationIcon());
     setWindowTitle(ProductTitle());
-    ShowClock();
     UpdateActions();
-
-    FSettings = std::make_unique<tSettings>();
-    FSettings->Load(FProgramDir + QStringLiteral("/rovelin.cfg"));
-
-    FAutosave->BeforeSave = [this] { SyncLessonFromFrame(); };
-    connect(FAutosave.get(), &tAutosave::Failed, this,
-            [](const QString& message) { LogAdd(QStringLiteral("Автосохранение: ") + message); });
+    FSession->LoadSettings();
 }
 
 TfmMain::~TfmMain() {
     qApp->removeEventFilter(aeMain);
-    tmMeasure->stop();
     tmTime->stop();
-    // A running measurement is stopped (joined, stop command sent) before the window it reports to
-    // goes away; an idle sensor is only closed, it has nothing to stop.
-    if (FDevice) {
-        try {
-            if (FDevice->IsMeasuring()) FDevice->Stop();
-        } catch (...) {
-        }
-        FDevice.reset();
-    }
-    if (!FKeepAutosave) FAutosave->Discard();
-    FAutosave.reset();
-    FExperiment.reset();
-    FSettings.reset();
+    // The frame and its views go before the session's lesson they show.
+    delete FFrame;
+    FFrame = nullptr;
+    FReading.reset();
+    FSession.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// the session's signals
+
+void TfmMain::ConnectSession() {
+    tSession* session = FSession.get();
+    connect(session, &tSession::DeviceChanged, this, &TfmMain::UpdateActions);
+    connect(session, &tSession::RunStopped, this, [this] {
+        if (FFrame) FFrame->StopMeasurement();
+        stbSilence->hide();
+        UpdateActions();
+    });
+    connect(session, &tSession::PointsAdded, this, [this](tRun* run, qsizetype from, qsizetype) {
+        // The first value of a run sits at the scenario's YOffset of the axis height.
+        const tExperiment* e = Experiment();
+        double lo = 0, hi = 0;
+        if (from == 0 && FFrame && e && FirstPointAxis(run->Y(0), e->YOffset, e->MinY, e->MaxY, lo, hi))
+            FFrame->Chart()->LeftAxis().SetRange(lo, hi);
+    });
+    connect(session, &tSession::Ticked, this, &TfmMain::ShowTick);
+    connect(session, &tSession::Fault, this, [](const QString& text) { ShowWarning(text); });
+    connect(session, &tSession::LessonChanged, this, [this] {
+        FillRecentMenu();
+        UpdateTitle();
+    });
+    connect(session, &tSession::LessonSaved, this, [this] {
+        FillRecentMenu();
+        UpdateTitle();
+    });
+    connect(session, &tSession::UnsavedChanged, this, &TfmMain::UpdateTitle);
 }
 
 // ---------------------------------------------------------------------------------------------
 // actions
 
-QAction* TfmMain::NewAction(const char* name, const QString& category, const QString& caption,
-                            const QString& hint, int icon, void (TfmMain::*handler)()) {
-    auto* action = new QAction(caption, this);
-    action->setObjectName(QString::fromLatin1(name));
-    action->setProperty("category", category);
-    action->setStatusTip(hint);
-    action->setToolTip(hint);
-    if (icon >= 0) action->setIcon(MainIcon(icon));
-    if (handler) Bind(action, handler);
-    return action;
-}
-
-void TfmMain::Bind(QAction* action, void (TfmMain::*handler)()) {
-    FHandlers.insert(action, handler);
-    connect(action, &QAction::triggered, this,
-            [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
-}
-
-void TfmMain::CreateActions() {
-    CreateLessonActions();
-    const QString file = QStringLiteral("File"), help = QStringLiteral("Help"), view = QStringLiteral("View"),
-                  experiment = QStringLiteral("Experiment");
-    acFileExit = NewAction("acFileExit", file, QStringLiteral("&Выход..."),
-                           QStringLiteral("Выйти из программы"), icExit, &TfmMain::acFileExitExecute);
-    // Alt+Ч is the same key as Alt+X on a Russian layout.
-    acFileExit->setShortcuts(
-        {QKeySequence(Qt::ALT | Qt::Key_X), QKeySequence(Qt::ALT | QChar(u'Ч').unicode())});
-    acHelpAbout = NewAction("acHelpAbout", help, QStringLiteral("&О программе..."),
-                            QStringLiteral("Вывести информацию о программе, разработчике и авторских правах"),
-                            icAbout, nullptr);
-    acHelpAbout->setEnabled(false);
-    acViewToolBar = NewAction("acViewToolBar", view, QStringLiteral("&Панель инструментов"),
-                              QStringLiteral("Показать/спрятать панель инструментов"), -1,
-                              &TfmMain::acViewToolBarExecute);
-    acViewToolBar->setCheckable(true);
-    acViewToolBar->setChecked(true);
-    acViewStatusBar =
-        NewAction("acViewStatusBar", view, QStringLiteral("&Строка состояния"),
-                  QStringLiteral("Позазать/спрятать строку состояния"), -1, &TfmMain::acViewStatusBarExecute);
-    acViewStatusBar->setCheckable(true);
-    acViewStatusBar->setChecked(true);
-    acExperimentConnect = NewAction("acExperimentConnect", experiment, QStringLiteral("&Подключение"),
-                                    QStringLiteral("Найти датчики и подключиться к ним"), icConnect,
-                                    &TfmMain::acExperimentConnectExecute);
-    acExperimentConnect->setCheckable(true);
-    acExperimentChoose = NewAction("acExperimentChoose", experiment, QStringLiteral("&Выбор эксперимента..."),
-                                   QStringLiteral("Выбрать сценарий для проведения эксперимента"), icChoose,
-                                   &TfmMain::acExperimentChooseExecute);
-    acExperimentStart =
-        NewAction("acExperimentStart", experiment, QStringLiteral("&Пуск"),
-                  QStringLiteral("Запустить измерения"), icStart, &TfmMain::acExperimentStartExecute);
-    acExperimentStop =
-        NewAction("acExperimentStop", experiment, QStringLiteral("&Стоп"),
-                  QStringLiteral("Остановить измерения"), icStop, &TfmMain::acExperimentStopExecute);
-    acExperimentMarkPoint = NewAction(
-        "acExperimentMarkPoint", experiment, QStringLiteral("&Отметить точку...."),
-        QStringLiteral("Отметить точку на графике"), icMark, &TfmMain::acExperimentMarkPointExecute);
-    acExperimentMarkPoint->setCheckable(true);
-    acFileExport = NewAction("acFileExport", file, QStringLiteral("&Экспорт..."),
-                             QStringLiteral("Экспортировать данные во внешний файл"), icExport,
-                             &TfmMain::acFileExportExecute);
-    acFilePrint = NewAction("acFilePrint", file, QStringLiteral("&Печать..."),
-                            QStringLiteral("Напечатать содержимое текущей вкладки"), icPrint,
-                            &TfmMain::acFilePrintExecute);
-    acFilePrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    acFilePrintSetup =
-        NewAction("acFilePrintSetup", file, QStringLiteral("Параметры печати..."),
-                  QStringLiteral("Изменить настройки печати"), -1, &TfmMain::acFilePrintSetupExecute);
-    acFilePageSetup =
-        NewAction("acFilePageSetup", file, QStringLiteral("Параметры страницы..."),
-                  QStringLiteral("Изменить настройки страницы"), -1, &TfmMain::acFilePageSetupExecute);
-    acFileAddImage = NewAction("acFileAddImage", file, QStringLiteral("&Добавить изображение..."),
-                               QStringLiteral("&Добавить изображение из файла"), icAddImage,
-                               &TfmMain::acFileAddImageExecute);
-    acFilePreview = NewAction("acFilePreview", file, QStringLiteral("Предварительный просмотр..."),
-                              QStringLiteral("Показать, как будет напечатана текущая вкладка"), -1,
-                              &TfmMain::acFilePreviewExecute);
-    acFileSavePdf = NewAction("acFileSavePdf", file, QStringLiteral("Сохранить в PDF..."),
-                              QStringLiteral("Сохранить текущую вкладку в файл PDF, как при печати"), -1,
-                              &TfmMain::acFileSavePdfExecute);
+void TfmMain::BindActions() {
+    const std::pair<QAction*, std::function<void()>> handlers[] = {
+        {acFileExit, [this] { close(); }},
+        {acViewToolBar, [this] { pnToolBar->setVisible(acViewToolBar->isChecked()); }},
+        {acViewStatusBar, [this] { stbMain->setVisible(acViewStatusBar->isChecked()); }},
+        {acExperimentConnect, [this] { acExperimentConnectExecute(); }},
+        {acExperimentChoose, [this] { acExperimentChooseExecute(); }},
+        {acExperimentStart, [this] { acExperimentStartExecute(); }},
+        {acExperimentStop, [this] { acExperimentStopExecute(); }},
+        {acExperimentMarkPoint, [this] { acExperimentMarkPointExecute(); }},
+        {acFileExport, [this] { acFileExportExecute(); }},
+        {acFilePrint, [this] { acFilePrintExecute(); }},
+        {acFilePrintSetup, [this] { RunPrintSetup(); }},
+        {acFilePageSetup, [this] { acFilePageSetupExecute(); }},
+        {acFileAddImage, [this] { acFileAddImageExecute(); }},
+        {acFilePreview, [this] { RunPrintPreview(*FPrinter, [this](QPrinter& to) { PrintShownTab(to); }); }},
+        {acFileSavePdf, [this] { acFileSavePdfExecute(); }},
+        {acFileOpenLesson, [this] { OpenLessonFile(AskLessonOpenFile()); }},
+        {acFileSaveLesson, [this] { SaveLesson(); }},
+        {acFileSaveLessonAs,
+         [this] {
+             if (const QString path = AskLessonSaveFile(); !path.isEmpty()) SaveLesson(path);
+         }},
+        {acExperimentRuns, [this] { acExperimentRunsExecute(); }},
+        {acViewShowAll, [this] { FReading->ShowAll(); }},
+        {acViewProjector, [this] { FReading->SetProjector(this, acViewProjector->isChecked()); }},
+        {acExperimentInsertChart, [this] { FReading->InsertChart(); }},
+    };
+    for (const auto& [action, handler] : handlers) {
+        FHandlers.insert(action, handler);
+        connect(action, &QAction::triggered, this, [handler] { RunGuarded(handler); });
+    }
     // Shortcuts work while the window (or any of its children) has the focus, menus closed or not.
     for (QAction* action : Actions()) addAction(action);
 }
 
-QList<QAction*> TfmMain::Actions() const {
-    return {
-        acFileExit,         acHelpAbout,       acViewToolBar,    acViewStatusBar,       acExperimentConnect,
-        acExperimentChoose, acExperimentStart, acExperimentStop, acExperimentMarkPoint, acFileExport,
-        acFilePrint,        acFilePrintSetup,  acFilePageSetup,  acFileAddImage,        acFilePreview,
-        acFileSavePdf,      acFileOpenLesson,  acFileSaveLesson, acFileSaveLessonAs,    acExperimentRuns};
-}
-
-bool TfmMain::IsMeasuring() const {
-    return tmMeasure->isActive();
-}
-
 void TfmMain::UpdateActions() {
-    const bool connected = FDevice != nullptr;
+    const bool connected = Device() != nullptr;
     const bool measuring = IsMeasuring();
     acExperimentStart->setEnabled(connected && !measuring);
     acFileExport->setEnabled(connected && !measuring);
@@ -266,15 +207,18 @@ void TfmMain::UpdateActions() {
     // The checked action also shows its tool button pressed.
     acExperimentConnect->setChecked(connected);
     acHelpAbout->setEnabled(false);
-    UpdateLessonActions();
-    UpdateReadingActions();
+    // Saving needs only an open scenario: with or without a sensor, also while measuring.
+    const bool open = Experiment() && FFrame && Lesson();
+    acFileSaveLesson->setEnabled(open);
+    acFileSaveLessonAs->setEnabled(open);
+    acExperimentRuns->setEnabled(open && !measuring && Lesson()->RunCount() > 0);
+    FReading->UpdateActions(measuring);
 }
 
 void TfmMain::Execute(QAction* action) {
     UpdateActions();
     if (!action->isEnabled()) return;
-    const auto handler = FHandlers.value(action);
-    if (handler) (this->*handler)();
+    if (const auto handler = FHandlers.value(action)) handler();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -285,7 +229,21 @@ void TfmMain::CreateMenus() {
     mmMain->setObjectName(QStringLiteral("mmMain"));
     QMenu* file = mmMain->addMenu(QStringLiteral("&Файл"));
     file->setObjectName(QStringLiteral("miFile"));
-    AddLessonMenuItems(file);
+    file->addAction(acFileOpenLesson);
+    file->addAction(acFileSaveLesson);
+    file->addAction(acFileSaveLessonAs);
+    // The last five lessons, hidden until there are any (FillRecentMenu).
+    FRecentActions << file->addSeparator();
+    for (int i = 0; i < 5; ++i) {
+        auto* action = file->addAction(QString());
+        action->setObjectName(QStringLiteral("acFileRecent%1").arg(i + 1));
+        connect(action, &QAction::triggered, this, [this, i] {
+            if (i < RecentLessons().size()) OpenLessonFile(RecentLessons()[i]);
+        });
+        FRecentActions << action;
+    }
+    file->addSeparator();
+    FillRecentMenu();
     file->addAction(acFileExport);
     file->addAction(acFileSavePdf);
     file->addSeparator();
@@ -302,6 +260,8 @@ void TfmMain::CreateMenus() {
     view->addAction(acViewToolBar);
     view->addAction(acViewStatusBar);
     view->addSeparator();
+    view->addAction(acViewShowAll);
+    view->addAction(acViewProjector);
     QMenu* experiment = mmMain->addMenu(QStringLiteral("&Эксперимент"));
     experiment->setObjectName(QStringLiteral("miExperiment"));
     experiment->addAction(acExperimentConnect);
@@ -313,6 +273,8 @@ void TfmMain::CreateMenus() {
     experiment->addAction(acExperimentMarkPoint);
     experiment->addSeparator();
     experiment->addAction(acExperimentRuns);
+    experiment->addSeparator();
+    experiment->addAction(acExperimentInsertChart);
     QMenu* help = mmMain->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("miHelp"));
     help->addAction(acHelpAbout);
@@ -362,6 +324,12 @@ void TfmMain::CreateToolBars() {
     addButton(tlbMain, acFilePrint);
     tlbMain->addSeparator();
     addButton(tlbMain, acFileAddImage);
+    tlbMain->addSeparator();
+    tlbMain->addAction(acViewShowAll);
+    if (QWidget* button = tlbMain->widgetForAction(acViewShowAll)) {
+        button->setObjectName(QStringLiteral("tbViewShowAll"));
+        if (auto* tool = qobject_cast<QToolButton*>(button)) tool->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    }
 
     // The label follows the buttons in the panel rather than inside the tool bar: a tool bar moves
     // what does not fit into its overflow menu, and the live value must never disappear there.
@@ -391,64 +359,7 @@ bool TfmMain::IsValueLabelShown() const {
 }
 
 // ---------------------------------------------------------------------------------------------
-// status bar and clock
-
-void TfmMain::CreateStatusBar() {
-    stbMain = statusBar();
-    stbMain->setObjectName(QStringLiteral("stbMain"));
-    stbMain->setSizeGripEnabled(false);
-    auto panel = [this](const char* name, Qt::Alignment alignment) {
-        auto* label = new QLabel(stbMain);
-        label->setObjectName(QString::fromLatin1(name));
-        label->setAlignment(alignment | Qt::AlignVCenter);
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        return label;
-    };
-    stbHint = panel("stbHint", Qt::AlignLeft);
-    stbHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    stbSilence = panel("stbSilence", Qt::AlignHCenter);
-    stbSilence->hide();
-    stbElapsed = panel("stbElapsed", Qt::AlignHCenter);
-    stbClock = panel("stbClock", Qt::AlignHCenter);
-    stbMain->addWidget(stbHint, 1);
-    stbMain->addPermanentWidget(stbSilence);
-    stbMain->addPermanentWidget(stbElapsed);
-    stbMain->addPermanentWidget(stbClock);
-    stbMain->installEventFilter(this);
-    LayoutStatusBar();
-}
-
-int TfmMain::ClockPanelWidth(const QFont& font) {
-    return static_cast<int>(
-        std::trunc(QFontMetrics(font).horizontalAdvance(QStringLiteral(" 88:88:88 ")) * 1.5));
-}
-
-int TfmMain::ElapsedPanelWidth(const QFont& font) {
-    return static_cast<int>(
-        std::trunc(QFontMetrics(font).horizontalAdvance(QStringLiteral(" 888:88.88 ")) * 1.5));
-}
-
-void TfmMain::LayoutStatusBar() {
-    const int clock = ClockPanelWidth(stbMain->font());
-    const int elapsed = ElapsedPanelWidth(stbMain->font());
-    stbClock->setFixedWidth(clock);
-    stbElapsed->setFixedWidth(elapsed);
-    // The hint panel takes what is left; the layout's own margins come off it.
-    stbHint->setMinimumWidth(0);
-}
-
-void TfmMain::ShowClock() {
-    // The long format of a Qt locale ends in a zone name, which the panel has no room for.
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t')).replace(QStringLiteral("  "), QStringLiteral(" "));
-    stbClock->setText(QLocale::system().toString(QTime::currentTime(), format.trimmed()));
-}
-
-bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == stbMain && (event->type() == QEvent::Resize || event->type() == QEvent::FontChange))
-        LayoutStatusBar();
-    return QMainWindow::eventFilter(watched, event);
-}
+// status bar
 
 bool TfmMain::event(QEvent* event) {
     // Hints go into the first status panel, not over the whole bar.
@@ -462,16 +373,16 @@ bool TfmMain::event(QEvent* event) {
 // ---------------------------------------------------------------------------------------------
 // view, exit, session end
 
-void TfmMain::acViewToolBarExecute() {
-    pnToolBar->setVisible(acViewToolBar->isChecked());
+TTablePage* TfmMain::TablePage() const {
+    return FReading->TablePage();
 }
 
-void TfmMain::acViewStatusBarExecute() {
-    stbMain->setVisible(acViewStatusBar->isChecked());
+QString TfmMain::StatisticsText() const {
+    return FReading->StatisticsText();
 }
 
-void TfmMain::acFileExitExecute() {
-    close();
+QLabel* TfmMain::StatisticsLabel() const {
+    return FReading->StatisticsLabel();
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
@@ -482,16 +393,12 @@ void TfmMain::closeEvent(QCloseEvent* event) {
         return;
     }
     // Leaving stops a run and lets the sensor go, so no thread outlives the window's timers.
-    RunGuarded([this] { Disconnect(); });
+    RunGuarded([this] { FSession->Disconnect(); });
     tmTime->stop();
-    if (FAskOnClose) {
-        FAutosave->Discard();  // a normal end: nothing to restore next time
-    } else {
-        // The session ends without asking: the autosave keeps the work for the next start.
-        FAutosave->SaveNow();
-        FAutosave->Flush();
-        FKeepAutosave = true;
-    }
+    if (FAskOnClose)
+        FSession->DiscardAutosave();  // a normal end: nothing to restore next time
+    else
+        FSession->KeepAutosave();  // the desktop session ends without asking: kept for the next start
     event->accept();
 }
 
@@ -510,33 +417,15 @@ void TfmMain::EndSession(bool ending) {
 // application messages
 
 bool TfmMain::HandleAppMessage(uint32_t code, intptr_t wParam, intptr_t) {
-    switch (code) {
-        case WM_DEVICE_WRITE_ERROR:
-            ReportRunFault(LoadStr(msg::WriteError));
-            return true;
-        case WM_DEVICE_READ_ERROR:
-            ReportRunFault(LoadStr(msg::ReadError));
-            return true;
-        case WM_MARKER_CHANGED:
-            if (FFrame && FExperiment)
-                lb->setText(FFrame->GetMarkerText(FExperiment->FormatX, FExperiment->FormatY,
-                                                  reinterpret_cast<TChart*>(wParam)));
-            UpdateStatistics();
-            return true;
-        case WM_SENSOR_REMOVED:
-            ReportRunFault(kSensorRemovedText);
-            return true;
-        default:
-            return false;
-    }
-}
-
-void TfmMain::AdoptDevice(std::unique_ptr<tDevice> device) {
-    Disconnect();
-    FDevice = std::move(device);
-    UpdateActions();
+    if (FSession->HandleDeviceMessage(code)) return true;
+    if (code != WM_MARKER_CHANGED) return false;
+    if (FFrame && Experiment())
+        lb->setText(FFrame->GetMarkerText(Experiment()->FormatX, Experiment()->FormatY,
+                                          reinterpret_cast<TChart*>(wParam)));
+    FReading->UpdateStatistics();
+    return true;
 }
 
 int64_t TfmMain::CounterNow() const {
-    return HighResCounter();
+    return tSessionHost::CounterNow();
 }

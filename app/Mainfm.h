@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// TfmMain: the program's one window. It owns the settings, the scenario record, the experiment
-// frame, the connected sensor and the 16 channel sequences, and runs the connection procedure,
-// the live display, scenario switching, export and printing. User-interface thread only: worker
-// threads reach it through application messages (aeMain) and the device's packet queue.
+// TfmMain: the program's one window, a facade over the measurement session (tSession). The window
+// keeps the actions and their rules, the menus, tool bars and status bar, the experiment frame, the
+// dialogs and the boxes; the session owns the settings, the scenario, the sensor, the runs and the
+// lesson file, and tells the window what happened through its signals. User-interface thread only:
+// worker threads reach it through application messages (aeMain) and the session's tick.
 //
-// Everything that would open a modal dialog goes through a virtual Ask*/Run* hook, so tests
-// subclass the window and answer without a dialog.
+// Everything that would open a modal dialog goes through a virtual Ask*/Run* hook (some of them
+// are the session's questions, tSessionHost), so tests subclass the window and answer without one.
 #pragma once
 
-#include <QDateTime>
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
@@ -16,12 +16,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <vector>
 
-#include "foundation/Messagebox.h"
-#include "measurement/Samples.h"
+#include "app/Mainactions.h"
+#include "app/Statusbar.h"
+#include "session/Session.h"
 
-class QAction;
 class QLabel;
 class QMenu;
 class QPrinter;
@@ -29,19 +28,13 @@ class QTextDocument;
 class QTimer;
 class QToolBar;
 class QVBoxLayout;
-class TChart;
 class TComponentUSB;
+class TRichView;
 class TTablePage;
 class TfrExperiment;
-class tDevice;
-class tExperiment;
-class tLesson;
-class tAutosave;
-class tLessonWriter;
-class tSensorSearch;
-class tSettings;
+class tResultReading;
+class tSearchProgress;
 
-// The catalogue dialog as the window uses it; tests replace it with one that picks a folder.
 // Documents for a new frame, read aside before it is built; a null one comes from the scenario's
 // folder (or is the placeholder).
 struct tFrameDocuments {
@@ -51,6 +44,7 @@ struct tFrameDocuments {
     bool FromLesson = false;
 };
 
+// The catalogue dialog as the window uses it; tests replace it with one that picks a folder.
 class tScenarioChooser {
   public:
     virtual ~tScenarioChooser() = default;
@@ -61,7 +55,7 @@ class tScenarioChooser {
     virtual bool LoadScenario(tExperiment* record) = 0;
 };
 
-class TfmMain : public QMainWindow {
+class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     Q_OBJECT
   public:
     // programDir holds rovelin.cfg and data/; empty = the executable's folder.
@@ -69,41 +63,19 @@ class TfmMain : public QMainWindow {
     explicit TfmMain(const QString& programDir = QString(), QWidget* parent = nullptr);
     ~TfmMain() override;
 
-    // ---- actions (alMain) ----
-    QAction* acFileExit;
-    QAction* acHelpAbout;
-    QAction* acViewToolBar;
-    QAction* acViewStatusBar;
-    QAction* acExperimentConnect;
-    QAction* acExperimentChoose;
-    QAction* acExperimentStart;
-    QAction* acExperimentStop;
-    QAction* acExperimentMarkPoint;
-    QAction* acFileExport;
-    QAction* acFilePrint;
-    QAction* acFilePrintSetup;
-    QAction* acFilePageSetup;
-    QAction* acFileAddImage;
-    QAction* acFilePreview;  // print preview of the shown tab
-    QAction* acFileSavePdf;  // the shown tab as a PDF file, through the print path
-    QAction* acFileOpenLesson;
-    QAction* acFileSaveLesson;
-    QAction* acFileSaveLessonAs;
-    QAction* acExperimentRuns;
-    QList<QAction*> Actions() const;
-
     // ---- components ----
     QWidget* pnToolBar;
     QToolBar* tlbMain;
     QToolBar* tlbExit;
     QLabel* lb;  // live value / marker read-out right after tlbMain
-    QStatusBar* stbMain;
-    QLabel* stbHint;     // first panel: action hints
-    QLabel* stbSilence;  // before the elapsed time, shown only while the sensor of a run is silent
-    QLabel* stbElapsed;  // second from the end: elapsed measurement time
-    QLabel* stbClock;    // last: the clock
+    // The status bar and its panels (app/Statusbar.h).
+    TMainStatusBar* stbMain;
+    QLabel* stbHint;
+    QLabel* stbSilence;
+    QLabel* stbElapsed;
+    QLabel* stbClock;
     QTimer* tmTime;
-    QTimer* tmMeasure;
+    QTimer* tmMeasure;  // the session's tick
     TComponentUSB* usb;
     QObject* aeMain;  // application-message filter on qApp
 
@@ -114,17 +86,8 @@ class TfmMain : public QMainWindow {
     // Shows or hides the value label (it stays hidden with the tool bar panel).
     void SetValueLabelVisible(bool visible);
     bool IsValueLabelShown() const;
-    // The status bar sizing rule: widths of the elapsed and clock panels for the bar's font.
-    static int ClockPanelWidth(const QFont& font);
-    static int ElapsedPanelWidth(const QFont& font);
-    void LayoutStatusBar();
-    // The clock tick (tmTime): the locale's long time format, without a zone name.
-    void ShowClock();
 
-    // ---- handlers ----
-    void acFileExitExecute();
-    void acViewToolBarExecute();
-    void acViewStatusBarExecute();
+    // ---- handlers (the others are bound in BindActions) ----
     void acExperimentConnectExecute();
     void acExperimentChooseExecute();
     void acExperimentStartExecute();
@@ -132,18 +95,14 @@ class TfmMain : public QMainWindow {
     void acExperimentMarkPointExecute();
     void acFileExportExecute();
     void acFilePrintExecute();
-    void acFilePrintSetupExecute();
     void acFilePageSetupExecute();
     void acFileAddImageExecute();
-    void acFilePreviewExecute();
     void acFileSavePdfExecute();
+    void acExperimentRunsExecute();
     // The shown tab on `printer` as Print prints it (nothing without a frame).
     void PrintShownTab(QPrinter& printer);
+
     // ---- the lesson file (Mainfm_lesson.cpp) ----
-    void acFileOpenLessonExecute();
-    void acFileSaveLessonExecute();
-    void acFileSaveLessonAsExecute();
-    void acExperimentRunsExecute();
     // Opens a lesson file (a second start or the command line hands one over). False when it was
     // not opened: cancelled, or an error box was shown and the window is as it was.
     Q_INVOKABLE bool OpenLessonFile(const QString& path);
@@ -151,19 +110,16 @@ class TfmMain : public QMainWindow {
     Q_INVOKABLE void OfferRecovery();
     // Saves the lesson to `path` (empty: the lesson's own file, or ask for one); false when it was
     // not saved (cancelled, or an error box was shown).
-    bool SaveLesson(const QString& path = QString());
+    bool SaveLesson(const QString& path = QString()) { return FSession->Save(path); }
     // Unsaved work: asks save / don't save / cancel. True when the caller may go on.
-    bool ConfirmLessonSaved();
-    bool LessonUnsaved() const;
-    QString LessonPath() const { return FLessonPath; }
-    QStringList RecentLessons() const { return FRecentLessons; }
-    tAutosave* Autosave() const { return FAutosave.get(); }
+    bool ConfirmLessonSaved() { return FSession->ConfirmSaved(); }
+    bool LessonUnsaved() const { return FSession->Unsaved(); }
+    QString LessonPath() const { return FSession->LessonPath(); }
+    QStringList RecentLessons() const { return FSession->RecentLessons(); }
+    tAutosave* Autosave() const { return FSession->Autosave(); }
     // The caption: product, scenario, lesson file, and a mark while there are unsaved changes.
     void UpdateTitle();
 
-    // One tick of tmMeasure: packet intake, points, elapsed time, value label, axes.
-    void tmMeasureTimer();
-    void Disconnect();
     void CreateExperimentFrame(tFrameDocuments documents = {});
     // Handles one application message; false when it is not the window's (passes on).
     bool HandleAppMessage(uint32_t code, intptr_t wParam, intptr_t lParam);
@@ -175,29 +131,32 @@ class TfmMain : public QMainWindow {
     void EndSession(bool ending);
 
     // ---- state, for the frame, the tests and the actions ----
-    tSettings* Settings() const { return FSettings.get(); }
-    tExperiment* Experiment() const { return FExperiment.get(); }
+    tSession& Session() const { return *FSession; }
+    tSettings* Settings() const { return FSession->Settings(); }
+    tExperiment* Experiment() const { return FSession->Experiment(); }
     TfrExperiment* Frame() const { return FFrame; }
     // The open scenario's runs and the runs its chart shows; null before a scenario is chosen.
-    tLesson* Lesson() const { return FLesson.get(); }
-    tDevice* Device() const { return FDevice.get(); }
-    bool IsMeasuring() const;
-    const tChannelValues& Channels() const { return FChannels; }
-    int CurrentSeries() const { return FCurrentSeries; }
-    QString ProgramDir() const { return FProgramDir; }
+    tLesson* Lesson() const { return FSession->Lesson(); }
+    tDevice* Device() const { return FSession->Device(); }
+    bool IsMeasuring() const { return FSession->IsMeasuring(); }
+    const tChannelValues& Channels() const { return FSession->Channels(); }
+    int CurrentSeries() const { return FSession->CurrentSeries(); }
+    QString ProgramDir() const { return FSession->ProgramDir(); }
     QPrinter& Printer() { return *FPrinter; }
-    // Hands a device to the window as if the connection procedure had found it (tests, demo).
-    void AdoptDevice(std::unique_ptr<tDevice> device);
+    // The «Таблица» tab of the open frame (tab index 3), null without a frame.
+    TTablePage* TablePage() const;
+    // The statistics between the markers of the current series, empty without markers.
+    QString StatisticsText() const;
+    QLabel* StatisticsLabel() const;
 
-    // ---- dialogs, replaceable in tests ----
+    // ---- dialogs, replaceable in tests (the session's questions among them) ----
     virtual std::unique_ptr<tScenarioChooser> CreateChooser(const QString& catalogueRoot);
-    // The sensor search of one connection procedure.
-    virtual std::unique_ptr<tSensorSearch> CreateSensorSearch();
-    // Whether the FTDI library could be loaded (the driver hint of the connection procedure).
-    virtual bool FtdiLibraryLoaded() const;
-    // sdBMPFile / sdRTFFile: the chosen path, empty when cancelled.
+    std::unique_ptr<tSensorSearch> CreateSensorSearch() override;
+    bool FtdiLibraryLoaded() const override;
+    // sdBMPFile / sdRTFFile / sdCSVFile: the chosen path, empty when cancelled.
     virtual QString AskBitmapFile();
     virtual QString AskRtfFile();
+    virtual QString AskCsvFile();
     // odImage: the chosen picture, empty when cancelled.
     virtual QString AskImageFile();
     // pd: the printer to print on (the window's own), null when cancelled.
@@ -212,110 +171,50 @@ class TfmMain : public QMainWindow {
     virtual void RunPageSetup();
     // The lesson file dialogs: the chosen path, empty when cancelled.
     virtual QString AskLessonOpenFile();
-    virtual QString AskLessonSaveFile();
-    // "Сохранить изменения в уроке?" with Save / Don't save / Cancel.
-    virtual tSaveChoice AskSaveChanges();
+    QString AskLessonSaveFile() override;
+    // "Урок не сохранён. Сохранить изменения?" with Save / Don't save / Cancel.
+    tSaveChoice AskSaveChanges() override;
     // The list of runs: which run (index, -1 = none) each series shows; false when cancelled.
     virtual bool AskSeriesRuns(int& first, int& second);
-    // The high-resolution counter (ticks) and its frequency; tests inject a clock.
-    virtual int64_t CounterNow() const;
-
-    // ---- reading the results (Mainfm_table.cpp) ----
-    QAction* acViewShowAll;
-    QAction* acViewProjector;
-    QAction* acExperimentInsertChart;
-    void acViewShowAllExecute();
-    void acViewProjectorExecute();
-    void acExperimentInsertChartExecute();
-    // sdCSVFile: the chosen path, empty when cancelled.
-    virtual QString AskCsvFile();
-    // The «Таблица» tab of the open frame (tab index 3), null without a frame.
-    TTablePage* TablePage() const;
-    // The statistics between the markers of the current series, empty without markers.
-    QString StatisticsText() const;
-    QLabel* StatisticsLabel() const;
+    int64_t CounterNow() const override;
 
   protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // ---- the session's other questions ----
+    void Searching(const QString& sensorName) override;
+    void SearchDone() override;
+    void Warn(const QString& text) override;
+    QString TakePointLabel() override;
+    QByteArray EditedReport() override;
+    void LessonFileFailed(const tLessonFileError& error) override;
 
   private:
-    void CreateLessonActions();
-    void AddLessonMenuItems(QMenu* file);
-    void UpdateLessonActions();
-    void FillRecentMenu();
-    void RememberRecent(const QString& path);
-    // Frame to lesson: markers, the edited report, the series of the last run.
-    void SyncLessonFromFrame();
-    // Lesson to frame after opening: markers and the series (the documents came with the frame).
-    void ShowLessonInFrame();
-    // A new scenario's lesson starts clean: scenario entries, description and report (unless
-    // `withDocuments` is false: an opened lesson replaces them at once), no file.
-    void StartLesson(bool withDocuments = true);
-    bool OpenLesson(const QString& path, bool recovered);
-    void CreateActions();
+    void BindActions();
     void CreateMenus();
     void CreateToolBars();
-    void CreateStatusBar();
-    QAction* NewAction(const char* name, const QString& category, const QString& caption, const QString& hint,
-                       int icon, void (TfmMain::*handler)());
-    void Bind(QAction* action, void (TfmMain::*handler)());
-    void ShowElapsed();
-    void AddPoints();
-    // Shows how long the running sensor has sent no value, once that is long enough to mean it.
-    void ShowSilence(bool valuesCame);
-    // A failure message of the measurement: the first of a run stops it with `text` in a box.
-    void ReportRunFault(const QString& text);
+    void ConnectSession();
+    void FillRecentMenu();
+    bool OpenLesson(const QString& path, bool recovered);
+    // One tick of the run as the window shows it: elapsed time, silence, value label, axes.
+    void ShowTick();
     // A file of the scenario's folder read aside; null when it cannot be (no message box: the
     // frame shows the placeholder, the log says why).
     static std::unique_ptr<QTextDocument> ReadScenarioDocument(const QString& path);
-    static void ShowDocument(class TRichView* view, std::unique_ptr<QTextDocument> document,
+    static void ShowDocument(TRichView* view, std::unique_ptr<QTextDocument> document,
                              const QString& fallback);
-    QString AskSaveFile(const QString& suffix, const QStringList& filters);
-    // The file name a save dialog proposes: the scenario's name and today's date.
-    QString ProposedName(const QString& suffix) const;
-    void CreateReadingActions();
-    void UpdateReadingActions();
-    // Adds the table tab, the statistics panel, the report's tool bar and the chart's tooltips and
-    // legend to a new frame.
-    void AttachReading();
-    void UpdateLegend();
-    void UpdateStatistics();
-    void ExportTable();
-    tLesson* ShownLesson() const;
+    // A save dialog for `suffix` files in the last-used folder, proposing the scenario's name and
+    // today's date.
+    QString AskSaveFile(const QString& suffix);
 
-    QString FProgramDir;
-    std::unique_ptr<tSettings> FSettings;
-    std::unique_ptr<tExperiment> FExperiment;
+    std::unique_ptr<tSession> FSession;
     TfrExperiment* FFrame = nullptr;  // a child of the window
-    // One per open scenario, replaced with the frame; the frame's charts show its runs.
-    std::unique_ptr<tLesson> FLesson;
-    std::unique_ptr<tDevice> FDevice;
-    tChannelValues FChannels;
-    int32_t FCurrentChannel = 0;
-    int32_t FCurrentSeries = 0;
-    int64_t FStartCount = 0;
-    int64_t FLastValueCount = 0;     // counter reading of the run's last received value (or start)
-    bool FRunFaultReported = false;  // the current run has shown its failure box
-    int64_t FCountFrequency = 1;
-    QDateTime FRunStarted;  // when the shown run was started (printed above the chart)
-
     QVBoxLayout* FClientLayout = nullptr;
     std::unique_ptr<QPrinter> FPrinter;
-    QHash<QAction*, void (TfmMain::*)()> FHandlers;
+    QHash<QAction*, std::function<void()>> FHandlers;
     bool FAskOnClose = true;
-    bool FFtdiReminderShown = false;  // the FTDI driver reminder comes once per program run
-
-    // ---- the lesson file ----
-    QString FLessonPath;  // the file the lesson was opened from or saved to, empty = none yet
-    std::unique_ptr<tLessonWriter> FLessonWriter;
-    std::unique_ptr<tAutosave> FAutosave;
-    bool FReportEdited = false;
-    bool FKeepAutosave = false;  // the session ends: the autosave stays for the next start
-    QStringList FRecentLessons;
-    QMenu* FRecentMenu = nullptr;
-    QList<QAction*> FRecentActions;
-    QPointer<TTablePage> FTablePage;
-    QPointer<QLabel> FStatistics;
+    QList<QAction*> FRecentActions;  // the separator before them, then one per recent lesson
+    std::unique_ptr<tResultReading> FReading;
+    std::unique_ptr<tSearchProgress> FSearchProgress;  // while a connection procedure runs
 };

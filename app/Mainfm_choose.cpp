@@ -8,18 +8,19 @@
 #include <QVBoxLayout>
 
 #include "app/Mainfm.h"
-#include "app/Program.h"
+#include "app/Reading.h"
 #include "components/Chart.h"
 #include "components/Richview.h"
+#include "components/Rtf.h"
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
 #include "experiments/Experimentsfm.h"
 #include "experiments/Pulsefr.h"
+#include "experiments/Sensormodels.h"
 #include "foundation/Exceptions.h"
 #include "foundation/Logfile.h"
 #include "foundation/Messagebox.h"
 #include "foundation/Stringtable.h"
-#include "lesson/Lesson.h"
 
 namespace {
 class tDialogChooser : public tScenarioChooser {
@@ -39,20 +40,20 @@ std::unique_ptr<tScenarioChooser> TfmMain::CreateChooser(const QString& catalogu
 
 void TfmMain::acExperimentChooseExecute() {
     // The chooser goes away on every path, also when an error escapes (unique_ptr).
-    std::unique_ptr<tScenarioChooser> chooser = CreateChooser(FProgramDir + QStringLiteral("/data/"));
+    std::unique_ptr<tScenarioChooser> chooser = CreateChooser(FSession->CatalogueRoot());
     if (!chooser->Execute()) return;
-    if (FExperiment) {
+    if (tExperiment* record = Experiment()) {
         // Unsaved work is offered for saving before the question about losing the data.
         if (!ConfirmLessonSaved()) return;
         if (AskYesNo(LoadStr(msg::NewExperimentQuestion), QMessageBox::Warning, true)) {
-            if (!chooser->LoadScenario(FExperiment.get())) return;
+            if (!chooser->LoadScenario(record)) return;
             Execute(acExperimentConnect);
             CreateExperimentFrame();
         }
     } else {
-        auto record = std::make_unique<tExperiment>();
-        if (!chooser->LoadScenario(record.get())) return;
-        FExperiment = std::move(record);
+        tExperiment first;
+        if (!chooser->LoadScenario(&first)) return;
+        FSession->SetExperiment(first);
         Execute(acExperimentConnect);
         CreateExperimentFrame();
     }
@@ -84,7 +85,7 @@ void TfmMain::ShowDocument(TRichView* view, std::unique_ptr<QTextDocument> docum
 }
 
 void TfmMain::CreateExperimentFrame(tFrameDocuments documents) {
-    const tExperiment& e = *FExperiment;
+    const tExperiment& e = *Experiment();
     const QDir folder(e.Path);
     // Read while the old frame still stands whole: a big document keeps the window waiting (and
     // painting) before anything in it changes.
@@ -97,13 +98,12 @@ void TfmMain::CreateExperimentFrame(tFrameDocuments documents) {
         delete FFrame;
         FFrame = nullptr;
     }
-    // A new scenario starts with no runs; the old ones went with the old frame's curves.
-    FLesson = std::make_unique<tLesson>();
-    if (e.SensorName == QStringLiteral("P620")) {
+    const tSensorModel& model = SensorModelFor(e.SensorName);
+    if (model.PulseFrame) {
         FFrame = new TfrPulse(this, e.TwiceMarker);
     } else {
         FFrame = new TfrExperiment(this, e.TwiceMarker);
-        if (e.SensorName.toUpper() == QStringLiteral("NO")) FFrame->Chart()->hide();
+        if (model.Manual) FFrame->Chart()->hide();
     }
     FFrame->ApplyScenarioAxes(e);
     SetValueLabelVisible(false);
@@ -123,10 +123,16 @@ void TfmMain::CreateExperimentFrame(tFrameDocuments documents) {
     // At least one curve stays: the run always has a series to fill.
     TChart* chart = FFrame->Chart();
     while (chart->SeriesCount() > qMax(1, e.SeriesCount)) chart->RemoveSeries(chart->SeriesCount() - 1);
-    FCurrentSeries = 0;
     FFrame->SetCurrentSeries(0);
-    FFrame->SetLesson(FLesson.get());
-    StartLesson(!documents.FromLesson);
-    AttachReading();
+    // A new scenario starts a new lesson with no runs; the old ones went with the old frame's
+    // curves. An opened lesson brings its own documents at once.
+    if (documents.FromLesson)
+        FSession->NewLesson();
+    else
+        FSession->NewLesson(WriteRtf(*FFrame->DescrView()->document()),
+                            WriteRtf(*FFrame->ReportView()->document()));
+    FFrame->SetLesson(Lesson());
+    connect(FFrame->ReportView(), &QTextEdit::textChanged, FSession.get(), &tSession::ReportEdited);
+    FReading->Attach(FFrame, Experiment(), Lesson());
     UpdateActions();
 }

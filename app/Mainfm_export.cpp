@@ -2,7 +2,6 @@
 // TfmMain: export of the shown tab, printing, page setup and pictures for the report.
 #include <QAction>
 #include <QFile>
-#include <QFileDialog>
 #include <QPageLayout>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
@@ -13,12 +12,14 @@
 
 #include "app/Mainfm.h"
 #include "app/Picture.h"
+#include "app/Reading.h"
 #include "components/Chart.h"
 #include "components/Dialogfolder.h"
 #include "components/Richview.h"
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
 #include "foundation/Exceptions.h"
+#include "lesson/Lesson.h"
 
 namespace {
 // Most school laptops have no printer; the message says what to do instead.
@@ -28,58 +29,39 @@ const QString kNoPrinterText = QStringLiteral(
     "на компьютере с принтером.");
 }  // namespace
 
-QString TfmMain::AskSaveFile(const QString& suffix, const QStringList& filters) {
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    // Our own dialog: no read-only box, no overwrite question, resizable; only existing folders
-    // can be entered, and the process's current folder is never changed by it.
-    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
-    dialog.setSizeGripEnabled(true);
-    dialog.setNameFilters(filters);
-    dialog.setDefaultSuffix(suffix);
-    dialog.setDirectory(DialogFolder());
-    dialog.selectFile(ProposedName(suffix));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    RememberDialogFolder(dialog.selectedFiles().first());
-    return dialog.selectedFiles().first();
-}
-
-QString TfmMain::ProposedName(const QString& suffix) const {
-    return ProposedFileName(FExperiment ? FExperiment->Name : QString(), QDate::currentDate(), suffix);
+QString TfmMain::AskSaveFile(const QString& suffix) {
+    // "PDF-файлы (*.pdf)" and so on, the scenario's name and today's date proposed.
+    const QStringList filters{QStringLiteral("%1-файлы (*.%2)").arg(suffix.toUpper(), suffix),
+                              QStringLiteral("Все файлы (*)")};
+    const QString name = Experiment() ? Experiment()->Name : QString();
+    return AskSaveFileName(this, QString(), filters, suffix,
+                           ProposedFileName(name, QDate::currentDate(), suffix));
 }
 
 QString TfmMain::AskPdfFile() {
-    return AskSaveFile(QStringLiteral("pdf"),
-                       {QStringLiteral("PDF-файлы (*.pdf)"), QStringLiteral("Все файлы (*)")});
+    return AskSaveFile(QStringLiteral("pdf"));
 }
 
 QString TfmMain::AskBitmapFile() {
-    return AskSaveFile(QStringLiteral("bmp"),
-                       {QStringLiteral("BMP-файлы (*.bmp)"), QStringLiteral("Все файлы (*)")});
+    return AskSaveFile(QStringLiteral("bmp"));
 }
 
 QString TfmMain::AskRtfFile() {
-    return AskSaveFile(QStringLiteral("rtf"),
-                       {QStringLiteral("RTF-файлы (*.rtf)"), QStringLiteral("Все файлы (*)")});
+    return AskSaveFile(QStringLiteral("rtf"));
+}
+
+QString TfmMain::AskCsvFile() {
+    return AskSaveFile(QStringLiteral("csv"));
 }
 
 QString TfmMain::AskImageFile() {
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setOptions(QFileDialog::DontUseNativeDialog);
-    dialog.setSizeGripEnabled(true);
     // Phones and cameras write .jpeg as often as .jpg, so the first entry shows every picture
     // the program reads. The dialog matches patterns in any letter case (.JPG too).
-    dialog.setNameFilters({QStringLiteral("Все изображения (*.jpg *.jpeg *.jpe *.bmp)"),
-                           QStringLiteral("JPG-файлы (*.jpg)"), QStringLiteral("BMP-файлы (*.bmp)"),
-                           QStringLiteral("Все файлы (*.*)")});
-    dialog.setDefaultSuffix(QStringLiteral("jpg"));
-    dialog.setDirectory(DialogFolder());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    RememberDialogFolder(dialog.selectedFiles().first());
-    return dialog.selectedFiles().first();
+    return AskOpenFileName(
+        this, QString(),
+        {QStringLiteral("Все изображения (*.jpg *.jpeg *.jpe *.bmp)"), QStringLiteral("JPG-файлы (*.jpg)"),
+         QStringLiteral("BMP-файлы (*.bmp)"), QStringLiteral("Все файлы (*.*)")},
+        QStringLiteral("jpg"));
 }
 
 QPrinter* TfmMain::AskPrinter() {
@@ -123,9 +105,11 @@ void TfmMain::acFileExportExecute() {
             if (!path.isEmpty()) FFrame->ReportView()->SaveToFile(path);
             break;
         }
-        case 3:
-            ExportTable();
+        case 3: {
+            const QString path = AskCsvFile();
+            if (!path.isEmpty()) FReading->ExportTable(path);
             break;
+        }
         default:
             break;
     }
@@ -150,18 +134,20 @@ void TfmMain::RunPrintPreview(QPrinter& printer, const std::function<void(QPrint
 
 void TfmMain::PrintShownTab(QPrinter& printer) {
     if (!FFrame) return;
-    const QString title = FExperiment ? FExperiment->Name : QString();
+    const tExperiment* e = Experiment();
+    const QString title = e ? e->Name : QString();
     switch (FFrame->ShownTabIndex()) {
         case 0: {
             TChart::tPrintTexts texts;
             texts.Title = title;
-            if (FRunStarted.isValid())
+            // When the shown run was measured (a typed run has no start).
+            const tRun* run = Lesson() ? Lesson()->SeriesRun(CurrentSeries()) : nullptr;
+            if (run && run->Started.isValid())
                 texts.Subtitle = QStringLiteral("Измерение от %1")
-                                     .arg(FRunStarted.toString(QStringLiteral("dd.MM.yyyy HH:mm")));
-            if (FExperiment)
-                texts.Footer =
-                    FFrame->GetMarkerText(FExperiment->FormatX, FExperiment->FormatY, FFrame->Chart())
-                        .replace(u'\t', QStringLiteral("    "));
+                                     .arg(run->Started.toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+            if (e)
+                texts.Footer = FFrame->GetMarkerText(e->FormatX, e->FormatY, FFrame->Chart())
+                                   .replace(u'\t', QStringLiteral("    "));
             printer.setDocName(title);
             FFrame->Chart()->Print(printer, texts);
             break;
@@ -184,11 +170,6 @@ void TfmMain::acFilePrintExecute() {
     PrintShownTab(*printer);
 }
 
-void TfmMain::acFilePreviewExecute() {
-    if (!FFrame) return;
-    RunPrintPreview(*FPrinter, [this](QPrinter& printer) { PrintShownTab(printer); });
-}
-
 void TfmMain::acFileSavePdfExecute() {
     if (!FFrame) return;
     const QString path = AskPdfFile();
@@ -209,10 +190,6 @@ void TfmMain::acFileSavePdfExecute() {
     pdf.setPageLayout(FPrinter->pageLayout());
     pdf.setOutputFileName(path);
     PrintShownTab(pdf);
-}
-
-void TfmMain::acFilePrintSetupExecute() {
-    RunPrintSetup();
 }
 
 void TfmMain::acFilePageSetupExecute() {

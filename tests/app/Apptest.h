@@ -16,6 +16,7 @@
 #include "devices/Sensorsearch.h"
 #include "foundation/Logfile.h"
 #include "foundation/Messagebox.h"
+#include "tests/support/Log.h"
 
 // A program folder: rovelin.cfg with the given lines (CR LF), data/ for the catalogue.
 class tProgramFolder {
@@ -46,33 +47,6 @@ class tBoxRecorder {
     // Runs while an input box is "open" (before it answers).
     std::function<void()> WhileInput;
     QStringList Texts() const;
-};
-
-// Keeps every line the program logs. The measurement thread logs too, hence the lock.
-class tCapturedLog : public tLogFile {
-  public:
-    tCapturedLog() { gLogFile = this; }
-    ~tCapturedLog() override { gLogFile = nullptr; }
-    void Write(const QString& raw) override {
-        std::lock_guard<std::mutex> lock(FLock);
-        FLines.append(raw);
-    }
-    bool IsOn() const override { return true; }
-    // How many lines carry exactly `message` (after the time stamp). A box writes its text to the
-    // log as a milestone line too; those are not counted here.
-    int Count(const QString& message) const {
-        std::lock_guard<std::mutex> lock(FLock);
-        int count = 0;
-        for (const QString& line : FLines)
-            if (line.endsWith(u' ' + message + QStringLiteral("\r\n")) &&
-                !line.contains(QStringLiteral(" == ")))
-                ++count;
-        return count;
-    }
-
-  private:
-    mutable std::mutex FLock;
-    QStringList FLines;
 };
 
 // The system as the tests want it: serial ports are the listed "sim:" names, nothing else.

@@ -4,7 +4,6 @@
 
 #include <QElapsedTimer>
 #include <QLabel>
-#include <atomic>
 
 #include "Apptest.h"
 #include "components/Chart.h"
@@ -15,6 +14,7 @@
 #include "lesson/Lesson.h"
 #include "platform/Clock.h"
 #include "sim/Simports.h"
+#include "tests/support/Posted.h"
 #include "tests/support/Wait.h"
 
 namespace {
@@ -157,13 +157,7 @@ TEST_F(tRunning, K330KeepsTheValueLabelHidden) {
 
 TEST_F(tRunning, UnpluggingGivesOneBoxClosesThePortAndTheSensorConnectsAgainWhereItWas) {
     tCapturedLog log;
-    std::atomic<int> readErrors{0};
-    SetAppMessageObserverForTests([&](uint32_t code, intptr_t, intptr_t) {
-        if (code == WM_DEVICE_READ_ERROR) ++readErrors;
-    });
-    struct tUnobserve {
-        ~tUnobserve() { SetAppMessageObserverForTests({}); }
-    } unobserve;
+    tPostedCount readErrors(WM_DEVICE_READ_ERROR);
     tSimFaults faults;
     faults.UnplugAfterValues = 15;
     PlugT100(faults);
@@ -176,8 +170,8 @@ TEST_F(tRunning, UnpluggingGivesOneBoxClosesThePortAndTheSensorConnectsAgainWher
     ASSERT_EQ(boxes.Seen.size(), 1u) << boxes.Texts().join(u'|').toStdString();
     EXPECT_EQ(boxes.Seen[0].kind, tBoxRequest::Warning);
     EXPECT_EQ(boxes.Seen[0].text, readError);
-    EXPECT_GE(readErrors.load(), 1);
-    EXPECT_EQ(log.Count(readError), readErrors.load() - 1);  // every further one went to the log
+    EXPECT_GE(readErrors.Count(), 1);
+    EXPECT_EQ(log.Count(readError), readErrors.Count() - 1);  // every further one went to the log
     // The sensor is gone: its port is closed and the button says so.
     EXPECT_EQ(w.Device(), nullptr);
     EXPECT_FALSE(w.acExperimentConnect->isChecked());

@@ -1,42 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// TfmMain: reading the results — the «Таблица» tab with CSV export, the statistics between the
-// markers under the chart, the chart inserted into the report, «Показать все», the legend, point
-// tooltips and the projector mode.
+#include "app/Reading.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPainter>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QToolBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "analysis/Csv.h"
 #include "analysis/Statistics.h"
 #include "analysis/Tablemodel.h"
-#include "app/Mainfm.h"
+#include "app/Mainactions.h"
 #include "components/Chart.h"
 #include "components/Richview.h"
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
+#include "experiments/Sensormodels.h"
 #include "experiments/Tableview.h"
 #include "foundation/Functions.h"
 #include "lesson/Lesson.h"
 
 namespace {
-constexpr int kTableTab = 3;
 // The chart picture in the report: three times the screen's pixels, sharp when printed.
 constexpr double kReportPictureScale = 3.0;
 constexpr double kReportPictureMaxSide = 4096;
-
-bool IsManualScenario(const tExperiment& e) {
-    return e.SensorName.toUpper() == QStringLiteral("NO");
-}
 
 // Scales the fonts that `root` and its children set themselves (the others inherit the change).
 void ScaleFonts(QWidget* root, double factor) {
@@ -50,76 +42,56 @@ void ScaleFonts(QWidget* root, double factor) {
 }
 }  // namespace
 
-void TfmMain::CreateReadingActions() {
-    const QString view = QStringLiteral("View"), experiment = QStringLiteral("Experiment");
-    acViewShowAll =
-        NewAction("acViewShowAll", view, QStringLiteral("Показать &все"),
-                  QStringLiteral("Показать на графике все точки опытов"), -1, &TfmMain::acViewShowAllExecute);
-    acViewShowAll->setShortcut(QKeySequence(Qt::Key_Home));
-    acViewProjector = NewAction("acViewProjector", view, QStringLiteral("Режим &проектора"),
-                                QStringLiteral("Крупные надписи и толстые линии для показа на экране класса"),
-                                -1, &TfmMain::acViewProjectorExecute);
-    acViewProjector->setCheckable(true);
-    acExperimentInsertChart =
-        NewAction("acExperimentInsertChart", experiment, QStringLiteral("Вставить &график в отчет"),
-                  QStringLiteral("Вставить график с показаниями маркеров в отчет"), -1,
-                  &TfmMain::acExperimentInsertChartExecute);
-    for (QAction* action : {acViewShowAll, acViewProjector, acExperimentInsertChart}) addAction(action);
+tResultReading::tResultReading(const tMainActions& actions) : FActions(actions) {}
 
-    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
-        if (menu->objectName() == QStringLiteral("miView")) {
-            menu->addAction(acViewShowAll);
-            menu->addAction(acViewProjector);
-        } else if (menu->objectName() == QStringLiteral("miExperiment")) {
-            menu->addSeparator();
-            menu->addAction(acExperimentInsertChart);
-        }
-    }
-    tlbMain->addSeparator();
-    tlbMain->addAction(acViewShowAll);
-    if (auto* button = qobject_cast<QToolButton*>(tlbMain->widgetForAction(acViewShowAll))) {
-        button->setObjectName(QStringLiteral("tbViewShowAll"));
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    }
+tResultReading::~tResultReading() = default;
+
+TTablePage* tResultReading::TablePage() const {
+    return FTablePage;
 }
 
-void TfmMain::UpdateReadingActions() {
-    const bool measuring = IsMeasuring();
+QLabel* tResultReading::StatisticsLabel() const {
+    return FStatistics;
+}
+
+void tResultReading::UpdateActions(bool measuring) {
     const int tab = FFrame ? FFrame->ShownTabIndex() : -1;
-    acViewShowAll->setEnabled(tab == 0);
-    acExperimentInsertChart->setEnabled(FFrame != nullptr && !measuring);
+    FActions.acViewShowAll->setEnabled(tab == 0);
+    FActions.acExperimentInsertChart->setEnabled(FFrame != nullptr && !measuring);
     // The table tab exports CSV also without a sensor (typed data); the other tabs keep their rule.
-    if (tab == kTableTab)
-        acFileExport->setEnabled(!measuring && FTablePage && FTablePage->Model()->PointRows() > 0);
+    if (FTablePage && FFrame->Pages()->currentWidget() == FTablePage)
+        FActions.acFileExport->setEnabled(!measuring && FTablePage->Model()->PointRows() > 0);
 }
 
-void TfmMain::AttachReading() {
+void tResultReading::Attach(TfrExperiment* frame, const tExperiment* scenario, tLesson* lesson) {
+    if (FLesson) disconnect(FLesson, nullptr, this, nullptr);
+    FFrame = frame;
+    FScenario = scenario;
+    FLesson = lesson;
     FTablePage = nullptr;
     FStatistics = nullptr;
-    if (!FFrame || !FExperiment) return;
-    const tExperiment& e = *FExperiment;
-    tLesson* lesson = ShownLesson();
+    if (!frame || !scenario) return;
+    const bool manual = SensorModelFor(scenario->SensorName).Manual;
 
     // The table: a fourth tab after the report.
     if (lesson) {
-        FTablePage = new TTablePage(lesson, e, IsManualScenario(e));
-        FFrame->Pages()->addTab(FTablePage, QStringLiteral("Т&аблица"));
-        if (IsManualScenario(e)) {
+        FTablePage = new TTablePage(lesson, *scenario, manual);
+        frame->Pages()->addTab(FTablePage, QStringLiteral("Т&аблица"));
+        if (manual) {
             // Typed pairs are plotted as they come: the chart shows once there is a point.
             const auto follow = [this] {
-                tLesson* shown = ShownLesson();
-                const tRun* run = shown ? shown->SeriesRun(0) : nullptr;
+                const tRun* run = FLesson ? FLesson->SeriesRun(0) : nullptr;
                 if (!FFrame) return;
                 FFrame->Chart()->setVisible(run && !run->IsEmpty());
                 FFrame->Chart()->ShowAll();
             };
-            connect(lesson, &tLesson::RunChanged, FTablePage, follow);
-            connect(lesson, &tLesson::SeriesChanged, FTablePage, follow);  // a lesson file opened
+            connect(lesson, &tLesson::RunChanged, this, follow);
+            connect(lesson, &tLesson::SeriesChanged, this, follow);  // a lesson file opened
             follow();
         }
-        connect(lesson, &tLesson::SeriesChanged, FFrame, [this] { UpdateLegend(); });
-        connect(lesson, &tLesson::RunChanged, FFrame, [this] { UpdateStatistics(); });
-        connect(lesson, &tLesson::PointsAppended, FFrame, [this](tRun*, qsizetype from, qsizetype) {
+        connect(lesson, &tLesson::SeriesChanged, this, &tResultReading::UpdateLegend);
+        connect(lesson, &tLesson::RunChanged, this, &tResultReading::UpdateStatistics);
+        connect(lesson, &tLesson::PointsAppended, this, [this](tRun*, qsizetype from, qsizetype) {
             if (from == 0) UpdateLegend();
         });
     }
@@ -137,7 +109,7 @@ void TfmMain::AttachReading() {
     FStatistics->setContentsMargins(6, 4, 6, 4);
     FStatistics->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     FStatistics->hide();
-    if (auto* grid = qobject_cast<QGridLayout*>(FFrame->ChartPage()->layout())) {
+    if (auto* grid = qobject_cast<QGridLayout*>(frame->ChartPage()->layout())) {
         grid->addWidget(FStatistics, 1, 0);
         grid->setRowStretch(0, 1);
     }
@@ -146,37 +118,37 @@ void TfmMain::AttachReading() {
     auto* reportBar = new QToolBar;
     reportBar->setObjectName(QStringLiteral("tlbReport"));
     reportBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    reportBar->addAction(acExperimentInsertChart);
-    if (auto* column = qobject_cast<QVBoxLayout*>(FFrame->ReportPage()->layout()))
+    reportBar->addAction(FActions.acExperimentInsertChart);
+    if (auto* column = qobject_cast<QVBoxLayout*>(frame->ReportPage()->layout()))
         column->insertWidget(0, reportBar);
 
     // Tooltips and legend on every chart of the frame.
-    for (TChart* chart : FFrame->findChildren<TChart*>()) {
+    const bool projector = FActions.acViewProjector->isChecked();
+    for (TChart* chart : frame->findChildren<TChart*>()) {
         chart->SetPointTips([this, chart](int series, int point) {
             const TChartSeries* s = chart->Series(series);
-            const QString formatX = FExperiment ? FExperiment->FormatX : QString();
-            const QString formatY = FExperiment ? FExperiment->FormatY : QString();
+            const QString formatX = FScenario ? FScenario->FormatX : QString();
+            const QString formatY = FScenario ? FScenario->FormatY : QString();
             QString text = QStringLiteral("%1: %2\n%3: %4")
                                .arg(chart->BottomAxis().Title(), FormatFloat(formatX, s->X(point)),
                                     chart->LeftAxis().Title(), FormatFloat(formatY, s->Y(point)));
             if (!s->Label(point).isEmpty()) text += QLatin1Char('\n') + s->Label(point);
             return text;
         });
-        if (acViewProjector->isChecked()) chart->SetProjector(true);
+        if (projector) chart->SetProjector(true);
     }
-    if (acViewProjector->isChecked()) ScaleFonts(FFrame, kProjectorFontScale);
+    if (projector) ScaleFonts(frame, kProjectorFontScale);
     UpdateLegend();
 }
 
-void TfmMain::UpdateLegend() {
-    tLesson* lesson = ShownLesson();
-    if (!FFrame || !lesson) return;
+void tResultReading::UpdateLegend() {
+    if (!FFrame || !FLesson) return;
     TChart* chart = FFrame->Chart();
     for (int slot = 0; slot < chart->SeriesCount() && slot < tLesson::SeriesSlots; ++slot) {
-        const tRun* run = lesson->SeriesRun(slot);
+        const tRun* run = FLesson->SeriesRun(slot);
         QString caption;
         if (run && (!run->IsEmpty() || run->Started.isValid())) {
-            caption = QStringLiteral("Опыт %1").arg(lesson->IndexOf(run) + 1);
+            caption = QStringLiteral("Опыт %1").arg(FLesson->IndexOf(run) + 1);
             if (run->Started.isValid() && !run->SensorName.isEmpty())
                 caption += QStringLiteral(", ") + run->Started.toString(QStringLiteral("HH:mm:ss"));
         }
@@ -184,12 +156,11 @@ void TfmMain::UpdateLegend() {
     }
 }
 
-QString TfmMain::StatisticsText() const {
-    tLesson* lesson = ShownLesson();
-    if (!FFrame || !FExperiment || !lesson || FFrame->Measuring()) return {};
+QString tResultReading::StatisticsText() const {
+    if (!FFrame || !FScenario || !FLesson || FFrame->Measuring()) return {};
     TChart* chart = FFrame->Chart();
     const int slot = FFrame->CurrentSeries();
-    const tRun* run = lesson->SeriesRun(slot);
+    const tRun* run = FLesson->SeriesRun(slot);
     if (!run || run->IsEmpty()) return {};
     const auto valid = [run](int index) { return index >= 0 && index < run->Count(); };
     int first = FFrame->FirstMarker(chart), second = FFrame->SecondMarker(chart);
@@ -197,9 +168,9 @@ QString TfmMain::StatisticsText() const {
     if (!valid(first)) std::swap(first, second);
     if (!valid(first)) return {};
     tReadoutNames names{
-        lesson->IndexOf(run) + 1, chart->Series(slot) ? chart->Series(slot)->Color() : QColor(),
-        FExperiment->CaptionX,    FExperiment->CaptionY,
-        FExperiment->FormatX,     FExperiment->FormatY};
+        FLesson->IndexOf(run) + 1, chart->Series(slot) ? chart->Series(slot)->Color() : QColor(),
+        FScenario->CaptionX,       FScenario->CaptionY,
+        FScenario->FormatX,        FScenario->FormatY};
     if (!valid(second)) {
         second = static_cast<int>(run->Count() - 1);
         names.SecondIsRunEnd = true;
@@ -207,30 +178,29 @@ QString TfmMain::StatisticsText() const {
     return ::StatisticsText(ComputeStatistics(*run, first, second), names);
 }
 
-void TfmMain::UpdateStatistics() {
+void tResultReading::UpdateStatistics() {
     if (!FStatistics) return;
     const QString text = StatisticsText();
     FStatistics->setText(text);
     FStatistics->setVisible(!text.isEmpty());
 }
 
-void TfmMain::acViewShowAllExecute() {
+void tResultReading::ShowAll() {
     if (!FFrame) return;
     for (TChart* chart : FFrame->findChildren<TChart*>()) chart->ShowAll();
 }
 
-void TfmMain::acViewProjectorExecute() {
-    // Kept for the rest of the session: later frames are built with it too (AttachReading).
-    const bool on = acViewProjector->isChecked();
+void tResultReading::SetProjector(QWidget* window, bool on) {
+    // Kept for the rest of the program's run: later frames are built with it too (Attach).
     const double factor = on ? kProjectorFontScale : 1 / kProjectorFontScale;
     QApplication::setFont(ScaledFont(QApplication::font(), factor));
-    ScaleFonts(this, factor);
+    ScaleFonts(window, factor);
     if (FFrame)
         for (TChart* chart : FFrame->findChildren<TChart*>()) chart->SetProjector(on);
 }
 
-void TfmMain::acExperimentInsertChartExecute() {
-    if (!FFrame || !FExperiment) return;
+void tResultReading::InsertChart() {
+    if (!FFrame || !FScenario) return;
     TChart* chart = FFrame->Chart();
     if (chart->isHidden()) return;  // no chart to show (scenario without a sensor and no data)
     // Every chart of the page as shown, one under the other (the pulse frame has two).
@@ -270,7 +240,7 @@ void TfmMain::acExperimentInsertChartExecute() {
     report->InsertImage(picture);
     // The read-outs under the picture: the marker values and the statistics between them.
     QStringList parts;
-    const QString markers = FFrame->GetMarkerText(FExperiment->FormatX, FExperiment->FormatY, chart);
+    const QString markers = FFrame->GetMarkerText(FScenario->FormatX, FScenario->FormatY, chart);
     if (!markers.isEmpty()) parts << markers.split(QLatin1Char('\t')).join(QStringLiteral("; "));
     const QString statistics = StatisticsText();
     if (!statistics.isEmpty()) parts << statistics;
@@ -286,28 +256,9 @@ void TfmMain::acExperimentInsertChartExecute() {
     FFrame->Pages()->setCurrentWidget(FFrame->ReportPage());
 }
 
-QString TfmMain::AskCsvFile() {
-    return AskSaveFile(QStringLiteral("csv"),
-                       {QStringLiteral("CSV-файлы (*.csv)"), QStringLiteral("Все файлы (*)")});
-}
-
-void TfmMain::ExportTable() {
+void tResultReading::ExportTable(const QString& path) {
     if (!FTablePage) return;
-    const QString path = AskCsvFile();
-    if (path.isEmpty()) return;
     WriteFileAtomically(path, [this](QIODevice& file) {
         return WriteCsv(*FTablePage->Model(), CsvFormatFor(DecimalSeparator()), file);
     });
-}
-
-tLesson* TfmMain::ShownLesson() const {
-    return FLesson.get();
-}
-
-TTablePage* TfmMain::TablePage() const {
-    return FTablePage;
-}
-
-QLabel* TfmMain::StatisticsLabel() const {
-    return FStatistics;
 }

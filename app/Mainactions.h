@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tMainActions: the main window's action list (alMain) — every action with its name, category,
+// caption, hint, shortcut and icon. The window derives from it, binds the handlers and keeps the
+// enabling rules. User-interface thread only.
+#pragma once
+
+#include <QList>
+
+class QAction;
+class QObject;
+
+struct tMainActions {
+    QAction* acFileExit = nullptr;
+    QAction* acHelpAbout = nullptr;
+    QAction* acViewToolBar = nullptr;
+    QAction* acViewStatusBar = nullptr;
+    QAction* acExperimentConnect = nullptr;
+    QAction* acExperimentChoose = nullptr;
+    QAction* acExperimentStart = nullptr;
+    QAction* acExperimentStop = nullptr;
+    QAction* acExperimentMarkPoint = nullptr;
+    QAction* acFileExport = nullptr;
+    QAction* acFilePrint = nullptr;
+    QAction* acFilePrintSetup = nullptr;
+    QAction* acFilePageSetup = nullptr;
+    QAction* acFileAddImage = nullptr;
+    QAction* acFilePreview = nullptr;  // print preview of the shown tab
+    QAction* acFileSavePdf = nullptr;  // the shown tab as a PDF file, through the print path
+    QAction* acFileOpenLesson = nullptr;
+    QAction* acFileSaveLesson = nullptr;
+    QAction* acFileSaveLessonAs = nullptr;
+    QAction* acExperimentRuns = nullptr;
+    // Reading the results.
+    QAction* acViewShowAll = nullptr;
+    QAction* acViewProjector = nullptr;
+    QAction* acExperimentInsertChart = nullptr;
+
+    // Creates every action, owned by `owner`.
+    void CreateActions(QObject* owner);
+    // Every action, in list order.
+    QList<QAction*> Actions() const;
+};

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/Runsdialog.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+
+#include "lesson/Lesson.h"
+
+namespace {
+// "Запуск 2 — 04.03.2026 09:15:30, T100, 1234 точек" for the list of runs.
+QString RunCaption(const tRun& run, int index) {
+    QString text = QStringLiteral("Запуск %1").arg(index + 1);
+    if (run.Started.isValid())
+        text += QStringLiteral(" — ") + run.Started.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    if (!run.SensorName.isEmpty()) text += QStringLiteral(", ") + run.SensorName;
+    return text + QStringLiteral(", точек: %1").arg(run.Count());
+}
+}  // namespace
+
+bool AskSeriesRunsDialog(QWidget* owner, const tLesson& lesson, bool twoSeries, int& first, int& second) {
+    QDialog dialog(owner);
+    dialog.setObjectName(QStringLiteral("fmRuns"));
+    dialog.setWindowTitle(QStringLiteral("Запуски урока"));
+    auto* form = new QFormLayout(&dialog);
+    auto combo = [&](int current) {
+        auto* box = new QComboBox(&dialog);
+        box->addItem(QStringLiteral("(не показывать)"), -1);
+        for (int i = 0; i < lesson.RunCount(); ++i) box->addItem(RunCaption(*lesson.Run(i), i), i);
+        box->setCurrentIndex(current + 1);
+        return box;
+    };
+    QComboBox* one = combo(first);
+    QComboBox* two = combo(second);
+    form->addRow(QStringLiteral("Первый график (красный):"), one);
+    if (twoSeries) form->addRow(QStringLiteral("Второй график (синий):"), two);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    first = one->currentData().toInt();
+    second = two->currentData().toInt();
+    return true;
+}

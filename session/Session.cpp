@@ -1,0 +1,460 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "session/Session.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <algorithm>
+
+#include "devices/Device.h"
+#include "devices/Portopeners.h"
+#include "devices/Sensorsearch.h"
+#include "experiments/Sensormodels.h"
+#include "foundation/Appmessage.h"
+#include "foundation/Exceptions.h"
+#include "foundation/Functions.h"
+#include "foundation/Guard.h"
+#include "foundation/Logfile.h"
+#include "foundation/Settingkeys.h"
+#include "foundation/Settings.h"
+#include "foundation/Stringtable.h"
+#include "lesson/Autosave.h"
+#include "platform/Clock.h"
+
+namespace {
+const QString kFtdiDriverText = QStringLiteral(
+    "Была предпринята попытка работы с датчиками через интерфейс FTDI, при этом драйверы установлены не "
+    "были.\r\nПодключите датчик к ПК, дождитесь установки драйвера и повторите попытку.");
+const QString kNoSensorText = QStringLiteral("Не найден датчик для проведения эксперимента.");
+const QString kSensorRemovedText = QStringLiteral(
+    "Внимание! Измерения были остановлены.\r\nДатчик , был отключен в процессе проведения измерений.");
+
+constexpr int kRecentCount = 5;
+
+// A sensor is called silent after this long without a value: 10 s, or 20 sampling periods when
+// those are longer, so that a slow scenario's normal gaps do not count.
+constexpr double kSilentSeconds = 10.0;
+constexpr double kSilentPeriods = 20.0;
+
+int ValuesWaiting(const tChannelValues& channels) {
+    int count = 0;
+    for (int channel = 0; channel < tChannelValues::kChannels; ++channel) count += channels.Count(channel);
+    return count;
+}
+
+QString RecentListPath(const QString& folder) {
+    return QDir(folder).filePath(QStringLiteral("recent-lessons"));
+}
+}  // namespace
+
+int64_t tSessionHost::CounterNow() const {
+    return HighResCounter();
+}
+
+tSession::tSession(tSessionHost& host, const QString& programDir, const QString& stateFolder)
+    : FHost(host), FProgramDir(programDir) {
+    FSettings = std::make_unique<tSettings>();
+    FMeasureTimer = new QTimer(this);
+    FMeasureTimer->setObjectName(QStringLiteral("tmMeasure"));
+    FMeasureTimer->setInterval(100);
+    // A failing tick ends only that tick; its error goes to the box (or the log) like a handler's.
+    connect(FMeasureTimer, &QTimer::timeout, this, [this] { RunGuarded([this] { Tick(); }); });
+
+    FAutosave = std::make_unique<tAutosave>(stateFolder.isEmpty() ? tAutosave::DefaultFolder() : stateFolder);
+    FAutosave->BeforeSave = [this] { CollectEdits(); };
+    connect(FAutosave.get(), &tAutosave::Failed, this,
+            [](const QString& message) { LogAdd(QStringLiteral("Автосохранение: ") + message); });
+
+    QByteArray bytes;
+    QString error;
+    if (ReadBoundedFile(RecentListPath(QFileInfo(FAutosave->Path()).absolutePath()), 64 * 1024, bytes,
+                        error) == tFileRead::Ok)
+        for (const QByteArray& line : bytes.split('\n'))
+            if (!line.isEmpty() && FRecentLessons.size() < kRecentCount)
+                FRecentLessons << QString::fromUtf8(line);
+}
+
+tSession::~tSession() {
+    FMeasureTimer->stop();
+    // A running measurement is stopped (joined, stop command sent) before the session it reports
+    // to goes away; an idle sensor is only closed, it has nothing to stop.
+    if (FDevice) {
+        try {
+            if (FDevice->IsMeasuring()) FDevice->Stop();
+        } catch (...) {
+        }
+        FDevice.reset();
+    }
+    if (!FKeepAutosave) FAutosave->Discard();
+    FAutosave.reset();
+    // Views still showing the lesson's runs let go of them before the session's members go.
+    FLesson.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// settings and scenario
+
+void tSession::LoadSettings() {
+    FSettings->Load(FProgramDir + QStringLiteral("/rovelin.cfg"));
+}
+
+QString tSession::CatalogueRoot() const {
+    return FProgramDir + QStringLiteral("/data/");
+}
+
+void tSession::SetExperiment(const tExperiment& record) {
+    if (!FExperiment) FExperiment = std::make_unique<tExperiment>();
+    *FExperiment = record;
+}
+
+// ---------------------------------------------------------------------------------------------
+// the sensor
+
+void tSession::Disconnect() {
+    if (FDevice && IsMeasuring()) Stop();
+    FDevice.reset();
+    emit DeviceChanged();
+}
+
+void tSession::AdoptDevice(std::unique_ptr<tDevice> device) {
+    Disconnect();
+    FDevice = std::move(device);
+    emit DeviceChanged();
+}
+
+void tSession::Connect() {
+    // There is no separate disconnect command: connecting again first lets the sensor go.
+    if (FDevice) Disconnect();
+    if (!FExperiment) {
+        FHost.Warn(LoadStr(msg::ChooseExperimentFirst));
+        return;
+    }
+    const QString sensorName = FExperiment->SensorName;
+    if (SensorModelFor(sensorName).Manual) return;
+
+    std::unique_ptr<tSensorSearch> search = FHost.CreateSensorSearch();
+    search->SetWaitHook([this, sensorName] { FHost.Searching(sensorName); });
+    // The driver reminder is said once per program run: a teacher who has read it needs it no more.
+    auto remindFtdi = [this] {
+        if (FDevice || FHost.FtdiLibraryLoaded() || FFtdiReminderShown) return;
+        FFtdiReminderShown = true;
+        FHost.SearchDone();
+        FHost.Warn(kFtdiDriverText);
+    };
+    // The steps after the searches run whatever happens in them; an error then goes on.
+    auto finish = [&] {
+        FHost.SearchDone();
+        emit DeviceChanged();
+        if (FDevice)
+            FDevice->SetFrequency(0, FExperiment->Freq);
+        else
+            FHost.Warn(kNoSensorText + QStringLiteral("\r\n\r\n") +
+                       tSensorSearch::NotFoundAdvice(sensorName, search->Findings()));
+    };
+    try {
+        if (SettingInt(FSettings.get(), setting::UseFTDI) != 0) {
+            try {
+                FHost.Searching(sensorName);
+                FDevice = search->FindFTDISensor(sensorName);
+            } catch (...) {
+                remindFtdi();
+                throw;
+            }
+            remindFtdi();
+        }
+        // The demo sensors are serial candidates and are searched whatever UseCDC says.
+        const bool useCdc =
+            SettingInt(FSettings.get(), setting::UseCDC) != 0 || !ExtraSerialCandidates().isEmpty();
+        const bool useHid = SettingInt(FSettings.get(), setting::UseHID) != 0;
+        if (!FDevice && (useCdc || useHid)) FHost.Searching(sensorName);
+        if (!FDevice && useCdc) FDevice = search->FindCOMSensor(sensorName);
+        if (!FDevice && useHid) FDevice = search->FindHIDSensor(sensorName);
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+// ---------------------------------------------------------------------------------------------
+// runs
+
+bool tSession::IsMeasuring() const {
+    return FMeasureTimer->isActive();
+}
+
+void tSession::Start(int slot) {
+    // Failures the previous run posted before its thread was joined are that run's, not this one's.
+    QCoreApplication::sendPostedEvents(QCoreApplication::instance(), tAppMessageEvent::EventType());
+    FRunFaultReported = false;
+    FCurrentSeries = slot;
+    // Every run is a new run of the lesson, shown in the series the frame chose; the run that
+    // series showed before stays in the lesson.
+    tRun* run = FLesson->AddRun(FExperiment->Freq * 1e-6 * std::max(1, FExperiment->Average));
+    run->Started = QDateTime::currentDateTime();
+    run->SensorName = FExperiment->SensorName;
+    FLesson->SetSeriesRun(slot, run);
+    FLesson->SetCurrentSeries(slot);
+    FChannels.Clear();
+    FDevice->Start(0);
+    FCurrentChannel = 0;
+    FStartCount = FHost.CounterNow();
+    FLastValueCount = FStartCount;
+    FMeasureTimer->start();
+    emit RunStarted();
+}
+
+void tSession::Stop() {
+    FMeasureTimer->stop();
+    if (FDevice) FDevice->Stop();
+    emit RunStopped();
+    FAutosave->SaveNow();  // every Stop is kept at once
+}
+
+void tSession::ReportFault(const QString& text) {
+    // A lost sensor keeps failing until its thread has been joined; what it posted meanwhile is
+    // the same event and is only logged.
+    if (FRunFaultReported) {
+        LogAdd(text);
+        return;
+    }
+    FRunFaultReported = true;
+    if (FDevice && IsMeasuring()) Stop();
+    // An unplugged sensor's port only fails from now on, and while it is open the system keeps its
+    // device node: the sensor plugged in again would come back under another one. So the port is
+    // closed (the window shows the sensor as gone) and the next connection finds it where it was.
+    if (FDevice && FDevice->IsGone()) {
+        LogAdd(QStringLiteral("The sensor on %1 is gone; its port is closed").arg(FDevice->PortPath()));
+        FDevice.reset();
+        emit DeviceChanged();
+    }
+    emit Fault(text);
+}
+
+bool tSession::HandleDeviceMessage(uint32_t code) {
+    switch (code) {
+        case WM_DEVICE_WRITE_ERROR:
+            ReportFault(LoadStr(msg::WriteError));
+            return true;
+        case WM_DEVICE_READ_ERROR:
+            ReportFault(LoadStr(msg::ReadError));
+            return true;
+        case WM_SENSOR_REMOVED:
+            ReportFault(kSensorRemovedText);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void tSession::Tick() {
+    if (FDevice) {
+        tDevicePackets source(*FDevice);
+        const int waiting = ValuesWaiting(FChannels);
+        const tIntakeResult intake = TakePackets(source, FChannels, FCurrentChannel);
+        if (ValuesWaiting(FChannels) > waiting) FLastValueCount = FHost.CounterNow();
+        // A broken frame ends the run; what was decoded before it is still plotted below.
+        if (intake.Malformed && IsMeasuring()) Stop();
+    }
+    AddPoints();
+    emit Ticked();
+}
+
+void tSession::AddPoints() {
+    if (!FExperiment || !FLesson) return;
+    tRun* run = FLesson->SeriesRun(FCurrentSeries);
+    if (!run) return;
+    const qsizetype from = run->Count();
+    tPointBuilder builder(FExperiment->Freq, FExperiment->Average);
+    while (!FPointsHeld && builder.HasPoint(FChannels)) {
+        // The run computes X from the index and the step the builder also uses.
+        const tPoint point = builder.Next(FChannels, static_cast<int>(run->Count()));
+        run->Append(point.y, FHost.TakePointLabel());
+    }
+    const qsizetype count = run->Count() - from;
+    if (count <= 0) return;
+    FLesson->NotifyAppended(run, from, count);
+    emit PointsAdded(run, from, count);
+}
+
+uint32_t tSession::ElapsedTenths() const {
+    return ::ElapsedTenths(FHost.CounterNow(), FStartCount, HighResFrequency());
+}
+
+qint64 tSession::SilentSeconds() const {
+    if (!IsMeasuring()) return 0;
+    const double silent =
+        static_cast<double>(FHost.CounterNow() - FLastValueCount) / static_cast<double>(HighResFrequency());
+    const double limit =
+        FExperiment ? std::max(kSilentSeconds, kSilentPeriods * FExperiment->Freq * 1e-6) : kSilentSeconds;
+    return silent < limit ? 0 : static_cast<qint64>(silent);
+}
+
+// ---------------------------------------------------------------------------------------------
+// the lesson
+
+void tSession::NewLesson(const QByteArray& descriptionRtf, const QByteArray& reportRtf) {
+    FLesson = std::make_unique<tLesson>();
+    FCurrentSeries = 0;
+    if (FExperiment) {
+        const tExperiment& e = *FExperiment;
+        const QString root = QDir(CatalogueRoot()).absolutePath();
+        const QString folder = QDir(e.Path).absolutePath();
+        QString relative;
+        if (!e.Path.isEmpty() && folder.startsWith(root + u'/'))
+            relative = folder.mid(root.size() + 1) + u'/';
+        // The scenario as its file has it; the record's own values when the file is gone.
+        QByteArray bytes;
+        QString error;
+        tScenarioEntries entries;
+        if (!e.Path.isEmpty() && ReadBoundedFile(QDir(e.Path).filePath(QStringLiteral("experiment.txt")),
+                                                 ParameterFileLimit, bytes, error) == tFileRead::Ok)
+            entries = ExperimentEntries(bytes);
+        if (entries.isEmpty()) entries = ExperimentEntries(e);
+        FLesson->SetScenario(e.Name, relative, entries);
+    }
+    if (!descriptionRtf.isNull()) FLesson->SetDocument(tLesson::Description, descriptionRtf);
+    if (!reportRtf.isNull()) FLesson->SetDocument(tLesson::Report, reportRtf);
+    FLesson->SetModified(false);
+    FReportEdited = false;
+    FLessonPath.clear();
+    FLessonWriter = std::make_unique<tLessonWriter>();
+    connect(FLesson.get(), &tLesson::ModifiedChanged, this, &tSession::UnsavedChanged);
+    FAutosave->Watch(FLesson.get());
+    emit LessonChanged();
+}
+
+void tSession::ReportEdited() {
+    if (FReportEdited) return;
+    FReportEdited = true;
+    emit UnsavedChanged();
+}
+
+void tSession::CollectEdits() {
+    if (!FLesson || !FReportEdited) return;
+    FReportEdited = false;
+    FLesson->SetDocument(tLesson::Report, FHost.EditedReport());
+}
+
+bool tSession::Unsaved() const {
+    return FLesson && (FLesson->Modified() || FReportEdited);
+}
+
+// ---------------------------------------------------------------------------------------------
+// the lesson file
+
+bool tSession::ConfirmSaved() {
+    if (!Unsaved()) return true;
+    switch (FHost.AskSaveChanges()) {
+        case tSaveChoice::Save:
+            return Save();
+        case tSaveChoice::Discard:
+            return true;
+        case tSaveChoice::Cancel:
+            break;
+    }
+    return false;
+}
+
+bool tSession::Save(const QString& path) {
+    if (!FExperiment || !FLesson) return false;
+    QString target = path.isEmpty() ? FLessonPath : path;
+    if (target.isEmpty()) target = FHost.AskLessonSaveFile();
+    if (target.isEmpty()) return false;
+    if (QFileInfo(target).suffix().isEmpty()) target += u'.' + QLatin1String(lessonfile::Suffix);
+    target = QFileInfo(target).absoluteFilePath();
+    CollectEdits();
+    if (FLessonWriter->Path() != target) FLessonWriter->SetPath(target);
+    try {
+        FLessonWriter->Save(*FLesson);
+    } catch (const tLessonFileError& e) {
+        FHost.LessonFileFailed(e);
+        return false;
+    }
+    FLessonPath = target;
+    FLesson->SetModified(false);
+    FAutosave->SetOrigin(target);
+    RememberRecent(target);
+    emit LessonSaved(target);
+    return true;
+}
+
+std::unique_ptr<tOpenedLesson> tSession::ReadLessonFile(const QString& path, bool recovered) {
+    auto opened = std::make_unique<tOpenedLesson>();
+    opened->Recovered = recovered;
+    if (!recovered) opened->Writer = std::make_unique<tLessonWriter>();
+    QMap<QString, QString> meta;
+    try {
+        ReadLesson(path, opened->Lesson, opened->Writer.get(), &meta);
+    } catch (const tLessonFileError& e) {
+        FHost.LessonFileFailed(e);
+        return nullptr;
+    }
+    opened->Path = recovered ? meta.value(QStringLiteral("origin")) : path;
+    tExperiment& record = opened->Scenario;
+    record.Clear();
+    QString error;
+    ParseExperimentEntries(opened->Lesson.ScenarioEntries(), record, error);
+    record.Name = opened->Lesson.ScenarioName();
+    // The scenario's folder when this catalogue has it; its documents come from the lesson anyway.
+    const QString folder = CatalogueRoot() + opened->Lesson.ScenarioFolder();
+    record.Path = !opened->Lesson.ScenarioFolder().isEmpty() && QDir(folder).exists() ? folder : QString();
+    return opened;
+}
+
+void tSession::AdoptLesson(tOpenedLesson& opened) {
+    FLesson->MoveFrom(opened.Lesson);
+    FCurrentSeries = FLesson->CurrentSeries();
+    FReportEdited = false;
+    FLessonPath = opened.Path;
+    if (opened.Recovered) {
+        // The restored work is not in any lesson file yet: saving writes it whole.
+        FLessonWriter = std::make_unique<tLessonWriter>(FLessonPath);
+        FLesson->SetModified(true);
+    } else {
+        FLessonWriter = std::move(opened.Writer);
+        FLesson->SetModified(false);
+        RememberRecent(FLessonPath);
+    }
+    FAutosave->Watch(FLesson.get(), FLessonPath);
+    emit LessonChanged();
+}
+
+void tSession::RememberRecent(const QString& path) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    FRecentLessons.removeAll(absolute);
+    FRecentLessons.prepend(absolute);
+    while (FRecentLessons.size() > kRecentCount) FRecentLessons.removeLast();
+    // The list lives beside the autosave: the user's state, not the program's folder.
+    const QString folder = QFileInfo(FAutosave->Path()).absolutePath();
+    try {
+        QDir().mkpath(folder);
+        WriteFileAtomically(RecentListPath(folder), [this](QIODevice& file) {
+            for (const QString& recent : FRecentLessons)
+                if (file.write(recent.toUtf8() + '\n') < 0) return false;
+            return true;
+        });
+    } catch (const tException& e) {
+        // A list that cannot be kept is no reason to bother the pupil.
+        LogAdd(e.Message());
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// the autosave
+
+QString tSession::LeftoverAutosave() const {
+    return tAutosave::Leftover(QFileInfo(FAutosave->Path()).absolutePath());
+}
+
+void tSession::DiscardAutosave() {
+    FAutosave->Discard();
+}
+
+void tSession::KeepAutosave() {
+    FAutosave->SaveNow();
+    FAutosave->Flush();
+    FKeepAutosave = true;
+}
