@@ -86,11 +86,11 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent) : QMainWindow(paren
     ConnectSession();
 
     // Arrival and removal are only noticed; the user reconnects with acExperimentConnect.
-    usb = new TComponentUSB(this);
-    usb->setObjectName(QStringLiteral("usb"));
-    usb->OnUSBArrival = [](QObject*) {};
-    usb->OnUSBRemove = [](QObject*) {};
-    usb->OnDevNodeChanged = [](QObject*) {};
+    usbNotification = new TComponentUSB(this);
+    usbNotification->setObjectName(QStringLiteral("usb"));
+    usbNotification->OnUSBArrival = [](QObject*) {};
+    usbNotification->OnUSBRemove = [](QObject*) {};
+    usbNotification->OnDevNodeChanged = [](QObject*) {};
 
     aeMain = new tAppEvents(this);
     aeMain->setObjectName(QStringLiteral("aeMain"));
@@ -333,29 +333,29 @@ void TfmMain::CreateToolBars() {
 
     // The label follows the buttons in the panel rather than inside the tool bar: a tool bar moves
     // what does not fit into its overflow menu, and the live value must never disappear there.
-    lb = new QLabel(pnToolBar);
-    lb->setObjectName(QStringLiteral("lb"));
+    lbValue = new QLabel(pnToolBar);
+    lbValue->setObjectName(QStringLiteral("lb"));
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(17);
     font.setBold(true);
-    lb->setFont(font);
-    lb->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    lb->setContentsMargins(8, 0, 8, 0);
-    lb->hide();
+    lbValue->setFont(font);
+    lbValue->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lbValue->setContentsMargins(8, 0, 8, 0);
+    lbValue->hide();
 
     addButton(tlbExit, acFileExit);
     row->addWidget(tlbMain, 0);
-    row->addWidget(lb, 0, Qt::AlignVCenter);
+    row->addWidget(lbValue, 0, Qt::AlignVCenter);
     row->addStretch(1);
     row->addWidget(tlbExit, 0, Qt::AlignRight);
 }
 
 void TfmMain::SetValueLabelVisible(bool visible) {
-    lb->setVisible(visible);
+    lbValue->setVisible(visible);
 }
 
 bool TfmMain::IsValueLabelShown() const {
-    return !lb->isHidden();
+    return !lbValue->isHidden();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -420,8 +420,8 @@ bool TfmMain::HandleAppMessage(uint32_t code, intptr_t wParam, intptr_t) {
     if (FSession->HandleDeviceMessage(code)) return true;
     if (code != WM_MARKER_CHANGED) return false;
     if (FFrame && Experiment())
-        lb->setText(FFrame->GetMarkerText(Experiment()->FormatX, Experiment()->FormatY,
-                                          reinterpret_cast<TChart*>(wParam)));
+        lbValue->setText(FFrame->GetMarkerText(Experiment()->FormatX, Experiment()->FormatY,
+                                               reinterpret_cast<TChart*>(wParam)));
     FReading->UpdateStatistics();
     return true;
 }

@@ -67,7 +67,7 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     QWidget* pnToolBar;
     QToolBar* tlbMain;
     QToolBar* tlbExit;
-    QLabel* lb;  // live value / marker read-out right after tlbMain
+    QLabel* lbValue;  // "lb": the live value / marker read-out right after tlbMain
     // The status bar and its panels (app/Statusbar.h).
     TMainStatusBar* stbMain;
     QLabel* stbHint;
@@ -75,9 +75,9 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     QLabel* stbElapsed;
     QLabel* stbClock;
     QTimer* tmTime;
-    QTimer* tmMeasure;  // the session's tick
-    TComponentUSB* usb;
-    QObject* aeMain;  // application-message filter on qApp
+    QTimer* tmMeasure;               // the session's tick
+    TComponentUSB* usbNotification;  // "usb": USB devices arriving and leaving
+    QObject* aeMain;                 // application-message filter on qApp
 
     // Re-evaluates every enabling rule (run whenever the event loop goes idle).
     void UpdateActions();

@@ -51,7 +51,7 @@ void TfmMain::ShowTick() {
     if (!series || series->Count() < 1) return;
     if (SensorModelFor(e->SensorName).ShowsLiveValue) {
         SetValueLabelVisible(true);
-        lb->setText(FFrame->GetLastValueText(e->FormatY));
+        lbValue->setText(FFrame->GetLastValueText(e->FormatY));
     }
     FFrame->UpdateAxes(e->AutoSize);
 }

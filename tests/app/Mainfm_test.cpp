@@ -145,7 +145,7 @@ TEST(MainWindowLayout, ToolBarsButtonsAndIcons) {
               QStringLiteral("acExperimentChoose | acExperimentConnect | acHelpAbout | acExperimentStart "
                              "acExperimentStop acExperimentMarkPoint | acFileExport acFilePrint | "
                              "acFileAddImage | acViewShowAll"));
-    EXPECT_EQ(w.lb->parentWidget(), w.pnToolBar);
+    EXPECT_EQ(w.lbValue->parentWidget(), w.pnToolBar);
     ASSERT_EQ(w.tlbExit->actions().size(), 1);
     EXPECT_EQ(w.tlbExit->actions()[0], w.acFileExit);
     for (QAction* a : w.tlbMain->actions()) {
@@ -154,8 +154,8 @@ TEST(MainWindowLayout, ToolBarsButtonsAndIcons) {
         EXPECT_FALSE(a->icon().pixmap(24, 24, QIcon::Disabled).isNull());
     }
     EXPECT_FALSE(w.IsValueLabelShown());
-    EXPECT_TRUE(w.lb->font().bold());
-    EXPECT_EQ(w.lb->font().pixelSize(), 17);
+    EXPECT_TRUE(w.lbValue->font().bold());
+    EXPECT_EQ(w.lbValue->font().pixelSize(), 17);
 }
 
 TEST(MainWindowLayout, ExitShortcutsIncludeTheCyrillicKey) {
@@ -184,13 +184,13 @@ TEST(MainWindowView, ToolBarToggleTakesTheValueLabelAlong) {
     tTestMain w(folder);
     w.show();
     w.SetValueLabelVisible(true);
-    EXPECT_TRUE(w.lb->isVisible());
+    EXPECT_TRUE(w.lbValue->isVisible());
     w.acViewToolBar->trigger();
     EXPECT_FALSE(w.acViewToolBar->isChecked());
     EXPECT_FALSE(w.pnToolBar->isVisible());
-    EXPECT_FALSE(w.lb->isVisible());
+    EXPECT_FALSE(w.lbValue->isVisible());
     w.acViewToolBar->trigger();
-    EXPECT_TRUE(w.lb->isVisible());
+    EXPECT_TRUE(w.lbValue->isVisible());
 
     w.acViewStatusBar->trigger();
     EXPECT_FALSE(w.stbMain->isVisible());
@@ -356,10 +356,10 @@ TEST(MainWindowMessages, EachCodeAndTheDataCodePassesOn) {
                 1);
         }
 
-        w.lb->setText(QStringLiteral("old"));
+        w.lbValue->setText(QStringLiteral("old"));
         PostAppMessage(WM_MARKER_CHANGED, reinterpret_cast<intptr_t>(w.Frame()->Chart()));
         QCoreApplication::processEvents();
-        EXPECT_EQ(w.lb->text(), QString());  // no marker set: empty read-out
+        EXPECT_EQ(w.lbValue->text(), QString());  // no marker set: empty read-out
         EXPECT_FALSE(w.IsValueLabelShown());
         // Only data notices got past aeMain (the measurement thread posts them too).
         EXPECT_FALSE(passed.Codes.isEmpty());
@@ -374,10 +374,10 @@ TEST(MainWindowMessages, MarkerChangeWithoutFrameIsHandledQuietly) {
     qApp->installEventFilter(&passed);
     {
         tTestMain w(folder);
-        w.lb->setText(QStringLiteral("kept"));
+        w.lbValue->setText(QStringLiteral("kept"));
         PostAppMessage(WM_MARKER_CHANGED);
         QCoreApplication::processEvents();
-        EXPECT_EQ(w.lb->text(), QStringLiteral("kept"));
+        EXPECT_EQ(w.lbValue->text(), QStringLiteral("kept"));
         EXPECT_TRUE(passed.Codes.isEmpty());
     }
     qApp->removeEventFilter(&passed);

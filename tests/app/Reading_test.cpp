@@ -141,7 +141,7 @@ TEST_F(tMarkedHeights, StatisticsPanelReadsBetweenTheMarkers) {
         QStringLiteral("Опыт 1 (красный): Рост: маркер 1 — 131,0 см, маркер 2 — 120,0 см; "
                        "ΔНомер ученика = 2; Δ = +11,0 см; мин. 120,0 см, макс. 131,0 см, среднее 125,3 см"));
     // The specified read-out beside it stays as it was.
-    EXPECT_EQ(w->lb->text(), QStringLiteral("Рост, см=131,0\tНомер ученика=3\tdНомер ученика=2"));
+    EXPECT_EQ(w->lbValue->text(), QStringLiteral("Рост, см=131,0\tНомер ученика=3\tdНомер ученика=2"));
 }
 
 TEST_F(tMarkedHeights, ChartAndReadOutsInTheReportSurviveSaveAndReload) {

@@ -87,7 +87,7 @@ TEST_F(tRunning, PointsAreTheSensorsValuesAveraged) {
         EXPECT_NEAR(curve->X(k), k * freq * 1e-6 * average, 1e-12) << k;
     }
     EXPECT_TRUE(w.IsValueLabelShown());
-    EXPECT_EQ(w.lb->text(), w.Frame()->GetLastValueText(QStringLiteral("0.0")));
+    EXPECT_EQ(w.lbValue->text(), w.Frame()->GetLastValueText(QStringLiteral("0.0")));
     EXPECT_TRUE(boxes.Seen.empty()) << boxes.Texts().join(u'|').toStdString();
 }
 

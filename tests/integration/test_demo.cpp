@@ -208,8 +208,8 @@ TEST_F(tDemoRun, LightScenarioFromChoiceToExportedReport) {
         TChart* chart = w.Frame()->Chart();
         ClickOnPoint(chart, curve, 2);
         EXPECT_EQ(w.Frame()->FirstMarker(chart), 2);
-        ASSERT_EVENTUALLY(w.lb->text().startsWith(QStringLiteral("Освещённость, лк=")), kWait);
-        EXPECT_EQ(w.lb->text(), w.Frame()->GetMarkerText(scenario.FormatX, scenario.FormatY, chart));
+        ASSERT_EVENTUALLY(w.lbValue->text().startsWith(QStringLiteral("Освещённость, лк=")), kWait);
+        EXPECT_EQ(w.lbValue->text(), w.Frame()->GetMarkerText(scenario.FormatX, scenario.FormatY, chart));
 
         // The chart as a bitmap, then the pupil's report with a line added.
         w.NextSavePath = out.filePath(QStringLiteral("chart.bmp"));
@@ -256,7 +256,7 @@ TEST_F(tDemoRun, PulseScenarioShowsAHeartRateNear72) {
         });
         ASSERT_EVENTUALLY(rates->Count() >= 3, kWait);
         EXPECT_GE(waveAtFirstRate, 5.0);
-        ASSERT_EVENTUALLY(w.lb->text().contains(QStringLiteral("Частота=")), kWait);
+        ASSERT_EVENTUALLY(w.lbValue->text().contains(QStringLiteral("Частота=")), kWait);
         w.acExperimentStop->trigger();
 
         for (int k = 0; k < rates->Count(); ++k) EXPECT_NEAR(rates->Y(k), 72, 8) << k;
