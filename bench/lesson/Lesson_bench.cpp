@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <cmath>
 
+#include "bench/Qtmain.h"
 #include "lesson/Autosave.h"
 #include "lesson/Lesson.h"
 #include "lesson/Lessonfile.h"
@@ -148,9 +149,5 @@ BENCHMARK(SaveAsHugeWhole)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRea
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunQtBenchmarks(argc, argv);
 }
