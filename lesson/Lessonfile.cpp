@@ -655,8 +655,9 @@ void CheckFolder(const QString& path) {
     if (::access(QFile::encodeName(folder).constData(), W_OK) != 0) {
         const int err = errno;
         Fail(tLessonFault::CannotWrite, path,
-             err == EACCES || err == EPERM ? QStringLiteral("папка %1 недоступна для записи").arg(Quoted(folder))
-                                           : fileplace::Reason(err));
+             err == EACCES || err == EPERM
+                 ? QStringLiteral("папка %1 недоступна для записи").arg(Quoted(folder))
+                 : fileplace::Reason(err));
     }
 }
 
