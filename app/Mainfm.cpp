@@ -30,6 +30,7 @@
 #include "foundation/Guard.h"
 #include "foundation/Messagebox.h"
 #include "foundation/Stringtable.h"
+#include "lesson/Autosave.h"
 #include "platform/Affinity.h"
 
 namespace {
@@ -153,6 +154,7 @@ void TfmMain::ConnectSession() {
         UpdateTitle();
     });
     connect(session, &tSession::UnsavedChanged, this, &TfmMain::UpdateTitle);
+    connect(session->Autosave(), &tAutosave::NoteChanged, stbMain, &TMainStatusBar::ShowNote);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -176,10 +178,10 @@ void TfmMain::BindActions() {
         {acFilePreview, [this] { RunPrintPreview(*FPrinter, [this](QPrinter& to) { PrintShownTab(to); }); }},
         {acFileSavePdf, [this] { acFileSavePdfExecute(); }},
         {acFileOpenLesson, [this] { OpenLessonFile(AskLessonOpenFile()); }},
-        {acFileSaveLesson, [this] { SaveLesson(); }},
+        {acFileSaveLesson, [this] { FSession->StartSave(); }},
         {acFileSaveLessonAs,
          [this] {
-             if (const QString path = AskLessonSaveFile(); !path.isEmpty()) SaveLesson(path);
+             if (const QString path = AskLessonSaveFile(); !path.isEmpty()) FSession->StartSave(path);
          }},
         {acExperimentRuns, [this] { acExperimentRunsExecute(); }},
         {acViewShowAll, [this] { FReading->ShowAll(); }},

@@ -108,8 +108,9 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     Q_INVOKABLE bool OpenLessonFile(const QString& path);
     // At start: offers the autosave a run that did not end normally left behind.
     Q_INVOKABLE void OfferRecovery();
-    // Saves the lesson to `path` (empty: the lesson's own file, or ask for one); false when it was
-    // not saved (cancelled, or an error box was shown).
+    // Saves the lesson to `path` (empty: the lesson's own file, or ask for one) and waits for the
+    // write; false when it was not saved (cancelled, or an error box was shown). Ctrl+S and
+    // «Сохранить как» do not wait: they start the save and the window goes on.
     bool SaveLesson(const QString& path = QString()) { return FSession->Save(path); }
     // Unsaved work: asks save / don't save / cancel. True when the caller may go on.
     bool ConfirmLessonSaved() { return FSession->ConfirmSaved(); }
@@ -189,6 +190,7 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     QString TakePointLabel() override;
     QByteArray EditedReport() override;
     void LessonFileFailed(const tLessonFileError& error) override;
+    bool LessonSaveFailed(const tLessonFileError& error) override;
 
   private:
     void BindActions();

@@ -68,6 +68,14 @@ void TfmMain::LessonFileFailed(const tLessonFileError& error) {
     ShowError(error.Message());
 }
 
+bool TfmMain::LessonSaveFailed(const tLessonFileError& error) {
+    if (!error.SaveAsHelps()) {
+        ShowError(error.Message());
+        return false;
+    }
+    return ShowErrorOffering(error.Message(), QStringLiteral("Сохранить как..."));
+}
+
 // ---------------------------------------------------------------------------------------------
 // open and save
 
@@ -93,6 +101,7 @@ bool TfmMain::OpenLesson(const QString& path, bool recovered) {
     FFrame->SetCurrentSeries(CurrentSeries());
     UpdateTitle();
     UpdateActions();
+    if (!opened->Note.isEmpty()) ShowWarning(opened->Note);
     return true;
 }
 

@@ -22,11 +22,14 @@ TMainStatusBar::TMainStatusBar(QWidget* parent) : QStatusBar(parent) {
     };
     Hint = panel("stbHint", Qt::AlignLeft);
     Hint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    Note = panel("stbNote", Qt::AlignHCenter);
+    Note->hide();
     Silence = panel("stbSilence", Qt::AlignHCenter);
     Silence->hide();
     Elapsed = panel("stbElapsed", Qt::AlignHCenter);
     Clock = panel("stbClock", Qt::AlignHCenter);
     addWidget(Hint, 1);
+    addPermanentWidget(Note);
     addPermanentWidget(Silence);
     addPermanentWidget(Elapsed);
     addPermanentWidget(Clock);
@@ -67,6 +70,11 @@ void TMainStatusBar::ShowClock() {
 void TMainStatusBar::ShowSilence(qint64 seconds) {
     if (seconds > 0) Silence->setText(QStringLiteral("Нет данных от датчика %1 с").arg(seconds));
     Silence->setVisible(seconds > 0);
+}
+
+void TMainStatusBar::ShowNote(const QString& note) {
+    Note->setText(note);
+    Note->setVisible(!note.isEmpty());
 }
 
 void TMainStatusBar::resizeEvent(QResizeEvent* event) {

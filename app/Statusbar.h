@@ -16,6 +16,7 @@ class TMainStatusBar : public QStatusBar {
     explicit TMainStatusBar(QWidget* parent = nullptr);
 
     QLabel* Hint;  // stbHint: action hints
+    QLabel* Note;  // stbNote: «Автосохранение не удалось: …» while the autosave fails
     QLabel* Silence;  // stbSilence: "Нет данных от датчика N с" while the sensor of a run is silent
     QLabel* Elapsed;     // stbElapsed: elapsed measurement time
     QLabel* Clock;       // stbClock: the time of day
@@ -28,6 +29,8 @@ class TMainStatusBar : public QStatusBar {
     void ShowClock();
     // How long the running sensor has been silent (0: it is not, the panel goes).
     void ShowSilence(qint64 seconds);
+    // A lasting note (empty: the panel goes).
+    void ShowNote(const QString& note);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -43,7 +43,7 @@ void ShowOk(tBoxRequest::Kind kind, int title, QMessageBox::Icon icon, const QSt
     // Whoever reads the log afterwards learns what the user was told, in the order it happened.
     LogMilestone(milestone::BoxShown(LoadStr(title), text));
     if (gResponder) {
-        gResponder({kind, LoadStr(title), text, icon, true});
+        gResponder({kind, LoadStr(title), text, icon, true, QString()});
         return;
     }
     QMessageBox box(icon, LoadStr(title), ForDisplay(text), QMessageBox::Ok, ActiveParent());
@@ -65,7 +65,8 @@ void ShowNoticeBox(tNoticeKind kind, const QString& text) {
 
 bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes) {
     if (gResponder)
-        return gResponder({tBoxRequest::Question, LoadStr(msg::TitleConfirm), text, icon, defaultYes})
+        return gResponder(
+                   {tBoxRequest::Question, LoadStr(msg::TitleConfirm), text, icon, defaultYes, QString()})
             .accepted;
     QMessageBox box(icon, LoadStr(msg::TitleConfirm), ForDisplay(text), QMessageBox::Yes | QMessageBox::No,
                     ActiveParent());
@@ -78,8 +79,8 @@ bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes) {
 
 tSaveChoice AskSaveDiscardCancel(const QString& text) {
     if (gResponder) {
-        const tBoxAnswer answer =
-            gResponder({tBoxRequest::Question, LoadStr(msg::TitleConfirm), text, QMessageBox::Warning, true});
+        const tBoxAnswer answer = gResponder(
+            {tBoxRequest::Question, LoadStr(msg::TitleConfirm), text, QMessageBox::Warning, true, QString()});
         if (answer.cancel) return tSaveChoice::Cancel;
         return answer.accepted ? tSaveChoice::Save : tSaveChoice::Discard;
     }
@@ -97,10 +98,28 @@ tSaveChoice AskSaveDiscardCancel(const QString& text) {
     return tSaveChoice::Cancel;
 }
 
+bool ShowErrorOffering(const QString& text, const QString& offer) {
+    LogMilestone(milestone::BoxShown(LoadStr(msg::TitleError), text));
+    if (gResponder)
+        return gResponder(
+                   {tBoxRequest::Error, LoadStr(msg::TitleError), text, QMessageBox::Critical, true, offer})
+            .accepted;
+    QMessageBox box(QMessageBox::Critical, LoadStr(msg::TitleError), ForDisplay(text), QMessageBox::NoButton,
+                    ActiveParent());
+    KeepTitleVisible(box);
+    QPushButton* chosen = box.addButton(offer, QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+    box.setDefaultButton(chosen);
+    box.setEscapeButton(cancel);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    return box.clickedButton() == chosen;
+}
+
 bool InputQuery(const QString& prompt, QString& value) {
     if (gResponder) {
-        const tBoxAnswer answer =
-            gResponder({tBoxRequest::Input, LoadStr(msg::TitleInput), prompt, QMessageBox::NoIcon, true});
+        const tBoxAnswer answer = gResponder(
+            {tBoxRequest::Input, LoadStr(msg::TitleInput), prompt, QMessageBox::NoIcon, true, QString()});
         if (answer.accepted) value = answer.input;
         return answer.accepted;
     }

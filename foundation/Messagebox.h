@@ -17,6 +17,9 @@ bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes);
 // Unsaved work: Save / Don't save / Cancel, titled "Подтверждение", warning icon, Save the default.
 // A test responder answers Save with accepted, Cancel with `cancel`, Don't save otherwise.
 tSaveChoice AskSaveDiscardCancel(const QString& text);
+// An error box with a way out: the button `offer` (the default) beside «Отмена»; true when `offer`
+// was chosen. A test responder sees an Error request carrying `offer` and chooses it with accepted.
+bool ShowErrorOffering(const QString& text, const QString& offer);
 // Input box titled "Ввод данных"; returns true on OK with the text in `value`.
 bool InputQuery(const QString& prompt, QString& value);
 
@@ -26,6 +29,7 @@ struct tBoxRequest {
     QString text;
     QMessageBox::Icon icon;
     bool defaultYes;
+    QString offer;  // the button beside «Отмена» of an error box with a way out, else empty
 };
 struct tBoxAnswer {
     bool accepted = true;  // Yes / OK

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 #include "devices/Device.h"
 #include "devices/Portopeners.h"
@@ -21,6 +22,7 @@
 #include "foundation/Settings.h"
 #include "foundation/Stringtable.h"
 #include "lesson/Autosave.h"
+#include "lesson/Saver.h"
 #include "platform/Clock.h"
 
 namespace {
@@ -53,6 +55,11 @@ int64_t tSessionHost::CounterNow() const {
     return HighResCounter();
 }
 
+bool tSessionHost::LessonSaveFailed(const tLessonFileError& error) {
+    LessonFileFailed(error);
+    return false;
+}
+
 tSession::tSession(tSessionHost& host, const QString& programDir, const QString& stateFolder)
     : FHost(host), FProgramDir(programDir) {
     FSettings = std::make_unique<tSettings>();
@@ -62,15 +69,21 @@ tSession::tSession(tSessionHost& host, const QString& programDir, const QString&
     // A failing tick ends only that tick; its error goes to the box (or the log) like a handler's.
     connect(FMeasureTimer, &QTimer::timeout, this, [this] { RunGuarded([this] { Tick(); }); });
 
-    FAutosave = std::make_unique<tAutosave>(stateFolder.isEmpty() ? tAutosave::DefaultFolder() : stateFolder);
+    FSaver = std::make_unique<tLessonSaver>();
+    connect(FSaver.get(), &tLessonSaver::Saved, this, &tSession::Written);
+    connect(FSaver.get(), &tLessonSaver::Failed, this, &tSession::WriteFailed);
+
+    // The recent list stays in the state folder; the autosave goes to a folder on this computer
+    // when that one lies on the school's server.
+    FStateFolder = stateFolder.isEmpty() ? tAutosave::DefaultFolder() : stateFolder;
+    FAutosave = std::make_unique<tAutosave>(stateFolder.isEmpty() ? tAutosave::LocalFolder() : stateFolder);
     FAutosave->BeforeSave = [this] { CollectEdits(); };
     connect(FAutosave.get(), &tAutosave::Failed, this,
             [](const QString& message) { LogAdd(QStringLiteral("Автосохранение: ") + message); });
 
     QByteArray bytes;
     QString error;
-    if (ReadBoundedFile(RecentListPath(QFileInfo(FAutosave->Path()).absolutePath()), 64 * 1024, bytes,
-                        error) == tFileRead::Ok)
+    if (ReadBoundedFile(RecentListPath(FStateFolder), 64 * 1024, bytes, error) == tFileRead::Ok)
         for (const QByteArray& line : bytes.split('\n'))
             if (!line.isEmpty() && FRecentLessons.size() < kRecentCount)
                 FRecentLessons << QString::fromUtf8(line);
@@ -87,7 +100,11 @@ tSession::~tSession() {
         }
         FDevice.reset();
     }
-    if (!FKeepAutosave) FAutosave->Discard();
+    // A save still being written is finished; how it went is told to no one any more, so the
+    // autosave stays for the next start.
+    const bool writing = FSaver->Busy();
+    FSaver.reset();
+    if (!FKeepAutosave && !writing) FAutosave->Discard();
     FAutosave.reset();
     // Views still showing the lesson's runs let go of them before the session's members go.
     FLesson.reset();
@@ -296,6 +313,10 @@ qint64 tSession::SilentSeconds() const {
 // the lesson
 
 void tSession::NewLesson(const QByteArray& descriptionRtf, const QByteArray& reportRtf) {
+    // A write of the lesson before ends (and is told) before another lesson comes.
+    FSaveNext.reset();
+    WaitForSave();
+    FLastSaveOk = true;
     FLesson = std::make_unique<tLesson>();
     FCurrentSeries = 0;
     if (FExperiment) {
@@ -320,7 +341,7 @@ void tSession::NewLesson(const QByteArray& descriptionRtf, const QByteArray& rep
     FLesson->SetModified(false);
     FReportEdited = false;
     FLessonPath.clear();
-    FLessonWriter = std::make_unique<tLessonWriter>();
+    FSaver->SetWriter(std::make_unique<tLessonWriter>());
     connect(FLesson.get(), &tLesson::ModifiedChanged, this, &tSession::UnsavedChanged);
     FAutosave->Watch(FLesson.get());
     emit LessonChanged();
@@ -346,6 +367,8 @@ bool tSession::Unsaved() const {
 // the lesson file
 
 bool tSession::ConfirmSaved() {
+    // Whether anything is unsaved depends on how a save being written ends.
+    WaitForSave();
     if (!Unsaved()) return true;
     switch (FHost.AskSaveChanges()) {
         case tSaveChoice::Save:
@@ -358,27 +381,78 @@ bool tSession::ConfirmSaved() {
     return false;
 }
 
-bool tSession::Save(const QString& path) {
-    if (!FExperiment || !FLesson) return false;
+QString tSession::SaveTarget(const QString& path) {
     QString target = path.isEmpty() ? FLessonPath : path;
     if (target.isEmpty()) target = FHost.AskLessonSaveFile();
-    if (target.isEmpty()) return false;
+    if (target.isEmpty()) return {};
     if (QFileInfo(target).suffix().isEmpty()) target += u'.' + QLatin1String(lessonfile::Suffix);
-    target = QFileInfo(target).absoluteFilePath();
-    CollectEdits();
-    if (FLessonWriter->Path() != target) FLessonWriter->SetPath(target);
-    try {
-        FLessonWriter->Save(*FLesson);
-    } catch (const tLessonFileError& e) {
-        FHost.LessonFileFailed(e);
-        return false;
+    return QFileInfo(target).absoluteFilePath();
+}
+
+bool tSession::StartSave(const QString& path) {
+    if (!FExperiment || !FLesson) return false;
+    // One write at a time, so what is added to a file never overtakes what was added before. The
+    // lesson's own file is the one it has when the save's turn comes (a «Сохранить как» may be
+    // being written).
+    if (FSaver->Busy()) {
+        FSaveNext = path.isEmpty() ? QString() : SaveTarget(path);
+        return true;
     }
-    FLessonPath = target;
-    FLesson->SetModified(false);
-    FAutosave->SetOrigin(target);
-    RememberRecent(target);
-    emit LessonSaved(target);
+    const QString target = SaveTarget(path);
+    if (target.isEmpty()) return false;
+    Write(target);
     return true;
+}
+
+bool tSession::Save(const QString& path) {
+    return StartSave(path) && WaitForSave();
+}
+
+bool tSession::Saving() const {
+    return FSaver->Busy();
+}
+
+bool tSession::WaitForSave() {
+    // Delivering an outcome may start the next write.
+    while (FSaver->Busy()) FSaver->Wait();
+    return FLastSaveOk;
+}
+
+void tSession::Write(const QString& target) {
+    CollectEdits();
+    FWriteTarget = target;
+    // The lesson's own file gets what is new; another file is written whole and becomes the
+    // lesson's file only once it is written.
+    const tLessonSaver::tStart started =
+        target == FSaver->Writer().Path() ? FSaver->Save(*FLesson) : FSaver->SaveAs(*FLesson, target);
+    if (started == tLessonSaver::tStart::NothingNew) Written();
+}
+
+void tSession::Written() {
+    FLastSaveOk = true;
+    FLessonPath = FSaver->Writer().Path();
+    FAutosave->SetOrigin(FLessonPath);
+    RememberRecent(FLessonPath);
+    // What came while the file was written (a run's points, an edit) is still unsaved.
+    FLesson->SetModified(FSaver->Writer().HasChanges(*FLesson));
+    emit LessonSaved(FLessonPath);
+    SaveNext();
+}
+
+void tSession::WriteFailed(tLessonFault fault, const QString& message, const QString& reason) {
+    FLastSaveOk = false;
+    // The user hears of a refused file once: a save of it asked for meanwhile would fail alike.
+    if (FSaveNext && (FSaveNext->isEmpty() || *FSaveNext == FWriteTarget)) FSaveNext.reset();
+    // The lesson stays unsaved and whole, its file and the autosave as they were.
+    if (FHost.LessonSaveFailed(tLessonFileError(fault, message, reason)))
+        if (const QString other = FHost.AskLessonSaveFile(); !other.isEmpty()) FSaveNext = other;
+    SaveNext();
+}
+
+void tSession::SaveNext() {
+    if (!FSaveNext || FSaver->Busy()) return;
+    const QString target = SaveTarget(*std::exchange(FSaveNext, std::nullopt));
+    if (!target.isEmpty()) Write(target);
 }
 
 std::unique_ptr<tOpenedLesson> tSession::ReadLessonFile(const QString& path, bool recovered) {
@@ -386,12 +460,16 @@ std::unique_ptr<tOpenedLesson> tSession::ReadLessonFile(const QString& path, boo
     opened->Recovered = recovered;
     if (!recovered) opened->Writer = std::make_unique<tLessonWriter>();
     QMap<QString, QString> meta;
+    tLessonReadNote note;
     try {
-        ReadLesson(path, opened->Lesson, opened->Writer.get(), &meta);
+        ReadLesson(path, opened->Lesson, opened->Writer.get(), &meta, &note);
     } catch (const tLessonFileError& e) {
         FHost.LessonFileFailed(e);
         return nullptr;
     }
+    opened->Note = note.Text;
+    if (!note.UpgradeCopy.isEmpty())
+        LogAdd(QStringLiteral("Урок переведён в новый вид, прежний файл: ") + note.UpgradeCopy);
     opened->Path = recovered ? meta.value(QStringLiteral("origin")) : path;
     tExperiment& record = opened->Scenario;
     record.Clear();
@@ -411,10 +489,10 @@ void tSession::AdoptLesson(tOpenedLesson& opened) {
     FLessonPath = opened.Path;
     if (opened.Recovered) {
         // The restored work is not in any lesson file yet: saving writes it whole.
-        FLessonWriter = std::make_unique<tLessonWriter>(FLessonPath);
+        FSaver->SetWriter(std::make_unique<tLessonWriter>(FLessonPath));
         FLesson->SetModified(true);
     } else {
-        FLessonWriter = std::move(opened.Writer);
+        FSaver->SetWriter(std::move(opened.Writer));
         FLesson->SetModified(false);
         RememberRecent(FLessonPath);
     }
@@ -427,8 +505,8 @@ void tSession::RememberRecent(const QString& path) {
     FRecentLessons.removeAll(absolute);
     FRecentLessons.prepend(absolute);
     while (FRecentLessons.size() > kRecentCount) FRecentLessons.removeLast();
-    // The list lives beside the autosave: the user's state, not the program's folder.
-    const QString folder = QFileInfo(FAutosave->Path()).absolutePath();
+    // The list is the user's state, not the program's folder.
+    const QString folder = FStateFolder;
     try {
         QDir().mkpath(folder);
         WriteFileAtomically(RecentListPath(folder), [this](QIODevice& file) {

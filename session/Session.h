@@ -7,9 +7,10 @@
 // and asks the window (tSessionHost) wherever a person has to answer or look; it shows nothing.
 //
 // Threads: the user-interface thread only. The device's measurement thread fills the packet queue
-// the tick empties; the autosave writes on a thread of its own (created with the session, so the
-// session is made before that thread is pinned to the first processor). Signals are emitted once
-// the session's state is whole again, so a slot may call back into it.
+// the tick empties; the lesson file and the autosave are written on threads of their own (created
+// with the session, so the session is made before that thread is pinned to the first processor),
+// so no save holds the window, whatever the lesson's size. Signals are emitted once the session's
+// state is whole again, so a slot may call back into it.
 #pragma once
 
 #include <QObject>
@@ -17,6 +18,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "experiments/Experiment.h"
 #include "foundation/Notice.h"
@@ -26,6 +28,7 @@
 
 class QTimer;
 class tAutosave;
+class tLessonSaver;
 class tDevice;
 class tSensorSearch;
 class tSettings;
@@ -36,6 +39,9 @@ struct tOpenedLesson {
     std::unique_ptr<tLessonWriter> Writer;  // knows what the file holds (none for an autosave)
     QString Path;  // the lesson's file; for a recovered autosave the file it came from, or empty
     bool Recovered = false;
+    // What the user should know about the file besides the lesson (an old file that may not be
+    // written), empty when nothing.
+    QString Note;
     tExperiment Scenario;  // from the lesson's entries; Path is the catalogue's folder when it has it
 };
 
@@ -72,6 +78,10 @@ class tSessionHost {
     virtual QByteArray EditedReport() = 0;
     // A lesson file could not be read or written; the message is ready for the error box.
     virtual void LessonFileFailed(const tLessonFileError& error) = 0;
+    // A save failed; the lesson stays unsaved. When saving under another name gets the lesson out
+    // (error.SaveAsHelps()), the box offers «Сохранить как...»: true when the user chose it. By
+    // default the plain error box of LessonFileFailed.
+    virtual bool LessonSaveFailed(const tLessonFileError& error);
 };
 
 class tSession : public QObject {
@@ -145,10 +155,21 @@ class tSession : public QObject {
 
     // ---- the lesson file ----
     QString LessonPath() const { return FLessonPath; }
-    // Saves to `path` (empty: the lesson's own file, or ask for one); false when it was not saved
-    // (cancelled, or the host was told why).
+    // Ctrl+S and «Сохранить как»: saves to `path` (empty: the lesson's own file, or ask for one)
+    // on the saving thread and returns at once; LessonSaved or the host's LessonSaveFailed follow.
+    // A save asked for while one is written follows it. False when cancelled.
+    bool StartSave(const QString& path = QString());
+    // StartSave, then waits for the write: false when it was not saved (cancelled, or the host was
+    // told why).
     bool Save(const QString& path = QString());
-    // Unsaved work: asks save / don't save / cancel. True when the caller may go on.
+    // Whether a save is being written.
+    bool Saving() const;
+    // Waits for the saves being written (and those they lead to: one asked for meanwhile,
+    // «Сохранить как...» chosen in the failure box); their outcome is told as usual. False when the
+    // last of them failed.
+    bool WaitForSave();
+    // Unsaved work: asks save / don't save / cancel, after a save being written has ended. True
+    // when the caller may go on.
     bool ConfirmSaved();
     // Reads the lesson file at `path` whole, without touching the open lesson; a recovered
     // autosave keeps the file it came from. Null when it could not be read (the host was told).
@@ -186,6 +207,15 @@ class tSession : public QObject {
   private:
     void AddPoints();
     void RememberRecent(const QString& path);
+    // The file a save goes to: `path`, else the lesson's own, else the one the user names (empty:
+    // cancelled); absolute, with the lesson suffix.
+    QString SaveTarget(const QString& path);
+    // Hands the lesson to the saver for `target`; no write may be running.
+    void Write(const QString& target);
+    void Written();
+    // Starts the save asked for while one was written.
+    void SaveNext();
+    void WriteFailed(tLessonFault fault, const QString& message, const QString& reason);
 
     tSessionHost& FHost;
     QString FProgramDir;
@@ -208,7 +238,12 @@ class tSession : public QObject {
     std::unique_ptr<tLesson> FLesson;
     bool FReportEdited = false;
     QString FLessonPath;  // the file the lesson was opened from or saved to, empty = none yet
-    std::unique_ptr<tLessonWriter> FLessonWriter;
+    std::unique_ptr<tLessonSaver> FSaver;  // its writer knows what the lesson's file holds
+    QString FWriteTarget;                  // the file of the write in flight
+    // A save asked for while one was written: its file, empty = the lesson's own.
+    std::optional<QString> FSaveNext;
+    bool FLastSaveOk = true;
+    QString FStateFolder;  // the recent list; the autosave may be elsewhere (a network home)
     std::unique_ptr<tAutosave> FAutosave;
     bool FKeepAutosave = false;
     QStringList FRecentLessons;

@@ -94,6 +94,8 @@ TEST_F(tLessonWindow, AReopenedLessonShowsEverythingAsItWasSaved) {
 
         w.NextLessonPath = LessonPath();
         w.Execute(w.acFileSaveLesson);
+        // The file is written off the window's thread; the window hears when it is done.
+        ASSERT_EVENTUALLY(!w.LessonUnsaved(), 20000);
         EXPECT_EQ(w.LessonPath(), LessonPath());
         EXPECT_EQ(w.windowTitle(), ProductTitle() + QStringLiteral(" - Остывание воды - урок.rovelin"));
         EXPECT_FALSE(w.LessonUnsaved());
@@ -128,6 +130,7 @@ TEST_F(tLessonWindow, AReopenedLessonShowsEverythingAsItWasSaved) {
     EXPECT_EQ(w.Lesson()->RunCount(), 3);
     EXPECT_TRUE(w.windowTitle().endsWith(QStringLiteral(" *")));
     w.Execute(w.acFileSaveLesson);  // into the same file, without a dialog
+    ASSERT_EVENTUALLY(!w.LessonUnsaved(), 20000);
     tLesson back;
     ReadLesson(LessonPath(), back);
     EXPECT_EQ(back.RunCount(), 3);
@@ -156,6 +159,7 @@ TEST_F(tLessonWindow, ASensorlessScenarioCanBeSavedAndItsReportComesBack) {
     EXPECT_TRUE(w.LessonUnsaved());
     w.NextLessonPath = out.filePath(QStringLiteral("наблюдение"));  // the extension is added
     w.Execute(w.acFileSaveLessonAs);
+    ASSERT_EVENTUALLY(!w.LessonUnsaved(), 20000);
     EXPECT_EQ(w.LessonPath(), out.filePath(QStringLiteral("наблюдение.rovelin")));
 
     // The scenario is gone from the catalogue: the lesson still opens, with its own documents.

@@ -5,10 +5,7 @@
 // save succeeds as soon as the new points fit, the autosave's note going with it; a file system
 // that turns read-only gives the same Russian reason every time.
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <signal.h>
-#include <sys/mount.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -27,6 +24,7 @@
 #include "lesson/Lesson.h"
 #include "lesson/Lessonfile.h"
 #include "tests/lesson/Sample.h"
+#include "tests/support/Smalldisk.h"
 #include "tests/support/Userfolders.h"
 #include "tests/support/Wait.h"
 
@@ -35,46 +33,7 @@ double RealtimeValue(qsizetype i);          // Children.cpp
 
 namespace {
 
-// A small file system of its own (tmpfs of `size`) at `at`, mounted in a mount namespace of this
-// test process alone, so nothing stays mounted whatever becomes of the process. Needs the
-// superuser; Why() says what was missing. Threads started afterwards share the namespace.
-class tSmallDisk {
-  public:
-    tSmallDisk(const QString& at, const char* size) : FAt(QFile::encodeName(at)) {
-        if (::geteuid() != 0) {
-            FWhy = "mounting a small file system needs the superuser";
-            return;
-        }
-        if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-            FWhy = "no mount namespace of its own for the test";
-            return;
-        }
-        if (::mount("tmpfs", FAt.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                    (QByteArray("size=") + size).constData()) != 0) {
-            FWhy = "tmpfs cannot be mounted here";
-            return;
-        }
-        FMounted = true;
-    }
-    ~tSmallDisk() {
-        if (FMounted) ::umount2(FAt.constData(), MNT_DETACH);
-    }
-    explicit operator bool() const { return FMounted; }
-    const char* Why() const { return FWhy; }
-    bool MakeReadOnly() {
-        return ::mount(nullptr, FAt.constData(), nullptr, MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV,
-                       nullptr) == 0;
-    }
-    qint64 Free() const {
-        struct statvfs fs {};
-        return ::statvfs(FAt.constData(), &fs) == 0 ? qint64(fs.f_bavail) * qint64(fs.f_frsize) : -1;
-    }
-
-  private:
-    QByteArray FAt;
-    bool FMounted = false;
-    const char* FWhy = "";
-};
+using rovelin_test::tSmallDisk;
 
 // A sensor's values with three decimals, as the point builder makes them.
 void AppendPoints(tLesson& lesson, tRun* run, qsizetype count) {
