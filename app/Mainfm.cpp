@@ -86,11 +86,12 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent) : QMainWindow(paren
     tmMeasure = FSession->MeasureTimer();
     ConnectSession();
 
-    // Arrival and removal are only noticed; the user reconnects with acExperimentConnect.
+    // Arrival is only noticed; the user reconnects with acExperimentConnect. The removal of the
+    // connected sensor ends its run at once.
     usbNotification = new TComponentUSB(this);
     usbNotification->setObjectName(QStringLiteral("usb"));
     usbNotification->OnUSBArrival = [](QObject*) {};
-    usbNotification->OnUSBRemove = [](QObject*) {};
+    usbNotification->OnUSBRemove = [this](QObject*) { FSession->UsbDeviceRemoved(); };
     usbNotification->OnDevNodeChanged = [](QObject*) {};
 
     aeMain = new tAppEvents(this);

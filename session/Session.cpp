@@ -266,6 +266,28 @@ bool tSession::HandleDeviceMessage(uint32_t code) {
     }
 }
 
+void tSession::UsbDeviceRemoved() {
+    if (!FDevice) return;
+    const QString node = FDevice->PortPath().section(u'#', 0, 0);
+    if (!node.startsWith(u'/') || QFileInfo::exists(node)) return;
+    LogAdd(QStringLiteral("The sensor on %1 was unplugged; its port is closed").arg(FDevice->PortPath()));
+    // The failed reads the removal still brings belong to this run: they only go to the log.
+    const bool measuring = IsMeasuring();
+    if (measuring) {
+        FRunFaultReported = true;
+        try {
+            Stop();
+        } catch (const tException& e) {
+            // The stop command had nowhere to go; the run is over all the same.
+            LogAdd(e.Message());
+            emit RunStopped();
+        }
+    }
+    FDevice.reset();
+    emit DeviceChanged();
+    if (measuring) emit Fault(kSensorRemovedText);
+}
+
 void tSession::Tick() {
     if (FDevice) {
         tDevicePackets source(*FDevice);

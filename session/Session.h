@@ -130,6 +130,11 @@ class tSession : public QObject {
     // The device's application messages (write and read errors, sensor removed) as faults of the
     // run; false for any other code.
     bool HandleDeviceMessage(uint32_t code);
+    // The system tells that a USB device went away. When it was the connected sensor (its device
+    // node is gone), a run ends at once, told as a removed sensor, and the port is closed, so the
+    // sensor plugged in again comes back on its old node. A sensor without a node of its own (FTDI
+    // through its library, the simulator) is left to its reads.
+    void UsbDeviceRemoved();
     // The series the current (or last) run fills.
     int CurrentSeries() const { return FCurrentSeries; }
     const tChannelValues& Channels() const { return FChannels; }

@@ -332,6 +332,39 @@ TEST_F(tSessionTest, AnUnpluggedSensorIsToldOnceAndThePluggedInOneConnectsAgain)
     EXPECT_EQ(session->Lesson()->RunCount(), 2);
 }
 
+TEST_F(tSessionTest, TheConnectedSensorsUnplugEndsTheRunAtOnceAndClosesItsPort) {
+    // The sensor's device node, which the kernel takes away with the sensor.
+    const QString node = out.filePath(QStringLiteral("ttyUSB0"));
+    WriteFile(node, QByteArray());
+    Choose(QStringLiteral("a"), T100(10000, 1));
+    session->AdoptDevice(std::make_unique<tDevice>(node, session->Settings(), tTransport::Serial));
+    QStringList told;
+    QObject::connect(session.get(), &tSession::Fault, [&told](const QString& text) { told << text; });
+    session->Start(0);
+    ASSERT_TRUE(session->IsMeasuring());
+
+    // Another USB device goes: the run goes on.
+    session->UsbDeviceRemoved();
+    EXPECT_TRUE(session->IsMeasuring());
+    EXPECT_NE(session->Device(), nullptr);
+
+    // The sensor goes: the run ends at once, told once, and its port is let go.
+    ASSERT_TRUE(QFile::remove(node));
+    session->UsbDeviceRemoved();
+    EXPECT_FALSE(session->IsMeasuring());
+    EXPECT_EQ(session->Device(), nullptr);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].startsWith(QStringLiteral("Внимание! Измерения были остановлены.")));
+
+    // Unplugged between runs: the port goes without a box.
+    WriteFile(node, QByteArray());
+    session->AdoptDevice(std::make_unique<tDevice>(node, session->Settings(), tTransport::Serial));
+    ASSERT_TRUE(QFile::remove(node));
+    session->UsbDeviceRemoved();
+    EXPECT_EQ(session->Device(), nullptr);
+    EXPECT_EQ(told.size(), 1);
+}
+
 // ---- the lesson file ----
 
 TEST_F(tSessionTest, ASavedLessonOpensWithItsRunsScenarioAndDocuments) {
