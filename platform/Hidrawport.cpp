@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <linux/hidraw.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -168,6 +169,15 @@ std::unique_ptr<tHidPort> OpenHidrawPort(const QString& interfacePath, QString& 
     const int fd = ::open(node.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         errorText = SystemErrorText(errno);
+        return nullptr;
+    }
+    // hidraw has no exclusive open (no TIOCEXCL: the kernel hands every input report to every
+    // reader), so the hold is the advisory flock every port of this program takes. It refuses a
+    // second copy of the program and any tool that locks the node as well; a reader that does not
+    // lock can still read along, which the kernel gives us no way to stop.
+    if (::flock(fd, LOCK_EX | LOCK_NB) < 0) {
+        errorText = SystemErrorText(errno == EWOULDBLOCK ? EBUSY : errno);
+        ::close(fd);
         return nullptr;
     }
     int size = 0;

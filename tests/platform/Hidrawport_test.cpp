@@ -9,6 +9,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -77,12 +79,30 @@ TEST(HidrawOpen, MissingNodeGivesTheSystemText) {
     EXPECT_EQ(error, SystemErrorText(ENOENT));
 }
 
+// A file of the test's own stands for a node without a report descriptor: nothing else locks it.
 TEST(HidrawOpen, NodeWithoutReportDescriptorHasNoPreparsedData) {
+    QTemporaryDir dir;
+    const QString node = dir.filePath(QStringLiteral("hidraw"));
+    ASSERT_TRUE(QFile(node).open(QIODevice::WriteOnly));
     QString error;
-    auto port = OpenHidrawPort("/dev/null#vid_0483&pid_5750", error);
+    auto port = OpenHidrawPort(node + QStringLiteral("#vid_0483&pid_5750"), error);
     ASSERT_TRUE(port) << error.toStdString();
     int in = -1, out = -1;
     EXPECT_EQ(port->GetCaps(in, out), tHidPort::NoPreparsedData);
+}
+
+TEST(HidrawOpen, AHeldNodeIsRefusedAsBusyUntilItsHolderLetsGo) {
+    QTemporaryDir dir;
+    const QString node = dir.filePath(QStringLiteral("hidraw"));
+    ASSERT_TRUE(QFile(node).open(QIODevice::WriteOnly));
+    const QString path = node + QStringLiteral("#vid_0483&pid_5750");
+    QString error;
+    auto first = OpenHidrawPort(path, error);
+    ASSERT_TRUE(first) << error.toStdString();
+    EXPECT_FALSE(OpenHidrawPort(path, error));
+    EXPECT_EQ(error, SystemErrorText(EBUSY));
+    first.reset();
+    EXPECT_TRUE(OpenHidrawPort(path, error)) << error.toStdString();
 }
 
 TEST(HidrawOpen, CapsFollowTheDescriptor) {
