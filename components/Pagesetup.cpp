@@ -3,11 +3,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QPrinter>
 #include <QSettings>
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/Functions.h"
 #include "foundation/Userfolders.h"
 
 namespace {
@@ -29,9 +31,30 @@ constexpr double kMaxPaperMm = 2000;
 // What is left of the page between the margins at least.
 constexpr double kMinPrintableMm = 20;
 
-double Number(const QSettings& settings, const QString& key, bool& ok) {
+// The page group of the file as it is on disk now. QSettings keeps one cache per file for the
+// whole process and trusts it while the file's time stamp and size look the same, so a file
+// rewritten at the same size within one tick of the clock would read as it was.
+QHash<QString, QString> PageEntries(const QString& path) {
+    QHash<QString, QString> entries;
+    QByteArray bytes;
+    QString error;
+    if (ReadBoundedFile(path, 64 * 1024, bytes, error) != tFileRead::Ok) return entries;
+    bool inGroup = false;
+    for (const QByteArray& raw : bytes.split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(u'[')) {
+            inGroup = line == u'[' + kGroup + u']';
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (inGroup && eq > 0) entries.insert(line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
+    }
+    return entries;
+}
+
+double Number(const QHash<QString, QString>& entries, const QString& key, bool& ok) {
     bool valid = false;
-    const double value = settings.value(key).toDouble(&valid);
+    const double value = entries.value(key).toDouble(&valid);
     ok = ok && valid && std::isfinite(value);
     return value;
 }
@@ -49,16 +72,14 @@ QString UserSettingsPath() {
 tPageSetupStore::tPageSetupStore(const QString& path) : FPath(path) {}
 
 QPageLayout tPageSetupStore::Load() const {
-    QSettings settings(FPath, QSettings::IniFormat);
-    settings.sync();  // the file as it is now, not as this process read it before
-    if (!settings.childGroups().contains(kGroup)) return DefaultPageLayout();
-    const QString prefix = kGroup + u'/';
+    const QHash<QString, QString> page = PageEntries(FPath);
+    if (page.isEmpty()) return DefaultPageLayout();
     bool ok = true;
-    const double width = Number(settings, prefix + kWidth, ok);
-    const double height = Number(settings, prefix + kHeight, ok);
-    const QMarginsF margins(Number(settings, prefix + kLeft, ok), Number(settings, prefix + kTop, ok),
-                            Number(settings, prefix + kRight, ok), Number(settings, prefix + kBottom, ok));
-    const QString orientationText = settings.value(prefix + kOrientation).toString();
+    const double width = Number(page, kWidth, ok);
+    const double height = Number(page, kHeight, ok);
+    const QMarginsF margins(Number(page, kLeft, ok), Number(page, kTop, ok), Number(page, kRight, ok),
+                            Number(page, kBottom, ok));
+    const QString orientationText = page.value(kOrientation);
     if (!ok || orientationText.isEmpty()) return DefaultPageLayout();
     for (double side : {width, height})
         if (side < kMinPaperMm || side > kMaxPaperMm) return DefaultPageLayout();
@@ -69,7 +90,7 @@ QPageLayout tPageSetupStore::Load() const {
 
     // A named paper keeps its name (the print dialog shows "A4", not a custom size).
     QPageSize size(QSizeF(width, height), QPageSize::Millimeter);
-    const QString paper = settings.value(prefix + kPaper).toString();
+    const QString paper = page.value(kPaper);
     for (int id = 0; id <= QPageSize::LastPageSize && !paper.isEmpty(); ++id) {
         const QPageSize named(static_cast<QPageSize::PageSizeId>(id));
         if (named.key() != paper) continue;
