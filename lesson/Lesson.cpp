@@ -33,8 +33,15 @@ void tLesson::ClearRuns() {
     // The runs stay alive until every view has heard that no series shows them any more.
     const std::vector<std::unique_ptr<tRun>> gone = std::move(FRuns);
     FRuns.clear();
+    FHeartRates.clear();
+    const bool analyses =
+        !FAnalyses.Fits.isEmpty() || !FAnalyses.Slopes.isEmpty() || !FAnalyses.Areas.isEmpty();
+    FAnalyses.Fits.clear();
+    FAnalyses.Slopes.clear();
+    FAnalyses.Areas.clear();
     Touch();
     emit SeriesChanged();
+    if (analyses) emit AnalysesChanged();
 }
 
 tRun* tLesson::SeriesRun(int slot) const {
@@ -98,6 +105,34 @@ void tLesson::SetCurrentSeries(int slot) {
     Touch();
 }
 
+void tLesson::SetAnalyses(const tLessonAnalyses& analyses) {
+    if (analyses == FAnalyses) return;
+    FAnalyses = analyses;
+    Touch();
+    emit AnalysesChanged();
+}
+
+const QVector<QPointF>* tLesson::HeartRates(const tRun* run) const {
+    const auto it = FHeartRates.constFind(run);
+    return it == FHeartRates.cend() ? nullptr : &*it;
+}
+
+void tLesson::SetHeartRates(const tRun* run, const QVector<QPointF>& rates) {
+    if (IndexOf(run) < 0) return;
+    FHeartRates.insert(run, rates);
+    Touch();
+}
+
+void tLesson::AddHeartRate(const tRun* run, QPointF rate) {
+    if (IndexOf(run) < 0) return;
+    FHeartRates[run].append(rate);
+    Touch();
+}
+
+void tLesson::DropHeartRates(const tRun* run) {
+    if (FHeartRates.remove(run)) Touch();
+}
+
 void tLesson::MoveFrom(tLesson& other) {
     if (&other == this) return;
     FRuns = std::move(other.FRuns);
@@ -113,10 +148,13 @@ void tLesson::MoveFrom(tLesson& other) {
     }
     FMarkers = other.FMarkers;
     FCurrentSeries = other.FCurrentSeries;
+    FAnalyses = std::exchange(other.FAnalyses, tLessonAnalyses{});
+    FHeartRates = std::exchange(other.FHeartRates, {});
     Created = other.Created;
     Changed = other.Changed;
     FRevision = other.FRevision;
     emit SeriesChanged();
+    emit AnalysesChanged();
     SetModified(other.Modified());
     other.ClearRuns();
 }

@@ -7,13 +7,17 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPair>
+#include <QPointF>
 #include <QString>
+#include <QVector>
 #include <memory>
 #include <vector>
 
+#include "lesson/Analyses.h"
 #include "lesson/Run.h"
 
 class tLesson : public QObject {
@@ -30,7 +34,7 @@ class tLesson : public QObject {
     // Adds a new empty run and returns it; the lesson owns it.
     tRun* AddRun(double stepSeconds);
     int IndexOf(const tRun* run) const;
-    // Removes every run and empties both series.
+    // Removes every run and empties both series; the runs' fits, slopes, areas and heart rates go too.
     void ClearRuns();
 
     // ---- the two series ----
@@ -79,6 +83,20 @@ class tLesson : public QObject {
     int CurrentSeries() const { return FCurrentSeries; }
     void SetCurrentSeries(int slot);
 
+    // What the pupil read off the runs: fitted formulas, slopes, areas (runs by index; they go with
+    // ClearRuns) and the prediction drawn before the run.
+    const tLessonAnalyses& Analyses() const { return FAnalyses; }
+    void SetAnalyses(const tLessonAnalyses& analyses);
+
+    // The heart rates shown while the pulse wave `run` was measured (X the beat's time in seconds,
+    // Y beats per minute), so the lesson shows them again exactly; null when the lesson keeps none
+    // for the run (a lesson of an older program: they are derived from the wave again).
+    const QVector<QPointF>* HeartRates(const tRun* run) const;
+    void SetHeartRates(const tRun* run, const QVector<QPointF>& rates);
+    void AddHeartRate(const tRun* run, QPointF rate);
+    // The wave changed: its rates are no longer the ones measured.
+    void DropHeartRates(const tRun* run);
+
     // When the lesson was first saved (invalid until then) and last changed on disk.
     QDateTime Created;
     QDateTime Changed;
@@ -88,7 +106,8 @@ class tLesson : public QObject {
     void MoveFrom(tLesson& other);
 
     // Grows with every change outside the points (runs added, series, markers, documents,
-    // scenario); with the runs' counts and edits it tells a saver whether anything is new.
+    // scenario, analyses, heart rates); with the runs' counts and edits it tells a saver whether anything is
+    // new.
     std::uint64_t Revision() const { return FRevision; }
 
   signals:
@@ -98,6 +117,8 @@ class tLesson : public QObject {
     // lesson is destroyed, with both series empty, so views drop their run pointers.
     void SeriesChanged();
     void ModifiedChanged(bool modified);
+    // The fits, slopes, areas or the prediction changed (also when another lesson moved in).
+    void AnalysesChanged();
 
   private:
     void Touch();
@@ -112,5 +133,7 @@ class tLesson : public QObject {
     std::uint64_t FDocumentRevisions[DocumentCount] = {0, 0};
     QList<tMarkers> FMarkers;
     int FCurrentSeries = 0;
+    tLessonAnalyses FAnalyses;
+    QHash<const tRun*, QVector<QPointF>> FHeartRates;
     std::uint64_t FRevision = 0;
 };

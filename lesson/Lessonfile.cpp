@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
 #include <QUuid>
 #include <algorithm>
 #include <atomic>
@@ -34,10 +37,12 @@ struct tLessonSnapshot {
         std::vector<std::pair<std::int64_t, std::int64_t>> Runs;  // id, points; by id
     } Expect;
     QMap<QString, QString> Meta;  // entries of the lesson table
-    bool WithLessonPart = false;  // scenario, series, markers
+    bool WithLessonPart = false;  // scenario, series, markers, analyses, heart rates
     QList<QPair<QString, QString>> Scenario;
     std::vector<std::int64_t> SeriesIds;  // per slot, 0 = none
     QList<tLesson::tMarkers> Markers;
+    tLessonAnalyses Analyses;                                           // runs named by their id in the file
+    std::vector<std::pair<std::int64_t, QVector<QPointF>>> HeartRates;  // by run id
     bool WithDocument[tLesson::DocumentCount] = {false, false};
     QByteArray Documents[tLesson::DocumentCount];
     struct tRunPart {
@@ -377,16 +382,48 @@ CREATE VIEW point AS
     FROM chunk c JOIN run r ON r.id = c.run_id, json_each(c.y) j;
 )sql";
 
+// What version 2 added: what the pupil read off the runs, and the heart rates of pulse runs as
+// they were shown while measuring.
+const char* const kVersion2Tables = R"sql(
+CREATE TABLE fit (
+    id INTEGER PRIMARY KEY,
+    run_id INTEGER NOT NULL REFERENCES run(id),
+    model TEXT NOT NULL,
+    formula TEXT,
+    first INTEGER NOT NULL,
+    last INTEGER NOT NULL,
+    origin REAL NOT NULL,
+    names TEXT NOT NULL,
+    estimates TEXT NOT NULL,
+    sigmas TEXT NOT NULL,
+    rss REAL,
+    rmse REAL,
+    r2 REAL,
+    points INTEGER NOT NULL);
+CREATE TABLE slope (
+    id INTEGER PRIMARY KEY,
+    run_id INTEGER NOT NULL REFERENCES run(id),
+    idx INTEGER NOT NULL,
+    width REAL NOT NULL);
+CREATE TABLE area (
+    id INTEGER PRIMARY KEY,
+    run_id INTEGER NOT NULL REFERENCES run(id),
+    first INTEGER NOT NULL,
+    second INTEGER NOT NULL);
+CREATE TABLE prediction (pos INTEGER PRIMARY KEY, t REAL NOT NULL, value REAL NOT NULL);
+CREATE TABLE heart_rate (
+    run_id INTEGER PRIMARY KEY REFERENCES run(id),
+    t TEXT NOT NULL,
+    bpm TEXT NOT NULL);
+)sql";
+
 // ---------------------------------------------------------------------------------------------
 // upgrades of files written by older programs
 
-// The upgrade steps, in the order of the version they start from: the first upgrades a file of
-// version 1. A new schema version adds one function that changes a file of the version before
-// (e.g. `int UpgradeFrom1(sqlite3* db) { Sql(db, "ALTER TABLE ..."); return 2; }`), lists it at
-// the end here, raises lessonfile::SchemaVersion and brings kSchema up to date for new files.
-std::vector<lessonfile::tUpgradeStep> UpgradeSteps() {
-    return {};
-}
+// A new schema version adds one function that changes a file of the version before (e.g.
+// `int UpgradeFrom2(sqlite3* db) { Sql(db, "ALTER TABLE ..."); return 3; }`), lists it at the end of
+// lessonfile::UpgradeSteps(), raises lessonfile::SchemaVersion and brings what new files get
+// (BuildFile) up to date.
 
 // A step's failure: its SQLite reason.
 struct tStepFailed {
@@ -394,14 +431,20 @@ struct tStepFailed {
 };
 
 // Runs one statement of an upgrade step; a failure ends the step (and rolls it back).
-[[maybe_unused]] void Sql(sqlite3* db, const char* sql) {
+void Sql(sqlite3* db, const char* sql) {
     const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) throw tStepFailed{Reason(db, rc)};
 }
 
+// Version 2: the tables of fits, slopes, areas, the prediction and heart rates, empty.
+int UpgradeFrom1(sqlite3* db) {
+    Sql(db, kVersion2Tables);
+    return 2;
+}
+
 struct tSchema {
     int Version = lessonfile::SchemaVersion;
-    std::vector<lessonfile::tUpgradeStep> Steps = UpgradeSteps();
+    std::vector<lessonfile::tUpgradeStep> Steps = lessonfile::UpgradeSteps();
 };
 
 tSchema& Schema() {
@@ -516,8 +559,106 @@ const char* DocumentName(int which) {
     return which == tLesson::Description ? "description" : "report";
 }
 
+std::string NumbersText(const QVector<double>& values) {
+    std::string text;
+    AppendNumbers(text, values.constData(), static_cast<std::size_t>(values.size()));
+    return text;
+}
+
+QVector<double> NumbersFrom(std::string_view text, bool& ok) {
+    std::vector<double> values;
+    ok = ParseNumbers(text, values);
+    return QVector<double>(values.begin(), values.end());
+}
+
+QString NamesText(const QStringList& names) {
+    return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(names)).toJson(QJsonDocument::Compact));
+}
+
+QStringList NamesFrom(const QString& text, bool& ok) {
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
+    ok = document.isArray();
+    QStringList names;
+    for (const QJsonValue& name : document.array()) {
+        ok = ok && name.isString();
+        names << name.toString();
+    }
+    return names;
+}
+
 // ---------------------------------------------------------------------------------------------
 // writing
+
+// A number, or NULL for what SQLite cannot hold (NaN reads back as NULL anyway).
+void BindReal(tStatement& st, int i, double value) {
+    if (std::isfinite(value))
+        st.Bind(i, value);
+    else
+        st.BindNull(i);
+}
+
+// The fits, slopes, areas, prediction and heart rates, rewritten whole (they are small).
+void WriteAnalyses(tDb& db, const tLessonSnapshot& s) {
+    db.Exec(
+        "DELETE FROM fit; DELETE FROM slope; DELETE FROM area; DELETE FROM prediction; DELETE FROM "
+        "heart_rate;");
+    const tLessonAnalyses& a = s.Analyses;
+    tStatement fit(
+        db,
+        "INSERT INTO fit(id, run_id, model, formula, first, last, origin, names, estimates, sigmas, "
+        "rss, rmse, r2, points) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    for (int i = 0; i < a.Fits.size(); ++i) {
+        const tFitRecord& f = a.Fits[i];
+        fit.Bind(1, std::int64_t(i + 1)).Bind(2, std::int64_t(f.Run)).Bind(3, f.Model);
+        if (f.Formula.isEmpty())
+            fit.BindNull(4);
+        else
+            fit.Bind(4, f.Formula);
+        fit.Bind(5, std::int64_t(f.First)).Bind(6, std::int64_t(f.Last));
+        BindReal(fit, 7, f.Origin);
+        fit.Bind(8, NamesText(f.Names))
+            .BindText(9, NumbersText(f.Values))
+            .BindText(10, NumbersText(f.Sigmas));
+        BindReal(fit, 11, f.Rss);
+        BindReal(fit, 12, f.Rmse);
+        BindReal(fit, 13, f.R2);
+        fit.Bind(14, std::int64_t(f.Points));
+        fit.Run();
+    }
+    tStatement slope(db, "INSERT INTO slope(id, run_id, idx, width) VALUES (?, ?, ?, ?)");
+    for (int i = 0; i < a.Slopes.size(); ++i) {
+        slope.Bind(1, std::int64_t(i + 1))
+            .Bind(2, std::int64_t(a.Slopes[i].Run))
+            .Bind(3, std::int64_t(a.Slopes[i].Index));
+        BindReal(slope, 4, a.Slopes[i].Window);
+        slope.Run();
+    }
+    tStatement area(db, "INSERT INTO area(id, run_id, first, second) VALUES (?, ?, ?, ?)");
+    for (int i = 0; i < a.Areas.size(); ++i) {
+        area.Bind(1, std::int64_t(i + 1))
+            .Bind(2, std::int64_t(a.Areas[i].Run))
+            .Bind(3, std::int64_t(a.Areas[i].First))
+            .Bind(4, std::int64_t(a.Areas[i].Second));
+        area.Run();
+    }
+    tStatement prediction(db, "INSERT INTO prediction(pos, t, value) VALUES (?, ?, ?)");
+    for (int i = 0; i < a.Prediction.Points.size(); ++i) {
+        const QPointF& p = a.Prediction.Points[i];
+        if (!std::isfinite(p.x()) || !std::isfinite(p.y())) continue;
+        prediction.Bind(1, std::int64_t(i)).Bind(2, p.x()).Bind(3, p.y());
+        prediction.Run();
+    }
+    tStatement rates(db, "INSERT INTO heart_rate(run_id, t, bpm) VALUES (?, ?, ?)");
+    for (const auto& [id, points] : s.HeartRates) {
+        QVector<double> ts, bpm;
+        for (const QPointF& p : points) {
+            ts << p.x();
+            bpm << p.y();
+        }
+        rates.Bind(1, id).BindText(2, NumbersText(ts)).BindText(3, NumbersText(bpm));
+        rates.Run();
+    }
+}
 
 void WriteContent(tDb& db, const tLessonSnapshot& s) {
     {
@@ -607,6 +748,7 @@ void WriteContent(tDb& db, const tLessonSnapshot& s) {
                 .Bind(3, std::int64_t(s.Markers[chart].Second));
             marker.Run();
         }
+        WriteAnalyses(db, s);
     }
 
     // Runs the lesson no longer has.
@@ -619,6 +761,10 @@ void WriteContent(tDb& db, const tLessonSnapshot& s) {
     db.Exec(
         "DELETE FROM chunk WHERE run_id NOT IN (SELECT id FROM kept);"
         "DELETE FROM label WHERE run_id NOT IN (SELECT id FROM kept);"
+        "DELETE FROM fit WHERE run_id NOT IN (SELECT id FROM kept);"
+        "DELETE FROM slope WHERE run_id NOT IN (SELECT id FROM kept);"
+        "DELETE FROM area WHERE run_id NOT IN (SELECT id FROM kept);"
+        "DELETE FROM heart_rate WHERE run_id NOT IN (SELECT id FROM kept);"
         "DELETE FROM run WHERE id NOT IN (SELECT id FROM kept);");
 }
 
@@ -704,6 +850,7 @@ void BuildFile(const QString& file, const tLessonSnapshot& s) {
                 .constData());
     db.Exec("BEGIN");
     db.Exec(kSchema);
+    db.Exec(kVersion2Tables);
     WriteContent(db, s);
     db.Exec("COMMIT");
 }
@@ -990,6 +1137,24 @@ std::shared_ptr<const tLessonSnapshot> tLessonWriter::Take(tLesson& lesson) {
         const tRun* shown = lesson.SeriesRun(slot);
         s->SeriesIds.push_back(shown ? nowRuns.value(shown->Uid()).Id : 0);
     }
+    if (s->WithLessonPart) {
+        // The file names runs by id, the lesson by index; a record of a run that is gone is not kept.
+        const auto idOf = [&](int index) -> std::int64_t {
+            const tRun* run = lesson.Run(index);
+            return run ? nowRuns.value(run->Uid()).Id : 0;
+        };
+        const tLessonAnalyses& a = lesson.Analyses();
+        s->Analyses.Prediction = a.Prediction;
+        for (tFitRecord fit : a.Fits)
+            if ((fit.Run = int(idOf(fit.Run))) > 0) s->Analyses.Fits.append(fit);
+        for (tSlopeRecord slope : a.Slopes)
+            if ((slope.Run = int(idOf(slope.Run))) > 0) s->Analyses.Slopes.append(slope);
+        for (tAreaRecord area : a.Areas)
+            if ((area.Run = int(idOf(area.Run))) > 0) s->Analyses.Areas.append(area);
+        for (int i = 0; i < lesson.RunCount(); ++i)
+            if (const QVector<QPointF>* rates = lesson.HeartRates(lesson.Run(i)))
+                s->HeartRates.emplace_back(idOf(i), *rates);
+    }
     next->Runs = std::move(nowRuns);
     next->Revision = lesson.Revision();
     next->Known = true;
@@ -1053,6 +1218,83 @@ void tLessonWriter::Adopt(const tLesson& lesson, const std::vector<std::int64_t>
 
 // ---------------------------------------------------------------------------------------------
 // reading
+
+namespace {
+// A NULL number reads back as NaN (it was stored for one).
+double RealOrNaN(const tStatement& st, int col) {
+    return st.IsNull(col) ? std::numeric_limits<double>::quiet_NaN() : st.Real(col);
+}
+
+// The fits, slopes, areas, prediction and heart rates; records of runs the file does not have are
+// left out, a record that does not hold together makes the file damaged. Fits of a model this
+// program does not know are kept as they are (a later program's), so saving keeps them too.
+void ReadAnalyses(tDb& db, const QString& path, const std::vector<std::int64_t>& ids, tLessonAnalyses& a,
+                  std::vector<std::pair<int, QVector<QPointF>>>& heartRates) {
+    const auto indexOf = [&ids](std::int64_t id) {
+        const auto it = std::find(ids.begin(), ids.end(), id);
+        return it == ids.end() ? -1 : int(it - ids.begin());
+    };
+    {
+        tStatement st(
+            db,
+            "SELECT run_id, model, formula, first, last, origin, names, estimates, sigmas, rss, rmse, "
+            "r2, points FROM fit ORDER BY id");
+        while (st.Next()) {
+            tFitRecord f;
+            f.Run = indexOf(st.Int(0));
+            if (f.Run < 0) continue;
+            f.Model = st.Text(1);
+            f.Formula = st.IsNull(2) ? QString() : st.Text(2);
+            f.First = qsizetype(st.Int(3));
+            f.Last = qsizetype(st.Int(4));
+            f.Origin = RealOrNaN(st, 5);
+            bool names = false, values = false, sigmas = false;
+            f.Names = NamesFrom(st.Text(6), names);
+            f.Values = NumbersFrom(st.Chars(7), values);
+            f.Sigmas = NumbersFrom(st.Chars(8), sigmas);
+            if (!names || !values || !sigmas || f.Values.size() != f.Names.size() ||
+                f.Sigmas.size() != f.Names.size())
+                Fail(tLessonFault::Damaged, path);
+            f.Rss = RealOrNaN(st, 9);
+            f.Rmse = RealOrNaN(st, 10);
+            f.R2 = RealOrNaN(st, 11);
+            f.Points = qsizetype(st.Int(12));
+            a.Fits.append(f);
+        }
+    }
+    {
+        tStatement st(db, "SELECT run_id, idx, width FROM slope ORDER BY id");
+        while (st.Next())
+            if (const int run = indexOf(st.Int(0)); run >= 0)
+                a.Slopes.append(tSlopeRecord{run, qsizetype(st.Int(1)), RealOrNaN(st, 2)});
+    }
+    {
+        tStatement st(db, "SELECT run_id, first, second FROM area ORDER BY id");
+        while (st.Next())
+            if (const int run = indexOf(st.Int(0)); run >= 0)
+                a.Areas.append(tAreaRecord{run, qsizetype(st.Int(1)), qsizetype(st.Int(2))});
+    }
+    {
+        tStatement st(db, "SELECT t, value FROM prediction ORDER BY pos");
+        while (st.Next()) a.Prediction.Points.append(QPointF(st.Real(0), st.Real(1)));
+    }
+    {
+        tStatement st(db, "SELECT run_id, t, bpm FROM heart_rate ORDER BY run_id");
+        while (st.Next()) {
+            const int run = indexOf(st.Int(0));
+            if (run < 0) continue;
+            bool tsOk = false, bpmOk = false;
+            const QVector<double> ts = NumbersFrom(st.Chars(1), tsOk);
+            const QVector<double> bpm = NumbersFrom(st.Chars(2), bpmOk);
+            if (!tsOk || !bpmOk || ts.size() != bpm.size()) Fail(tLessonFault::Damaged, path);
+            QVector<QPointF> rates;
+            rates.reserve(ts.size());
+            for (qsizetype i = 0; i < ts.size(); ++i) rates.append(QPointF(ts[i], bpm[i]));
+            heartRates.emplace_back(run, rates);
+        }
+    }
+}
+}  // namespace
 
 void ReadLesson(const QString& path, tLesson& lesson, tLessonWriter* writer, QMap<QString, QString>* meta,
                 tLessonReadNote* note) {
@@ -1125,7 +1367,7 @@ void ReadLesson(const QString& path, tLesson& lesson, tLessonWriter* writer, QMa
     }
     tDb& db = memory ? *memory : file;
     db.Exec("BEGIN");
-    CheckHeader(db, path);
+    const int reached = CheckHeader(db, path);
     {
         tStatement check(db, "PRAGMA quick_check");
         if (!check.Next() || check.Text(0) != QStringLiteral("ok")) Fail(tLessonFault::Damaged, path);
@@ -1210,6 +1452,9 @@ void ReadLesson(const QString& path, tLesson& lesson, tLessonWriter* writer, QMa
             markers[chart] = tLesson::tMarkers{int(st.Int(1)), int(st.Int(2))};
         }
     }
+    tLessonAnalyses analyses;
+    std::vector<std::pair<int, QVector<QPointF>>> heartRates;
+    if (reached >= 2) ReadAnalyses(db, path, ids, analyses, heartRates);
     db.Exec("COMMIT");
 
     // Everything is read: only now does the lesson change.
@@ -1228,6 +1473,8 @@ void ReadLesson(const QString& path, tLesson& lesson, tLessonWriter* writer, QMa
         lesson.SetSeriesRun(slot, shown);
     }
     for (int chart = 0; chart < markers.size(); ++chart) lesson.SetMarkers(chart, markers[chart]);
+    lesson.SetAnalyses(analyses);
+    for (const auto& [index, rates] : heartRates) lesson.SetHeartRates(lesson.Run(index), rates);
     lesson.SetCurrentSeries(entries.value(QStringLiteral("current_series")).toInt());
     lesson.Created = QDateTime::fromString(entries.value(QStringLiteral("created")), Qt::ISODateWithMs);
     lesson.Changed = QDateTime::fromString(entries.value(QStringLiteral("changed")), Qt::ISODateWithMs);
@@ -1259,6 +1506,10 @@ bool tLessonFileError::SaveAsHelps(tLessonFault fault) {
 }
 
 namespace lessonfile {
+
+std::vector<tUpgradeStep> UpgradeSteps() {
+    return {UpgradeFrom1};
+}
 
 QString UpgradeCopyPath(const QString& path, int version, const QString& fallbackFolder) {
     const QFileInfo info(path);

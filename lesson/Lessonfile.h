@@ -35,11 +35,13 @@ namespace lessonfile {
 // The schema version, stored as PRAGMA user_version. Every change of the schema raises it and adds
 // one step to kUpgradeSteps in Lessonfile.cpp that brings a file of the previous version up to
 // date; files of a higher version are refused (written by a newer program).
-inline constexpr int SchemaVersion = 1;
+inline constexpr int SchemaVersion = 2;
 // One upgrade step: changes a file of the version it is listed under and returns the version it
 // reached (higher, or the upgrade is refused). It runs inside a transaction of its own, which also
 // stores the version it returns.
 using tUpgradeStep = int (*)(sqlite3* db);
+// The program's own steps: [v - 1] upgrades a file of version v.
+std::vector<tUpgradeStep> UpgradeSteps();
 // The upgrade route with steps of its own, for tests that need an older version than there is:
 // while it lives, files are written as `version` and read through `steps` (steps[v - 1] upgrades a
 // file of version v). One at a time, and no writes or reads may run on other threads meanwhile.

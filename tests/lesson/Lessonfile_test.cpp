@@ -61,6 +61,53 @@ TEST_F(tLessonFile, AnySqliteToolReadsTheRunsThroughThePointView) {
     EXPECT_EQ(Query(Path(), "PRAGMA integrity_check"), QStringList{QStringLiteral("ok")});
 }
 
+TEST_F(tLessonFile, FitsSlopesAreasPredictionAndHeartRatesAreRowsAnySqliteToolReads) {
+    tLesson lesson;
+    FillLesson(lesson);
+    tLessonWriter(Path()).Save(lesson);
+    EXPECT_EQ(Query(Path(), "PRAGMA user_version"), QStringList{QStringLiteral("2")});
+    EXPECT_EQ(Query(Path(),
+                    "SELECT run_id || ' ' || model || ' ' || first || '-' || last || ' ' || origin "
+                    "FROM fit ORDER BY id"),
+              (QStringList{QStringLiteral("1 approach 100-19999 10.0"),
+                           QStringLiteral("1 logistic 100-19999 10.0")}));
+    EXPECT_EQ(Query(Path(),
+                    "SELECT json_extract(names, '$[2]') || '=' || json_extract(estimates, '$[2]') "
+                    "FROM fit WHERE model = 'approach'"),
+              QStringList{QStringLiteral("τ=0.333333333333333")});
+    EXPECT_EQ(Query(Path(), "SELECT formula FROM fit WHERE r2 IS NULL"),
+              QStringList{QStringLiteral("K / (1 + e^(-r·(t - t0)))")});
+    EXPECT_EQ(Query(Path(), "SELECT run_id || ' ' || idx || ' ' || width FROM slope"),
+              QStringList{QStringLiteral("1 400 2.5")});
+    EXPECT_EQ(Query(Path(), "SELECT run_id || ' ' || first || ' ' || second FROM area"),
+              QStringList{QStringLiteral("3 2 0")});
+    EXPECT_EQ(Query(Path(), "SELECT t || ';' || value FROM prediction ORDER BY pos"),
+              (QStringList{QStringLiteral("0.0;80.0"), QStringLiteral("60.5;61.25"),
+                           QStringLiteral("600.0;30.0")}));
+    EXPECT_EQ(Query(Path(),
+                    "SELECT run_id || ' ' || json_array_length(t) || ' ' || json_extract(bpm, '$[1]') "
+                    "FROM heart_rate"),
+              QStringList{QStringLiteral("2 2 70.5")});
+
+    // Changed analyses are rewritten in the next, appending save.
+    tLessonWriter writer;
+    tLesson back;
+    ReadLesson(Path(), back, &writer);
+    tLessonAnalyses analyses = back.Analyses();
+    analyses.Fits.removeFirst();
+    analyses.Slopes.append(tSlopeRecord{1, 2, 0.2});
+    back.SetAnalyses(analyses);
+    back.AddHeartRate(back.Run(1), QPointF(2.5, 69));
+    back.Run(0)->Append(1);
+    writer.Save(back);
+    EXPECT_EQ(Query(Path(), "SELECT model FROM fit"), QStringList{QStringLiteral("logistic")});
+    EXPECT_EQ(Query(Path(), "SELECT count(*) FROM slope"), QStringList{QStringLiteral("2")});
+    tLesson again;
+    ReadLesson(Path(), again);
+    ExpectSameLesson(back, again);
+    EXPECT_EQ(again.HeartRates(again.Run(0)), nullptr);  // none kept: the wave's are derived
+}
+
 TEST_F(tLessonFile, LaterSavesAppendNewPointsAndRewriteOnlyWhatWasEdited) {
     tLesson lesson;
     FillLesson(lesson);

@@ -14,7 +14,9 @@
 #include "lesson/Lessonfile.h"
 
 // A lesson as a pupil leaves it: two runs of a sensor (one labelled), a typed irregular run, the
-// second series showing the first run, markers on two charts, both documents.
+// second series showing the first run, markers on two charts, both documents, two formulas fitted
+// to the first run (one of a model only a later program knows), a slope, an area, a prediction and
+// the heart rates kept for the second run.
 inline void FillLesson(tLesson& lesson) {
     lesson.SetScenario(QStringLiteral("Остывание горячей воды"),
                        QStringLiteral("1. Тепло и температура/Остывание горячей воды/"),
@@ -48,6 +50,32 @@ inline void FillLesson(tLesson& lesson) {
     for (int i = 0; i < 5000; ++i) report.append(char(i * 7));
     report.append("}}");
     lesson.SetDocument(tLesson::Report, report);
+
+    tLessonAnalyses analyses;
+    tFitRecord approach;
+    approach.Model = QStringLiteral("approach");
+    approach.Run = 0;
+    approach.First = 100;
+    approach.Last = 19999;
+    approach.Origin = 10.0;
+    approach.Names = {QStringLiteral("C"), QStringLiteral("y0"), QStringLiteral("τ")};
+    approach.Values = {22.125, 79.5, 1.0 / 3.0};
+    approach.Sigmas = {0.01, 0.2, 1e-17};
+    approach.Rss = 12.5;
+    approach.Rmse = 0.025;
+    approach.R2 = 0.999873;
+    approach.Points = 19900;
+    tFitRecord later = approach;  // a model of a later program, with a formula of its own
+    later.Model = QStringLiteral("logistic");
+    later.Formula = QStringLiteral("K / (1 + e^(-r·(t - t0)))");
+    later.Names = {QStringLiteral("K"), QStringLiteral("r"), QStringLiteral("t0")};
+    later.R2 = std::nan("");
+    analyses.Fits = {approach, later};
+    analyses.Slopes = {tSlopeRecord{0, 400, 2.5}};
+    analyses.Areas = {tAreaRecord{2, 2, 0}};
+    analyses.Prediction.Points = {QPointF(0, 80), QPointF(60.5, 61.25), QPointF(600, 30)};
+    lesson.SetAnalyses(analyses);
+    lesson.SetHeartRates(second, {QPointF(0.75, 72), QPointF(1.6, 70.5)});
 }
 
 inline void ExpectSameRun(const tRun& a, const tRun& b) {
@@ -79,6 +107,27 @@ inline void ExpectSameLesson(const tLesson& a, const tLesson& b) {
     for (int i = 0; i < a.RunCount(); ++i) ExpectSameRun(*a.Run(i), *b.Run(i));
     for (int slot = 0; slot < tLesson::SeriesSlots; ++slot)
         EXPECT_EQ(a.IndexOf(a.SeriesRun(slot)), b.IndexOf(b.SeriesRun(slot))) << slot;
+    // Analyses exactly (a NaN quality figure stays NaN).
+    const tLessonAnalyses& x = a.Analyses();
+    const tLessonAnalyses& y = b.Analyses();
+    ASSERT_EQ(x.Fits.size(), y.Fits.size());
+    for (qsizetype i = 0; i < x.Fits.size(); ++i) {
+        tFitRecord fx = x.Fits[i], fy = y.Fits[i];
+        EXPECT_EQ(std::isnan(fx.R2), std::isnan(fy.R2)) << i;
+        if (std::isnan(fx.R2)) fx.R2 = fy.R2 = 0;
+        EXPECT_TRUE(fx == fy) << "fit " << i << ": " << fy.Model.toStdString();
+    }
+    EXPECT_EQ(x.Slopes, y.Slopes);
+    EXPECT_EQ(x.Areas, y.Areas);
+    EXPECT_EQ(x.Prediction, y.Prediction);
+    for (int i = 0; i < a.RunCount(); ++i) {
+        const QVector<QPointF>* ra = a.HeartRates(a.Run(i));
+        const QVector<QPointF>* rb = b.HeartRates(b.Run(i));
+        ASSERT_EQ(ra == nullptr, rb == nullptr) << "heart rates of run " << i;
+        if (ra) {
+            EXPECT_EQ(*ra, *rb) << "heart rates of run " << i;
+        }
+    }
 }
 
 // Runs one query on the file as any SQLite tool would and returns the first column of each row.

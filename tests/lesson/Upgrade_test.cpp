@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "lesson/Lesson.h"
@@ -43,8 +44,26 @@ namespace {
 
 const QString kFixture = QStringLiteral(ROVELIN_TEST_DATA "/lesson/version1.rovelin");
 
+// A version after the program's own: its steps, then `step`.
+constexpr int kNext = lessonfile::SchemaVersion + 1;
+std::vector<lessonfile::tUpgradeStep> StepsAnd(lessonfile::tUpgradeStep step) {
+    std::vector<lessonfile::tUpgradeStep> steps = lessonfile::UpgradeSteps();
+    steps.push_back(step);
+    return steps;
+}
+// Adds a table and reaches the next version.
 int AddNotes(sqlite3* db) {
-    return sqlite3_exec(db, "CREATE TABLE note (text TEXT)", nullptr, nullptr, nullptr) == SQLITE_OK ? 2 : 0;
+    int version = 0;
+    sqlite3_exec(
+        db, "PRAGMA user_version",
+        [](void* out, int, char** values, char**) {
+            *static_cast<int*>(out) = std::atoi(values[0]);
+            return 0;
+        },
+        &version, nullptr);
+    return sqlite3_exec(db, "CREATE TABLE note (text TEXT)", nullptr, nullptr, nullptr) == SQLITE_OK
+               ? version + 1
+               : 0;
 }
 int Stalls(sqlite3*) {
     return 1;
@@ -97,9 +116,30 @@ TEST_F(tUpgrade, TheVersionOneFileOpensWithEverythingInIt) {
         EXPECT_TRUE(note.Upgraded);
         EXPECT_EQ(FileBytes(note.UpgradeCopy), FileBytes(kFixture));
     }
-    // Work goes on in it.
+    // Version 2's tables are there and empty; its runs keep no heart rates (they are derived).
+    for (const char* sql :
+         {"SELECT count(*) FROM fit", "SELECT count(*) FROM slope", "SELECT count(*) FROM area",
+          "SELECT count(*) FROM prediction", "SELECT count(*) FROM heart_rate"})
+        EXPECT_EQ(Query(Path(), sql), QStringList{QStringLiteral("0")}) << sql;
+    EXPECT_EQ(back.HeartRates(back.Run(0)), nullptr);
+    EXPECT_EQ(Query(Path(), "PRAGMA integrity_check"), QStringList{QStringLiteral("ok")});
+    // Work goes on in it, fits and all.
     back.Run(0)->Append(99);
+    tLessonAnalyses analyses;
+    tFitRecord line;
+    line.Model = QStringLiteral("linear");
+    line.Run = 0;
+    line.Last = 249;
+    line.Names = {QStringLiteral("a"), QStringLiteral("b")};
+    line.Values = {-3, 25};
+    line.Sigmas = {0, 0};
+    line.Points = 250;
+    analyses.Fits = {line};
+    analyses.Areas = {tAreaRecord{1, 0, 1}};
+    back.SetAnalyses(analyses);
     writer.Save(back);
+    EXPECT_EQ(Query(Path(), "SELECT model || ' ' || estimates FROM fit"),
+              QStringList{QStringLiteral("linear [-3,25]")});
     tLesson again;
     ReadLesson(Path(), again);
     ExpectSameLesson(back, again);
@@ -107,14 +147,14 @@ TEST_F(tUpgrade, TheVersionOneFileOpensWithEverythingInIt) {
 
 TEST_F(tUpgrade, AnOlderFileIsUpgradedInPlaceAfterACopyIsKept) {
     const QByteArray before = FileBytes(Path());
-    lessonfile::tSchemaForTests schema(2, {AddNotes});
+    lessonfile::tSchemaForTests schema(kNext, StepsAnd(AddNotes));
     tLesson back;
     tLessonWriter writer;
     tLessonReadNote note;
     OpenFixture(back, writer, note);
     EXPECT_TRUE(note.Upgraded);
     EXPECT_TRUE(note.Text.isEmpty());
-    EXPECT_EQ(Version(Path()), 2);
+    EXPECT_EQ(Version(Path()), kNext);
     EXPECT_EQ(Query(Path(), "SELECT count(*) FROM note"), QStringList{QStringLiteral("0")});
     EXPECT_EQ(note.UpgradeCopy, Path(QStringLiteral("урок.v1.rovelin")));
     EXPECT_EQ(FileBytes(note.UpgradeCopy), before);
@@ -149,6 +189,7 @@ TEST_F(tUpgrade, AStepThatMakesNoProgressOrFailsIsRefusedAndTheFileStaysWhole) {
         EXPECT_EQ(Query(Path(), "PRAGMA integrity_check"), QStringList{QStringLiteral("ok")});
     }
     // The copies of the file as it was are there, and still open in a program that knows version 1.
+    lessonfile::tSchemaForTests first(1, {});
     tLesson back;
     ReadLesson(Path(QStringLiteral("урок.v1.rovelin")), back);
     tLesson expected;
@@ -160,7 +201,7 @@ TEST_F(tUpgrade, AStepThatMakesNoProgressOrFailsIsRefusedAndTheFileStaysWhole) {
 TEST_F(tUpgrade, AReadOnlyOlderFileOpensUpgradedInMemoryAndSaysSo) {
     ASSERT_TRUE(QFile::setPermissions(Path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup));
     const QByteArray before = FileBytes(Path());
-    lessonfile::tSchemaForTests schema(2, {AddNotes});
+    lessonfile::tSchemaForTests schema(kNext, StepsAnd(AddNotes));
     tLesson back;
     tLessonWriter writer;
     tLessonReadNote note;
@@ -174,7 +215,7 @@ TEST_F(tUpgrade, AReadOnlyOlderFileOpensUpgradedInMemoryAndSaysSo) {
     back.Run(0)->Append(1);
     EXPECT_EQ(SaveFault(writer, back), tLessonFault::ReadOnly);
     tLessonWriter(Path(QStringLiteral("новый.rovelin"))).Save(back);
-    EXPECT_EQ(Version(Path(QStringLiteral("новый.rovelin"))), 2);
+    EXPECT_EQ(Version(Path(QStringLiteral("новый.rovelin"))), kNext);
 }
 
 TEST_F(tUpgrade, TheCopyGoesToTheFallbackFolderWhenTheFolderIsNotWritable) {
