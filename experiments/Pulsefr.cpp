@@ -94,10 +94,14 @@ void TfrPulse::UpdateAxes(bool autoSize) {
     TfrExperiment::UpdateAxes(autoSize);
     if (TChartSeries* wave = chMain->Series(CurrentSeries())) {
         TChartSeries* rates = chPulse->Series(CurrentSeries());
+        // The lesson keeps the rates as they come, so it shows exactly these again.
+        const tRun* run = Measuring() ? Lesson()->SeriesRun(CurrentSeries()) : nullptr;
+        if (run && !Lesson()->HeartRates(run)) Lesson()->SetHeartRates(run, {});
         FDetector.Scan({[wave] { return wave->Count(); }, [wave](int i) { return wave->X(i); },
                         [wave](int i) { return wave->Y(i); }},
-                       [this, rates](double x, int rate) {
+                       [this, rates, run](double x, int rate) {
                            if (rates) rates->AddXY(x, rate, TakePointLabel(), rates->Color());
+                           if (run) Lesson()->AddHeartRate(run, QPointF(x, rate));
                        });
     }
     TChartAxis& bottom = chMain->BottomAxis();
@@ -114,8 +118,11 @@ void TfrPulse::LessonRunsShown() {
         if (FWatched) disconnect(FWatched, &tLesson::RunChanged, this, nullptr);
         FWatched = Lesson();
         if (FWatched)
-            connect(FWatched, &tLesson::RunChanged, this, [this] {
-                if (!Measuring()) DeriveRates();
+            connect(FWatched, &tLesson::RunChanged, this, [this](tRun* run) {
+                if (Measuring()) return;
+                // An edited wave's measured rates no longer belong to it.
+                FWatched->DropHeartRates(run);
+                DeriveRates();
             });
     }
     // While a run is measured its rates come live; a series shown anew meanwhile is the new run.
@@ -128,6 +135,11 @@ void TfrPulse::DeriveRates() {
         rates->Clear();
         const TChartSeries* wave = chMain->Series(slot);
         if (!wave) continue;
+        const tRun* run = Lesson()->SeriesRun(slot);
+        if (const QVector<QPointF>* kept = run ? Lesson()->HeartRates(run) : nullptr) {
+            for (const QPointF& rate : *kept) rates->AddXY(rate.x(), rate.y(), QString(), rates->Color());
+            continue;
+        }
         tBeatDetector detector;
         detector.Derive({[wave] { return wave->Count(); }, [wave](int i) { return wave->X(i); },
                          [wave](int i) { return wave->Y(i); }},

@@ -4,8 +4,10 @@
 // wave after every batch of points (tBeatDetector). chPulse has its own markers and read-out.
 // The rates are derived from the wave, so they are not runs of the lesson: each chPulse series
 // keeps them in its own irregular run (X = time of the beat), emptied when its wave run restarts.
-// Whenever the main chart takes other runs of the lesson between runs (a lesson opened, a run
-// chosen), the rates are derived again from the waves, the same as they were shown live. The two
+// The lesson keeps the rates of a run as they were shown live (tLesson::HeartRates); whenever the
+// main chart takes other runs of the lesson between runs (a lesson opened, a run chosen), each
+// series shows its run's kept rates, or derives them again from a wave that has none kept (a
+// lesson of an older program, an edited wave). The two
 // charts keep their plots on one left and right edge, so their time axes line up.
 #pragma once
 
@@ -31,8 +33,8 @@ class TfrPulse : public TfrExperiment {
 
     // chMain, then chPulse.
     QList<TChart*> Charts() const override;
-    // The rate curves of every series derived again from the waves the main chart shows (their own
-    // runs are emptied first).
+    // The rate curves of every series: the kept rates of the runs the main chart shows, else derived
+    // again from the waves (their own runs are emptied first).
     void DeriveRates();
 
     TChart* PulseChart() const { return chPulse; }

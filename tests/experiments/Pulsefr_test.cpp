@@ -181,6 +181,14 @@ double PulseWave(int k) {
     return 512 + (300 + 250 * std::sin(t / 7)) * std::pow(std::sin(t * 2 * M_PI * 1.2), 9) + noise;
 }
 
+// `lesson` through a lesson file into `reopened`.
+void SaveAndOpen(tLesson& lesson, tLesson& reopened) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pulse.rovelin");
+    tLessonWriter(path).Save(lesson);
+    ReadLesson(path, reopened);
+}
+
 std::vector<std::pair<double, double>> Points(const TChartSeries* series) {
     std::vector<std::pair<double, double>> points;
     for (int i = 0; i < series->Count(); ++i) points.push_back({series->X(i), series->Y(i)});
@@ -215,11 +223,8 @@ TEST_F(Pulse, AReopenedLessonShowsTheHeartRatesOfItsWave) {
     const auto live = Points(FFrame->PulseChart()->Series(n));
     ASSERT_GT(live.size(), 30u);
 
-    QTemporaryDir dir;
-    const QString path = dir.filePath("pulse.rovelin");
-    tLessonWriter(path).Save(lesson);
     tLesson reopened;
-    ReadLesson(path, reopened);
+    SaveAndOpen(lesson, reopened);
     TfrPulse frame(nullptr, true);
     frame.SetLesson(&reopened);
     EXPECT_EQ(Points(frame.PulseChart()->Series(n)), live) << "point for point, bit for bit";
@@ -232,6 +237,42 @@ TEST_F(Pulse, AReopenedLessonShowsTheHeartRatesOfItsWave) {
     EXPECT_EQ(frame.PulseChart()->Series(n)->Count(), 0);
     reopened.SetSeriesRun(n, reopened.Run(0));
     EXPECT_EQ(Points(frame.PulseChart()->Series(n)), live);
+}
+
+TEST_F(Pulse, TheRatesOfABusyRunComeBackAsTheyWereShownAndAnEditedWaveDerivesThemAgain) {
+    tLesson lesson;
+    FFrame->SetLesson(&lesson);
+    const int n = FFrame->StartMeasurement(PulseScenario());
+    tRun* run = lesson.AddRun(0.01);
+    lesson.SetSeriesRun(n, run);
+    // A busy computer: the ticks bring uneven batches (a tenth of a second, then over a second).
+    const int batches[] = {10, 10, 130, 10, 7, 60, 10, 250, 10, 33};
+    for (int k = 0, b = 0; k < 4000; ++b) {
+        const int from = k;
+        for (int i = 0; i < batches[b % 10] && k < 4000; ++i, ++k) run->Append(PulseWave(k));
+        lesson.NotifyAppended(run, from, k - from);
+        FFrame->UpdateAxes(false);
+    }
+    FFrame->StopMeasurement();
+    const auto live = Points(FFrame->PulseChart()->Series(n));
+    ASSERT_GT(live.size(), 30u);
+
+    tLesson reopened;
+    SaveAndOpen(lesson, reopened);
+    ASSERT_NE(reopened.HeartRates(reopened.Run(0)), nullptr);
+    EXPECT_EQ(reopened.HeartRates(reopened.Run(0))->size(), qsizetype(live.size()));
+    TfrPulse frame(nullptr, true);
+    frame.SetLesson(&reopened);
+    EXPECT_EQ(Points(frame.PulseChart()->Series(n)), live) << "point for point, bit for bit";
+
+    // A changed wave has no measured rates any more: they are found in it again.
+    tRun* wave = reopened.Run(0);
+    for (qsizetype i = 0; i < wave->Count(); ++i) wave->SetPoint(i, wave->X(i), i % 50 == 0 ? 1000 : 100);
+    reopened.NotifyChanged(wave);
+    EXPECT_EQ(reopened.HeartRates(wave), nullptr);
+    const auto again = Points(frame.PulseChart()->Series(n));
+    ASSERT_GT(again.size(), 30u);
+    EXPECT_DOUBLE_EQ(again[10].second, 120.0);  // a beat every half second
 }
 
 TEST_F(Pulse, PrintsBothChartsWithTheRunNamedAndTheirPlotsOnOneEdge) {
