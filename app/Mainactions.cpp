@@ -91,6 +91,22 @@ void tMainActions::CreateActions(QObject* owner) {
     acExperimentInsertChart =
         NewAction(owner, "acExperimentInsertChart", "Experiment", QStringLiteral("Вставить &график в отчет"),
                   QStringLiteral("Вставить график с показаниями маркеров в отчет"));
+
+    acExperimentFit = NewAction(
+        owner, "acExperimentFit", "Experiment", QStringLiteral("Подобрать &формулу..."),
+        QStringLiteral("Подобрать формулу к точкам между маркерами (без маркеров — ко всему опыту)"));
+    acExperimentSlope = NewAction(
+        owner, "acExperimentSlope", "Experiment", QStringLiteral("&Наклон"),
+        QStringLiteral("Провести касательную в первом маркере и узнать, как быстро меняется величина"));
+    acExperimentArea = NewAction(owner, "acExperimentArea", "Experiment", QStringLiteral("П&лощадь"),
+                                 QStringLiteral("Закрасить и сосчитать площадь под кривой между маркерами"));
+    acExperimentDrawPrediction =
+        NewAction(owner, "acExperimentDrawPrediction", "Experiment", QStringLiteral("Нарисовать п&рогноз"),
+                  QStringLiteral("Нарисовать мышью, какой получится кривая, ещё до опыта"));
+    acExperimentDrawPrediction->setCheckable(true);
+    acExperimentTypePrediction =
+        NewAction(owner, "acExperimentTypePrediction", "Experiment", QStringLiteral("Ввести прогноз..."),
+                  QStringLiteral("Ввести точки ожидаемой кривой числами"));
 }
 
 QList<QAction*> tMainActions::Actions() const {
@@ -116,5 +132,10 @@ QList<QAction*> tMainActions::Actions() const {
             acExperimentRuns,
             acViewShowAll,
             acViewProjector,
-            acExperimentInsertChart};
+            acExperimentInsertChart,
+            acExperimentFit,
+            acExperimentSlope,
+            acExperimentArea,
+            acExperimentDrawPrediction,
+            acExperimentTypePrediction};
 }

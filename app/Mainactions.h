@@ -34,6 +34,12 @@ struct tMainActions {
     QAction* acViewShowAll = nullptr;
     QAction* acViewProjector = nullptr;
     QAction* acExperimentInsertChart = nullptr;
+    // What a pupil reads off the curves (app/Analysisactions.h).
+    QAction* acExperimentFit = nullptr;
+    QAction* acExperimentSlope = nullptr;
+    QAction* acExperimentArea = nullptr;
+    QAction* acExperimentDrawPrediction = nullptr;
+    QAction* acExperimentTypePrediction = nullptr;
 
     // Creates every action, owned by `owner`.
     void CreateActions(QObject* owner);

@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/Analysisactions.h"
 #include "app/Icons.h"
 #include "app/Reading.h"
 #include "app/Searchprogress.h"
@@ -63,6 +64,7 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent) : QMainWindow(paren
         *this, programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir);
     FReading = std::make_unique<tResultReading>(*this);
     CreateActions(this);
+    FAnalysis = std::make_unique<tAnalysisActions>(*this, *FReading, this);
     BindActions();
     CreateMenus();
 
@@ -122,6 +124,7 @@ TfmMain::~TfmMain() {
     // The frame and its views go before the session's lesson they show.
     delete FFrame;
     FFrame = nullptr;
+    FAnalysis.reset();
     FReading.reset();
     FSession.reset();
 }
@@ -188,6 +191,11 @@ void TfmMain::BindActions() {
         {acViewShowAll, [this] { FReading->ShowAll(); }},
         {acViewProjector, [this] { FReading->SetProjector(this, acViewProjector->isChecked()); }},
         {acExperimentInsertChart, [this] { FReading->InsertChart(); }},
+        {acExperimentFit, [this] { FAnalysis->Fit(); }},
+        {acExperimentSlope, [this] { FAnalysis->Slope(); }},
+        {acExperimentArea, [this] { FAnalysis->Area(); }},
+        {acExperimentDrawPrediction, [this] { FAnalysis->TogglePrediction(); }},
+        {acExperimentTypePrediction, [this] { FAnalysis->TypePrediction(); }},
     };
     for (const auto& [action, handler] : handlers) {
         FHandlers.insert(action, handler);
@@ -216,6 +224,7 @@ void TfmMain::UpdateActions() {
     acFileSaveLessonAs->setEnabled(open);
     acExperimentRuns->setEnabled(open && !measuring && Lesson()->RunCount() > 0);
     FReading->UpdateActions(measuring);
+    FAnalysis->UpdateActions(measuring);
 }
 
 void TfmMain::Execute(QAction* action) {
@@ -278,6 +287,13 @@ void TfmMain::CreateMenus() {
     experiment->addAction(acExperimentRuns);
     experiment->addSeparator();
     experiment->addAction(acExperimentInsertChart);
+    experiment->addSeparator();
+    experiment->addAction(acExperimentFit);
+    experiment->addAction(acExperimentSlope);
+    experiment->addAction(acExperimentArea);
+    experiment->addAction(acExperimentDrawPrediction);
+    experiment->addAction(acExperimentTypePrediction);
+    experiment->addMenu(FAnalysis->RemoveMenu());
     QMenu* help = mmMain->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("miHelp"));
     help->addAction(acHelpAbout);

@@ -32,6 +32,7 @@ class TComponentUSB;
 class TRichView;
 class TTablePage;
 class TfrExperiment;
+class tAnalysisActions;
 class tResultReading;
 class tSearchProgress;
 
@@ -149,6 +150,8 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     // The statistics between the markers of the current series, empty without markers.
     QString StatisticsText() const;
     QLabel* StatisticsLabel() const;
+    // Fits, slopes, areas and the prediction on the chart.
+    tAnalysisActions& Analysis() const { return *FAnalysis; }
 
     // ---- dialogs, replaceable in tests (the session's questions among them) ----
     virtual std::unique_ptr<tScenarioChooser> CreateChooser(const QString& catalogueRoot);
@@ -218,5 +221,6 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     bool FAskOnClose = true;
     QList<QAction*> FRecentActions;  // the separator before them, then one per recent lesson
     std::unique_ptr<tResultReading> FReading;
+    std::unique_ptr<tAnalysisActions> FAnalysis;
     std::unique_ptr<tSearchProgress> FSearchProgress;  // while a connection procedure runs
 };

@@ -7,6 +7,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include "app/Analysisactions.h"
 #include "app/Mainfm.h"
 #include "app/Reading.h"
 #include "components/Chart.h"
@@ -134,5 +135,6 @@ void TfmMain::CreateExperimentFrame(tFrameDocuments documents) {
     FFrame->SetLesson(Lesson());
     connect(FFrame->ReportView(), &QTextEdit::textChanged, FSession.get(), &tSession::ReportEdited);
     FReading->Attach(FFrame, Experiment(), Lesson());
+    FAnalysis->Attach(FFrame, Experiment(), Lesson());
     UpdateActions();
 }

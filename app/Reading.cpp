@@ -180,7 +180,12 @@ QString tResultReading::StatisticsText() const {
 
 void tResultReading::UpdateStatistics() {
     if (!FStatistics) return;
-    const QString text = StatisticsText();
+    QStringList lines;
+    if (const QString statistics = StatisticsText(); !statistics.isEmpty()) lines << statistics;
+    if (StripLines) lines << StripLines();
+    const QString text = lines.join(u'\n');
+    // The details (each formula's parameters ± σ, RMSE, R²) on demand, as the report gets them.
+    FStatistics->setToolTip(ReportLines ? ReportLines().join(u'\n') : QString());
     FStatistics->setText(text);
     FStatistics->setVisible(!text.isEmpty());
 }
@@ -244,6 +249,7 @@ void tResultReading::InsertChart() {
     if (!markers.isEmpty()) parts << markers.split(QLatin1Char('\t')).join(QStringLiteral("; "));
     const QString statistics = StatisticsText();
     if (!statistics.isEmpty()) parts << statistics;
+    if (ReportLines) parts << ReportLines();
     QTextCursor cursor = report->textCursor();
     cursor.beginEditBlock();
     cursor.insertBlock();

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class QLabel;
 class QWidget;
@@ -34,6 +36,10 @@ class tResultReading : public QObject {
     // The statistics between the markers of the current series, empty without markers.
     QString StatisticsText() const;
     void UpdateStatistics();
+    // What else the panel says after the statistics (fitted formulas, slopes, areas), and what else
+    // goes under the chart in the report; empty when not set.
+    std::function<QStringList()> StripLines;
+    std::function<QStringList()> ReportLines;
 
     // «Показать все»: every chart of the frame fits all its points.
     void ShowAll();

@@ -129,7 +129,9 @@ TEST(MainWindowLayout, MenusInOrderWithSeparators) {
               QStringLiteral("acViewToolBar acViewStatusBar - acViewShowAll acViewProjector"));
     EXPECT_EQ(MenuLayout(top[2]->menu()).join(u' '),
               QStringLiteral("acExperimentConnect - acExperimentChoose - acExperimentStart acExperimentStop "
-                             "acExperimentMarkPoint - acExperimentRuns - acExperimentInsertChart"));
+                             "acExperimentMarkPoint - acExperimentRuns - acExperimentInsertChart - "
+                             "acExperimentFit acExperimentSlope acExperimentArea acExperimentDrawPrediction "
+                             "acExperimentTypePrediction acExperimentRemove"));
     EXPECT_EQ(MenuLayout(top[3]->menu()).join(u' '), QStringLiteral("acHelpAbout"));
 }
 
