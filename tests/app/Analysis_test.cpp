@@ -95,9 +95,9 @@ struct tCooling : tAnalysis {
         };
         tSimRegistry::Instance().Add(QStringLiteral("sim:T100"), config);
         w = Window(folder);
-        w->Choose(folder.AddScenario(QStringLiteral("Остывание"),
-                                     ScenarioLines(QStringLiteral("T100"), 100000, 1)
-                                                                    << QStringLiteral("TwiceMarker=1")));
+        w->Choose(
+            folder.AddScenario(QStringLiteral("Остывание"), ScenarioLines(QStringLiteral("T100"), 100000, 1)
+                                                                << QStringLiteral("TwiceMarker=1")));
         ASSERT_NE(w->Device(), nullptr);
         w->Execute(w->acExperimentStart);
         ASSERT_EVENTUALLY(w->Lesson()->SeriesRun(0) && w->Lesson()->SeriesRun(0)->Count() >= 6000, 120000);
@@ -277,8 +277,7 @@ TEST_F(tTyped, SlopeAtTheMarkerAreaBetweenTheMarkersAndThePrediction) {
     ASSERT_EQ(a.Slopes.size(), 1);
     EXPECT_EQ(a.Slopes[0].Index, 4);
     const QString strip = w->StatisticsLabel()->text();
-    EXPECT_NEAR(NumberAfter(strip, QStringLiteral("Наклон при t = 2 с:")), 2.0, 1e-9)
-        << strip.toStdString();
+    EXPECT_NEAR(NumberAfter(strip, QStringLiteral("Наклон при t = 2 с:")), 2.0, 1e-9) << strip.toStdString();
     EXPECT_NEAR(NumberAfter(strip, QStringLiteral("до 4 с:")), 16.0, 1e-9) << strip.toStdString();
     // The tangent is drawn through the marker's point.
     TChart* chart = Chart(*w);
@@ -358,4 +357,24 @@ TEST(FitDialog, ListsEveryModelAndWantsATypedFormulaForItsOwn) {
     dialog.edFormula->setText(QStringLiteral("  a*t^2 "));
     EXPECT_TRUE(ok->isEnabled());
     EXPECT_EQ(dialog.Formula(), QStringLiteral("a*t^2"));
+}
+
+// Not a check: a picture of the cooling run with everything on it, to look at under Xvfb
+// (ROVELIN_SCREENSHOT names the PNG to write).
+TEST_F(tCooling, DISABLED_ScreenshotOfEverythingReadOffTheCurve) {
+    const QString target = qEnvironmentVariable("ROVELIN_SCREENSHOT");
+    ASSERT_FALSE(target.isEmpty()) << "ROVELIN_SCREENSHOT names the PNG to write";
+    w->Analysis().AskPrediction = [](QString& text) {
+        text = QStringLiteral("0 85\n200 50\n600 30");
+        return true;
+    };
+    w->Execute(w->acExperimentTypePrediction);
+    AnswerFit(*w, tFitModel::Approach);
+    w->Execute(w->acExperimentFit);
+    ASSERT_EVENTUALLY(!w->Analysis().Busy(), 60000);
+    w->Frame()->SetMarkers(Chart(*w), 1500, 3000);
+    w->Execute(w->acExperimentArea);
+    w->Execute(w->acExperimentSlope);
+    rovelin_test::Pump(300);
+    ASSERT_TRUE(w->grab().save(target, "PNG"));
 }
