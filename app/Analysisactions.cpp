@@ -109,6 +109,9 @@ void tAnalysisActions::Attach(TfrExperiment* frame, const tExperiment* scenario,
     FRunner->Cancel();
     FRequest = 0;
     FProblem.clear();
+    FSaying = false;
+    // A new chart is not being drawn on.
+    FActions.acExperimentDrawPrediction->setChecked(false);
     FFrame = frame;
     FScenario = scenario;
     FLesson = lesson;
