@@ -16,7 +16,7 @@ tLogFile* gLogFile = nullptr;
 
 tLogFile::tLogFile() = default;
 
-tLogFile::tLogFile(const QString& fileName) {
+tLogFile::tLogFile(const QString& fileName) : FFileName(fileName) {
     if (!HasSwitch(QStringLiteral("LOG"))) return;
     const QByteArray path = fileName.toLocal8Bit();
     // O_APPEND: every write lands at the current end, so one write is one whole line.

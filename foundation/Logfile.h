@@ -25,6 +25,8 @@ class tLogFile {
     virtual void Write(const QString& raw);
     // True when lines are kept; test doubles that capture lines return true.
     virtual bool IsOn() const { return FFd >= 0; }
+    // The file the lines go to (also when logging is off: where they would go).
+    QString FileName() const { return FFileName; }
 
     // The stamp "date time" of now in the user's locale: the short date and the long time without
     // the zone name, with milliseconds after the seconds ("04.03.2026 09:15:30.042"), or
@@ -39,6 +41,7 @@ class tLogFile {
   private:
     std::mutex FLock;  // serialises writers
     int FFd = -1;
+    QString FFileName;
 };
 
 // The program-wide log, set by the entry point (tests may set their own). May be null.

@@ -26,12 +26,15 @@ QString ScenarioChosen(const QString& name, const QString& folder) {
     return QStringLiteral("Выбран опыт «%1» (%2)").arg(name, folder);
 }
 
+QString TransportName(tTransport transport) {
+    return transport == tTransport::Ftdi     ? QStringLiteral("FTDI")
+           : transport == tTransport::Serial ? QStringLiteral("последовательный порт")
+                                             : QStringLiteral("HID");
+}
+
 QString SensorConnected(const QString& sensor, const QString& port, tTransport transport, qint64 searchMs) {
-    const QString how = transport == tTransport::Ftdi ? QStringLiteral("FTDI")
-                        : transport == tTransport::Serial ? QStringLiteral("последовательный порт")
-                                                          : QStringLiteral("HID");
     return QStringLiteral("Датчик %1 подключён: %2 (%3), поиск %4")
-        .arg(sensor, port, how, Seconds(searchMs / 1000.0));
+        .arg(sensor, port, TransportName(transport), Seconds(searchMs / 1000.0));
 }
 
 QString SensorNotFound(const QString& sensor, qint64 searchMs) {

@@ -17,6 +17,8 @@ inline constexpr char16_t MilestoneMark[] = u"== ";
 
 // "Выбран опыт «<name>» (<folder>)".
 QString ScenarioChosen(const QString& name, const QString& folder);
+// How a sensor is reached, in words: "FTDI", "последовательный порт", "HID".
+QString TransportName(tTransport transport);
 // "Датчик <sensor> подключён: <port> (<transport>), поиск 5,2 с".
 QString SensorConnected(const QString& sensor, const QString& port, tTransport transport, qint64 searchMs);
 // "Датчик <sensor> не найден, поиск 5,2 с".

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
@@ -18,6 +19,7 @@
 #include "foundation/Functions.h"
 #include "foundation/Guard.h"
 #include "foundation/Logfile.h"
+#include "foundation/Milestones.h"
 #include "foundation/Settingkeys.h"
 #include "foundation/Settings.h"
 #include "foundation/Stringtable.h"
@@ -151,6 +153,8 @@ void tSession::Connect() {
     const QString sensorName = FExperiment->SensorName;
     if (SensorModelFor(sensorName).Manual) return;
 
+    QElapsedTimer searching;
+    searching.start();
     std::unique_ptr<tSensorSearch> search = FHost.CreateSensorSearch();
     search->SetWaitHook([this, sensorName] { FHost.Searching(sensorName); });
     // The driver reminder is said once per program run: a teacher who has read it needs it no more.
@@ -164,11 +168,18 @@ void tSession::Connect() {
     auto finish = [&] {
         FHost.SearchDone();
         emit DeviceChanged();
-        if (FDevice)
-            FDevice->SetFrequency(0, FExperiment->Freq);
-        else
+        if (FDevice) {
+            LogMilestone(milestone::SensorConnected(sensorName, FDevice->PortPath(), FDevice->Transport(),
+                                                    searching.elapsed()));
+            // A refused period leaves the sensor at its own pace, so the chart's times would be
+            // wrong without a word; the sensor stays connected.
+            if (!FDevice->SetFrequency(0, FExperiment->Freq) && !FDevice->FrequencyProblem().isEmpty())
+                FHost.Warn(FDevice->FrequencyProblem());
+        } else {
+            LogMilestone(milestone::SensorNotFound(sensorName, searching.elapsed()));
             FHost.Warn(kNoSensorText + QStringLiteral("\r\n\r\n") +
                        tSensorSearch::NotFoundAdvice(sensorName, search->Findings()));
+        }
     };
     try {
         if (SettingInt(FSettings.get(), setting::UseFTDI) != 0) {
@@ -220,12 +231,15 @@ void tSession::Start(int slot) {
     FStartCount = FHost.CounterNow();
     FLastValueCount = FStartCount;
     FMeasureTimer->start();
+    LogMilestone(milestone::RunStarted(FLesson->IndexOf(run) + 1));
     emit RunStarted();
 }
 
 void tSession::Stop() {
     FMeasureTimer->stop();
     if (FDevice) FDevice->Stop();
+    if (const tRun* run = FLesson ? FLesson->SeriesRun(FCurrentSeries) : nullptr)
+        LogMilestone(milestone::RunStopped(FLesson->IndexOf(run) + 1, run->Count(), ElapsedTenths() / 10.0));
     emit RunStopped();
     FAutosave->SaveNow();  // every Stop is kept at once
 }
@@ -310,7 +324,11 @@ void tSession::AddPoints() {
     while (!FPointsHeld && builder.HasPoint(FChannels)) {
         // The run computes X from the index and the step the builder also uses.
         const tPoint point = builder.Next(FChannels, static_cast<int>(run->Count()));
-        run->Append(point.y, FHost.TakePointLabel());
+        const QString label = FHost.TakePointLabel();
+        run->Append(point.y, label);
+        if (!label.isEmpty())
+            LogMilestone(milestone::PointLabelled(FLesson->IndexOf(run) + 1, run->Count(),
+                                                  run->X(run->Count() - 1), label));
     }
     const qsizetype count = run->Count() - from;
     if (count <= 0) return;
@@ -457,6 +475,7 @@ void tSession::Written() {
     RememberRecent(FLessonPath);
     // What came while the file was written (a run's points, an edit) is still unsaved.
     FLesson->SetModified(FSaver->Writer().HasChanges(*FLesson));
+    LogMilestone(milestone::LessonSaved(QDir::toNativeSeparators(FLessonPath)));
     emit LessonSaved(FLessonPath);
     SaveNext();
 }

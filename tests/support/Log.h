@@ -30,6 +30,16 @@ class tCapturedLog : public tLogFile {
         return count;
     }
 
+    // The milestone lines in order, each the text after its mark ("Выбран опыт …").
+    QStringList Milestones() const {
+        std::lock_guard<std::mutex> lock(FLock);
+        QStringList found;
+        for (const QString& line : FLines)
+            if (const qsizetype at = line.indexOf(QStringLiteral(" == ")); at >= 0)
+                found.append(line.mid(at + 4).chopped(2));
+        return found;
+    }
+
   private:
     mutable std::mutex FLock;
     QStringList FLines;
