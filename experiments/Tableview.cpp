@@ -137,6 +137,29 @@ void TTableView::hideEvent(QHideEvent* event) {
     if (!event->spontaneous()) AttachModel(false);
 }
 
+void TTableView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    // The cell edited, before the model may add the row a finished pair makes.
+    const int row = currentIndex().row();
+    const int column = currentIndex().column();
+    QTableView::closeEditor(editor, hint);
+    if (hint != QAbstractItemDelegate::SubmitModelCache || !FModel || !FModel->ManualEntry() || row < 0)
+        return;
+    const auto numberCell = [this](int r, int c) {
+        const QModelIndex index = FModel->index(r, c);
+        return (FModel->flags(index) & Qt::ItemIsEditable) &&
+               FModel->Columns()[static_cast<std::size_t>(c)].Kind != tTableModel::tKind::Label;
+    };
+    QModelIndex next;
+    for (int c = column + 1; c < FModel->columnCount() && !next.isValid(); ++c)
+        if (numberCell(row, c)) next = FModel->index(row, c);
+    const int below = std::min(row + 1, FModel->rowCount() - 1);
+    for (int c = 0; c < FModel->columnCount() && !next.isValid(); ++c)
+        if (numberCell(below, c)) next = FModel->index(below, c);
+    if (!next.isValid()) return;
+    setCurrentIndex(next);
+    edit(next);
+}
+
 void TTableView::FitColumns() {
     if (!FModel) return;
     // From the captions and a wide number, never from the rows (a million rows would be measured).
@@ -210,4 +233,9 @@ TTablePage::TTablePage(tLesson* lesson, const tExperiment& scenario, bool manual
         FHint->setVisible(!hint.isEmpty());
     });
     if (manual) FView->setCurrentIndex(FModel->index(FModel->rowCount() - 1, 0));
+}
+
+void TTablePage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    FView->setFocus(Qt::OtherFocusReason);
 }

@@ -34,6 +34,9 @@ class TTableView : public QTableView {
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    // Typing pairs: Enter goes on to the next number of the row, after the last one to the first
+    // number of the next row, and opens it for typing.
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
   private:
     void FitColumns();
@@ -54,6 +57,10 @@ class TTablePage : public QWidget {
     TTableView* View() const { return FView; }
     // The line under the table: empty, or why a typed cell was refused.
     QLabel* HintLabel() const { return FHint; }
+
+  protected:
+    // The table takes the keys as soon as its tab is shown, so the first one typed is not lost.
+    void showEvent(QShowEvent* event) override;
 
   private:
     tTableModel* FModel;
