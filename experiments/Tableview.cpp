@@ -24,6 +24,9 @@
 #include "foundation/Functions.h"
 
 namespace {
+// Set on a cell's editor when Enter was pressed in it.
+constexpr char kEnterPressed[] = "enterPressed";
+
 // Lets the pupil type freely but keeps the editor open on Enter until the text is a number.
 class tNumberValidator : public QValidator {
   public:
@@ -42,6 +45,11 @@ class tCellDelegate : public QStyledItemDelegate {
                           const QModelIndex& index) const override {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
         auto* line = qobject_cast<QLineEdit*>(editor);
+        // The view closes an editor with the same hint for Enter and for a click on another row;
+        // only Enter goes on to the next cell (TTableView::closeEditor).
+        if (line)
+            connect(line, &QLineEdit::returnPressed, line,
+                    [line] { line->setProperty(kEnterPressed, true); });
         if (!line || !IsNumberColumn(index)) return editor;
         line->setValidator(new tNumberValidator(line));
         const auto check = [this, line] {
@@ -141,8 +149,10 @@ void TTableView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint
     // The cell edited, before the model may add the row a finished pair makes.
     const int row = currentIndex().row();
     const int column = currentIndex().column();
+    const bool enter = editor && editor->property(kEnterPressed).toBool();
     QTableView::closeEditor(editor, hint);
-    if (hint != QAbstractItemDelegate::SubmitModelCache || !FModel || !FModel->ManualEntry() || row < 0)
+    if (!enter || hint != QAbstractItemDelegate::SubmitModelCache || !FModel || !FModel->ManualEntry() ||
+        row < 0)
         return;
     const auto numberCell = [this](int r, int c) {
         const QModelIndex index = FModel->index(r, c);
@@ -156,8 +166,17 @@ void TTableView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint
     for (int c = 0; c < FModel->columnCount() && !next.isValid(); ++c)
         if (numberCell(below, c)) next = FModel->index(below, c);
     if (!next.isValid()) return;
-    setCurrentIndex(next);
-    edit(next);
+    // Once the delegate has finished with the closed editor (a finished pair may have moved the
+    // rows meanwhile; the index follows them).
+    const QPersistentModelIndex target(next);
+    QMetaObject::invokeMethod(
+        this,
+        [this, target] {
+            if (!target.isValid() || state() == EditingState) return;
+            setCurrentIndex(target);
+            edit(target);
+        },
+        Qt::QueuedConnection);
 }
 
 void TTableView::FitColumns() {
