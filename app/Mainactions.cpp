@@ -17,6 +17,14 @@ QAction* NewAction(QObject* owner, const char* name, const char* category, const
     if (icon >= 0) action->setIcon(MainIcon(icon));
     return action;
 }
+
+// A shortcut of our own on an action: the menu shows it, and so does the tool button's tooltip
+// (the status bar hint stays as it is).
+void AddShortcut(QAction* action, const QKeySequence& key) {
+    action->setShortcut(key);
+    action->setToolTip(action->toolTip() + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) +
+                       u')');
+}
 }  // namespace
 
 void tMainActions::CreateActions(QObject* owner) {
@@ -25,13 +33,13 @@ void tMainActions::CreateActions(QObject* owner) {
                   QStringLiteral("Открыть сохранённый урок: графики, метки, описание и отчёт"));
     acFileOpenLesson->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     acFileSaveLesson = NewAction(owner, "acFileSaveLesson", "File", QStringLiteral("&Сохранить урок"),
-                                 QStringLiteral("Сохранить урок: все запуски, метки, описание и отчёт"));
+                                 QStringLiteral("Сохранить урок: все опыты, метки, описание и отчёт"));
     acFileSaveLesson->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     acFileSaveLessonAs =
         NewAction(owner, "acFileSaveLessonAs", "File", QStringLiteral("Сохранить урок &как..."),
                   QStringLiteral("Сохранить урок в другой файл"));
-    acExperimentRuns = NewAction(owner, "acExperimentRuns", "Experiment", QStringLiteral("&Запуски..."),
-                                 QStringLiteral("Выбрать, какие запуски показывают два графика"));
+    acExperimentRuns = NewAction(owner, "acExperimentRuns", "Experiment", QStringLiteral("&Опыты урока..."),
+                                 QStringLiteral("Выбрать, какие опыты показывают два графика"));
 
     acFileExit = NewAction(owner, "acFileExit", "File", QStringLiteral("&Выход..."),
                            QStringLiteral("Выйти из программы"), icExit);
@@ -61,10 +69,13 @@ void tMainActions::CreateActions(QObject* owner) {
                                   QStringLiteral("Запустить измерения"), icStart);
     acExperimentStop = NewAction(owner, "acExperimentStop", "Experiment", QStringLiteral("&Стоп"),
                                  QStringLiteral("Остановить измерения"), icStop);
+    AddShortcut(acExperimentStart, QKeySequence(Qt::Key_F5));
+    AddShortcut(acExperimentStop, QKeySequence(Qt::SHIFT | Qt::Key_F5));
     acExperimentMarkPoint =
         NewAction(owner, "acExperimentMarkPoint", "Experiment", QStringLiteral("&Отметить точку...."),
                   QStringLiteral("Отметить точку на графике"), icMark);
     acExperimentMarkPoint->setCheckable(true);
+    AddShortcut(acExperimentMarkPoint, QKeySequence(Qt::CTRL | Qt::Key_M));
     acFileExport = NewAction(owner, "acFileExport", "File", QStringLiteral("&Экспорт..."),
                              QStringLiteral("Экспортировать данные во внешний файл"), icExport);
     acFilePrint = NewAction(owner, "acFilePrint", "File", QStringLiteral("&Печать..."),
@@ -107,6 +118,12 @@ void tMainActions::CreateActions(QObject* owner) {
     acExperimentTypePrediction =
         NewAction(owner, "acExperimentTypePrediction", "Experiment", QStringLiteral("Ввести прогноз..."),
                   QStringLiteral("Ввести точки ожидаемой кривой числами"));
+    acHelpGuide = NewAction(owner, "acHelpGuide", "Help", QStringLiteral("&Руководство пользователя"),
+                            QStringLiteral("Открыть руководство на странице того, что сейчас на экране"));
+    AddShortcut(acHelpGuide, QKeySequence(Qt::Key_F1));
+    acHelpInfo = NewAction(
+        owner, "acHelpInfo", "Help", QStringLiteral("&Сведения о программе..."),
+        QStringLiteral("Версия, лицензия, где лежат журнал, настройки и автосохранение, найденный датчик"));
 }
 
 QList<QAction*> tMainActions::Actions() const {
@@ -137,5 +154,7 @@ QList<QAction*> tMainActions::Actions() const {
             acExperimentSlope,
             acExperimentArea,
             acExperimentDrawPrediction,
-            acExperimentTypePrediction};
+            acExperimentTypePrediction,
+            acHelpGuide,
+            acHelpInfo};
 }

@@ -40,6 +40,9 @@ struct tMainActions {
     QAction* acExperimentArea = nullptr;
     QAction* acExperimentDrawPrediction = nullptr;
     QAction* acExperimentTypePrediction = nullptr;
+    // Help beside the specified «О программе...», which stays without a handler.
+    QAction* acHelpGuide = nullptr;  // F1: the user guide at the page of what the user looks at
+    QAction* acHelpInfo = nullptr;   // version, licence, where the files are, the sensor found
 
     // Creates every action, owned by `owner`.
     void CreateActions(QObject* owner);

@@ -20,11 +20,14 @@
 #include <QVBoxLayout>
 
 #include "app/Analysisactions.h"
+#include "app/Help.h"
 #include "app/Icons.h"
 #include "app/Reading.h"
 #include "app/Searchprogress.h"
+#include "app/Startpage.h"
 #include "components/Chart.h"
 #include "devices/Componentusb.h"
+#include "devices/Device.h"
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
 #include "foundation/Appmessage.h"
@@ -63,6 +66,7 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent) : QMainWindow(paren
     FSession = std::make_unique<tSession>(
         *this, programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir);
     FReading = std::make_unique<tResultReading>(*this);
+    FHelp = new tHelp(*this);
     CreateActions(this);
     FAnalysis = std::make_unique<tAnalysisActions>(*this, *FReading, this);
     BindActions();
@@ -76,7 +80,7 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent) : QMainWindow(paren
     setCentralWidget(client);
     CreateToolBars();
     FClientLayout->addWidget(pnToolBar);
-    FClientLayout->addStretch(1);
+    FStart = new tStartPage(*this, *FHelp, FClientLayout);
     auto* bar = new TMainStatusBar(this);
     setStatusBar(bar);
     stbMain = bar;
@@ -134,7 +138,11 @@ TfmMain::~TfmMain() {
 
 void TfmMain::ConnectSession() {
     tSession* session = FSession.get();
-    connect(session, &tSession::DeviceChanged, this, &TfmMain::UpdateActions);
+    connect(session, &tSession::DeviceChanged, this, [this] {
+        stbMain->ShowSensor(Device() ? Device()->GetName() : QString(),
+                            Device() ? Device()->PortPath() : QString());
+        UpdateActions();
+    });
     connect(session, &tSession::RunStopped, this, [this] {
         if (FFrame) FFrame->StopMeasurement();
         stbSilence->hide();
@@ -151,10 +159,12 @@ void TfmMain::ConnectSession() {
     connect(session, &tSession::Fault, this, [](const QString& text) { ShowWarning(text); });
     connect(session, &tSession::LessonChanged, this, [this] {
         FillRecentMenu();
+        FStart->RecentChanged();
         UpdateTitle();
     });
     connect(session, &tSession::LessonSaved, this, [this] {
         FillRecentMenu();
+        FStart->RecentChanged();
         UpdateTitle();
     });
     connect(session, &tSession::UnsavedChanged, this, &TfmMain::UpdateTitle);
@@ -196,6 +206,8 @@ void TfmMain::BindActions() {
         {acExperimentArea, [this] { FAnalysis->Area(); }},
         {acExperimentDrawPrediction, [this] { FAnalysis->TogglePrediction(); }},
         {acExperimentTypePrediction, [this] { FAnalysis->TypePrediction(); }},
+        {acHelpGuide, [this] { FHelp->ShowGuideHere(); }},
+        {acHelpInfo, [this] { FHelp->ShowInfo(); }},
     };
     for (const auto& [action, handler] : handlers) {
         FHandlers.insert(action, handler);
@@ -296,6 +308,9 @@ void TfmMain::CreateMenus() {
     experiment->addMenu(FAnalysis->RemoveMenu());
     QMenu* help = mmMain->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("miHelp"));
+    help->addAction(acHelpGuide);
+    help->addAction(acHelpInfo);
+    help->addSeparator();
     help->addAction(acHelpAbout);
 }
 
@@ -404,10 +419,12 @@ QLabel* TfmMain::StatisticsLabel() const {
     return FReading->StatisticsLabel();
 }
 
+TfrStart* TfmMain::StartPage() const {
+    return FStart->Page();
+}
+
 void TfmMain::closeEvent(QCloseEvent* event) {
-    // Unsaved work is offered for saving before the exit question.
-    if (FAskOnClose &&
-        (!ConfirmLessonSaved() || !AskYesNo(LoadStr(msg::ExitQuestion), QMessageBox::Question, false))) {
+    if (FAskOnClose && !ConfirmLeaving(LoadStr(msg::ExitQuestion), QMessageBox::Question, false)) {
         event->ignore();
         return;
     }

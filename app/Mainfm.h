@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 #include <cstdint>
@@ -33,8 +34,12 @@ class TRichView;
 class TTablePage;
 class TfrExperiment;
 class tAnalysisActions;
+class TfrStart;
+class tHelp;
 class tResultReading;
 class tSearchProgress;
+class tStartPage;
+struct tCatalogueEntry;
 
 // Documents for a new frame, read aside before it is built; a null one comes from the scenario's
 // folder (or is the placeholder).
@@ -51,6 +56,8 @@ class tScenarioChooser {
     virtual ~tScenarioChooser() = default;
     // Shows the catalogue modally; true when the user confirmed a scenario.
     virtual bool Execute() = 0;
+    // Opens the catalogue at the scenario in `folder` (the open one) before it is shown.
+    virtual void OpenAt(const QString& /*folder*/) {}
     // Fills `record` from the confirmed scenario (reports its own load errors). False when the
     // scenario was refused as a whole and the record is untouched: the window then stays as it was.
     virtual bool LoadScenario(tExperiment* record) = 0;
@@ -100,6 +107,8 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     void acFileAddImageExecute();
     void acFileSavePdfExecute();
     void acExperimentRunsExecute();
+    // Opens a scenario of the catalogue as the chooser's OK does (the start page's tiles).
+    void OpenScenario(const tCatalogueEntry& entry);
     // The shown tab on `printer` as Print prints it (nothing without a frame).
     void PrintShownTab(QPrinter& printer);
 
@@ -152,6 +161,9 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     QLabel* StatisticsLabel() const;
     // Fits, slopes, areas and the prediction on the chart.
     tAnalysisActions& Analysis() const { return *FAnalysis; }
+    // The start page while no scenario is open, else null; the help (guide, particulars).
+    TfrStart* StartPage() const;
+    tHelp& Help() const { return *FHelp; }
 
     // ---- dialogs, replaceable in tests (the session's questions among them) ----
     virtual std::unique_ptr<tScenarioChooser> CreateChooser(const QString& catalogueRoot);
@@ -202,6 +214,13 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     void ConnectSession();
     void FillRecentMenu();
     bool OpenLesson(const QString& path, bool recovered);
+    void ShowOpenedLesson(tOpenedLesson& opened);
+    // Loads a scenario aside with `load` (which shows why one is refused), asks one question at
+    // most, then makes it the open one: connected, its frame built, the caption set.
+    void SwitchScenario(const std::function<bool(tExperiment*)>& load);
+    // Before the open lesson goes: with unsaved work only save / don't save / cancel, else the
+    // given yes/no question. True when the caller may go on.
+    bool ConfirmLeaving(const QString& question, QMessageBox::Icon icon, bool defaultYes);
     // One tick of the run as the window shows it: elapsed time, silence, value label, axes.
     void ShowTick();
     // A file of the scenario's folder read aside; null when it cannot be (no message box: the
@@ -223,4 +242,6 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     std::unique_ptr<tResultReading> FReading;
     std::unique_ptr<tAnalysisActions> FAnalysis;
     std::unique_ptr<tSearchProgress> FSearchProgress;  // while a connection procedure runs
+    tHelp* FHelp = nullptr;                            // a child of the window
+    tStartPage* FStart = nullptr;                      // a child of the window
 };

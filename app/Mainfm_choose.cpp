@@ -10,9 +10,11 @@
 #include "app/Analysisactions.h"
 #include "app/Mainfm.h"
 #include "app/Reading.h"
+#include "app/Startpage.h"
 #include "components/Chart.h"
 #include "components/Richview.h"
 #include "components/Rtf.h"
+#include "experiments/Catalogue.h"
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
 #include "experiments/Experimentsfm.h"
@@ -21,6 +23,7 @@
 #include "foundation/Exceptions.h"
 #include "foundation/Logfile.h"
 #include "foundation/Messagebox.h"
+#include "foundation/Milestones.h"
 #include "foundation/Stringtable.h"
 
 namespace {
@@ -28,6 +31,7 @@ class tDialogChooser : public tScenarioChooser {
   public:
     tDialogChooser(QWidget* owner, const QString& root) : FDialog(owner) { FDialog.FillTree(root); }
     bool Execute() override { return FDialog.exec() == QDialog::Accepted; }
+    void OpenAt(const QString& folder) override { FDialog.OpenAt(folder); }
     bool LoadScenario(tExperiment* record) override { return FDialog.LoadScenario(record); }
 
   private:
@@ -42,23 +46,36 @@ std::unique_ptr<tScenarioChooser> TfmMain::CreateChooser(const QString& catalogu
 void TfmMain::acExperimentChooseExecute() {
     // The chooser goes away on every path, also when an error escapes (unique_ptr).
     std::unique_ptr<tScenarioChooser> chooser = CreateChooser(FSession->CatalogueRoot());
+    if (const tExperiment* open = Experiment(); open && !open->Path.isEmpty()) chooser->OpenAt(open->Path);
     if (!chooser->Execute()) return;
-    if (tExperiment* record = Experiment()) {
-        // Unsaved work is offered for saving before the question about losing the data.
-        if (!ConfirmLessonSaved()) return;
-        if (AskYesNo(LoadStr(msg::NewExperimentQuestion), QMessageBox::Warning, true)) {
-            if (!chooser->LoadScenario(record)) return;
-            Execute(acExperimentConnect);
-            CreateExperimentFrame();
-        }
-    } else {
-        tExperiment first;
-        if (!chooser->LoadScenario(&first)) return;
-        FSession->SetExperiment(first);
-        Execute(acExperimentConnect);
-        CreateExperimentFrame();
+    SwitchScenario([&](tExperiment* record) { return chooser->LoadScenario(record); });
+}
+
+void TfmMain::OpenScenario(const tCatalogueEntry& entry) {
+    SwitchScenario(
+        [&](tExperiment* record) { return LoadScenario(entry.Caption, entry.Relative, entry.Root, record); });
+}
+
+void TfmMain::SwitchScenario(const std::function<bool(tExperiment*)>& load) {
+    // Read aside first (the record is refilled in place, so it starts from the open one): a
+    // scenario that is refused shows its reason and asks nothing, and the window stays as it was.
+    tExperiment chosen = Experiment() ? *Experiment() : tExperiment();
+    if (!load(&chosen)) return;
+    if (Experiment() && !ConfirmLeaving(LoadStr(msg::NewExperimentQuestion), QMessageBox::Warning, true)) {
+        UpdateTitle();
+        return;
     }
+    FSession->SetExperiment(chosen);
+    LogMilestone(milestone::ScenarioChosen(chosen.Name, QDir::toNativeSeparators(chosen.Path)));
+    Execute(acExperimentConnect);
+    CreateExperimentFrame();
     UpdateTitle();
+}
+
+bool TfmMain::ConfirmLeaving(const QString& question, QMessageBox::Icon icon, bool defaultYes) {
+    // Unsaved work: save / don't save / cancel says it all, so no second question follows it.
+    if (LessonUnsaved()) return ConfirmLessonSaved();
+    return AskYesNo(question, icon, defaultYes);
 }
 
 std::unique_ptr<QTextDocument> TfmMain::ReadScenarioDocument(const QString& path) {
@@ -109,9 +126,9 @@ void TfmMain::CreateExperimentFrame(tFrameDocuments documents) {
     FFrame->ApplyScenarioAxes(e);
     SetValueLabelVisible(false);
 
-    // The frame fills the client area under the tool bar (replacing the stretch at the end).
+    // The frame fills the client area under the tool bar (the start page goes).
     FFrame->setParent(centralWidget());
-    if (FClientLayout->count() > 1 && FClientLayout->itemAt(1)->spacerItem()) delete FClientLayout->takeAt(1);
+    FStart->Leave();
     FClientLayout->addWidget(FFrame, 1);
     FFrame->show();
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // TfmMain: export of the shown tab, printing, page setup and pictures for the report.
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QPageLayout>
 #include <QPageSetupDialog>
@@ -19,6 +20,7 @@
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
 #include "foundation/Exceptions.h"
+#include "foundation/Milestones.h"
 #include "lesson/Lesson.h"
 
 namespace {
@@ -88,26 +90,38 @@ void TfmMain::RunPageSetup() {
 
 void TfmMain::acFileExportExecute() {
     if (!FFrame) return;
+    // A write that fails raises, so the log line only follows a file that was written.
+    const auto logged = [](const char* what, const QString& path) {
+        LogMilestone(milestone::Exported(QString::fromUtf8(what), QDir::toNativeSeparators(path)));
+    };
     switch (FFrame->ShownTabIndex()) {
         case 0: {
             // Whatever extension was typed, the chart tab always writes a bitmap.
             const QString path = AskBitmapFile();
-            if (!path.isEmpty()) FFrame->Chart()->SaveBitmap(path);
+            if (path.isEmpty()) break;
+            FFrame->Chart()->SaveBitmap(path);
+            logged("график", path);
             break;
         }
         case 1: {
             const QString path = AskRtfFile();
-            if (!path.isEmpty()) FFrame->DescrView()->SaveToFile(path);
+            if (path.isEmpty()) break;
+            FFrame->DescrView()->SaveToFile(path);
+            logged("описание", path);
             break;
         }
         case 2: {
             const QString path = AskRtfFile();
-            if (!path.isEmpty()) FFrame->ReportView()->SaveToFile(path);
+            if (path.isEmpty()) break;
+            FFrame->ReportView()->SaveToFile(path);
+            logged("отчёт", path);
             break;
         }
         case 3: {
             const QString path = AskCsvFile();
-            if (!path.isEmpty()) FReading->ExportTable(path);
+            if (path.isEmpty()) break;
+            FReading->ExportTable(path);
+            logged("таблица", path);
             break;
         }
         default:
@@ -190,6 +204,7 @@ void TfmMain::acFileSavePdfExecute() {
     pdf.setPageLayout(FPrinter->pageLayout());
     pdf.setOutputFileName(path);
     PrintShownTab(pdf);
+    LogMilestone(milestone::Exported(QStringLiteral("PDF"), QDir::toNativeSeparators(path)));
 }
 
 void TfmMain::acFilePageSetupExecute() {

@@ -3,9 +3,11 @@
 // the File menu, the caption with the file and the unsaved mark, the offer to restore an autosave,
 // the list of runs. What a lesson holds and how it is read and written is the session's.
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QTextDocument>
 
 #include "app/Mainfm.h"
@@ -18,6 +20,7 @@
 #include "foundation/Exceptions.h"
 #include "foundation/Logfile.h"
 #include "foundation/Messagebox.h"
+#include "foundation/Milestones.h"
 #include "foundation/Stringtable.h"
 
 namespace {
@@ -36,6 +39,14 @@ std::unique_ptr<QTextDocument> LessonDocument(const QByteArray& rtf) {
         LogAdd(QStringLiteral("Документ урока не прочитан: ") + e.Message());
         return nullptr;
     }
+}
+
+// The recovery question names the scenario, the lesson's file and when the work was kept.
+QString RecoveryQuestion(const QString& lessonFile, const QString& scenario, const QDateTime& kept) {
+    const QString lesson = lessonFile.isEmpty() ? QStringLiteral("ещё не сохранялся в файл")
+                                                : QDir::toNativeSeparators(lessonFile);
+    return QStringLiteral("Восстановить несохранённую работу?\r\n\r\nОпыт: %1\r\nУрок: %2\r\nСохранена: %3")
+        .arg(scenario, lesson, QLocale().toString(kept, QStringLiteral("dd.MM.yyyy HH:mm")));
 }
 }  // namespace
 
@@ -89,35 +100,46 @@ bool TfmMain::OpenLesson(const QString& path, bool recovered) {
     // Everything is read before anything in the window changes: the lesson and its documents.
     std::unique_ptr<tOpenedLesson> opened = FSession->ReadLessonFile(path, recovered);
     if (!opened) return false;
+    ShowOpenedLesson(*opened);
+    LogMilestone(milestone::LessonOpened(QDir::toNativeSeparators(path)));
+    return true;
+}
+
+void TfmMain::ShowOpenedLesson(tOpenedLesson& opened) {
     tFrameDocuments documents;
     documents.FromLesson = true;
-    documents.Description = LessonDocument(opened->Lesson.Document(tLesson::Description));
-    documents.Report = LessonDocument(opened->Lesson.Document(tLesson::Report));
-    FSession->SetExperiment(opened->Scenario);
+    documents.Description = LessonDocument(opened.Lesson.Document(tLesson::Description));
+    documents.Report = LessonDocument(opened.Lesson.Document(tLesson::Report));
+    FSession->SetExperiment(opened.Scenario);
 
     Execute(acExperimentConnect);
     CreateExperimentFrame(std::move(documents));
-    FSession->AdoptLesson(*opened);
+    FSession->AdoptLesson(opened);
     FFrame->SetCurrentSeries(CurrentSeries());
     UpdateTitle();
     UpdateActions();
-    if (!opened->Note.isEmpty()) ShowWarning(opened->Note);
-    return true;
+    if (!opened.Note.isEmpty()) ShowWarning(opened.Note);
 }
 
 void TfmMain::OfferRecovery() {
     const QString left = FSession->LeftoverAutosave();
     if (left.isEmpty()) return;
-    if (!AskYesNo(QStringLiteral("Восстановить несохранённую работу?"), QMessageBox::Question, true)) {
-        QFile::remove(left);
-        return;
-    }
-    if (!OpenLesson(left, true)) {
+    // Read before asking, so the question can say which lesson it was and when it was kept.
+    std::unique_ptr<tOpenedLesson> opened = FSession->ReadLessonFile(left, true);
+    if (!opened) {
         // Kept under another name for a teacher to look at, and not offered again.
         const QString kept = left + QStringLiteral(".damaged");
         QFile::remove(kept);
         QFile::rename(left, kept);
+        return;
     }
+    const QDateTime kept = QFileInfo(left).lastModified();
+    if (!AskYesNo(RecoveryQuestion(opened->Path, opened->Scenario.Name, kept), QMessageBox::Question, true)) {
+        QFile::remove(left);
+        return;
+    }
+    ShowOpenedLesson(*opened);
+    LogMilestone(milestone::LessonRecovered(QDir::toNativeSeparators(opened->Path), kept));
 }
 
 // ---------------------------------------------------------------------------------------------

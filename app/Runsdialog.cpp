@@ -9,9 +9,9 @@
 #include "lesson/Lesson.h"
 
 namespace {
-// "Запуск 2 — 04.03.2026 09:15:30, T100, 1234 точек" for the list of runs.
+// "Опыт 2 — 04.03.2026 09:15:30, T100, 1234 точек" for the list of runs.
 QString RunCaption(const tRun& run, int index) {
-    QString text = QStringLiteral("Запуск %1").arg(index + 1);
+    QString text = QStringLiteral("Опыт %1").arg(index + 1);
     if (run.Started.isValid())
         text += QStringLiteral(" — ") + run.Started.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
     if (!run.SensorName.isEmpty()) text += QStringLiteral(", ") + run.SensorName;
@@ -22,10 +22,16 @@ QString RunCaption(const tRun& run, int index) {
 bool AskSeriesRunsDialog(QWidget* owner, const tLesson& lesson, bool twoSeries, int& first, int& second) {
     QDialog dialog(owner);
     dialog.setObjectName(QStringLiteral("fmRuns"));
-    dialog.setWindowTitle(QStringLiteral("Запуски урока"));
+    dialog.setWindowTitle(QStringLiteral("Опыты урока"));
     auto* form = new QFormLayout(&dialog);
+    // A run's caption is long: the field grows with the dialog, and a label that does not fit
+    // beside it goes above it, instead of the combo box being drawn over its label.
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    form->setRowWrapPolicy(QFormLayout::WrapLongRows);
     auto combo = [&](int current) {
         auto* box = new QComboBox(&dialog);
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(30);
         box->addItem(QStringLiteral("(не показывать)"), -1);
         for (int i = 0; i < lesson.RunCount(); ++i) box->addItem(RunCaption(*lesson.Run(i), i), i);
         box->setCurrentIndex(current + 1);

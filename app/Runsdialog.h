@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The list of a lesson's runs («Запуски урока»): which run each series of the chart shows.
+// The list of a lesson's runs («Опыты урока»): which run each series of the chart shows.
 #pragma once
 
 class QWidget;

@@ -24,12 +24,15 @@ TMainStatusBar::TMainStatusBar(QWidget* parent) : QStatusBar(parent) {
     Hint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     Note = panel("stbNote", Qt::AlignHCenter);
     Note->hide();
+    Sensor = panel("stbSensor", Qt::AlignHCenter);
+    Sensor->hide();
     Silence = panel("stbSilence", Qt::AlignHCenter);
     Silence->hide();
     Elapsed = panel("stbElapsed", Qt::AlignHCenter);
     Clock = panel("stbClock", Qt::AlignHCenter);
     addWidget(Hint, 1);
     addPermanentWidget(Note);
+    addPermanentWidget(Sensor);
     addPermanentWidget(Silence);
     addPermanentWidget(Elapsed);
     addPermanentWidget(Clock);
@@ -75,6 +78,11 @@ void TMainStatusBar::ShowSilence(qint64 seconds) {
 void TMainStatusBar::ShowNote(const QString& note) {
     Note->setText(note);
     Note->setVisible(!note.isEmpty());
+}
+
+void TMainStatusBar::ShowSensor(const QString& name, const QString& port) {
+    if (!name.isEmpty()) Sensor->setText(QStringLiteral(" Датчик %1 (%2) ").arg(name, port));
+    Sensor->setVisible(!name.isEmpty());
 }
 
 void TMainStatusBar::resizeEvent(QResizeEvent* event) {

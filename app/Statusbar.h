@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // TMainStatusBar: the main window's status bar (stbMain) with its panels from the left — the
-// action hints, the silence of a running sensor (only while it lasts), the elapsed measurement time
-// and the clock — the sizing rule of the last two and the clock's timer (tmTime). User-interface
-// thread only.
+// action hints, the connected sensor (only while there is one), the silence of a running sensor (only while
+// it lasts), the elapsed measurement time and the clock — the sizing rule of the last two and the clock's
+// timer (tmTime). User-interface thread only.
 #pragma once
 
 #include <QStatusBar>
@@ -15,8 +15,9 @@ class TMainStatusBar : public QStatusBar {
   public:
     explicit TMainStatusBar(QWidget* parent = nullptr);
 
-    QLabel* Hint;  // stbHint: action hints
-    QLabel* Note;  // stbNote: «Автосохранение не удалось: …» while the autosave fails
+    QLabel* Hint;    // stbHint: action hints
+    QLabel* Note;    // stbNote: «Автосохранение не удалось: …» while the autosave fails
+    QLabel* Sensor;  // stbSensor: "Датчик T100 (/dev/ttyACM0)" while a sensor is connected
     QLabel* Silence;  // stbSilence: "Нет данных от датчика N с" while the sensor of a run is silent
     QLabel* Elapsed;     // stbElapsed: elapsed measurement time
     QLabel* Clock;       // stbClock: the time of day
@@ -31,6 +32,8 @@ class TMainStatusBar : public QStatusBar {
     void ShowSilence(qint64 seconds);
     // A lasting note (empty: the panel goes).
     void ShowNote(const QString& note);
+    // The connected sensor's model and port (an empty name: none, the panel goes).
+    void ShowSensor(const QString& name, const QString& port);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <QTextBlock>
 
 #include "devices/Portopeners.h"
 #include "experiments/Experiment.h"
@@ -101,6 +102,7 @@ void tTestMain::Choose(const QString& relative, bool accept) {
 }
 
 std::unique_ptr<tScenarioChooser> tTestMain::CreateChooser(const QString& catalogueRoot) {
+    if (RealDialogs) return TfmMain::CreateChooser(catalogueRoot);
     return std::make_unique<tPathChooser>(catalogueRoot, FChoice, FAccept);
 }
 
@@ -134,6 +136,14 @@ QStringList ScenarioLines(const QString& sensor, int freq, int average, int seri
             QStringLiteral("IncY=10"),
             QStringLiteral("FormatY=0.0"),
             QStringLiteral("SeriesCount=%1").arg(seriesCount)};
+}
+
+int CountPictures(const QTextDocument& document) {
+    int pictures = 0;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat()) ++pictures;
+    return pictures;
 }
 
 QByteArray SimpleRtf(const QString& text) {

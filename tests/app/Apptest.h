@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -104,7 +105,10 @@ class tTestMain : public TfmMain {
     }
     // The list of runs: the runs the two series get; below -1 = the dialog is cancelled.
     int SeriesAnswer[2] = {-2, -2};
+    // The chooser and the list of runs as the program shows them (a test closes them itself).
+    bool RealDialogs = false;
     bool AskSeriesRuns(int& first, int& second) override {
+        if (RealDialogs) return TfmMain::AskSeriesRuns(first, second);
         if (SeriesAnswer[0] < -1) return false;
         first = SeriesAnswer[0];
         second = SeriesAnswer[1];
@@ -122,6 +126,8 @@ class tTestMain : public TfmMain {
 
 // experiment.txt lines of a simulated-sensor scenario.
 QStringList ScenarioLines(const QString& sensor, int freq = 100000, int average = 1, int seriesCount = 1);
+// The pictures in a document.
+int CountPictures(const QTextDocument& document);
 // A minimal RTF document holding `text`.
 QByteArray SimpleRtf(const QString& text);
 // Installs the simulator behind "sim:" paths for the test's lifetime.

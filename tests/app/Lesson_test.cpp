@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTextBlock>
@@ -51,14 +52,7 @@ struct tLessonWindow : ::testing::Test {
         w.Execute(w.acExperimentStop);
     }
 
-    // Counts the pictures in a document.
-    static int Pictures(const QTextDocument& document) {
-        int pictures = 0;
-        for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
-            for (auto it = block.begin(); !it.atEnd(); ++it)
-                if (it.fragment().charFormat().isImageFormat()) ++pictures;
-        return pictures;
-    }
+    static int Pictures(const QTextDocument& document) { return CountPictures(document); }
 };
 
 QImage Photo() {
@@ -209,58 +203,63 @@ TEST_F(tLessonWindow, ABadFileGivesAnErrorBoxAndChangesNothing) {
 
 // ---- unsaved work on exit and on switching ----
 
-TEST_F(tLessonWindow, ExitOffersToSaveFirstThenAsksTheExitQuestion) {
+TEST_F(tLessonWindow, ExitWithUnsavedWorkAsksOnlyWhetherToSave) {
     const QString scenario = folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("NO")));
-    tTestMain w(folder);
-    w.show();
-    w.Choose(scenario);
+    {
+        tTestMain w(folder);
+        w.show();
+        w.Choose(scenario);
 
-    // Nothing changed: only the exit question.
-    boxes.Default = false;
-    EXPECT_FALSE(w.close());
-    EXPECT_EQ(w.SaveQuestions, 0);
-    EXPECT_EQ(boxes.Texts(), QStringList{LoadStr(msg::ExitQuestion)});
+        // Nothing changed: only the exit question.
+        boxes.Default = false;
+        EXPECT_FALSE(w.close());
+        EXPECT_EQ(w.SaveQuestions, 0);
+        EXPECT_EQ(boxes.Texts(), QStringList{LoadStr(msg::ExitQuestion)});
 
-    w.Frame()->ReportView()->insertPlainText(QStringLiteral("несохранённое"));
-    // Cancel: nothing else is asked and the window stays.
-    boxes.Seen.clear();
-    w.SaveAnswer = tSaveChoice::Cancel;
-    EXPECT_FALSE(w.close());
-    EXPECT_EQ(w.SaveQuestions, 1);
-    EXPECT_TRUE(boxes.Seen.empty());
+        w.Frame()->ReportView()->insertPlainText(QStringLiteral("несохранённое"));
+        // Cancel: nothing else is asked and the window stays.
+        boxes.Seen.clear();
+        w.SaveAnswer = tSaveChoice::Cancel;
+        EXPECT_FALSE(w.close());
+        EXPECT_EQ(w.SaveQuestions, 1);
+        EXPECT_TRUE(boxes.Seen.empty());
 
-    // Save, but the file dialog is cancelled: the window stays, no exit question.
-    w.SaveAnswer = tSaveChoice::Save;
-    EXPECT_FALSE(w.close());
-    EXPECT_TRUE(boxes.Seen.empty());
+        // Save, but the file dialog is cancelled: the window stays, no exit question.
+        w.SaveAnswer = tSaveChoice::Save;
+        EXPECT_FALSE(w.close());
+        EXPECT_TRUE(boxes.Seen.empty());
 
-    // Save into a file, then the exit question (answered No): saved, still open.
-    w.NextLessonPath = LessonPath();
-    EXPECT_FALSE(w.close());
-    EXPECT_TRUE(QFile::exists(LessonPath()));
-    EXPECT_EQ(boxes.Texts(), QStringList{LoadStr(msg::ExitQuestion)});
-    EXPECT_FALSE(w.LessonUnsaved());
-
-    // Don't save, then Yes: the window closes and the autosave is gone.
-    w.Frame()->ReportView()->insertPlainText(QStringLiteral(" ещё"));
-    w.Autosave()->SaveNow();
-    w.Autosave()->Flush();
-    ASSERT_FALSE(tAutosave::Leftover(tAutosave::DefaultFolder()).isEmpty());
-    boxes.Seen.clear();
-    boxes.Default = true;
-    w.SaveAnswer = tSaveChoice::Discard;
-    EXPECT_TRUE(w.close());
-    EXPECT_EQ(boxes.Texts(), QStringList{LoadStr(msg::ExitQuestion)});
-    EXPECT_TRUE(tAutosave::Leftover(tAutosave::DefaultFolder()).isEmpty());
+        // Save into a file: saved and closed, without the exit question after it.
+        w.NextLessonPath = LessonPath();
+        EXPECT_TRUE(w.close());
+        EXPECT_TRUE(QFile::exists(LessonPath()));
+        EXPECT_TRUE(boxes.Seen.empty()) << boxes.Texts().join(u'|').toStdString();
+        EXPECT_EQ(w.SaveQuestions, 3);
+    }
     tLesson saved;
     ReadLesson(LessonPath(), saved);
     QTextDocument report;
     ReadRtf(saved.Document(tLesson::Report), report);
     EXPECT_TRUE(report.toPlainText().contains(QStringLiteral("несохранённое")));
-    EXPECT_FALSE(report.toPlainText().contains(QStringLiteral("ещё")));
+
+    // Don't save: the window closes at once and the autosave is gone.
+    tTestMain w(folder);
+    w.show();
+    w.Choose(scenario);
+    w.Frame()->ReportView()->insertPlainText(QStringLiteral(" ещё"));
+    w.Autosave()->SaveNow();
+    w.Autosave()->Flush();
+    ASSERT_FALSE(tAutosave::Leftover(tAutosave::DefaultFolder()).isEmpty());
+    boxes.Seen.clear();
+    boxes.Default = false;  // an exit question, were there one, would keep the window
+    w.SaveAnswer = tSaveChoice::Discard;
+    EXPECT_TRUE(w.close());
+    EXPECT_TRUE(boxes.Seen.empty()) << boxes.Texts().join(u'|').toStdString();
+    EXPECT_EQ(w.SaveQuestions, 1);
+    EXPECT_TRUE(tAutosave::Leftover(tAutosave::DefaultFolder()).isEmpty());
 }
 
-TEST_F(tLessonWindow, SwitchingOffersToSaveFirstThenAsksTheSpecifiedQuestion) {
+TEST_F(tLessonWindow, SwitchingWithUnsavedWorkAsksOnlyWhetherToSave) {
     const QString a = folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("NO")));
     const QString b = folder.AddScenario(QStringLiteral("b"), ScenarioLines(QStringLiteral("NO")));
     tTestMain w(folder);
@@ -271,28 +270,33 @@ TEST_F(tLessonWindow, SwitchingOffersToSaveFirstThenAsksTheSpecifiedQuestion) {
     boxes.Seen.clear();
     w.SaveAnswer = tSaveChoice::Cancel;
     w.Choose(b);
-    EXPECT_TRUE(boxes.Seen.empty());  // cancelled before the question
+    EXPECT_TRUE(boxes.Seen.empty());
     EXPECT_EQ(w.Frame(), frame);
     EXPECT_EQ(w.Experiment()->Name, QStringLiteral("a"));
 
+    // Save: saved, then switched without a second question.
     w.SaveAnswer = tSaveChoice::Save;
     w.NextLessonPath = LessonPath();
-    boxes.Default = false;  // saved, then No to the question: still scenario a, now saved
+    boxes.Default = false;  // a «данные будут потеряны», were there one, would keep scenario a
     w.Choose(b);
-    EXPECT_EQ(boxes.Texts(), QStringList{LoadStr(msg::NewExperimentQuestion)});
+    EXPECT_TRUE(boxes.Seen.empty()) << boxes.Texts().join(u'|').toStdString();
     EXPECT_TRUE(QFile::exists(LessonPath()));
-    EXPECT_EQ(w.Frame(), frame);
-    EXPECT_FALSE(w.LessonUnsaved());
-
-    w.Frame()->ReportView()->insertPlainText(QStringLiteral(" и ещё"));
-    boxes.Seen.clear();
-    boxes.Default = true;
-    w.SaveAnswer = tSaveChoice::Discard;
-    w.Choose(b);
-    EXPECT_EQ(boxes.Texts(), QStringList{LoadStr(msg::NewExperimentQuestion)});
     EXPECT_EQ(w.Experiment()->Name, QStringLiteral("b"));
     EXPECT_TRUE(w.LessonPath().isEmpty());
+
+    // Don't save: switched at once.
+    w.Frame()->ReportView()->insertPlainText(QStringLiteral(" и ещё"));
+    w.SaveAnswer = tSaveChoice::Discard;
+    w.Choose(a);
+    EXPECT_TRUE(boxes.Seen.empty()) << boxes.Texts().join(u'|').toStdString();
+    EXPECT_EQ(w.Experiment()->Name, QStringLiteral("a"));
     EXPECT_FALSE(w.LessonUnsaved());
+    EXPECT_EQ(w.SaveQuestions, 3);
+
+    // Nothing unsaved: the specified question, and No keeps the scenario.
+    w.Choose(b);
+    EXPECT_EQ(boxes.Texts(), QStringList{LoadStr(msg::NewExperimentQuestion)});
+    EXPECT_EQ(w.Experiment()->Name, QStringLiteral("a"));
     EXPECT_EQ(w.SaveQuestions, 3);
 }
 
@@ -322,7 +326,14 @@ TEST_F(tLessonWindow, WorkLeftByAnEndThatWasNotNormalIsOfferedBack) {
         boxes.Seen.clear();
         QFile::copy(left, left + QStringLiteral(".copy"));
         w.OfferRecovery();
-        EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("Восстановить несохранённую работу?")});
+        // The question names the scenario, the lesson (none yet) and the time the work was kept.
+        ASSERT_EQ(boxes.Seen.size(), 1u);
+        const QString question = boxes.Seen[0].text;
+        EXPECT_TRUE(question.startsWith(QStringLiteral("Восстановить несохранённую работу?\r\n")));
+        EXPECT_TRUE(question.contains(QStringLiteral("Опыт: Тепло ладони\r\n"))) << question.toStdString();
+        EXPECT_TRUE(question.contains(QStringLiteral("Урок: ещё не сохранялся в файл")));
+        EXPECT_TRUE(
+            question.contains(QFileInfo(left).lastModified().toString(QStringLiteral("dd.MM.yyyy HH:mm"))));
         EXPECT_TRUE(tAutosave::Leftover(tAutosave::DefaultFolder()).isEmpty());
         EXPECT_EQ(w.Experiment(), nullptr);
         QFile::rename(left + QStringLiteral(".copy"), left);

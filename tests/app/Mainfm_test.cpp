@@ -132,7 +132,7 @@ TEST(MainWindowLayout, MenusInOrderWithSeparators) {
                              "acExperimentMarkPoint - acExperimentRuns - acExperimentInsertChart - "
                              "acExperimentFit acExperimentSlope acExperimentArea acExperimentDrawPrediction "
                              "acExperimentTypePrediction acExperimentRemove"));
-    EXPECT_EQ(MenuLayout(top[3]->menu()).join(u' '), QStringLiteral("acHelpAbout"));
+    EXPECT_EQ(MenuLayout(top[3]->menu()).join(u' '), QStringLiteral("acHelpGuide acHelpInfo - acHelpAbout"));
 }
 
 TEST(MainWindowLayout, ToolBarsButtonsAndIcons) {
@@ -254,7 +254,7 @@ TEST(MainWindowExit, NoKeepsTheWindowAndItsTimers) {
     EXPECT_FALSE(w.isVisible());
 }
 
-TEST(MainWindowExit, NoDuringAMeasurementLetsItRun) {
+TEST(MainWindowExit, CancelDuringAMeasurementLetsItRun) {
     tSimulatorOn sim;
     tBoxRecorder boxes;
     tProgramFolder folder;
@@ -263,8 +263,11 @@ TEST(MainWindowExit, NoDuringAMeasurementLetsItRun) {
     w.show();
     w.Execute(w.acExperimentStart);
     ASSERT_TRUE(w.IsMeasuring());
-    boxes.Default = false;
+    // A running measurement is unsaved work: the one question is save / don't save / cancel.
+    w.SaveAnswer = tSaveChoice::Cancel;
     EXPECT_FALSE(w.close());
+    EXPECT_EQ(w.SaveQuestions, 1);
+    EXPECT_TRUE(boxes.Seen.empty());
     EXPECT_TRUE(w.IsMeasuring());
     EXPECT_TRUE(w.Device()->IsMeasuring());
     w.Execute(w.acExperimentStop);

@@ -95,9 +95,9 @@ TEST_F(tSwitching, OversizedScenarioFileLeavesTheWindowAsItWas) {
     TfrExperiment* frame = w.Frame();
     ASSERT_NE(w.Device(), nullptr);
     boxes.Seen.clear();
-    w.Choose(big);  // Yes to the question, then the refusal: the connected scenario stays
-    ASSERT_EQ(boxes.Seen.size(), 2u);
-    EXPECT_TRUE(boxes.Seen[1].text.contains(QStringLiteral("1 МБ")));
+    w.Choose(big);  // the refusal comes before any question: the connected scenario stays
+    ASSERT_EQ(boxes.Seen.size(), 1u) << boxes.Texts().join(u'|').toStdString();
+    EXPECT_TRUE(boxes.Seen[0].text.contains(QStringLiteral("1 МБ")));
     EXPECT_EQ(w.Frame(), frame);
     EXPECT_EQ(w.Experiment()->Name, QStringLiteral("a"));
     EXPECT_EQ(w.Experiment()->SensorName, QStringLiteral("T100"));
@@ -185,18 +185,21 @@ TEST_F(tSwitching, AxesAndNumberOfCurves) {
     EXPECT_EQ(w.Frame()->CurrentSeries(), 0);
 }
 
-TEST_F(tSwitching, YesWhileMeasuringStopsTheRunNoLetsItGoOn) {
+TEST_F(tSwitching, GoingOnWhileMeasuringStopsTheRunCancelLetsItGoOn) {
     const QString a = folder.AddScenario(QStringLiteral("a"), ScenarioLines(QStringLiteral("T100")));
     const QString b = folder.AddScenario(QStringLiteral("b"), ScenarioLines(QStringLiteral("NO")));
     tTestMain w(folder);
     w.Choose(a);
     w.Execute(w.acExperimentStart);
     ASSERT_TRUE(w.IsMeasuring());
-    boxes.Default = false;
+    // The running measurement is unsaved work: the one question is save / don't save / cancel.
+    w.SaveAnswer = tSaveChoice::Cancel;
     w.Choose(b);
     EXPECT_TRUE(w.IsMeasuring());
-    boxes.Default = true;
+    w.SaveAnswer = tSaveChoice::Discard;
     w.Choose(b);
     EXPECT_FALSE(w.IsMeasuring());
     EXPECT_EQ(w.Device(), nullptr);
+    EXPECT_EQ(w.SaveQuestions, 2);
+    EXPECT_TRUE(boxes.Seen.empty()) << boxes.Texts().join(u'|').toStdString();
 }
