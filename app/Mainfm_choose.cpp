@@ -74,6 +74,8 @@ void TfmMain::SwitchScenario(const std::function<bool(tExperiment*)>& load) {
 
 bool TfmMain::ConfirmLeaving(const QString& question, QMessageBox::Icon icon, bool defaultYes) {
     // Unsaved work: save / don't save / cancel says it all, so no second question follows it.
+    // Whether anything is unsaved depends on how a save being written ends.
+    FSession->WaitForSave();
     if (LessonUnsaved()) return ConfirmLessonSaved();
     return AskYesNo(question, icon, defaultYes);
 }

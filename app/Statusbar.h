@@ -15,8 +15,8 @@ class TMainStatusBar : public QStatusBar {
   public:
     explicit TMainStatusBar(QWidget* parent = nullptr);
 
-    QLabel* Hint;    // stbHint: action hints
-    QLabel* Note;    // stbNote: «Автосохранение не удалось: …» while the autosave fails
+    QLabel* Hint;  // stbHint: action hints
+    QLabel* Note;  // stbNote: «Автосохранение не удалось: …» while the autosave fails
     QLabel* Sensor;  // stbSensor: "Датчик T100 (/dev/ttyACM0)" while a sensor is connected
     QLabel* Silence;  // stbSilence: "Нет данных от датчика N с" while the sensor of a run is silent
     QLabel* Elapsed;     // stbElapsed: elapsed measurement time
