@@ -10,6 +10,8 @@
 #include <map>
 #include <utility>
 
+#include "components/Chartaccessible.h"
+#include "components/Contrast.h"
 #include "components/Rungraph.h"
 #include "foundation/Functions.h"
 #include "lesson/Run.h"
@@ -178,9 +180,11 @@ void TChartSeries::AddLabelItem(int index, double x, double y, const QString& te
     item->position->setCoords(x, y);
     item->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     item->setText(text);
-    item->setColor(color.isValid() ? color : FImpl->Color);
+    // The run's colour, darkened where it would be too faint to read on the label's background.
+    const QColor background(255, 255, 225);
+    item->setColor(ReadableColour(color.isValid() ? color : FImpl->Color, background));
     item->setPen(QPen(Qt::black));
-    item->setBrush(QBrush(QColor(255, 255, 225)));
+    item->setBrush(QBrush(background));
     item->setPadding(QMargins(3, 1, 3, 1));
     item->setClipToAxisRect(true);
     auto old = FImpl->Labels.find(index);
@@ -270,6 +274,7 @@ int TChartSeries::LineWidth() const {
 TChart::TChart(QWidget* parent)
     : QWidget(parent), FPlot(new tChartPlot(this, &FOverlay)), FBottom(FPlot->xAxis), FLeft(FPlot->yAxis) {
     FPlot->setGeometry(rect());
+    InstallChartAccessibility();
     // The curves get a layer with its own paint buffer between the grid and the axes: new points
     // redraw that buffer alone.
     FPlot->addLayer(QStringLiteral("curves"), FPlot->layer(QStringLiteral("main")), QCustomPlot::limAbove);

@@ -3,6 +3,7 @@
 
 #include <QEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QTabWidget>
@@ -11,6 +12,8 @@
 
 #include "analysis/Statistics.h"
 #include "components/Chart.h"
+#include "components/Chartaccessible.h"
+#include "components/Contrast.h"
 #include "components/Richview.h"
 #include "experiments/Experiment.h"
 #include "experiments/Nearestpoint.h"
@@ -71,7 +74,6 @@ TfrExperiment::TfrExperiment(QWidget* owner, bool twiceMarker) : QWidget(owner),
     chartLayout->addWidget(lbNoSensor, 0, 0);
     chartLayout->addWidget(chMain, 0, 0);
     FChartArea = chMain;
-    chMain->installEventFilter(this);
 
     // The table page exists for the layout's sake but its tab is never shown, so it is not a
     // page of pcMain: the visible pages keep the indexes 0 chart, 1 description, 2 report.
@@ -107,6 +109,9 @@ void TfrExperiment::AttachChart(TChart* chart) {
                 ChartMouseReleased(chart, button, modifiers, pos);
             });
     chart->SetAfterDraw([this, chart](QPainter& painter) { DrawOverlay(chart, painter); });
+    // The markers can also be put and moved with the keys (Experimentfr_keys.cpp).
+    MakeChartFocusable(chart);
+    chart->installEventFilter(this);
 }
 
 void TfrExperiment::SetChartArea(QWidget* area) {
@@ -118,6 +123,9 @@ void TfrExperiment::SetChartArea(QWidget* area) {
 }
 
 bool TfrExperiment::eventFilter(QObject* watched, QEvent* event) {
+    if (auto* chart = qobject_cast<TChart*>(watched);
+        chart && event->type() == QEvent::KeyPress && ChartKeyPressed(chart, static_cast<QKeyEvent*>(event)))
+        return true;
     if (watched == chMain && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
         lbNoSensor->setVisible(event->type() == QEvent::HideToParent);
     return QWidget::eventFilter(watched, event);
@@ -301,9 +309,15 @@ void TfrExperiment::DrawOverlay(TChart* chart, QPainter& painter) const {
         if (x < axis.Minimum() || x > axis.Maximum()) return;  // off the visible time range
         painter.save();
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        painter.setPen(QPen(color, series->LineWidth(), Qt::SolidLine, Qt::FlatCap));
         const double px = axis.ValueToPixel(x);
-        painter.drawLine(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
+        const QLineF marker(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
+        // Yellow and lime are faint on white: a dark edge on both sides carries the contrast, on
+        // screen and on paper, and the colours stay as they are.
+        painter.setPen(
+            QPen(OutlineColour(), series->LineWidth() + 2 * kMarkerEdge, Qt::SolidLine, Qt::FlatCap));
+        painter.drawLine(marker);
+        painter.setPen(QPen(color, series->LineWidth(), Qt::SolidLine, Qt::FlatCap));
+        painter.drawLine(marker);
         painter.restore();
     };
     // The first marker is drawn last so that it lies on top.

@@ -12,6 +12,7 @@
 #include "components/Chart.h"
 #include "lesson/Lesson.h"
 
+class QKeyEvent;
 class QLabel;
 class QPainter;
 class QTabWidget;
@@ -84,6 +85,9 @@ class TfrExperiment : public QWidget {
     TRichView* ReportView() const { return reReport; }
     QLabel* NoSensorLabel() const { return lbNoSensor; }
 
+    // The dark edge on each side of a marker line, in pixels.
+    static constexpr int kMarkerEdge = 2;
+
   protected:
     // Attaches the marker and overlay handling to a chart of the frame.
     void AttachChart(TChart* chart);
@@ -96,6 +100,10 @@ class TfrExperiment : public QWidget {
     // Replaces chMain on the chart page by `area` (which must hold chMain), e.g. a splitter.
     void SetChartArea(QWidget* area);
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A key on a focused chart: Left/Right move the first marker a point (with Shift ten points;
+    // with Ctrl the second marker when there are two), putting it first near the middle of the
+    // shown time; Delete removes it. True when the key was the markers'.
+    bool ChartKeyPressed(TChart* chart, QKeyEvent* event);
 
     TChart* chMain;
     QWidget* tsChart;
