@@ -21,6 +21,7 @@
 
 #include "app/Analysisactions.h"
 #include "app/Help.h"
+#include "app/Accessibility.h"
 #include "app/Icons.h"
 #include "app/Reading.h"
 #include "app/Searchprogress.h"
@@ -91,6 +92,7 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent) : QMainWindow(paren
     tmTime = bar->ClockTimer;
     tmMeasure = FSession->MeasureTimer();
     ConnectSession();
+    FAccessibility = new tWindowAccessibility(this);
 
     // Arrival is only noticed; the user reconnects with acExperimentConnect. The removal of the
     // connected sensor ends its run at once.

@@ -40,6 +40,7 @@ class tResultReading;
 class tSearchProgress;
 class tStartPage;
 struct tCatalogueEntry;
+class tWindowAccessibility;
 
 // Documents for a new frame, read aside before it is built; a null one comes from the scenario's
 // folder (or is the placeholder).
@@ -164,6 +165,8 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     // The start page while no scenario is open, else null; the help (guide, particulars).
     TfrStart* StartPage() const;
     tHelp& Help() const { return *FHelp; }
+    // Names, target sizes and chart descriptions for assistive technology (app/Accessibility.h).
+    tWindowAccessibility* Accessibility() const { return FAccessibility; }
 
     // ---- dialogs, replaceable in tests (the session's questions among them) ----
     virtual std::unique_ptr<tScenarioChooser> CreateChooser(const QString& catalogueRoot);
@@ -244,4 +247,5 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     std::unique_ptr<tSearchProgress> FSearchProgress;  // while a connection procedure runs
     tHelp* FHelp = nullptr;                            // a child of the window
     tStartPage* FStart = nullptr;                      // a child of the window
+    tWindowAccessibility* FAccessibility = nullptr;    // a child of the window
 };

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/Analysisactions.h"
+#include "app/Accessibility.h"
 #include "app/Mainfm.h"
 #include "app/Reading.h"
 #include "app/Startpage.h"
@@ -155,5 +156,6 @@ void TfmMain::CreateExperimentFrame(tFrameDocuments documents) {
     connect(FFrame->ReportView(), &QTextEdit::textChanged, FSession.get(), &tSession::ReportEdited);
     FReading->Attach(FFrame, Experiment(), Lesson());
     FAnalysis->Attach(FFrame, Experiment(), Lesson());
+    FAccessibility->Attach(FFrame, Experiment(), Lesson());
     UpdateActions();
 }

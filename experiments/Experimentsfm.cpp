@@ -138,6 +138,7 @@ TfmExperiments::TfmExperiments(QWidget* owner) : QDialog(owner) {
 
     tvExperiments = new QTreeWidget;
     tvExperiments->setObjectName(QStringLiteral("tvExperiments"));
+    tvExperiments->setAccessibleName(QStringLiteral("Опыты"));
     tvExperiments->setHeaderHidden(true);
     tvExperiments->setColumnCount(1);
     tvExperiments->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -159,6 +160,7 @@ TfmExperiments::TfmExperiments(QWidget* owner) : QDialog(owner) {
 
     reDescr = new TRichView;
     reDescr->setObjectName(QStringLiteral("reDescr"));
+    reDescr->setAccessibleName(QStringLiteral("Описание опыта"));
     reDescr->SetReadOnlyCopyable(true);
 
     sl = new QSplitter(Qt::Horizontal);

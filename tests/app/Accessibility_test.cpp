@@ -1,0 +1,330 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window as a screen reader and a keyboard user meet it: every part a person acts on has a
+// name, the chart describes the shown runs in words and follows a live run at most once a second,
+// the markers move by keys with the read-out following, and click targets are big enough.
+#include "app/Accessibility.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScopeGuard>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include "Apptest.h"
+#include "components/Chart.h"
+#include "experiments/Experimentfr.h"
+#include "experiments/Experimentsfm.h"
+#include "lesson/Lesson.h"
+#include "lesson/Lessonfile.h"
+#include "sim/Simports.h"
+#include "tests/support/Wait.h"
+
+namespace {
+// The roles of the parts a person acts on or reads as one thing: each one needs a name.
+bool Interactive(QAccessible::Role role) {
+    switch (role) {
+        case QAccessible::PushButton:
+        case QAccessible::CheckBox:
+        case QAccessible::RadioButton:
+        case QAccessible::ComboBox:
+        case QAccessible::EditableText:
+        case QAccessible::SpinBox:
+        case QAccessible::Slider:
+        case QAccessible::PageTab:
+        case QAccessible::MenuItem:
+        case QAccessible::ButtonMenu:
+        case QAccessible::ButtonDropDown:
+        case QAccessible::Table:
+        case QAccessible::Tree:
+        case QAccessible::List:
+        case QAccessible::Chart:
+        case QAccessible::Link:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The shown parts under `node` that need a name and have none, as "role objectName" lines.
+void FindUnnamed(QAccessibleInterface* node, QStringList& unnamed, int depth = 0) {
+    if (!node || depth > 60 || node->state().invisible) return;
+    if (Interactive(node->role()) && node->text(QAccessible::Name).trimmed().isEmpty()) {
+        QObject* object = node->object();
+        unnamed << QStringLiteral("role %1 %2 in %3")
+                       .arg(int(node->role()))
+                       .arg(object ? object->objectName() : QStringLiteral("?"),
+                            object && object->parent() ? object->parent()->objectName() : QString());
+    }
+    for (int i = 0; i < node->childCount(); ++i) FindUnnamed(node->child(i), unnamed, depth + 1);
+}
+
+QStringList Unnamed(QWidget* root) {
+    QStringList unnamed;
+    FindUnnamed(QAccessible::queryAccessibleInterface(root), unnamed);
+    return unnamed;
+}
+
+struct tAccessible : ::testing::Test {
+    tSimulatorOn sim;
+    tBoxRecorder boxes;
+    tProgramFolder folder;
+    std::unique_ptr<tTestMain> w;  // goes first, before the simulator and the folder
+
+    // The window on screen with a T100 scenario chosen (and so connected).
+    void Open(QStringList scenario = ScenarioLines(QStringLiteral("T100"), 100000, 1, 2)) {
+        tSimRegistry::Instance().Add(QStringLiteral("sim:T100"),
+                                     tSimRegistry::DemoConfig(QStringLiteral("T100"), false));
+        w = std::make_unique<tTestMain>(folder);
+        w->resize(1024, 700);
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get(), 5000));
+        scenario.replaceInStrings(QStringLiteral("CaptionY=Температура"),
+                                  QStringLiteral("CaptionY=Температура, °C"));
+        w->Choose(folder.AddScenario(QStringLiteral("Тепло ладони"), scenario,
+                                     SimpleRtf(QStringLiteral("Описание")),
+                                     SimpleRtf(QStringLiteral("Отчёт"))));
+        ASSERT_NE(w->Frame(), nullptr);
+    }
+    TChart* Chart() const { return w->Frame()->Chart(); }
+    QAccessibleInterface* ChartNode() const { return QAccessible::queryAccessibleInterface(Chart()); }
+};
+}  // namespace
+
+TEST_F(tAccessible, EveryPartOfTheWindowItsPagesMenusAndTheChooserHasAName) {
+    Open();
+    ASSERT_NE(w->Device(), nullptr);
+    QTabWidget* pages = w->Frame()->Pages();
+    for (int tab = 0; tab < pages->count(); ++tab) {
+        pages->setCurrentIndex(tab);
+        QApplication::processEvents();
+        EXPECT_EQ(Unnamed(w.get()), QStringList()) << "tab " << tab;
+    }
+    for (QAction* entry : w->menuBar()->actions()) {
+        QMenu* menu = entry->menu();
+        ASSERT_NE(menu, nullptr);
+        menu->popup(w->mapToGlobal(QPoint(10, 10)));
+        ASSERT_EVENTUALLY(menu->isVisible());
+        EXPECT_EQ(Unnamed(menu), QStringList()) << menu->objectName().toStdString();
+        menu->close();
+    }
+
+    // The catalogue dialog over the sample catalogue, a scenario selected.
+    TfmExperiments chooser(w.get());
+    chooser.FillTree(QStringLiteral(ROVELIN_SOURCE_DIR "/data"));
+    chooser.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&chooser, 5000));
+    EXPECT_EQ(Unnamed(&chooser), QStringList());
+}
+
+TEST_F(tAccessible, TheChartIsOneNamedObjectDescribingItsRunsInWords) {
+    Open();
+    QAccessibleInterface* chart = ChartNode();
+    ASSERT_NE(chart, nullptr);
+    EXPECT_EQ(chart->role(), QAccessible::Chart);
+    EXPECT_EQ(chart->text(QAccessible::Name), QStringLiteral("График: Температура, °C"));
+    EXPECT_EQ(chart->childCount(), 0);  // the plot is a picture, its words are here
+    EXPECT_TRUE(chart->state().focusable);
+    EXPECT_EQ(chart->text(QAccessible::Description), QStringLiteral("Измерений нет."));
+
+    w->Execute(w->acExperimentStart);
+    ASSERT_EVENTUALLY(Chart()->Series(0)->Count() >= 5, 20000);
+    w->Execute(w->acExperimentStop);
+    // Within a second the description names the run, its time and its values.
+    ASSERT_EVENTUALLY(
+        chart->text(QAccessible::Description).startsWith(QStringLiteral("Опыт 1: время от 0 до ")));
+    const QString text = chart->text(QAccessible::Description);
+    EXPECT_TRUE(text.contains(QStringLiteral(" с, температура от "))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral(" °C."))) << text.toStdString();
+}
+
+TEST_F(tAccessible, DescriptionFollowsALiveRunAtMostOnceASecond) {
+    Open();
+    // What a reader finds whenever it looks, every 20 ms, and when it changed.
+    std::vector<qint64> changes;
+    QString last = ChartNode()->text(QAccessible::Description), during;
+    QElapsedTimer clock;
+    clock.start();
+    w->Execute(w->acExperimentStart);
+    ASSERT_TRUE(rovelin_test::WaitUntil(
+        [&] {
+            const QString now = ChartNode()->text(QAccessible::Description);
+            if (now != last) {
+                changes.push_back(clock.elapsed());
+                last = now;
+            }
+            return changes.size() >= 4;
+        },
+        20000));
+    during = last;
+    w->Execute(w->acExperimentStop);
+
+    EXPECT_TRUE(during.startsWith(QStringLiteral("Опыт 1: время от 0 до "))) << during.toStdString();
+    // A timer's second may come a little early, and a look 20 ms late; never twice in one.
+    for (size_t i = 1; i < changes.size(); ++i) EXPECT_GE(changes[i] - changes[i - 1], 900) << i;
+}
+
+TEST_F(tAccessible, KeysAloneMoveTheMarkersAndTheReadoutAndDescriptionFollow) {
+    Open(ScenarioLines(QStringLiteral("T100"), 100000, 1, 1) << QStringLiteral("TwiceMarker=1"));
+    w->Execute(w->acExperimentStart);
+    ASSERT_EVENTUALLY(Chart()->Series(0)->Count() >= 25, 20000);
+    w->Execute(w->acExperimentStop);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get(), 5000));
+
+    // Tab from the page tabs reaches the chart; the keys go where the focus is.
+    w->Frame()->Pages()->tabBar()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), Chart());
+    QTest::keyClick(Chart(), Qt::Key_Left);
+    const int first = w->Frame()->FirstMarker(Chart());
+    ASSERT_GE(first, 0);
+    QTest::keyClick(Chart(), Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(w->Frame()->FirstMarker(Chart()), std::max(0, first - 10));
+    QTest::keyClick(Chart(), Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_GE(w->Frame()->SecondMarker(Chart()), 0);
+
+    // The read-out beside the tool bar and the statistics show as after clicks.
+    ASSERT_EVENTUALLY(w->lbValue->text().contains(QStringLiteral("dВремя, с=")));
+    EXPECT_TRUE(w->IsValueLabelShown() || !w->lbValue->text().isEmpty());
+    EXPECT_FALSE(w->StatisticsText().isEmpty());
+    // A reader on the chart hears the markers too.
+    ASSERT_EVENTUALLY(
+        ChartNode()->text(QAccessible::Description).contains(QStringLiteral("Маркеры: Температура, °C=")));
+}
+
+TEST_F(tAccessible, ClickTargetsAreAtLeast24PixelsSquare) {
+    Open();
+    QStringList small;
+    for (QAbstractButton* button : w->findChildren<QAbstractButton*>())
+        if (button->isVisible() && (button->width() < kMinimumTarget || button->height() < kMinimumTarget))
+            small << QStringLiteral("%1 %2×%3")
+                         .arg(button->objectName())
+                         .arg(button->width())
+                         .arg(button->height());
+    for (QTabBar* bar : w->findChildren<QTabBar*>())
+        for (int i = 0; i < bar->count(); ++i)
+            if (bar->tabRect(i).width() < kMinimumTarget || bar->tabRect(i).height() < kMinimumTarget)
+                small << QStringLiteral("tab %1 %2×%3")
+                             .arg(bar->tabText(i))
+                             .arg(bar->tabRect(i).width())
+                             .arg(bar->tabRect(i).height());
+    EXPECT_EQ(small, QStringList());
+    EXPECT_GE(w->findChild<QWidget*>(QStringLiteral("tbViewShowAll"))->height(), kMinimumTarget);
+}
+
+namespace {
+// The window with the program's own catalogue dialog, so the scenario is chosen by keys too.
+struct tKeyboardMain : tTestMain {
+    using tTestMain::tTestMain;
+    std::unique_ptr<tScenarioChooser> CreateChooser(const QString& root) override {
+        return TfmMain::CreateChooser(root);
+    }
+};
+
+// The window a desktop activates again when a dialog closes (the offscreen platform does not).
+QWidget* gWindow = nullptr;
+
+// A key as a pupil presses it: to whatever has the focus (or the open menu or dialog).
+void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = QString()) {
+    if (const QWidget* active = QApplication::activeWindow(); (!active || !active->isVisible()) && gWindow) {
+        gWindow->activateWindow();
+        ASSERT_EVENTUALLY(QApplication::activeWindow() == gWindow);
+    }
+    QWidget* target = QApplication::activePopupWidget();
+    if (!target) target = QApplication::focusWidget();
+    if (!target) target = QApplication::activeWindow();
+    ASSERT_NE(target, nullptr);
+    QTest::sendKeyEvent(QTest::Click, target, Qt::Key(key), text, modifiers);
+}
+
+// Opens a menu of the menu bar with Alt and its letter, walks down to `item` and presses Enter.
+void MenuItem(QChar menuLetter, const QString& item) {
+    Press(menuLetter.toUpper().unicode(), Qt::AltModifier);
+    ASSERT_EVENTUALLY(qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    for (int i = 0; i < 30 && !(menu->activeAction() && menu->activeAction()->text().remove(u'&') == item);
+         ++i)
+        Press(Qt::Key_Down);
+    ASSERT_TRUE(menu->activeAction() && menu->activeAction()->text().remove(u'&') == item)
+        << item.toStdString();
+    Press(Qt::Key_Return);
+}
+}  // namespace
+
+TEST_F(tAccessible, AWholeLessonWithTheKeyboardAloneToASavedReportWithTheChart) {
+    QTemporaryDir out;
+    tSimRegistry::Instance().Add(QStringLiteral("sim:T100"),
+                                 tSimRegistry::DemoConfig(QStringLiteral("T100"), false));
+    QStringList scenario = ScenarioLines(QStringLiteral("T100"), 100000, 1, 1)
+                           << QStringLiteral("TwiceMarker=1");
+    folder.AddScenario(QStringLiteral("Остывание"), scenario);
+    folder.AddScenario(QStringLiteral("Тепло ладони"), scenario, SimpleRtf(QStringLiteral("Описание")),
+                       SimpleRtf(QStringLiteral("Отчёт")));
+    tKeyboardMain main(folder);
+    gWindow = &main;
+    const auto forget = qScopeGuard([] { gWindow = nullptr; });
+    main.resize(1024, 700);
+    main.show();
+    main.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&main, 5000));
+
+    // The catalogue: Alt+Э, «Выбор эксперимента», then End picks the last scenario and Enter
+    // confirms; the window connects to the sensor by itself.
+    QTimer keysInDialog;
+    QObject::connect(&keysInDialog, &QTimer::timeout, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget(); dialog && QApplication::focusWidget()) {
+            keysInDialog.stop();
+            Press(Qt::Key_End);
+            Press(Qt::Key_Return);
+        }
+    });
+    keysInDialog.start(100);
+    MenuItem(u'э', QStringLiteral("Выбор эксперимента..."));
+    ASSERT_EVENTUALLY(main.Frame() != nullptr && main.Device() != nullptr, 20000);
+    EXPECT_TRUE(main.windowTitle().contains(QStringLiteral("Тепло ладони")))
+        << main.windowTitle().toStdString();
+
+    // A run with a labelled point.
+    MenuItem(u'э', QStringLiteral("Пуск"));
+    ASSERT_EVENTUALLY(main.IsMeasuring());
+    ASSERT_EVENTUALLY(main.Frame()->Chart()->Series(0)->Count() >= 10, 20000);
+    boxes.Input = QStringLiteral("Зажали в ладони");
+    MenuItem(u'э', QStringLiteral("Отметить точку...."));
+    ASSERT_EVENTUALLY(main.Frame()->Chart()->Series(0)->Count() >= 25, 20000);
+    MenuItem(u'э', QStringLiteral("Стоп"));
+    ASSERT_EVENTUALLY(!main.IsMeasuring());
+
+    // Tab until the chart has the focus; both markers by arrows; the statistics follow.
+    for (int i = 0; i < 20 && QApplication::focusWidget() != main.Frame()->Chart(); ++i) Press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), main.Frame()->Chart());
+    Press(Qt::Key_Left);
+    Press(Qt::Key_Left, Qt::ShiftModifier);
+    Press(Qt::Key_Right, Qt::ControlModifier);
+    ASSERT_EVENTUALLY(!main.StatisticsText().isEmpty());
+    EXPECT_EVENTUALLY(main.StatisticsLabel()->isVisible());
+
+    // The chart into the report, then Ctrl+S.
+    MenuItem(u'э', QStringLiteral("Вставить график в отчет"));
+    main.NextLessonPath = out.filePath(QStringLiteral("урок.rovelin"));
+    Press(Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EVENTUALLY(main.LessonPath() == main.NextLessonPath);
+
+    tLesson saved;
+    ReadLesson(main.NextLessonPath, saved);
+    ASSERT_EQ(saved.RunCount(), 1);
+    EXPECT_EQ(saved.Run(0)->Labels().values(), QStringList{QStringLiteral("Зажали в ладони")});
+    const QByteArray report = saved.Document(tLesson::Report);
+    EXPECT_TRUE(report.contains("\\pict")) << "the report holds the chart";
+    EXPECT_TRUE(boxes.Texts().filter(QStringLiteral("Введите метку точки:")).size() == 1)
+        << boxes.Texts().join(u'|').toStdString();
+}

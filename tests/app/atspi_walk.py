@@ -1,0 +1,174 @@
+#!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""The real program read through the AT-SPI bus, the way a screen reader reads it.
+
+Started by atspi_walk.sh inside a private D-Bus session on a virtual X screen. Walks the main
+window, opens the scenario catalogue by its tool button's accessible action and walks it, picks a
+scenario with the keyboard, starts a run with the Пуск button's action and reads the chart's
+description twice while the run goes on. Fails on any shown part a person acts on that has no name,
+or when the description does not follow the run.
+"""
+import os
+import subprocess
+import sys
+import threading
+import time
+
+import pyatspi
+from gi.repository import Atspi, GLib
+
+# Roles of the parts a person acts on or reads as one thing: each one needs a name.
+INTERACTIVE = {
+    pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TOGGLE_BUTTON, pyatspi.ROLE_CHECK_BOX,
+    pyatspi.ROLE_RADIO_BUTTON, pyatspi.ROLE_COMBO_BOX, pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY,
+    pyatspi.ROLE_SPIN_BUTTON, pyatspi.ROLE_SLIDER, pyatspi.ROLE_PAGE_TAB, pyatspi.ROLE_MENU_ITEM,
+    pyatspi.ROLE_CHECK_MENU_ITEM, pyatspi.ROLE_MENU, pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE,
+    pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_LIST, pyatspi.ROLE_CHART, pyatspi.ROLE_LINK,
+}
+TIMEOUT = 60  # seconds for anything the program has to do first (start, connect, a run)
+
+
+def wait_for(what, condition, timeout=TIMEOUT):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        while GLib.MainContext.default().iteration(False):  # the bus's events meanwhile
+            pass
+        try:
+            found = condition()
+        except Exception:  # the tree changes under us while the program works
+            found = None
+        if found:
+            return found
+        time.sleep(0.2)
+    sys.exit(f"FAIL: waited {timeout} s for {what}")
+
+
+def children(node):
+    try:
+        return [node.getChildAtIndex(i) for i in range(node.childCount)]
+    except Exception:
+        return []
+
+
+def walk(node, depth=0):
+    """Every shown node under `node`, depth first."""
+    if node is None or depth > 60:
+        return
+    try:
+        if not node.getState().contains(pyatspi.STATE_SHOWING):
+            return
+    except Exception:
+        return
+    yield node
+    for child in children(node):
+        yield from walk(child, depth + 1)
+
+
+def unnamed(root):
+    found = []
+    for node in walk(root):
+        if node.getRole() in INTERACTIVE and not (node.name or "").strip():
+            found.append(f"{node.getRoleName()} under {node.parent.getRoleName()} '{node.parent.name}'")
+    return found
+
+
+def find(root, role, name=None, prefix=None):
+    for node in walk(root):
+        if node.getRole() != role:
+            continue
+        if name is not None and node.name != name:
+            continue
+        if prefix is not None and not (node.name or "").startswith(prefix):
+            continue
+        return node
+    return None
+
+
+def press(node):
+    """The node's press action. A button that opens a modal dialog answers only when the dialog
+    closes, so the answer is not waited for."""
+    action = node.queryAction()
+    index = next((i for i in range(action.nActions) if action.getName(i).lower() in ("press", "toggle")), 0)
+    threading.Thread(target=lambda: _quietly(action.doAction, index), daemon=True).start()
+
+
+def _quietly(call, *args):
+    try:
+        call(*args)
+    except Exception:
+        pass
+
+
+def key(sym):
+    pyatspi.Registry.generateKeyboardEvent(sym, None, pyatspi.KEY_SYM)
+    time.sleep(0.3)
+
+
+def main():
+    program = sys.argv[1]
+    env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
+    proc = subprocess.Popen([program, "/DEMO"], env=env)
+    failures = []
+    try:
+        desktop = pyatspi.Registry.getDesktop(0)
+        app = wait_for("the program on the AT-SPI bus",
+                       lambda: next((a for a in children(desktop) if a and a.get_process_id() == proc.pid), None))
+        window = wait_for("the main window", lambda: next((w for w in children(app) if w.getRole() == pyatspi.ROLE_FRAME), None))
+        print(f"main window: '{window.name}'")
+        failures += [f"main window: {u}" for u in unnamed(window)]
+
+        # The catalogue, opened as a screen reader user opens it: the tool button's action.
+        choose = wait_for("the scenario button", lambda: find(window, pyatspi.ROLE_PUSH_BUTTON, prefix="Выбор эксперимента"))
+        press(choose)
+        dialog = wait_for("the catalogue", lambda: next((d for d in children(app) if d.getRole() == pyatspi.ROLE_DIALOG), None))
+        print(f"dialog: '{dialog.name}'")
+        failures += [f"catalogue: {u}" for u in unnamed(dialog)]
+
+        # A scenario by keys alone: down the tree, open a group, until «Тепло ладони» is current.
+        tree = wait_for("the catalogue's tree", lambda: find(dialog, pyatspi.ROLE_TREE) or find(dialog, pyatspi.ROLE_TREE_TABLE))
+        tree.queryComponent().grabFocus()
+        time.sleep(0.5)
+        chosen = False
+        for _ in range(40):
+            current = next((n for n in list(walk(tree))[1:] if n.getState().contains(pyatspi.STATE_FOCUSED)), None)
+            if current is not None and current.name == "Тепло ладони":
+                chosen = True
+                break
+            states = current.getState() if current is not None else None
+            closed_group = states is not None and states.contains(pyatspi.STATE_EXPANDABLE) and not states.contains(pyatspi.STATE_EXPANDED)
+            key(0xFF53 if closed_group else 0xFF54)  # Right opens a group, else Down
+        if not chosen:
+            sys.exit("FAIL: «Тепло ладони» never became the current scenario of the catalogue")
+        key(0xFF0D)  # Return: OK
+
+        # Connected to the demo sensor, the frame shows its chart; Пуск starts a run.
+        chart = wait_for("the chart", lambda: find(window, pyatspi.ROLE_CHART))
+        print(f"chart: '{chart.name}' — '{chart.description}'")
+        failures += [f"main window with a scenario: {u}" for u in unnamed(window)]
+        start = wait_for("Пуск enabled", lambda: next((b for b in walk(window) if b.getRole() == pyatspi.ROLE_PUSH_BUTTON and b.name.startswith("Пуск") and b.getState().contains(pyatspi.STATE_ENABLED)), None))
+        # What a reader is told while the run goes on: the description read afresh, and the
+        # change events the program sends about it.
+        told = []
+        listener = Atspi.EventListener.new(lambda event: told.append(event.any_data) if event.source == chart else None)
+        listener.register("object:property-change:accessible-description")
+
+        def description():
+            chart.clear_cache()
+            return chart.description
+
+        press(start)
+        first = wait_for("a description of the live run", lambda: description() if description().startswith("Опыт 1:") else None)
+        second = wait_for("the description following the run", lambda: description() if description() != first else None, timeout=20)
+        wait_for("the change events", lambda: len(told) >= 2, timeout=10)
+        print(f"during the run: '{first}' then '{second}'; {len(told)} change events")
+        listener.deregister("object:property-change:accessible-description")
+    finally:
+        proc.kill()
+        proc.wait()
+    for failure in failures:
+        print(f"FAIL: unnamed {failure}")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
