@@ -19,9 +19,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/Accessibility.h"
 #include "app/Analysisactions.h"
 #include "app/Help.h"
-#include "app/Accessibility.h"
 #include "app/Icons.h"
 #include "app/Reading.h"
 #include "app/Searchprogress.h"

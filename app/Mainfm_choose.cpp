@@ -7,8 +7,8 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
-#include "app/Analysisactions.h"
 #include "app/Accessibility.h"
+#include "app/Analysisactions.h"
 #include "app/Mainfm.h"
 #include "app/Reading.h"
 #include "app/Startpage.h"
