@@ -23,14 +23,17 @@
 #include "app/Analysisactions.h"
 #include "app/Help.h"
 #include "app/Icons.h"
+#include "app/Paper.h"
 #include "app/Reading.h"
 #include "app/Searchprogress.h"
 #include "app/Startpage.h"
 #include "components/Chart.h"
+#include "components/Richview.h"
 #include "devices/Componentusb.h"
 #include "devices/Device.h"
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
+#include "experiments/Sensormodels.h"
 #include "foundation/Appmessage.h"
 #include "foundation/Guard.h"
 #include "foundation/Messagebox.h"
@@ -68,6 +71,7 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent) : QMainWindow(paren
         *this, programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir);
     FReading = std::make_unique<tResultReading>(*this);
     FHelp = new tHelp(*this);
+    FPaper = std::make_unique<tPaper>(*this, *FReading);
     CreateActions(this);
     FAnalysis = std::make_unique<tAnalysisActions>(*this, *FReading, this);
     BindActions();
@@ -116,6 +120,7 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent) : QMainWindow(paren
     });
 
     FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    FPaper->LoadPageSetup();
     // Counter readings of this thread and the measurement thread are compared, so both run on CPU 0.
     PinCurrentThreadToFirstProcessor();
     setWindowIcon(ApplicationIcon());
@@ -131,6 +136,7 @@ TfmMain::~TfmMain() {
     delete FFrame;
     FFrame = nullptr;
     FAnalysis.reset();
+    FPaper.reset();
     FReading.reset();
     FSession.reset();
 }
@@ -164,10 +170,11 @@ void TfmMain::ConnectSession() {
         FStart->RecentChanged();
         UpdateTitle();
     });
-    connect(session, &tSession::LessonSaved, this, [this] {
+    connect(session, &tSession::LessonSaved, this, [this](const QString& path) {
         FillRecentMenu();
         FStart->RecentChanged();
         UpdateTitle();
+        FPaper->Wrote(QStringLiteral("Урок сохранён"), path);
     });
     connect(session, &tSession::UnsavedChanged, this, &TfmMain::UpdateTitle);
     connect(session->Autosave(), &tAutosave::NoteChanged, stbMain, &TMainStatusBar::ShowNote);
@@ -202,7 +209,7 @@ void TfmMain::BindActions() {
         {acExperimentRuns, [this] { acExperimentRunsExecute(); }},
         {acViewShowAll, [this] { FReading->ShowAll(); }},
         {acViewProjector, [this] { FReading->SetProjector(this, acViewProjector->isChecked()); }},
-        {acExperimentInsertChart, [this] { FReading->InsertChart(); }},
+        {acExperimentInsertChart, [this] { FReading->InsertChart(FPrinter->pageLayout()); }},
         {acExperimentFit, [this] { FAnalysis->Fit(); }},
         {acExperimentSlope, [this] { FAnalysis->Slope(); }},
         {acExperimentArea, [this] { FAnalysis->Area(); }},
@@ -226,7 +233,9 @@ void TfmMain::UpdateActions() {
     acFileExport->setEnabled(connected && !measuring);
     acExperimentStop->setEnabled(connected && measuring);
     acExperimentMarkPoint->setEnabled(connected && measuring);
-    acFileAddImage->setEnabled(FFrame != nullptr && FFrame->ShownTabIndex() == 2);
+    // A report that was not read (its reading cancelled) stays as the lesson holds it.
+    acFileAddImage->setEnabled(FFrame != nullptr && FFrame->ShownTabIndex() == 2 &&
+                               !FFrame->ReportView()->isReadOnly());
     acFilePreview->setEnabled(FFrame != nullptr);
     acFileSavePdf->setEnabled(FFrame != nullptr && !measuring);
     // The checked action also shows its tool button pressed.
@@ -237,6 +246,7 @@ void TfmMain::UpdateActions() {
     acFileSaveLesson->setEnabled(open);
     acFileSaveLessonAs->setEnabled(open);
     acExperimentRuns->setEnabled(open && !measuring && Lesson()->RunCount() > 0);
+    FPaper->UpdateActions(measuring);
     FReading->UpdateActions(measuring);
     FAnalysis->UpdateActions(measuring);
 }
@@ -462,6 +472,20 @@ bool TfmMain::HandleAppMessage(uint32_t code, intptr_t wParam, intptr_t) {
                                                reinterpret_cast<TChart*>(wParam)));
     FReading->UpdateStatistics();
     return true;
+}
+
+void TfmMain::ShowMarkerReadout() {
+    const tExperiment* e = Experiment();
+    if (!FFrame || !e) return;
+    for (TChart* chart : FFrame->Charts()) {
+        const QString text = FFrame->GetMarkerText(e->FormatX, e->FormatY, chart);
+        if (text.isEmpty()) continue;
+        lbValue->setText(text);
+        // Where a run shows the label, the read-out shows as it did after the run.
+        if (SensorModelFor(e->SensorName).ShowsLiveValue) SetValueLabelVisible(true);
+        break;
+    }
+    FReading->UpdateStatistics();
 }
 
 int64_t TfmMain::CounterNow() const {

@@ -36,6 +36,7 @@ class TfrExperiment;
 class tAnalysisActions;
 class TfrStart;
 class tHelp;
+class tPaper;
 class tResultReading;
 class tSearchProgress;
 class tStartPage;
@@ -49,6 +50,10 @@ struct tFrameDocuments {
     std::unique_ptr<QTextDocument> Report;
     // An opened lesson brings its documents' RTF along: the new lesson need not write them.
     bool FromLesson = false;
+    // The reading of a lesson's document was cancelled: the view shows a read-only placeholder and
+    // the lesson keeps the document's bytes as they are.
+    bool DescriptionPlaceholder = false;
+    bool ReportPlaceholder = false;
 };
 
 // The catalogue dialog as the window uses it; tests replace it with one that picks a folder.
@@ -187,7 +192,8 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     // Shows the print preview of `printer`, which `paint` fills (again on every page setup change).
     virtual void RunPrintPreview(QPrinter& printer, const std::function<void(QPrinter&)>& paint);
     virtual void RunPrintSetup();
-    virtual void RunPageSetup();
+    // The page setup dialog on the window's printer; true when the user confirmed a setup.
+    virtual bool RunPageSetup();
     // The lesson file dialogs: the chosen path, empty when cancelled.
     virtual QString AskLessonOpenFile();
     QString AskLessonSaveFile() override;
@@ -224,6 +230,9 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     // Before the open lesson goes: with unsaved work only save / don't save / cancel, else the
     // given yes/no question. True when the caller may go on.
     bool ConfirmLeaving(const QString& question, QMessageBox::Icon icon, bool defaultYes);
+    // The read-out of the first chart with markers in the value label, as after a marker moved (an
+    // opened lesson brings its markers), and the statistics between them.
+    void ShowMarkerReadout();
     // One tick of the run as the window shows it: elapsed time, silence, value label, axes.
     void ShowTick();
     // A file of the scenario's folder read aside; null when it cannot be (no message box: the
@@ -231,9 +240,9 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     static std::unique_ptr<QTextDocument> ReadScenarioDocument(const QString& path);
     static void ShowDocument(TRichView* view, std::unique_ptr<QTextDocument> document,
                              const QString& fallback);
-    // A save dialog for `suffix` files in the last-used folder, proposing the scenario's name and
-    // today's date.
-    QString AskSaveFile(const QString& suffix);
+    // A save dialog for `suffix` files in the last-used folder, proposing `proposed` (by default
+    // the scenario's name and today's date).
+    QString AskSaveFile(const QString& suffix, const QString& proposed = QString());
 
     std::unique_ptr<tSession> FSession;
     TfrExperiment* FFrame = nullptr;  // a child of the window
@@ -244,6 +253,7 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     QList<QAction*> FRecentActions;  // the separator before them, then one per recent lesson
     std::unique_ptr<tResultReading> FReading;
     std::unique_ptr<tAnalysisActions> FAnalysis;
+    std::unique_ptr<tPaper> FPaper;
     std::unique_ptr<tSearchProgress> FSearchProgress;  // while a connection procedure runs
     tHelp* FHelp = nullptr;                            // a child of the window
     tStartPage* FStart = nullptr;                      // a child of the window

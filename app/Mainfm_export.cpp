@@ -12,6 +12,7 @@
 #include <QTabWidget>
 
 #include "app/Mainfm.h"
+#include "app/Paper.h"
 #include "app/Picture.h"
 #include "app/Reading.h"
 #include "components/Chart.h"
@@ -31,17 +32,19 @@ const QString kNoPrinterText = QStringLiteral(
     "на компьютере с принтером.");
 }  // namespace
 
-QString TfmMain::AskSaveFile(const QString& suffix) {
+QString TfmMain::AskSaveFile(const QString& suffix, const QString& proposed) {
     // "PDF-файлы (*.pdf)" and so on, the scenario's name and today's date proposed.
     const QStringList filters{QStringLiteral("%1-файлы (*.%2)").arg(suffix.toUpper(), suffix),
                               QStringLiteral("Все файлы (*)")};
     const QString name = Experiment() ? Experiment()->Name : QString();
-    return AskSaveFileName(this, QString(), filters, suffix,
-                           ProposedFileName(name, QDate::currentDate(), suffix));
+    return AskSaveFileName(
+        this, QString(), filters, suffix,
+        proposed.isEmpty() ? ProposedFileName(name, QDate::currentDate(), suffix) : proposed);
 }
 
 QString TfmMain::AskPdfFile() {
-    return AskSaveFile(QStringLiteral("pdf"));
+    // The chart's and the report's PDF get names of their own; replacing a file is asked after.
+    return AskSaveFile(QStringLiteral("pdf"), FPaper->ProposedPdfName(FFrame ? FFrame->ShownTabIndex() : 0));
 }
 
 QString TfmMain::AskBitmapFile() {
@@ -83,50 +86,13 @@ void TfmMain::RunPrintSetup() {
     dialog.exec();
 }
 
-void TfmMain::RunPageSetup() {
+bool TfmMain::RunPageSetup() {
     QPageSetupDialog dialog(FPrinter.get(), this);
-    dialog.exec();
+    return dialog.exec() == QDialog::Accepted;
 }
 
 void TfmMain::acFileExportExecute() {
-    if (!FFrame) return;
-    // A write that fails raises, so the log line only follows a file that was written.
-    const auto logged = [](const char* what, const QString& path) {
-        LogMilestone(milestone::Exported(QString::fromUtf8(what), QDir::toNativeSeparators(path)));
-    };
-    switch (FFrame->ShownTabIndex()) {
-        case 0: {
-            // Whatever extension was typed, the chart tab always writes a bitmap.
-            const QString path = AskBitmapFile();
-            if (path.isEmpty()) break;
-            FFrame->Chart()->SaveBitmap(path);
-            logged("график", path);
-            break;
-        }
-        case 1: {
-            const QString path = AskRtfFile();
-            if (path.isEmpty()) break;
-            FFrame->DescrView()->SaveToFile(path);
-            logged("описание", path);
-            break;
-        }
-        case 2: {
-            const QString path = AskRtfFile();
-            if (path.isEmpty()) break;
-            FFrame->ReportView()->SaveToFile(path);
-            logged("отчёт", path);
-            break;
-        }
-        case 3: {
-            const QString path = AskCsvFile();
-            if (path.isEmpty()) break;
-            FReading->ExportTable(path);
-            logged("таблица", path);
-            break;
-        }
-        default:
-            break;
-    }
+    FPaper->Export();
 }
 
 bool TfmMain::PrinterInstalled() const {
@@ -147,34 +113,7 @@ void TfmMain::RunPrintPreview(QPrinter& printer, const std::function<void(QPrint
 }
 
 void TfmMain::PrintShownTab(QPrinter& printer) {
-    if (!FFrame) return;
-    const tExperiment* e = Experiment();
-    const QString title = e ? e->Name : QString();
-    switch (FFrame->ShownTabIndex()) {
-        case 0: {
-            TChart::tPrintTexts texts;
-            texts.Title = title;
-            // When the shown run was measured (a typed run has no start).
-            const tRun* run = Lesson() ? Lesson()->SeriesRun(CurrentSeries()) : nullptr;
-            if (run && run->Started.isValid())
-                texts.Subtitle = QStringLiteral("Измерение от %1")
-                                     .arg(run->Started.toString(QStringLiteral("dd.MM.yyyy HH:mm")));
-            if (e)
-                texts.Footer = FFrame->GetMarkerText(e->FormatX, e->FormatY, FFrame->Chart())
-                                   .replace(u'\t', QStringLiteral("    "));
-            printer.setDocName(title);
-            FFrame->Chart()->Print(printer, texts);
-            break;
-        }
-        case 1:
-            FFrame->DescrView()->Print(printer, title);
-            break;
-        case 2:
-            FFrame->ReportView()->Print(printer, title);
-            break;
-        default:
-            break;
-    }
+    if (FFrame) FPaper->Print(printer, FFrame->ShownTabIndex());
 }
 
 void TfmMain::acFilePrintExecute() {
@@ -185,35 +124,13 @@ void TfmMain::acFilePrintExecute() {
 }
 
 void TfmMain::acFileSavePdfExecute() {
-    if (!FFrame) return;
-    const QString path = AskPdfFile();
-    if (path.isEmpty()) return;
-    {
-        // A folder we may not write to is reported in words, not as a failed print job.
-        QFile probe(path);
-        const bool existed = probe.exists();
-        if (!probe.open(QIODevice::WriteOnly | QIODevice::Append))
-            throw tException(
-                QStringLiteral("Не удалось создать файл \"%1\": %2").arg(path, probe.errorString()));
-        probe.close();
-        if (!existed) probe.remove();
-    }
-    // The window's page setup (paper, orientation, margins), at print resolution.
-    QPrinter pdf(QPrinter::HighResolution);
-    pdf.setOutputFormat(QPrinter::PdfFormat);
-    pdf.setPageLayout(FPrinter->pageLayout());
-    pdf.setOutputFileName(path);
-    PrintShownTab(pdf);
-    LogMilestone(milestone::Exported(QStringLiteral("PDF"), QDir::toNativeSeparators(path)));
+    FPaper->SavePdf();
 }
 
 void TfmMain::acFilePageSetupExecute() {
-    // Every page setup starts from A4 with 25 mm margins; the printer keeps what the user chose,
-    // so the three print paths use it.
-    FPrinter->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                        QMarginsF(25, 25, 25, 25), QPageLayout::Millimeter,
-                                        QMarginsF(0, 0, 0, 0)));
-    RunPageSetup();
+    // The dialog starts from the setup in use (A4 with 25 mm margins until the user chose another);
+    // the printer keeps what the user chose, so the three print paths use it, and so do later runs.
+    FPaper->PageSetup();
 }
 
 void TfmMain::acFileAddImageExecute() {

@@ -30,11 +30,21 @@ QStringList LessonFilters() {
 }
 
 // A document of an opened lesson. The program wrote it, so no size limit: refusing one would lose
-// a pupil's work. One that cannot be read gives way to the scenario's own.
-std::unique_ptr<QTextDocument> LessonDocument(const QByteArray& rtf) {
+// a pupil's work. One that cannot be read gives way to the scenario's own. The user may cancel a
+// long reading: the view then shows a placeholder (`placeholder` set) and the lesson keeps the
+// document's bytes as they are.
+std::unique_ptr<QTextDocument> LessonDocument(const QByteArray& rtf, bool& placeholder) {
+    placeholder = false;
     if (rtf.isEmpty()) return nullptr;
     try {
-        return ReadRtfAside(rtf, kUnlimitedRtf);
+        return ReadRtfAside(rtf, kUnlimitedRtf, true);
+    } catch (const tRtfCancelled&) {
+        LogAdd(QStringLiteral("Открытие документа урока отменено"));
+        placeholder = true;
+        auto document = std::make_unique<QTextDocument>();
+        document->setPlainText(
+            QStringLiteral("Документ не открыт (открытие отменено). Он сохранится в уроке без изменений."));
+        return document;
     } catch (const tException& e) {
         LogAdd(QStringLiteral("Документ урока не прочитан: ") + e.Message());
         return nullptr;
@@ -108,14 +118,16 @@ bool TfmMain::OpenLesson(const QString& path, bool recovered) {
 void TfmMain::ShowOpenedLesson(tOpenedLesson& opened) {
     tFrameDocuments documents;
     documents.FromLesson = true;
-    documents.Description = LessonDocument(opened.Lesson.Document(tLesson::Description));
-    documents.Report = LessonDocument(opened.Lesson.Document(tLesson::Report));
+    documents.Description =
+        LessonDocument(opened.Lesson.Document(tLesson::Description), documents.DescriptionPlaceholder);
+    documents.Report = LessonDocument(opened.Lesson.Document(tLesson::Report), documents.ReportPlaceholder);
     FSession->SetExperiment(opened.Scenario);
 
     Execute(acExperimentConnect);
     CreateExperimentFrame(std::move(documents));
     FSession->AdoptLesson(opened);
     FFrame->SetCurrentSeries(CurrentSeries());
+    ShowMarkerReadout();
     UpdateTitle();
     UpdateActions();
     if (!opened.Note.isEmpty()) ShowWarning(opened.Note);

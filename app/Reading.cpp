@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPageLayout>
 #include <QPainter>
 #include <QTabWidget>
 #include <QTextCursor>
@@ -57,7 +58,9 @@ QLabel* tResultReading::StatisticsLabel() const {
 void tResultReading::UpdateActions(bool measuring) {
     const int tab = FFrame ? FFrame->ShownTabIndex() : -1;
     FActions.acViewShowAll->setEnabled(tab == 0);
-    FActions.acExperimentInsertChart->setEnabled(FFrame != nullptr && !measuring);
+    // A report that was not read (its reading cancelled) stays as the lesson holds it.
+    FActions.acExperimentInsertChart->setEnabled(FFrame != nullptr && !measuring &&
+                                                 !FFrame->ReportView()->isReadOnly());
     // The table tab exports CSV also without a sensor (typed data); the other tabs keep their rule.
     if (FTablePage && FFrame->Pages()->currentWidget() == FTablePage)
         FActions.acFileExport->setEnabled(!measuring && FTablePage->Model()->PointRows() > 0);
@@ -204,17 +207,16 @@ void tResultReading::SetProjector(QWidget* window, bool on) {
         for (TChart* chart : FFrame->findChildren<TChart*>()) chart->SetProjector(on);
 }
 
-void tResultReading::InsertChart() {
+void tResultReading::InsertChart(const QPageLayout& page) {
     if (!FFrame || !FScenario) return;
     TChart* chart = FFrame->Chart();
     if (chart->isHidden()) return;  // no chart to show (scenario without a sensor and no data)
+    TRichView* report = FFrame->ReportView();
+    if (report->isReadOnly()) return;  // the placeholder of a report that was not read
     // Every chart of the page as shown, one under the other (the pulse frame has two).
     QList<TChart*> charts;
-    for (TChart* each : FFrame->ChartPage()->findChildren<TChart*>())
+    for (TChart* each : FFrame->Charts())
         if (each->isVisibleTo(FFrame->ChartPage()) && each->height() > 0) charts << each;
-    std::sort(charts.begin(), charts.end(), [](TChart* a, TChart* b) {
-        return a->mapTo(a->window(), QPoint()).y() < b->mapTo(b->window(), QPoint()).y();
-    });
     if (charts.isEmpty()) charts << chart;
     QList<QImage> pictures;
     int width = 0, height = 0;
@@ -241,24 +243,17 @@ void tResultReading::InsertChart() {
             y += part.height();
         }
     }
-    TRichView* report = FFrame->ReportView();
-    report->InsertImage(picture);
-    // The read-outs under the picture: the marker values and the statistics between them.
+    // The read-outs under the picture: every chart's marker values and the statistics between them.
     QStringList parts;
-    const QString markers = FFrame->GetMarkerText(FScenario->FormatX, FScenario->FormatY, chart);
-    if (!markers.isEmpty()) parts << markers.split(QLatin1Char('\t')).join(QStringLiteral("; "));
+    for (TChart* each : FFrame->Charts()) {
+        const QString markers = FFrame->GetMarkerText(FScenario->FormatX, FScenario->FormatY, each);
+        if (!markers.isEmpty() && !parts.contains(markers)) parts << markers;
+    }
+    for (QString& part : parts) part = part.split(QLatin1Char('\t')).join(QStringLiteral("; "));
     const QString statistics = StatisticsText();
     if (!statistics.isEmpty()) parts << statistics;
     if (ReportLines) parts << ReportLines();
-    QTextCursor cursor = report->textCursor();
-    cursor.beginEditBlock();
-    cursor.insertBlock();
-    if (!parts.isEmpty()) {
-        cursor.insertText(parts.join(QLatin1Char('\n')).replace(QLatin1Char('\n'), QChar::LineSeparator));
-        cursor.insertBlock();
-    }
-    cursor.endEditBlock();
-    report->setTextCursor(cursor);
+    report->InsertPicture(picture, parts.join(QLatin1Char('\n')), PrintableWidth(page));
     FFrame->Pages()->setCurrentWidget(FFrame->ReportPage());
 }
 

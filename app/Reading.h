@@ -12,6 +12,7 @@
 #include <functional>
 
 class QLabel;
+class QPageLayout;
 class QWidget;
 class TTablePage;
 class TfrExperiment;
@@ -45,8 +46,10 @@ class tResultReading : public QObject {
     void ShowAll();
     // Projector mode on or off: `window`'s fonts and every chart of the frame.
     void SetProjector(QWidget* window, bool on);
-    // The charts as shown, with the marker read-out and the statistics, into the report at the caret.
-    void InsertChart();
+    // The charts as shown, with the marker read-out and the statistics, into the report: at the caret
+    // when the pupil put it somewhere in the report, else at the end; no wider than the view and
+    // the printable width of `page`.
+    void InsertChart(const QPageLayout& page);
     // The table as CSV at `path` (raises tException; an existing file stays unless all went well).
     void ExportTable(const QString& path);
 

@@ -10,7 +10,9 @@
 #include "devices/Portopeners.h"
 #include "experiments/Experiment.h"
 #include "foundation/Settings.h"
+#include "lesson/Lesson.h"
 #include "sim/Simports.h"
+#include "tests/support/Wait.h"
 
 tProgramFolder::tProgramFolder(const QStringList& cfgLines) {
     QDir(FDir.path()).mkpath(QStringLiteral("data"));
@@ -103,7 +105,24 @@ void tTestMain::Choose(const QString& relative, bool accept) {
 
 std::unique_ptr<tScenarioChooser> tTestMain::CreateChooser(const QString& catalogueRoot) {
     if (RealDialogs) return TfmMain::CreateChooser(catalogueRoot);
-    return std::make_unique<tPathChooser>(catalogueRoot, FChoice, FAccept);
+    return std::make_unique<tPathChooser>(ChooserRoot.isEmpty() ? catalogueRoot : ChooserRoot, FChoice,
+                                          FAccept);
+}
+
+bool tTestMain::RunPageSetup() {
+    if (!PageSetupAnswer) return false;
+    Printer().setPageLayout(*PageSetupAnswer);
+    return true;
+}
+
+void tTestMain::RunPrintPreview(QPrinter& printer, const std::function<void(QPrinter&)>& paint) {
+    if (PreviewPdf.isEmpty()) return;
+    // The preview's pages are those of `printer`: the same page setup, drawn into a file.
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setPageLayout(printer.pageLayout());
+    pdf.setOutputFileName(PreviewPdf);
+    paint(pdf);
 }
 
 std::unique_ptr<tSensorSearch> tTestMain::CreateSensorSearch() {
@@ -144,6 +163,21 @@ int CountPictures(const QTextDocument& document) {
         for (auto it = block.begin(); !it.atEnd(); ++it)
             if (it.fragment().charFormat().isImageFormat()) ++pictures;
     return pictures;
+}
+
+std::unique_ptr<tTestMain> MeasuredT100Window(tProgramFolder& folder, int points) {
+    auto w = std::make_unique<tTestMain>(folder);
+    w->resize(900, 700);
+    w->show();
+    w->Choose(folder.AddScenario(QStringLiteral("Остывание"), ScenarioLines(QStringLiteral("T100"), 20000),
+                                 SimpleRtf(QStringLiteral("Description")),
+                                 SimpleRtf(QStringLiteral("Report"))));
+    if (!w->Device()) return w;
+    w->Execute(w->acExperimentStart);
+    tRun* run = w->Lesson()->SeriesRun(w->CurrentSeries());
+    rovelin_test::WaitUntil([run, points] { return run->Count() >= points; }, 20000);
+    w->Execute(w->acExperimentStop);
+    return w;
 }
 
 QByteArray SimpleRtf(const QString& text) {

@@ -3,6 +3,7 @@
 // a message-box recorder, a log that keeps its lines, and TfmMain with every dialog answered.
 #pragma once
 
+#include <QPageLayout>
 #include <QPrinter>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "app/Mainfm.h"
@@ -91,7 +93,8 @@ class tTestMain : public TfmMain {
     QString AskRtfFile() override { return NextSavePath; }
     QString AskCsvFile() override { return NextSavePath; }
     QString AskImageFile() override { return NextImagePath; }
-    QString AskPdfFile() override { return NextSavePath; }
+    QString AskPdfFile() override { return RealPdfDialog ? TfmMain::AskPdfFile() : NextSavePath; }
+    bool RealPdfDialog = false;  // the window's own PDF dialog instead of NextSavePath
     bool PrinterInstalled() const override { return HasPrinter; }
     // The lesson file dialogs and the question about unsaved work (Don't save unless told).
     QString NextLessonPath;
@@ -116,7 +119,14 @@ class tTestMain : public TfmMain {
     }
     QPrinter* AskPrinter() override;
     void RunPrintSetup() override {}
-    void RunPageSetup() override {}
+    // The page setup dialog confirms this setup on the window's printer; none: it is cancelled.
+    std::optional<QPageLayout> PageSetupAnswer;
+    bool RunPageSetup() override;
+    // The print preview renders what it would show into this PDF (nothing when empty).
+    QString PreviewPdf;
+    void RunPrintPreview(QPrinter& printer, const std::function<void(QPrinter&)>& paint) override;
+    // The catalogue the chooser hook picks from (empty: the program's own).
+    QString ChooserRoot;
     int64_t CounterNow() const override;
 
   private:
@@ -128,6 +138,9 @@ class tTestMain : public TfmMain {
 QStringList ScenarioLines(const QString& sensor, int freq = 100000, int average = 1, int seriesCount = 1);
 // The pictures in a document.
 int CountPictures(const QTextDocument& document);
+// A shown window with the simulated thermometer's scenario «Остывание» (description "Description",
+// report "Report") and a stopped run of at least `points` points (none when no sensor was found).
+std::unique_ptr<tTestMain> MeasuredT100Window(tProgramFolder& folder, int points);
 // A minimal RTF document holding `text`.
 QByteArray SimpleRtf(const QString& text);
 // Installs the simulator behind "sim:" paths for the test's lifetime.

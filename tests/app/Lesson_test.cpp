@@ -24,6 +24,7 @@
 #include "components/Rtf.h"
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
+#include "foundation/Appmessage.h"
 #include "foundation/Stringtable.h"
 #include "lesson/Autosave.h"
 #include "lesson/Lessonfile.h"
@@ -80,6 +81,8 @@ TEST_F(tLessonWindow, AReopenedLessonShowsEverythingAsItWasSaved) {
         MeasureRun(w, 5);
         ASSERT_EQ(w.Lesson()->RunCount(), 2);
         w.Frame()->SetMarkers(w.Frame()->Chart(), 3, 1);
+        // As a click on the chart tells the window: the read-out and the statistics panel show.
+        w.HandleAppMessage(WM_MARKER_CHANGED, reinterpret_cast<intptr_t>(w.Frame()->Chart()), 0);
         TRichView* report = w.Frame()->ReportView();
         report->moveCursor(QTextCursor::End);
         report->insertPlainText(QStringLiteral(" вода остыла за 10 минут"));

@@ -147,46 +147,6 @@ TEST_F(ChartOnPaper, TheScreenChartIsUnchangedAfterPrinting) {
 
 namespace {
 
-// The vertical stretches of dark ink at least `length` pixels long: (column, first row, last row).
-struct tStroke {
-    int X, Top, Bottom;
-};
-std::vector<tStroke> VerticalStrokes(const QImage& image, int length) {
-    std::vector<tStroke> strokes;
-    for (int x = 0; x < image.width(); ++x) {
-        int run = 0;
-        for (int y = 0; y <= image.height(); ++y) {
-            const bool dark = y < image.height() && QColor(image.pixel(x, y)).lightness() < 100;
-            if (dark) {
-                ++run;
-                continue;
-            }
-            if (run >= length) strokes.push_back({x, y - run, y - 1});
-            run = 0;
-        }
-    }
-    return strokes;
-}
-
-// The left edge of each plot frame, top to bottom: the leftmost long dark vertical line (the left
-// axis) of each group of strokes that lie one above the other without overlapping.
-std::vector<int> PlotLeftEdges(const QImage& image, int length) {
-    std::vector<tStroke> strokes = VerticalStrokes(image, length);
-    std::sort(strokes.begin(), strokes.end(),
-              [](const tStroke& a, const tStroke& b) { return a.Top < b.Top; });
-    std::vector<int> edges;
-    int groupBottom = -1;
-    for (const tStroke& stroke : strokes) {
-        if (edges.empty() || stroke.Top > groupBottom) {
-            edges.push_back(stroke.X);
-        } else {
-            edges.back() = std::min(edges.back(), stroke.X);
-        }
-        groupBottom = std::max(groupBottom, stroke.Bottom);
-    }
-    return edges;
-}
-
 // The pulse page: the wave (labels up to 1000) over the heart rate (labels up to 120), so their
 // left axes want different margins.
 struct PulseOnPaper : ::testing::Test {
