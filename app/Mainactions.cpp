@@ -124,6 +124,8 @@ void tMainActions::CreateActions(QObject* owner) {
     acHelpInfo = NewAction(
         owner, "acHelpInfo", "Help", QStringLiteral("&Сведения о программе..."),
         QStringLiteral("Версия, лицензия, где лежат журнал, настройки и автосохранение, найденный датчик"));
+    acFileHandIn = NewAction(owner, "acFileHandIn", "File", QStringLiteral("Сдать &работу..."),
+                             QStringLiteral("Сдать урок, отчёт и измерения в папку класса"));
 }
 
 QList<QAction*> tMainActions::Actions() const {
@@ -156,5 +158,6 @@ QList<QAction*> tMainActions::Actions() const {
             acExperimentDrawPrediction,
             acExperimentTypePrediction,
             acHelpGuide,
-            acHelpInfo};
+            acHelpInfo,
+            acFileHandIn};
 }

@@ -43,6 +43,8 @@ struct tMainActions {
     // Help beside the specified «О программе...», which stays without a handler.
     QAction* acHelpGuide = nullptr;  // F1: the user guide at the page of what the user looks at
     QAction* acHelpInfo = nullptr;   // version, licence, where the files are, the sensor found
+    // Handing the work in to the class exchange folder.
+    QAction* acFileHandIn = nullptr;
 
     // Creates every action, owned by `owner`.
     void CreateActions(QObject* owner);

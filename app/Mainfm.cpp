@@ -22,6 +22,7 @@
 #include "app/Accessibility.h"
 #include "app/Analysisactions.h"
 #include "app/Help.h"
+#include "app/Handinaction.h"
 #include "app/Icons.h"
 #include "app/Paper.h"
 #include "app/Reading.h"
@@ -72,6 +73,7 @@ TfmMain::TfmMain(const QString& programDir, QWidget* parent) : QMainWindow(paren
     FReading = std::make_unique<tResultReading>(*this);
     FHelp = new tHelp(*this);
     FPaper = std::make_unique<tPaper>(*this, *FReading);
+    FHandIn = std::make_unique<tHandInAction>(*this, *FPaper, *FReading);
     CreateActions(this);
     FAnalysis = std::make_unique<tAnalysisActions>(*this, *FReading, this);
     BindActions();
@@ -136,6 +138,7 @@ TfmMain::~TfmMain() {
     delete FFrame;
     FFrame = nullptr;
     FAnalysis.reset();
+    FHandIn.reset();
     FPaper.reset();
     FReading.reset();
     FSession.reset();
@@ -217,6 +220,7 @@ void TfmMain::BindActions() {
         {acExperimentTypePrediction, [this] { FAnalysis->TypePrediction(); }},
         {acHelpGuide, [this] { FHelp->ShowGuideHere(); }},
         {acHelpInfo, [this] { FHelp->ShowInfo(); }},
+        {acFileHandIn, [this] { FHandIn->Execute(); }},
     };
     for (const auto& [action, handler] : handlers) {
         FHandlers.insert(action, handler);
@@ -247,6 +251,7 @@ void TfmMain::UpdateActions() {
     acFileSaveLessonAs->setEnabled(open);
     acExperimentRuns->setEnabled(open && !measuring && Lesson()->RunCount() > 0);
     FPaper->UpdateActions(measuring);
+    FHandIn->UpdateActions(measuring);
     FReading->UpdateActions(measuring);
     FAnalysis->UpdateActions(measuring);
 }
@@ -268,6 +273,7 @@ void TfmMain::CreateMenus() {
     file->addAction(acFileOpenLesson);
     file->addAction(acFileSaveLesson);
     file->addAction(acFileSaveLessonAs);
+    file->addAction(acFileHandIn);
     // The last five lessons, hidden until there are any (FillRecentMenu).
     FRecentActions << file->addSeparator();
     for (int i = 0; i < 5; ++i) {

@@ -36,6 +36,7 @@ class TfrExperiment;
 class tAnalysisActions;
 class TfrStart;
 class tHelp;
+class tHandInAction;
 class tPaper;
 class tResultReading;
 class tSearchProgress;
@@ -254,6 +255,7 @@ class TfmMain : public QMainWindow, public tMainActions, public tSessionHost {
     std::unique_ptr<tResultReading> FReading;
     std::unique_ptr<tAnalysisActions> FAnalysis;
     std::unique_ptr<tPaper> FPaper;
+    std::unique_ptr<tHandInAction> FHandIn;
     std::unique_ptr<tSearchProgress> FSearchProgress;  // while a connection procedure runs
     tHelp* FHelp = nullptr;                            // a child of the window
     tStartPage* FStart = nullptr;                      // a child of the window

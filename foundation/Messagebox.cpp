@@ -39,29 +39,33 @@ QString ForDisplay(const QString& text) {
     return QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
-void ShowOk(tBoxRequest::Kind kind, int title, QMessageBox::Icon icon, const QString& text) {
+void ShowOk(tBoxRequest::Kind kind, const QString& title, QMessageBox::Icon icon, const QString& text) {
     // Whoever reads the log afterwards learns what the user was told, in the order it happened.
-    LogMilestone(milestone::BoxShown(LoadStr(title), text));
+    LogMilestone(milestone::BoxShown(title, text));
     if (gResponder) {
-        gResponder({kind, LoadStr(title), text, icon, true, QString()});
+        gResponder({kind, title, text, icon, true, QString()});
         return;
     }
-    QMessageBox box(icon, LoadStr(title), ForDisplay(text), QMessageBox::Ok, ActiveParent());
+    QMessageBox box(icon, title, ForDisplay(text), QMessageBox::Ok, ActiveParent());
     KeepTitleVisible(box);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
 void ShowNoticeBox(tNoticeKind kind, const QString& text) {
     if (kind == tNoticeKind::Error)
-        ShowOk(tBoxRequest::Error, msg::TitleError, QMessageBox::Critical, text);
+        ShowOk(tBoxRequest::Error, LoadStr(msg::TitleError), QMessageBox::Critical, text);
     else
-        ShowOk(tBoxRequest::Warning, msg::TitleWarning, QMessageBox::Warning, text);
+        ShowOk(tBoxRequest::Warning, LoadStr(msg::TitleWarning), QMessageBox::Warning, text);
 }
 
 // Every program that links the boxes (it asks questions or answers them in tests) shows notices in
 // them too; without this unit notices go to the log.
 [[maybe_unused]] const bool gNoticesInBoxes = (SetNoticeHandler(&ShowNoticeBox), true);
 }  // namespace
+
+void ShowInformation(const QString& text) {
+    ShowOk(tBoxRequest::Information, ProductTitle(), QMessageBox::Information, text);
+}
 
 bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes) {
     if (gResponder)

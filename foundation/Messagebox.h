@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The four kinds of message box, application-modal, with titles from the string table:
-// 20000 error (OK), 20001 warning (OK), 20003 question (Yes/No), 20005 input (OK/Cancel).
+// The kinds of message box, application-modal, with titles from the string table:
+// 20000 error (OK), 20001 warning (OK), 20003 question (Yes/No), 20005 input (OK/Cancel); an
+// information box (OK) carries the program's name.
 // Tests install a responder so no box blocks an offscreen run. This unit is the dialog library
 // (rovelin_dialogs, Qt Widgets): linking it routes ShowError/ShowWarning (foundation/Notice.h) here.
 // Every error and warning box is also written to the log as a milestone line (its title and text).
@@ -12,6 +13,8 @@
 
 #include "foundation/Notice.h"
 
+// What went well and where to find it (OK), titled with the program's name.
+void ShowInformation(const QString& text);
 // Yes/No question; `icon` is Question or Warning; returns true for Yes.
 bool AskYesNo(const QString& text, QMessageBox::Icon icon, bool defaultYes);
 // Unsaved work: Save / Don't save / Cancel, titled "Подтверждение", warning icon, Save the default.
@@ -24,7 +27,7 @@ bool ShowErrorOffering(const QString& text, const QString& offer);
 bool InputQuery(const QString& prompt, QString& value);
 
 struct tBoxRequest {
-    enum Kind { Error, Warning, Question, Input } kind;
+    enum Kind { Error, Warning, Question, Input, Information } kind;
     QString title;
     QString text;
     QMessageBox::Icon icon;

@@ -13,6 +13,7 @@
 #include "devices/Device.h"
 #include "devices/Portopeners.h"
 #include "devices/Sensorsearch.h"
+#include "experiments/Catalogue.h"
 #include "experiments/Sensormodels.h"
 #include "foundation/Appmessage.h"
 #include "foundation/Exceptions.h"
@@ -364,8 +365,11 @@ void tSession::NewLesson(const QByteArray& descriptionRtf, const QByteArray& rep
         const QString root = QDir(CatalogueRoot()).absolutePath();
         const QString folder = QDir(e.Path).absolutePath();
         QString relative;
+        tCatalogueEntry school;
         if (!e.Path.isEmpty() && folder.startsWith(root + u'/'))
             relative = folder.mid(root.size() + 1) + u'/';
+        else if (!e.Path.isEmpty() && tCatalogue::ForProgram(QString()).Locate(folder, school))
+            relative = school.Relative;  // a scenario of a school's catalogue, below that catalogue
         // The scenario as its file has it; the record's own values when the file is gone.
         QByteArray bytes;
         QString error;
@@ -517,9 +521,19 @@ std::unique_ptr<tOpenedLesson> tSession::ReadLessonFile(const QString& path, boo
     QString error;
     ParseExperimentEntries(opened->Lesson.ScenarioEntries(), record, error);
     record.Name = opened->Lesson.ScenarioName();
-    // The scenario's folder when this catalogue has it; its documents come from the lesson anyway.
-    const QString folder = CatalogueRoot() + opened->Lesson.ScenarioFolder();
-    record.Path = !opened->Lesson.ScenarioFolder().isEmpty() && QDir(folder).exists() ? folder : QString();
+    // The scenario's folder when a catalogue has it (the program's first, then the school's); its
+    // documents come from the lesson anyway.
+    const QString relative = opened->Lesson.ScenarioFolder();
+    QString folder = CatalogueRoot() + relative;
+    if (!relative.isEmpty() && !QDir(folder).exists()) {
+        const tCatalogue school = tCatalogue::ForProgram(QString());
+        for (const tCatalogueRoot& root : school.Roots())
+            if (QDir(root.Path + relative).exists()) {
+                folder = root.Path + relative;
+                break;
+            }
+    }
+    record.Path = !relative.isEmpty() && QDir(folder).exists() ? folder : QString();
     return opened;
 }
 

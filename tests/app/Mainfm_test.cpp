@@ -120,11 +120,11 @@ TEST(MainWindowLayout, MenusInOrderWithSeparators) {
     EXPECT_EQ(top[1]->text(), QStringLiteral("&Вид"));
     EXPECT_EQ(top[2]->text(), QStringLiteral("&Эксперимент"));
     EXPECT_EQ(top[3]->text(), QStringLiteral("&?"));
-    EXPECT_EQ(
-        MenuLayout(top[0]->menu()).join(u' '),
-        QStringLiteral("acFileOpenLesson acFileSaveLesson acFileSaveLessonAs - acFileExport acFileSavePdf - "
-                       "acFileAddImage - acFilePrintSetup acFilePageSetup acFilePreview acFilePrint - "
-                       "acFileExit"));
+    EXPECT_EQ(MenuLayout(top[0]->menu()).join(u' '),
+              QStringLiteral("acFileOpenLesson acFileSaveLesson acFileSaveLessonAs acFileHandIn - "
+                             "acFileExport acFileSavePdf - "
+                             "acFileAddImage - acFilePrintSetup acFilePageSetup acFilePreview acFilePrint - "
+                             "acFileExit"));
     EXPECT_EQ(MenuLayout(top[1]->menu()).join(u' '),
               QStringLiteral("acViewToolBar acViewStatusBar - acViewShowAll acViewProjector"));
     EXPECT_EQ(MenuLayout(top[2]->menu()).join(u' '),
