@@ -29,6 +29,7 @@
 #include "experiments/Experimentfr.h"
 #include "lesson/Lesson.h"
 #include "lesson/Lessonfile.h"
+#include "sim/Simports.h"
 #include "tests/support/Pdf.h"
 #include "tests/support/Userfolders.h"
 #include "tests/support/Wait.h"
@@ -187,6 +188,46 @@ TEST_F(tPaperWindow, APulseScenarioPrintsAndExportsBothChartsOnOneLeftEdge) {
     w.acFileExportExecute();
     const QImage bitmap(w.NextSavePath, "BMP");
     EXPECT_EQ(bitmap.height(), charts[0]->height() + charts[1]->height()) << "the wave over the rates";
+}
+
+TEST_F(tPaperWindow, AReopenedPulseLessonShowsTheHeartRatesAsTheyWereMeasured) {
+    tSimRegistry::Instance().Add(QStringLiteral("sim:P620"),
+                                 tSimRegistry::DemoConfig(QStringLiteral("P620"), false));
+    const QString path = Out(QStringLiteral("пульс.rovelin"));
+    std::vector<QPointF> live;
+    int marker = -1;
+    {
+        tTestMain w(folder);
+        w.Candidates.Serial = {QStringLiteral("sim:P620")};
+        w.resize(1000, 750);
+        w.show();
+        w.Choose(folder.AddScenario(QStringLiteral("Пульс"), ScenarioLines(QStringLiteral("P620"), 10000)));
+        ASSERT_NE(w.Device(), nullptr);
+        TChart* rates = w.Frame()->Charts().value(1);
+        ASSERT_NE(rates, nullptr);
+        w.Execute(w.acExperimentStart);
+        ASSERT_EVENTUALLY(rates->Series(w.CurrentSeries())->Count() >= 3, 30000);
+        w.Execute(w.acExperimentStop);
+        const TChartSeries* series = rates->Series(w.CurrentSeries());
+        for (int i = 0; i < series->Count(); ++i) live.emplace_back(series->X(i), series->Y(i));
+        marker = series->Count() - 2;
+        w.Frame()->SetMarkers(rates, marker, -1);
+        w.NextLessonPath = path;
+        w.Execute(w.acFileSaveLesson);
+    }
+    tTestMain w(folder);
+    w.show();
+    ASSERT_TRUE(w.OpenLessonFile(path));
+    TChart* rates = w.Frame()->Charts().value(1);
+    ASSERT_NE(rates, nullptr);
+    const TChartSeries* series = rates->Series(w.CurrentSeries());
+    ASSERT_EQ(series->Count(), int(live.size()));
+    for (int i = 0; i < series->Count(); ++i) {
+        EXPECT_EQ(series->X(i), live[i].x()) << i;
+        EXPECT_EQ(series->Y(i), live[i].y()) << i;
+    }
+    EXPECT_EQ(w.Frame()->FirstMarker(rates), marker);
+    EXPECT_FALSE(w.Frame()->GetMarkerText(w.Experiment()->FormatX, w.Experiment()->FormatY, rates).isEmpty());
 }
 
 // ---- the chart in the report ----
