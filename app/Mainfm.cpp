@@ -21,8 +21,8 @@
 
 #include "app/Accessibility.h"
 #include "app/Analysisactions.h"
-#include "app/Help.h"
 #include "app/Handinaction.h"
+#include "app/Help.h"
 #include "app/Icons.h"
 #include "app/Paper.h"
 #include "app/Reading.h"
