@@ -203,10 +203,10 @@ class tUsbSensor {
     bool Plug(tMonitor& monitor, QString& error) {
         if (FOnPty) ::tcflush(FFd, TCIOFLUSH);
         std::string answer;
-        QString spec = DeviceSpec();
+        const QString device = DeviceSpec();
         // device_add takes the same properties as -device, as JSON members.
         QString json = QStringLiteral("{\"execute\":\"device_add\",\"arguments\":{\"driver\":\"usb-serial\"");
-        for (const QString& part : spec.split(u',').mid(1)) {
+        for (const QString& part : device.split(u',').mid(1)) {
             const QString key = part.section(u'=', 0, 0);
             const QString value = part.section(u'=', 1);
             json += QStringLiteral(",\"%1\":\"%2\"").arg(key, value);
