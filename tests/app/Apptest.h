@@ -3,6 +3,8 @@
 // a message-box recorder, a log that keeps its lines, and TfmMain with every dialog answered.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QPageLayout>
 #include <QPrinter>
 #include <QStringList>
@@ -148,4 +150,15 @@ class tSimulatorOn {
   public:
     tSimulatorOn();
     ~tSimulatorOn();
+};
+
+// A test with the simulator, the boxes answered, a program folder and a folder for lesson files.
+struct tLessonFixture : ::testing::Test {
+    tSimulatorOn sim;
+    tBoxRecorder boxes;
+    tProgramFolder folder;
+    QTemporaryDir out;
+    QString LessonPath(const QString& name = QStringLiteral("урок.rovelin")) const {
+        return out.filePath(name);
+    }
 };

@@ -31,15 +31,7 @@
 #include "tests/support/Wait.h"
 
 namespace {
-struct tLessonWindow : ::testing::Test {
-    tSimulatorOn sim;
-    tBoxRecorder boxes;
-    tProgramFolder folder;
-    QTemporaryDir out;
-    QString LessonPath(const QString& name = QStringLiteral("урок.rovelin")) const {
-        return out.filePath(name);
-    }
-
+struct tLessonWindow : tLessonFixture {
     // A run of a simulated thermometer with one labelled point, stopped.
     void MeasureRun(tTestMain& w, int points) {
         w.Execute(w.acExperimentStart);

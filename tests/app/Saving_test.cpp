@@ -84,15 +84,7 @@ class tStateHome {
     QByteArray FOld;
 };
 
-struct tSavingWindow : ::testing::Test {
-    tSimulatorOn sim;
-    tBoxRecorder boxes;
-    tProgramFolder folder;
-    QTemporaryDir out;
-    QString LessonPath(const QString& name = QStringLiteral("урок.rovelin")) const {
-        return out.filePath(name);
-    }
-
+struct tSavingWindow : tLessonFixture {
     QString Scenario(const QString& sensor = QStringLiteral("NO")) {
         return folder.AddScenario(QStringLiteral("Тепло"), ScenarioLines(sensor, 20000), QByteArray(),
                                   SimpleRtf(QStringLiteral("Report")));
