@@ -3,9 +3,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QScreen>
-#include <QTranslator>
 #include <QWidget>
 
 #include "app/Mainfm.h"
@@ -13,6 +11,7 @@
 #include "foundation/Commandline.h"
 #include "foundation/Exceptions.h"
 #include "foundation/Guard.h"
+#include "foundation/Language.h"
 #include "foundation/Logfile.h"
 #include "foundation/Messagebox.h"
 #include "foundation/Schoolsettings.h"
@@ -86,17 +85,6 @@ QString NoDisplayText(const QStringList& arguments) {
         "rovelin: нет экрана для окна программы (не заданы DISPLAY и WAYLAND_DISPLAY).\n"
         "Запустите программу в сеансе рабочего стола или на виртуальном экране:\n"
         "  xvfb-run -a -s \"-screen 0 1280x800x24\" rovelin /DEMO\n");
-}
-
-bool InstallRussianTranslation(QApplication& app) {
-    // Owned by the application object, so it lives exactly as long as the texts are needed.
-    auto* translator = new QTranslator(&app);
-    if (!translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        delete translator;
-        return false;
-    }
-    app.installTranslator(translator);
-    return true;
 }
 
 namespace {
@@ -220,7 +208,7 @@ int RunProgram(QApplication& app, const QStringList& arguments, tProgramOptions 
         // Qt on Linux would append it to every window title, the message boxes' too, and the
         // caption would name the program twice.
         SetProgramIdentity(app);
-        InstallRussianTranslation(app);
+        InstallInterfaceLanguage(app, SystemLanguage());
         SetCommandLine(arguments);
         if (HasSwitch(QStringLiteral("DEMO"))) {
             // Without hardware: one simulated sensor per catalogue model joins the serial search.

@@ -58,9 +58,6 @@ bool IsInstalledProgramFolder(const QString& programDir, const QStringList& syst
 // empty otherwise. `arguments` are argv[1..]. Without it Qt would abort with a plug-in message.
 QString NoDisplayText(const QStringList& arguments);
 
-// Loads Qt's Russian texts for standard buttons and dialogs; false when they are not installed.
-bool InstallRussianTranslation(QApplication& app);
-
 // The lesson file named on the command line (a file manager's double-click passes one), as an
 // absolute path; empty when there is none. Switches are not paths.
 QString LessonArgument(const QStringList& arguments);

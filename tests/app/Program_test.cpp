@@ -19,6 +19,7 @@
 #include "foundation/Commandline.h"
 #include "foundation/Exceptions.h"
 #include "foundation/Functions.h"
+#include "foundation/Language.h"
 #include "foundation/Stringtable.h"
 #include "platform/Singleinstance.h"
 
@@ -321,7 +322,7 @@ TEST(ProgramRun, GuardedDeliveryKeepsTheLoopAlive) {
 }
 
 TEST(ProgramRun, RussianButtonTexts) {
-    if (!InstallRussianTranslation(*qApp)) GTEST_SKIP() << "qtbase_ru.qm is not installed";
+    if (!InstallInterfaceLanguage(*qApp, tLanguage::Russian)) GTEST_SKIP() << "qtbase_ru.qm is not installed";
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Отмена"));
 }
 
