@@ -5,6 +5,7 @@
 #   <prefix>/lib/rovelin/rovelin          the program; it reads rovelin.cfg and data/ beside itself
 #   <prefix>/lib/rovelin/rovelin.cfg   -> <sysconfdir>/rovelin/rovelin.cfg (the administrator's copy)
 #   <prefix>/lib/rovelin/data          -> ../../share/rovelin/data (the sample catalogue)
+#   <prefix>/lib/rovelin/data-en       -> ../../share/rovelin/data-en (its English twin)
 #   <prefix>/bin/rovelin               -> ../lib/rovelin/rovelin (the command)
 #   <prefix>/share/applications, icons/hicolor, metainfo, man/man1, doc/rovelin
 #   <prefix>/lib/udev/rules.d/70-rovelin.rules
@@ -37,6 +38,8 @@ if(TARGET rovelin)
     install(TARGETS rovelin RUNTIME DESTINATION ${ROVELIN_INSTALL_PROGRAMDIR})
 endif()
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/ DESTINATION ${ROVELIN_DATAROOT}/rovelin/data
+        PATTERN "README.md" EXCLUDE)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/data-en/ DESTINATION ${ROVELIN_DATAROOT}/rovelin/data-en
         PATTERN "README.md" EXCLUDE)
 install(FILES ${ROVELIN_PACKAGING}/70-rovelin.rules DESTINATION ${ROVELIN_INSTALL_UDEVDIR})
 

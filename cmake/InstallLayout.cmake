@@ -36,6 +36,7 @@ endfunction()
 
 rovelin_link("${etc_dir}/rovelin.cfg" "${program_dir}/rovelin.cfg")
 rovelin_link("${prefix}/${ROVELIN_INSTALL_DATAROOT}/rovelin/data" "${program_dir}/data")
+rovelin_link("${prefix}/${ROVELIN_INSTALL_DATAROOT}/rovelin/data-en" "${program_dir}/data-en")
 rovelin_link("${program_dir}/rovelin" "${prefix}/${ROVELIN_INSTALL_BINDIR}/rovelin")
 
 # The menu entry starts the command of this prefix: on the system's PATH for /usr, by its full path

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "experiments/Guide.h"
 
+#include <QFile>
 #include <QHash>
+
+#include "foundation/Language.h"
 
 QString GuidePageFile(tGuideTopic topic) {
     switch (topic) {
@@ -34,7 +37,12 @@ QString GuidePageFile(tGuideTopic topic) {
 }
 
 QUrl GuideUrl(tGuideTopic topic) {
-    return QUrl(QStringLiteral("qrc:/guide/") + GuidePageFile(topic));
+    // The English interface opens the English pages (:/guide/en/), each beside its Russian page.
+    const QString folder = InterfaceLanguage() == tLanguage::English &&
+                                   QFile::exists(QStringLiteral(":/guide/en/") + GuidePageFile(topic))
+                               ? QStringLiteral("qrc:/guide/en/")
+                               : QStringLiteral("qrc:/guide/");
+    return QUrl(folder + GuidePageFile(topic));
 }
 
 tGuideTopic GuideTopicForPage(const QString& pageName, bool pulse) {

@@ -11,7 +11,7 @@ namespace {
 tLanguage gInstalled = tLanguage::Russian;
 // The translator installed last, replaced when another language is installed.
 QPointer<QTranslator> gTranslator;
-}
+}  // namespace
 
 tLanguage LanguageFor(const QStringList& uiLanguages) {
     for (const QString& name : uiLanguages) {
@@ -41,10 +41,10 @@ bool InstallInterfaceLanguage(QCoreApplication& app, tLanguage language) {
     }
     gInstalled = tLanguage::Russian;
     auto* translator = new QTranslator(&app);
-    const bool loaded =
-        language == tLanguage::English
-            ? translator->load(QStringLiteral(":/rovelin/i18n/rovelin_en.qm"))
-            : translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    const bool loaded = language == tLanguage::English
+                            ? translator->load(QStringLiteral(":/rovelin/i18n/rovelin_en.qm"))
+                            : translator->load(QStringLiteral("qtbase_ru"),
+                                               QLibraryInfo::path(QLibraryInfo::TranslationsPath));
     if (!loaded) {
         delete translator;
         // Russian is written in the sources, so the program's texts stand even without a file.

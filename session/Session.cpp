@@ -19,6 +19,7 @@
 #include "foundation/Exceptions.h"
 #include "foundation/Functions.h"
 #include "foundation/Guard.h"
+#include "foundation/Language.h"
 #include "foundation/Logfile.h"
 #include "foundation/Milestones.h"
 #include "foundation/Settingkeys.h"
@@ -121,6 +122,11 @@ void tSession::LoadSettings() {
 }
 
 QString tSession::CatalogueRoot() const {
+    // The English interface shows the English sample catalogue beside the Russian one, when the
+    // program has it; a school's own data/ serves both languages otherwise.
+    if (InterfaceLanguage() == tLanguage::English &&
+        QFileInfo(FProgramDir + QStringLiteral("/data-en")).isDir())
+        return FProgramDir + QStringLiteral("/data-en/");
     return FProgramDir + QStringLiteral("/data/");
 }
 
