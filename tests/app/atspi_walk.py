@@ -6,9 +6,11 @@ Started by atspi_walk.sh inside a private D-Bus session on a virtual X screen. W
 window, opens the scenario catalogue by its tool button's accessible action and walks it, picks a
 scenario with the keyboard, starts a run with the Пуск button's action and reads the chart's
 description twice while the run goes on. Fails on any shown part a person acts on that has no name,
-or when the description does not follow the run.
+or when the description does not follow the run. With the argument `en` the program runs with an
+English system language and the walk also fails on any Russian it is told.
 """
 import os
+import re
 import subprocess
 import sys
 import threading
@@ -25,6 +27,12 @@ INTERACTIVE = {
     pyatspi.ROLE_CHECK_MENU_ITEM, pyatspi.ROLE_MENU, pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE,
     pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_LIST, pyatspi.ROLE_CHART, pyatspi.ROLE_LINK,
 }
+# The texts the walk looks for, in the interface's language.
+TEXTS = {
+    "ru": {"choose": "Выбор эксперимента", "scenario": "Тепло ладони", "start": "Пуск", "run": "Опыт 1:"},
+    "en": {"choose": "Choose an experiment", "scenario": "Warmth of a hand", "start": "Start", "run": "Run 1:"},
+}
+CYRILLIC = re.compile("[\u0400-\u04ff]")
 TIMEOUT = 60  # seconds for anything the program has to do first (start, connect, a run)
 
 
@@ -72,6 +80,16 @@ def unnamed(root):
     return found
 
 
+def russian(root):
+    """What a reader is told in Russian under `root`: names and descriptions of shown nodes."""
+    found = []
+    for node in walk(root):
+        for told in (node.name or "", node.description or ""):
+            if CYRILLIC.search(told):
+                found.append(f"{node.getRoleName()} '{told[:70]}'")
+    return found
+
+
 def find(root, role, name=None, prefix=None):
     for node in walk(root):
         if node.getRole() != role:
@@ -106,7 +124,16 @@ def key(sym):
 
 def main():
     program = sys.argv[1]
+    language = sys.argv[2] if len(sys.argv) > 2 else "ru"
+    texts = TEXTS[language]
     env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
+    if language == "en":
+        env.update(LANG="en_GB.UTF-8", LANGUAGE="en_GB:en", LC_ALL="")
+    else:
+        env.update(LANG="ru_RU.UTF-8", LANGUAGE="ru", LC_ALL="")
+
+    def in_english(where, root):
+        return [f"Russian in the {where}: {r}" for r in russian(root)] if language == "en" else []
     proc = subprocess.Popen([program, "/DEMO"], env=env)
     failures = []
     try:
@@ -115,14 +142,16 @@ def main():
                        lambda: next((a for a in children(desktop) if a and a.get_process_id() == proc.pid), None))
         window = wait_for("the main window", lambda: next((w for w in children(app) if w.getRole() == pyatspi.ROLE_FRAME), None))
         print(f"main window: '{window.name}'")
-        failures += [f"main window: {u}" for u in unnamed(window)]
+        failures += [f"unnamed in the main window: {u}" for u in unnamed(window)]
+        failures += in_english("main window", window)
 
         # The catalogue, opened as a screen reader user opens it: the tool button's action.
-        choose = wait_for("the scenario button", lambda: find(window, pyatspi.ROLE_PUSH_BUTTON, prefix="Выбор эксперимента"))
+        choose = wait_for("the scenario button", lambda: find(window, pyatspi.ROLE_PUSH_BUTTON, prefix=texts["choose"]))
         press(choose)
         dialog = wait_for("the catalogue", lambda: next((d for d in children(app) if d.getRole() == pyatspi.ROLE_DIALOG), None))
         print(f"dialog: '{dialog.name}'")
-        failures += [f"catalogue: {u}" for u in unnamed(dialog)]
+        failures += [f"unnamed in the catalogue: {u}" for u in unnamed(dialog)]
+        failures += in_english("catalogue", dialog)
 
         # A scenario by keys alone: down the tree, open a group, until «Тепло ладони» is current.
         tree = wait_for("the catalogue's tree", lambda: find(dialog, pyatspi.ROLE_TREE) or find(dialog, pyatspi.ROLE_TREE_TABLE))
@@ -131,21 +160,22 @@ def main():
         chosen = False
         for _ in range(40):
             current = next((n for n in list(walk(tree))[1:] if n.getState().contains(pyatspi.STATE_FOCUSED)), None)
-            if current is not None and current.name == "Тепло ладони":
+            if current is not None and current.name == texts["scenario"]:
                 chosen = True
                 break
             states = current.getState() if current is not None else None
             closed_group = states is not None and states.contains(pyatspi.STATE_EXPANDABLE) and not states.contains(pyatspi.STATE_EXPANDED)
             key(0xFF53 if closed_group else 0xFF54)  # Right opens a group, else Down
         if not chosen:
-            sys.exit("FAIL: «Тепло ладони» never became the current scenario of the catalogue")
+            sys.exit(f"FAIL: '{texts['scenario']}' never became the current scenario of the catalogue")
         key(0xFF0D)  # Return: OK
 
         # Connected to the demo sensor, the frame shows its chart; Пуск starts a run.
         chart = wait_for("the chart", lambda: find(window, pyatspi.ROLE_CHART))
         print(f"chart: '{chart.name}' — '{chart.description}'")
-        failures += [f"main window with a scenario: {u}" for u in unnamed(window)]
-        start = wait_for("Пуск enabled", lambda: next((b for b in walk(window) if b.getRole() == pyatspi.ROLE_PUSH_BUTTON and b.name.startswith("Пуск") and b.getState().contains(pyatspi.STATE_ENABLED)), None))
+        failures += [f"unnamed in the main window with a scenario: {u}" for u in unnamed(window)]
+        failures += in_english("main window with a scenario", window)
+        start = wait_for("Пуск enabled", lambda: next((b for b in walk(window) if b.getRole() == pyatspi.ROLE_PUSH_BUTTON and b.name.startswith(texts["start"]) and b.getState().contains(pyatspi.STATE_ENABLED)), None))
         # What a reader is told while the run goes on: the description read afresh, and the
         # change events the program sends about it.
         told = []
@@ -157,7 +187,7 @@ def main():
             return chart.description
 
         press(start)
-        first = wait_for("a description of the live run", lambda: description() if description().startswith("Опыт 1:") else None)
+        first = wait_for("a description of the live run", lambda: description() if description().startswith(texts["run"]) else None)
         second = wait_for("the description following the run", lambda: description() if description() != first else None, timeout=20)
         wait_for("the change events", lambda: len(told) >= 2, timeout=10)
         print(f"during the run: '{first}' then '{second}'; {len(told)} change events")
@@ -166,7 +196,7 @@ def main():
         proc.kill()
         proc.wait()
     for failure in failures:
-        print(f"FAIL: unnamed {failure}")
+        print(f"FAIL: {failure}")
     return 1 if failures else 0
 
 

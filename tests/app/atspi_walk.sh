@@ -5,6 +5,7 @@
 # is missing; scripts/packages.txt lists them.
 set -u
 program=$1
+language=${2:-ru}  # the system language the program runs with: ru or en
 here=$(cd "$(dirname "$0")" && pwd)
 skip() {
     echo "SKIP: $*"
@@ -35,4 +36,4 @@ done
 [ -s "$home/display" ] || { echo "FAIL: Xvfb gave no display in 30 s"; exit 1; }
 export DISPLAY=:$(tr -d '[:space:]' <"$home/display")
 # The bus comes after the screen, so the AT-SPI services it starts know the display.
-dbus-run-session -- /usr/bin/python3 "$here/atspi_walk.py" "$program"
+dbus-run-session -- /usr/bin/python3 "$here/atspi_walk.py" "$program" "$language"
