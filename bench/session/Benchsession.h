@@ -55,20 +55,17 @@ class tBenchSession : public tSessionHost {
         Session->MeasureTimer()->stop();
     }
     // Moves the sensor's clock on by `ns` and returns once the reading thread has taken all that
-    // arrived meanwhile. With `settleMs` it also waits until no packet came for that long: the
-    // last, partly filled packet is queued only when its read time-out (100 ms) ends.
+    // arrived meanwhile. With `settleMs` it also waits that long for the last, partly filled
+    // packet: it is queued only when its read time-out (100 ms) ends. The queue never falls quiet
+    // on its own (a read that got nothing still queues its no-data packet), so the wait is a time,
+    // not a silence.
     void Advance(int64_t ns, int settleMs = 0) {
         FClockNs += ns;
         static const uint8_t kNothing = 0;
         Sensor->HostWrite(&kNothing, 0);  // wakes a read waiting for bytes
         while (Sensor->Available() > 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
-        if (settleMs <= 0) return;
-        for (int last = -1, now = Queued(); now != last; now = Queued()) {
-            last = now;
-            std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
-        }
+        if (settleMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
     }
-    int Queued() const { return Session->Device() ? Session->Device()->GetPacketCount() : 0; }
 
     std::unique_ptr<tSensorSearch> CreateSensorSearch() override {
         auto search = std::make_unique<tSensorSearch>(Session->Settings(), &FPorts);
