@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The sample catalogue shipped in data/: every scenario must load cleanly and fit its sensor.
+// The sample catalogues shipped in data/ and data-en/: every scenario must load cleanly and fit its
+// sensor, and the English catalogue is the Russian one's twin in English.
+#include "experiments/Catalogue.h"
+
 #include <gtest/gtest.h>
 
 #include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringDecoder>
+#include <QTextDocument>
 
 #include "components/Richview.h"
 #include "experiments/Experiment.h"
@@ -24,6 +29,25 @@ QStringList ScenarioFolders() {
         if (!TfmExperiments::HasSubFolder(folder)) folders << folder;
     }
     return folders;
+}
+
+bool HasCyrillic(const QString& text) {
+    static const QRegularExpression cyrillic(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
+    return text.contains(cyrillic);
+}
+
+// What a pupil reads of a scenario's document, as the Description and Report tabs show it.
+struct tShownDocument {
+    QString Text;
+    int Paragraphs = 0;
+    int Pictures = 0;
+};
+
+tShownDocument Shown(const QString& file) {
+    TRichView view;
+    view.LoadFromFile(file);
+    return {view.toPlainText(), view.document()->blockCount(),
+            static_cast<int>(view.toHtml().count(QStringLiteral("<img")))};
 }
 }  // namespace
 
@@ -102,4 +126,63 @@ TEST(SampleCatalogue, EverySensorModelHasARowInTheModelTableAndTheSimulator) {
         EXPECT_NE(SimModelFor(r.SensorName), nullptr);
         EXPECT_TRUE(DemoSerialCandidates().contains(QStringLiteral("sim:") + r.SensorName));
     }
+}
+
+// The English interface shows data-en/: the same groups and scenarios in the same order, each with
+// the same sensor, demo scene, axes and read-out formats as its Russian twin, loaded by the chooser's
+// own loader without a box, and English wherever a pupil reads it (folder names, axis captions,
+// description and report) with the same paragraphs and pictures.
+TEST(SampleCatalogue, TheEnglishCatalogueIsTheRussianOneInEnglish) {
+    const tCatalogue russian(
+        {tCatalogueRoot{QStringLiteral(ROVELIN_CATALOGUE), QString(), tCatalogueRoot::Program}});
+    const tCatalogue english(
+        {tCatalogueRoot{QStringLiteral(ROVELIN_CATALOGUE_EN), QString(), tCatalogueRoot::Program}});
+    ASSERT_EQ(english.TopLevel().size(), russian.TopLevel().size());
+    const QList<tCatalogueScenario> ru = russian.Scenarios();
+    const QList<tCatalogueScenario> en = english.Scenarios();
+    ASSERT_EQ(en.size(), ru.size());
+    ASSERT_GE(en.size(), 6);
+
+    int boxes = 0;
+    SetMessageBoxResponderForTests([&](const tBoxRequest&) {
+        ++boxes;
+        return tBoxAnswer{};
+    });
+    const auto load = [](const tCatalogueScenario& s) {
+        tExperiment r;
+        EXPECT_TRUE(LoadScenario(s.Caption, s.Relative, s.RootPath, &r)) << s.Relative.toStdString();
+        return r;
+    };
+    const auto withoutCaptions = [](tExperiment r) {
+        r.Name = r.Path = r.CaptionX = r.CaptionY = QString();
+        QString entries;
+        for (const auto& [name, value] : ExperimentEntries(r)) entries += name + u'=' + value + u' ';
+        return entries.toStdString();
+    };
+    for (qsizetype i = 0; i < en.size(); ++i) {
+        SCOPED_TRACE((ru[i].Relative + QStringLiteral(" / ") + en[i].Relative).toStdString());
+        EXPECT_EQ(en[i].Relative.count(u'/'), ru[i].Relative.count(u'/')) << "same depth of groups";
+        EXPECT_FALSE(HasCyrillic(en[i].Relative));
+        const tExperiment ruRecord = load(ru[i]);
+        const tExperiment enRecord = load(en[i]);
+        EXPECT_EQ(withoutCaptions(enRecord), withoutCaptions(ruRecord));
+        EXPECT_FALSE(enRecord.Demo.isEmpty() && enRecord.SensorName != QStringLiteral("NO"));
+        for (const QString& caption : {enRecord.CaptionX, enRecord.CaptionY}) {
+            EXPECT_FALSE(caption.trimmed().isEmpty());
+            EXPECT_FALSE(HasCyrillic(caption)) << caption.toStdString();
+        }
+        for (const char* doc : {"descr.rtf", "report.rtf"}) {
+            SCOPED_TRACE(doc);
+            const tShownDocument ruDoc = Shown(ru[i].Folder() + QLatin1String(doc));
+            const tShownDocument enDoc = Shown(en[i].Folder() + QLatin1String(doc));
+            EXPECT_FALSE(enDoc.Text.trimmed().isEmpty());
+            EXPECT_FALSE(HasCyrillic(enDoc.Text)) << enDoc.Text.toStdString();
+            EXPECT_EQ(enDoc.Paragraphs, ruDoc.Paragraphs);
+            EXPECT_EQ(enDoc.Pictures, ruDoc.Pictures);
+        }
+        // The title of the description names the scenario as its folder does.
+        EXPECT_TRUE(Shown(en[i].Folder() + QStringLiteral("descr.rtf")).Text.startsWith(en[i].Caption));
+    }
+    SetMessageBoxResponderForTests({});
+    EXPECT_EQ(boxes, 0);
 }
