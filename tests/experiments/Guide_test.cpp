@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The user guide inside the program: a page for every topic, no broken link or picture, and the
-// guide's window going from page to page.
+// The user guide inside the program: a page for every topic in Russian and in English, no broken
+// link or picture, and the guide's window going from page to page.
 #include "experiments/Guide.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
@@ -16,6 +17,7 @@
 #include <QTextBrowser>
 
 #include "experiments/Guidefm.h"
+#include "foundation/Language.h"
 #include "tests/support/Wait.h"
 
 namespace {
@@ -24,13 +26,17 @@ QString Page(const QString& file) {
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
-QStringList GuidePages() {
+// The pages of one folder of the guide ("" = the Russian pages, "en/" = the English ones), named
+// as Page() reads them.
+QStringList GuidePages(const QString& folder = QString()) {
     QStringList pages;
-    QDirIterator it(QStringLiteral(":/guide"), {QStringLiteral("*.html")});
+    QDirIterator it(QStringLiteral(":/guide/") + folder, {QStringLiteral("*.html")});
     while (it.hasNext()) pages << it.next().mid(QStringLiteral(":/guide/").size());
     pages.sort();
     return pages;
 }
+
+const QRegularExpression kCyrillic(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
 
 const tGuideTopic kTopics[] = {tGuideTopic::Contents,    tGuideTopic::FirstSteps, tGuideTopic::Scenarios,
                                tGuideTopic::Chart,       tGuideTopic::Markers,    tGuideTopic::Table,
@@ -65,16 +71,20 @@ TEST(Guide, EveryTopicHasARussianPageWithATitleAndTheContentsLinksThemAll) {
 TEST(Guide, EveryLinkAndPictureLeadsToSomethingThatIsThere) {
     const QRegularExpression reference(QStringLiteral("(href|src)=\"([^\"]+)\""));
     int pictures = 0;
-    for (const QString& page : GuidePages()) {
+    for (const QString& page : GuidePages() + GuidePages(QStringLiteral("en/"))) {
         const QString html = Page(page);
         for (auto it = reference.globalMatch(html); it.hasNext();) {
             const QRegularExpressionMatch m = it.next();
             const QString target = m.captured(2);
             SCOPED_TRACE((page + QStringLiteral(" → ") + target).toStdString());
             if (target.startsWith(QStringLiteral("http"))) continue;  // outside the guide
-            const QString file = target.section(u'#', 0, 0);
+            // As the guide's window finds it: from the page's own place inside the program.
+            const QString file = QUrl(QStringLiteral("qrc:/guide/") + page)
+                                     .resolved(QUrl(target.section(u'#', 0, 0)))
+                                     .path()
+                                     .mid(QStringLiteral("/guide/").size());
             const QString anchor = target.section(u'#', 1);
-            const QString targetHtml = file.isEmpty() ? html : Page(file);
+            const QString targetHtml = target.startsWith(u'#') ? html : Page(file);
             if (m.captured(1) == QStringLiteral("src")) {
                 ++pictures;
                 const QImage image(QStringLiteral(":/guide/") + file);
@@ -87,7 +97,59 @@ TEST(Guide, EveryLinkAndPictureLeadsToSomethingThatIsThere) {
             }
         }
     }
-    EXPECT_GE(pictures, 8) << "the guide shows the program";
+    EXPECT_GE(pictures, 16) << "the guide shows the program, in both languages";
+}
+
+// The English interface opens the English guide: the same pages with the same places to link to,
+// in English only, and F1's page of every topic is the English one while English is on.
+TEST(Guide, EveryRussianPageHasAnEnglishTwinThatTheEnglishInterfaceOpens) {
+    const QStringList russian = GuidePages();
+    QStringList english = GuidePages(QStringLiteral("en/"));
+    for (QString& page : english) page.remove(0, 3);
+    EXPECT_EQ(english, russian);
+    const QRegularExpression anchor(QStringLiteral("id=\"([^\"]+)\""));
+    const auto anchors = [&](const QString& html) {
+        QStringList ids;
+        for (auto it = anchor.globalMatch(html); it.hasNext();) ids << it.next().captured(1);
+        return ids;
+    };
+    for (const QString& page : russian) {
+        SCOPED_TRACE(page.toStdString());
+        const QString html = Page(QStringLiteral("en/") + page);
+        ASSERT_FALSE(html.isEmpty());
+        EXPECT_TRUE(html.contains(QStringLiteral("<html lang=\"en\">")));
+        EXPECT_TRUE(html.contains(QStringLiteral("href=\"../guide.css\"")));
+        EXPECT_FALSE(html.contains(kCyrillic)) << html.mid(html.indexOf(kCyrillic), 80).toStdString();
+        EXPECT_EQ(anchors(html), anchors(Page(page)));
+    }
+
+    ASSERT_TRUE(InstallInterfaceLanguage(*QCoreApplication::instance(), tLanguage::English));
+    for (tGuideTopic topic : kTopics)
+        EXPECT_EQ(GuideUrl(topic), QUrl(QStringLiteral("qrc:/guide/en/") + GuidePageFile(topic)));
+    {
+        TfmGuide guide;
+        guide.ShowTopic(tGuideTopic::Markers);
+        QTextBrowser* browser = guide.Browser();
+        const QString shown = browser->toPlainText();
+        EXPECT_TRUE(shown.contains(QStringLiteral("Markers and statistics"))) << shown.toStdString();
+        EXPECT_FALSE(shown.contains(kCyrillic)) << shown.toStdString();
+        int pictures = 0;
+        for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next())
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextImageFormat image = it.fragment().charFormat().toImageFormat();
+                if (!image.isValid()) continue;
+                ++pictures;
+                const QUrl url = browser->source().resolved(QUrl(image.name()));
+                EXPECT_TRUE(browser->loadResource(QTextDocument::ImageResource, url).isValid())
+                    << url.toString().toStdString();
+            }
+        EXPECT_EQ(pictures, 3);
+        // The contents button stays in the English guide.
+        guide.findChild<QPushButton*>(QStringLiteral("bbContents"))->click();
+        EXPECT_EQ(browser->source(), QUrl(QStringLiteral("qrc:/guide/en/index.html")));
+    }
+    InstallInterfaceLanguage(*QCoreApplication::instance(), tLanguage::Russian);
+    EXPECT_EQ(GuideUrl(tGuideTopic::Markers), QUrl(QStringLiteral("qrc:/guide/markers.html")));
 }
 
 TEST(Guide, APageOfTheWindowFindsItsTopic) {
