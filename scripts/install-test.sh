@@ -51,10 +51,14 @@ cmp -s "$prefix/lib/rovelin/rovelin.cfg" "$root/app/rovelin.cfg" || fail "roveli
 [ "$(readlink -f "$prefix/lib/rovelin/rovelin.cfg")" = "$prefix/etc/rovelin/rovelin.cfg" ] || fail "rovelin.cfg is not the one in etc/"
 scenarios=$(find -L "$prefix/lib/rovelin/data/" -name experiment.txt | wc -l)
 [ "$scenarios" -gt 0 ] || fail "the catalogue beside the program is empty"
+scenarios_en=$(find -L "$prefix/lib/rovelin/data-en/" -name experiment.txt | wc -l)
+[ "$scenarios_en" -eq "$scenarios" ] || fail "the English catalogue beside the program has $scenarios_en scenarios, the Russian one $scenarios"
 guide="$prefix/share/doc/rovelin/guide"
-[ -s "$guide/index.html" ] || fail "no user guide in share/doc/rovelin/guide"
-for picture in $(grep -oh 'src="[^"]*"' "$guide"/*.html | sed 's/^src="//; s/"$//' | sort -u); do
-    [ -s "$guide/$picture" ] || fail "the guide shows $picture, which is not installed"
+for pages in "$guide" "$guide/en"; do
+    [ -s "$pages/index.html" ] || fail "no user guide in ${pages#"$prefix"/}"
+    for picture in $(grep -oh 'src="[^"]*"' "$pages"/*.html | sed 's/^src="//; s/"$//' | sort -u); do
+        [ -s "$pages/$picture" ] || fail "the guide in ${pages#"$prefix"/} shows $picture, which is not installed"
+    done
 done
 for size in 16 32 48 64 128 256; do
     png="$prefix/share/icons/hicolor/${size}x${size}/apps/ru.rovelin.rovelin.png"
