@@ -17,8 +17,8 @@ fail() { echo "rpm: $*" >&2; exit 1; }
 
 files=$(rpm -qlp "$rpm" 2>/dev/null)
 for file in /usr/lib/rovelin/rovelin /usr/bin/rovelin /etc/rovelin/rovelin.cfg /usr/share/rovelin/data \
-    /usr/share/applications/ru.rovelin.rovelin.desktop /usr/share/metainfo/ru.rovelin.rovelin.metainfo.xml \
-    /usr/lib/udev/rules.d/70-rovelin.rules; do
+    /usr/share/rovelin/data-en /usr/share/applications/ru.rovelin.rovelin.desktop \
+    /usr/share/metainfo/ru.rovelin.rovelin.metainfo.xml /usr/lib/udev/rules.d/70-rovelin.rules; do
     grep -qx "$file" <<<"$files" || fail "$file is missing"
 done
 grep -q lintian <<<"$files" && fail "Debian's lintian overrides are in the package"
