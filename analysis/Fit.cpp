@@ -3,6 +3,7 @@
 
 #include <muParserDef.h>
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -22,62 +23,70 @@ std::vector<tFitModelInfo> MakeModels() {
     return {
         {tFitModel::Proportional,
          QStringLiteral("proportional"),
-         QStringLiteral("Пропорциональность"),
+         {QT_TRANSLATE_NOOP("Fit", "Пропорциональность")},
          QStringLiteral("y = k·t"),
          names({"k"}),
          {ValuePerTime}},
         {tFitModel::Linear,
          QStringLiteral("linear"),
-         QStringLiteral("Прямая"),
+         {QT_TRANSLATE_NOOP("Fit", "Прямая")},
          QStringLiteral("y = a + b·t"),
          names({"a", "b"}),
          {Value, ValuePerTime}},
         {tFitModel::Quadratic,
          QStringLiteral("quadratic"),
-         QStringLiteral("Парабола"),
+         {QT_TRANSLATE_NOOP("Fit", "Парабола")},
          QStringLiteral("y = a + b·t + c·t²"),
          names({"a", "b", "c"}),
          {Value, ValuePerTime, ValuePerTime2}},
         {tFitModel::Exponential,
          QStringLiteral("exponential"),
-         QStringLiteral("Экспонента"),
+         {QT_TRANSLATE_NOOP("Fit", "Экспонента")},
          QStringLiteral("y = A·e^(k·t)"),
          names({"A", "k"}),
          {Value, PerTime}},
         {tFitModel::Approach,
          QStringLiteral("approach"),
-         QStringLiteral("Приближение к пределу"),
+         {QT_TRANSLATE_NOOP("Fit", "Приближение к пределу")},
          QStringLiteral("y = C + (y0 − C)·e^(−t/τ)"),
          names({"C", "y0", "τ"}),
          {Value, Value, Time}},
         {tFitModel::Power,
          QStringLiteral("power"),
-         QStringLiteral("Степень"),
+         {QT_TRANSLATE_NOOP("Fit", "Степень")},
          QStringLiteral("y = A·t^b"),
          names({"A", "b"}),
          {None, None}},
         {tFitModel::Sine,
          QStringLiteral("sine"),
-         QStringLiteral("Синусоида"),
+         {QT_TRANSLATE_NOOP("Fit", "Синусоида")},
          QStringLiteral("y = A·sin(ω·t + φ) + C"),
          names({"A", "ω", "φ", "C"}),
          {Value, RadianPerTime, Radian, Value}},
-        {tFitModel::Formula, QStringLiteral("formula"), QStringLiteral("Своя формула"), QString(), {}, {}},
+        {tFitModel::Formula,
+         QStringLiteral("formula"),
+         {QT_TRANSLATE_NOOP("Fit", "Своя формула")},
+         QString(),
+         {},
+         {}},
     };
 }
 
-// «1 точка», «3 точки», «5 точек», «21 точка».
-QString Points(qsizetype n) {
-    const qsizetype last2 = n % 100, last = n % 10;
-    const char* word = last2 >= 11 && last2 <= 14 ? "точек"
-                       : last == 1                ? "точка"
-                       : last >= 2 && last <= 4   ? "точки"
-                                                  : "точек";
-    return QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(word));
+// «нужно хотя бы 3 точки, …», «… 5 точек, …», «… 21 точка, …»: the Russian word follows the number.
+QString TooFewPoints(qsizetype needed, qsizetype have) {
+    const qsizetype last2 = needed % 100, last = needed % 10;
+    //: At least three points are always asked for: the English is plural in every form.
+    const char* text =
+        last2 >= 11 && last2 <= 14
+            ? QT_TRANSLATE_NOOP("Fit", "нужно хотя бы %1 точек, а на участке только %2")
+        : last == 1 ? QT_TRANSLATE_NOOP("Fit", "нужно хотя бы %1 точка, а на участке только %2")
+        : last >= 2 && last <= 4 ? QT_TRANSLATE_NOOP("Fit", "нужно хотя бы %1 точки, а на участке только %2")
+                                 : QT_TRANSLATE_NOOP("Fit", "нужно хотя бы %1 точек, а на участке только %2");
+    return QCoreApplication::translate("Fit", text).arg(needed).arg(have);
 }
 
 QString Quoted(const std::string& token) {
-    return QStringLiteral("«%1»").arg(QString::fromStdString(token).trimmed());
+    return QCoreApplication::translate("Fit", "«%1»").arg(QString::fromStdString(token).trimmed());
 }
 
 QString FormulaProblemText(const tFormula& formula) {
@@ -85,41 +94,47 @@ QString FormulaProblemText(const tFormula& formula) {
         case tFormulaProblem::None:
             return {};
         case tFormulaProblem::Empty:
-            return QStringLiteral("формула не введена");
+            return QCoreApplication::translate("Fit", "формула не введена");
         case tFormulaProblem::TooLong:
-            return QStringLiteral("формула длиннее %1 знаков").arg(tFormula::kMaxFormulaLength);
+            return QCoreApplication::translate("Fit", "формула длиннее %1 знаков")
+                .arg(tFormula::kMaxFormulaLength);
         case tFormulaProblem::BadName:
-            return QStringLiteral("в формуле непонятное имя %1").arg(Quoted(formula.Token()));
+            return QCoreApplication::translate("Fit", "в формуле непонятное имя %1")
+                .arg(Quoted(formula.Token()));
         case tFormulaProblem::TooManyParameters:
-            return QStringLiteral("в формуле больше %1 неизвестных").arg(tFormula::kMaxParameters);
+            return QCoreApplication::translate("Fit", "в формуле больше %1 неизвестных")
+                .arg(tFormula::kMaxParameters);
         case tFormulaProblem::Syntax:
             break;
     }
     const QString token = Quoted(formula.Token());
     switch (formula.Code()) {
         case mu::ecUNEXPECTED_EOF:
-            return QStringLiteral("формула обрывается: в конце не хватает числа или скобки");
+            return QCoreApplication::translate("Fit",
+                                               "формула обрывается: в конце не хватает числа или скобки");
         case mu::ecMISSING_PARENS:
-            return QStringLiteral("в формуле не хватает закрывающей скобки");
+            return QCoreApplication::translate("Fit", "в формуле не хватает закрывающей скобки");
         case mu::ecUNEXPECTED_PARENS:
-            return QStringLiteral("в формуле лишняя скобка %1").arg(token);
+            return QCoreApplication::translate("Fit", "в формуле лишняя скобка %1").arg(token);
         case mu::ecUNASSIGNABLE_TOKEN:
         case mu::ecINVALID_CHARACTERS_FOUND:
-            return QStringLiteral("в формуле непонятный знак %1").arg(token);
+            return QCoreApplication::translate("Fit", "в формуле непонятный знак %1").arg(token);
         case mu::ecUNEXPECTED_OPERATOR:
-            return QStringLiteral("в формуле лишний знак %1").arg(token);
+            return QCoreApplication::translate("Fit", "в формуле лишний знак %1").arg(token);
         case mu::ecUNEXPECTED_VAL:
         case mu::ecUNEXPECTED_VAR:
         case mu::ecUNEXPECTED_FUN:
-            return QStringLiteral("перед %1 не хватает знака действия (например, *)").arg(token);
+            return QCoreApplication::translate("Fit", "перед %1 не хватает знака действия (например, *)")
+                .arg(token);
         case mu::ecTOO_MANY_PARAMS:
         case mu::ecTOO_FEW_PARAMS:
-            return QStringLiteral("у функции %1 не то число чисел в скобках").arg(token);
+            return QCoreApplication::translate("Fit", "у функции %1 не то число чисел в скобках").arg(token);
         default:
             break;
     }
-    return formula.Token().empty() ? QStringLiteral("в формуле ошибка")
-                                   : QStringLiteral("в формуле ошибка около %1").arg(token);
+    return formula.Token().empty()
+               ? QCoreApplication::translate("Fit", "в формуле ошибка")
+               : QCoreApplication::translate("Fit", "в формуле ошибка около %1").arg(token);
 }
 
 QString SolveProblemText(tLeastSquaresStatus status) {
@@ -127,17 +142,19 @@ QString SolveProblemText(tLeastSquaresStatus status) {
         case tLeastSquaresStatus::Converged:
             return {};
         case tLeastSquaresStatus::TooFewPoints:
-            return QStringLiteral("слишком мало точек");
+            return QCoreApplication::translate("Fit", "слишком мало точек");
         case tLeastSquaresStatus::BadStart:
-            return QStringLiteral("формулу нельзя вычислить на этих точках (например, деление на ноль)");
+            return QCoreApplication::translate(
+                "Fit", "формулу нельзя вычислить на этих точках (например, деление на ноль)");
         case tLeastSquaresStatus::NotConverged:
-            return QStringLiteral("подбор не сошёлся: формула не подходит к этим точкам");
+            return QCoreApplication::translate("Fit", "подбор не сошёлся: формула не подходит к этим точкам");
         case tLeastSquaresStatus::NotFinite:
-            return QStringLiteral("формула не подходит к этим точкам: получаются бесконечные значения");
+            return QCoreApplication::translate(
+                "Fit", "формула не подходит к этим точкам: получаются бесконечные значения");
         case tLeastSquaresStatus::Undetermined:
-            return QStringLiteral("по этим точкам неизвестные нельзя найти однозначно");
+            return QCoreApplication::translate("Fit", "по этим точкам неизвестные нельзя найти однозначно");
         case tLeastSquaresStatus::Cancelled:
-            return QStringLiteral("подбор прерван");
+            return QCoreApplication::translate("Fit", "подбор прерван");
     }
     return {};
 }
@@ -151,6 +168,10 @@ bool AllEqual(const double* v, std::size_t n) {
 constexpr double kFormulaStarts[] = {1.0, 0.1, -1.0, 10.0};
 
 }  // namespace
+
+tFitModelTitle::operator QString() const {
+    return QCoreApplication::translate("Fit", Source);
+}
 
 const std::vector<tFitModelInfo>& FitModels() {
     static const std::vector<tFitModelInfo> models = MakeModels();
@@ -213,7 +234,8 @@ tFitResult Fit(tFitModel model, const QString& formulaText, const tFitData& data
             return result;
         }
         if (formula->Parameters().empty()) {
-            result.Problem = QStringLiteral("в формуле нет неизвестных — подбирать нечего");
+            result.Problem =
+                QCoreApplication::translate("Fit", "в формуле нет неизвестных — подбирать нечего");
             return result;
         }
         for (const std::string& name : formula->Parameters()) record.Names << QString::fromStdString(name);
@@ -251,24 +273,24 @@ tFitResult Fit(tFitModel model, const QString& formulaText, const tFitData& data
     const auto n = static_cast<qsizetype>(points.N);
     const auto needed = static_cast<qsizetype>(std::max<std::size_t>(3, parameters + 1));
     if (n == 0) {
-        result.Problem = QStringLiteral("на участке нет ни одного измеренного значения");
+        result.Problem = QCoreApplication::translate("Fit", "на участке нет ни одного измеренного значения");
         return result;
     }
     if (n < needed) {
-        result.Problem =
-            QStringLiteral("нужно хотя бы %1, а на участке только %2").arg(Points(needed)).arg(n);
+        result.Problem = TooFewPoints(needed, n);
         return result;
     }
     if (AllEqual(points.Y, points.N)) {
-        result.Problem = QStringLiteral("все значения одинаковы");
+        result.Problem = QCoreApplication::translate("Fit", "все значения одинаковы");
         return result;
     }
     if (points.t(0) == points.t(points.N - 1)) {  // times ascend
-        result.Problem = QStringLiteral("все точки сняты в один и тот же момент");
+        result.Problem = QCoreApplication::translate("Fit", "все точки сняты в один и тот же момент");
         return result;
     }
     if (model == tFitModel::Power && points.t(0) < 0) {
-        result.Problem = QStringLiteral("для степенной формулы время должно быть не меньше нуля");
+        result.Problem =
+            QCoreApplication::translate("Fit", "для степенной формулы время должно быть не меньше нуля");
         return result;
     }
 
@@ -293,8 +315,8 @@ tFitResult Fit(tFitModel model, const QString& formulaText, const tFitData& data
     // A τ far beyond the fitted span is a straight piece: its "limit" would be a guess far off.
     const double span = points.t(points.N - 1) - points.t(0);
     if (outcome.Ok() && model == tFitModel::Approach && std::abs(outcome.Parameters[2]) > 100 * span) {
-        result.Problem =
-            QStringLiteral("кривая на участке почти прямая: к какому значению она идёт, не видно");
+        result.Problem = QCoreApplication::translate(
+            "Fit", "кривая на участке почти прямая: к какому значению она идёт, не видно");
         return result;
     }
     if (!outcome.Ok()) {

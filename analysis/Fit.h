@@ -22,11 +22,19 @@ class tRun;
 // How a parameter's unit follows from the units of the time and the value axes.
 enum class tParameterUnit { None, Value, Time, ValuePerTime, ValuePerTime2, PerTime, Radian, RadianPerTime };
 
+// A model's name for the pupil: the Russian source text, read in the interface's language each
+// time it is shown (the table of models is built once, the language may change).
+struct tFitModelTitle {
+    const char* Source = "";
+    operator QString() const;  // NOLINT(google-explicit-constructor): shown wherever a text goes
+    bool isEmpty() const { return !Source || !*Source; }
+};
+
 struct tFitModelInfo {
     tFitModel Id;
-    QString Key;      // what the lesson file stores
-    QString Title;    // «Приближение к пределу»
-    QString Formula;  // «y = C + (y0 − C)·e^(−t/τ)»; empty for «Своя формула»
+    QString Key;           // what the lesson file stores, in every language
+    tFitModelTitle Title;  // «Приближение к пределу»
+    QString Formula;       // «y = C + (y0 − C)·e^(−t/τ)»; empty for «Своя формула»
     QStringList Names;
     std::vector<tParameterUnit> Units;
 };

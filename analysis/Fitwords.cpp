@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/Fitwords.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -68,16 +69,16 @@ struct tWords {
     QString UnitY;
     QString FormatX;
     QString FormatY;
-    bool Seconds() const { return UnitX == QStringLiteral("с"); }
+    bool Seconds() const { return SecondsUnit(UnitX); }
     QString Rate() const { return UnitY.isEmpty() ? QStringLiteral("1/") + UnitX : UnitY + u'/' + UnitX; }
 };
 
 tWords WordsFor(const tReadoutNames& names) {
     tWords words;
     words.Name = CaptionName(names.CaptionY);
-    if (words.Name.isEmpty()) words.Name = QStringLiteral("Значение");
+    if (words.Name.isEmpty()) words.Name = QCoreApplication::translate("Fitwords", "Значение");
     words.UnitX = CaptionUnit(names.CaptionX);
-    if (words.UnitX.isEmpty()) words.UnitX = QStringLiteral("с");
+    if (words.UnitX.isEmpty()) words.UnitX = QCoreApplication::translate("Fitwords", "с");
     words.UnitY = CaptionUnit(names.CaptionY);
     words.FormatX = names.FormatX;
     words.FormatY = names.FormatY;
@@ -87,11 +88,13 @@ tWords WordsFor(const tReadoutNames& names) {
 // «растёт на 0,524 °C ± 0,012 каждую секунду» or, for another time unit, «… на 0,524 °C/мин ± 0,012».
 // A rate is no value of the axis: its digits follow σ alone.
 QString ChangePerTime(const tWords& w, double rate, double sigma) {
-    const QString verb = rate >= 0 ? QStringLiteral("растёт") : QStringLiteral("убывает");
+    const QString verb = rate >= 0 ? QCoreApplication::translate("Fitwords", "растёт")
+                                   : QCoreApplication::translate("Fitwords", "убывает");
     if (w.Seconds())
-        return QStringLiteral("%1 на %2 каждую секунду")
+        return QCoreApplication::translate("Fitwords", "%1 на %2 каждую секунду")
             .arg(verb, ValueWithSigma(std::abs(rate), sigma, QString(), w.UnitY));
-    return QStringLiteral("%1 на %2").arg(verb, ValueWithSigma(std::abs(rate), sigma, QString(), w.Rate()));
+    return QCoreApplication::translate("Fitwords", "%1 на %2")
+        .arg(verb, ValueWithSigma(std::abs(rate), sigma, QString(), w.Rate()));
 }
 
 QString Time(const tWords& w, double seconds, double sigma = 0) {
@@ -104,25 +107,30 @@ QString Sentence(tFitModel model, const tFitRecord& r, const tWords& w) {
     const auto s = [&](int i) { return r.Sigmas.value(i); };
     switch (model) {
         case tFitModel::Proportional:
-            return QStringLiteral("%1 %2 — пропорционально времени")
+            return QCoreApplication::translate("Fitwords", "%1 %2 — пропорционально времени")
                 .arg(w.Name, ChangePerTime(w, p(0), s(0)));
         case tFitModel::Linear:
-            return QStringLiteral("%1 %2, начиная с %3")
+            return QCoreApplication::translate("Fitwords", "%1 %2, начиная с %3")
                 .arg(w.Name, ChangePerTime(w, p(1), s(1)), ValueWithSigma(p(0), s(0), w.FormatY, w.UnitY));
         case tFitModel::Quadratic: {
             if (p(2) == 0) break;
             const double vertex = -p(1) / (2 * p(2));
             const double extreme = p(0) + (p(1) + p(2) * vertex) * vertex;
-            return QStringLiteral("%1 меняется по параболе: %2 значение %3 при t = %4")
-                .arg(w.Name, p(2) < 0 ? QStringLiteral("наибольшее") : QStringLiteral("наименьшее"),
+            return QCoreApplication::translate("Fitwords",
+                                               "%1 меняется по параболе: %2 значение %3 при t = %4")
+                .arg(w.Name,
+                     p(2) < 0 ? QCoreApplication::translate("Fitwords", "наибольшее")
+                              : QCoreApplication::translate("Fitwords", "наименьшее"),
                      WithUnit(FormatFloat(w.FormatY, extreme), w.UnitY), Time(w, vertex));
         }
         case tFitModel::Exponential: {
             if (p(1) == 0) break;
             const double doubling = std::numbers::ln2 / std::abs(p(1));
             const double sigma = std::numbers::ln2 * s(1) / (p(1) * p(1));
-            return QStringLiteral("%1 %2 каждые %3")
-                .arg(w.Name, p(1) > 0 ? QStringLiteral("растёт вдвое") : QStringLiteral("убывает вдвое"),
+            return QCoreApplication::translate("Fitwords", "%1 %2 каждые %3")
+                .arg(w.Name,
+                     p(1) > 0 ? QCoreApplication::translate("Fitwords", "растёт вдвое")
+                              : QCoreApplication::translate("Fitwords", "убывает вдвое"),
                      Time(w, doubling, sigma));
         }
         case tFitModel::Approach: {
@@ -130,20 +138,24 @@ QString Sentence(tFitModel model, const tFitRecord& r, const tWords& w) {
             const double third = std::abs(p(2)) * std::log(3.0);
             const QString limit = ValueWithSigma(p(0), s(0), w.FormatY, w.UnitY);
             if (p(2) > 0)
-                return QStringLiteral("%1 приближается к %2; за %3 остаётся треть разницы")
+                return QCoreApplication::translate("Fitwords",
+                                                   "%1 приближается к %2; за %3 остаётся треть разницы")
                     .arg(w.Name, limit, Time(w, third));
-            return QStringLiteral("%1 удаляется от %2; за %3 разница растёт втрое")
+            return QCoreApplication::translate("Fitwords", "%1 удаляется от %2; за %3 разница растёт втрое")
                 .arg(w.Name, limit, Time(w, third));
         }
         case tFitModel::Power:
-            return QStringLiteral("%1 %2 как t в степени %3")
-                .arg(w.Name, p(0) * p(1) >= 0 ? QStringLiteral("растёт") : QStringLiteral("убывает"),
+            return QCoreApplication::translate("Fitwords", "%1 %2 как t в степени %3")
+                .arg(w.Name,
+                     p(0) * p(1) >= 0 ? QCoreApplication::translate("Fitwords", "растёт")
+                                      : QCoreApplication::translate("Fitwords", "убывает"),
                      ValueWithSigma(p(1), s(1), QString()));
         case tFitModel::Sine: {
             if (p(1) == 0) break;
             const double period = 2 * std::numbers::pi / p(1);
             const double sigma = 2 * std::numbers::pi * s(1) / (p(1) * p(1));
-            return QStringLiteral("%1 колеблется около %2 с амплитудой %3 и периодом %4")
+            return QCoreApplication::translate("Fitwords",
+                                               "%1 колеблется около %2 с амплитудой %3 и периодом %4")
                 .arg(w.Name, ValueWithSigma(p(3), s(3), w.FormatY, w.UnitY),
                      ValueWithSigma(p(0), s(0), w.FormatY, w.UnitY), Time(w, period, sigma));
         }
@@ -151,11 +163,11 @@ QString Sentence(tFitModel model, const tFitRecord& r, const tWords& w) {
             QStringList parts;
             for (int i = 0; i < r.Names.size(); ++i)
                 parts << QStringLiteral("%1 = %2").arg(r.Names[i], ValueWithSigma(p(i), s(i), QString()));
-            return QStringLiteral("Формула y = %1 подобрана: %2")
+            return QCoreApplication::translate("Fitwords", "Формула y = %1 подобрана: %2")
                 .arg(r.Formula.trimmed(), parts.join(QStringLiteral("; ")));
         }
     }
-    return QStringLiteral("%1 почти не меняется").arg(w.Name);
+    return QCoreApplication::translate("Fitwords", "%1 почти не меняется").arg(w.Name);
 }
 
 }  // namespace
@@ -170,7 +182,7 @@ QString ValueWithSigma(double value, double sigma, const QString& format, const 
 }
 
 QString ParameterUnit(tParameterUnit kind, const QString& unitX, const QString& unitY) {
-    const QString x = unitX.isEmpty() ? QStringLiteral("с") : unitX;
+    const QString x = unitX.isEmpty() ? QCoreApplication::translate("Fitwords", "с") : unitX;
     switch (kind) {
         case tParameterUnit::None:
             return {};
@@ -185,9 +197,9 @@ QString ParameterUnit(tParameterUnit kind, const QString& unitX, const QString& 
         case tParameterUnit::PerTime:
             return QStringLiteral("1/") + x;
         case tParameterUnit::Radian:
-            return QStringLiteral("рад");
+            return QCoreApplication::translate("Fitwords", "рад");
         case tParameterUnit::RadianPerTime:
-            return QStringLiteral("рад/") + x;
+            return QCoreApplication::translate("Fitwords", "рад/") + x;
     }
     return {};
 }
@@ -199,7 +211,7 @@ QString FitSentence(const tFitRecord& record, const tReadoutNames& names) {
 }
 
 QString FitFailureSentence(const tFitResult& result) {
-    return QStringLiteral("Не удалось подобрать: %1").arg(result.Problem);
+    return QCoreApplication::translate("Fitwords", "Не удалось подобрать: %1").arg(result.Problem);
 }
 
 QString FitDetails(const tFitRecord& record, const tReadoutNames& names) {
@@ -209,8 +221,8 @@ QString FitDetails(const tFitRecord& record, const tReadoutNames& names) {
     const tWords w = WordsFor(names);
     QStringList lines;
     lines << (model == tFitModel::Formula
-                  ? QStringLiteral("%1: y = %2").arg(info.Title, record.Formula.trimmed())
-                  : QStringLiteral("%1: %2").arg(info.Title, info.Formula));
+                  ? QStringLiteral("%1: y = %2").arg(QString(info.Title), record.Formula.trimmed())
+                  : QStringLiteral("%1: %2").arg(QString(info.Title), info.Formula));
     for (int i = 0; i < record.Values.size(); ++i) {
         const tParameterUnit kind = i < static_cast<int>(info.Units.size())
                                         ? info.Units[static_cast<std::size_t>(i)]
@@ -220,10 +232,10 @@ QString FitDetails(const tFitRecord& record, const tReadoutNames& names) {
                                                   ParameterUnit(kind, w.UnitX, w.UnitY)));
     }
     if (model != tFitModel::Formula && ModelFunctions(model).FromOrigin && record.Origin != 0)
-        lines << QStringLiteral("t отсчитывается от %1")
+        lines << QCoreApplication::translate("Fitwords", "t отсчитывается от %1")
                      .arg(WithUnit(FormatFloat(w.FormatX, record.Origin), w.UnitX));
-    lines << QStringLiteral("Точек: %1").arg(record.Points);
-    lines << QStringLiteral("Среднее отклонение от кривой (RMSE): %1")
+    lines << QCoreApplication::translate("Fitwords", "Точек: %1").arg(record.Points);
+    lines << QCoreApplication::translate("Fitwords", "Среднее отклонение от кривой (RMSE): %1")
                  .arg(WithUnit(Rounded(record.Rmse), w.UnitY));
     lines << QStringLiteral("R² = %1").arg(FormatFloat(QStringLiteral("0.0000"), record.R2));
     return lines.join(u'\n');

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/Runsummary.h"
 
+#include <QCoreApplication>
+
 #include "analysis/Statistics.h"
 #include "foundation/Functions.h"
 #include "lesson/Run.h"
@@ -15,12 +17,13 @@ QString InSentence(const QString& name) {
 }  // namespace
 
 QString RunSummary(const tRun& run, int runNumber, const tSummaryAxes& axes) {
-    if (run.IsEmpty()) return QStringLiteral("Опыт %1: точек нет").arg(runNumber);
+    if (run.IsEmpty()) return QCoreApplication::translate("Runsummary", "Опыт %1: точек нет").arg(runNumber);
     const QString unitX = CaptionUnit(axes.CaptionX), unitY = CaptionUnit(axes.CaptionY);
     const auto x = [&](double value) { return FormatFloat(axes.FormatX, value); };
     const auto y = [&](double value) { return FormatFloat(axes.FormatY, value); };
     const auto range = [](const QString& name, const QString& from, const QString& to, const QString& unit) {
-        return QStringLiteral("%1 от %2 до %3").arg(InSentence(name), from, WithUnit(to, unit));
+        return QCoreApplication::translate("Runsummary", "%1 от %2 до %3")
+            .arg(InSentence(name), from, WithUnit(to, unit));
     };
 
     const qsizetype last = run.Count() - 1;
@@ -36,7 +39,11 @@ QString RunSummary(const tRun& run, int runNumber, const tSummaryAxes& axes) {
     const auto& labels = run.Labels();
     int named = 0;
     for (auto it = labels.cbegin(); it != labels.cend() && named < kSummaryLabels; ++it, ++named)
-        parts << QStringLiteral("метка «%1» на %2").arg(it.value(), WithUnit(x(run.X(it.key())), unitX));
-    if (labels.size() > named) parts << QStringLiteral("ещё меток: %1").arg(labels.size() - named);
-    return QStringLiteral("Опыт %1: %2").arg(runNumber).arg(parts.join(QStringLiteral(", ")));
+        parts << QCoreApplication::translate("Runsummary", "метка «%1» на %2")
+                     .arg(it.value(), WithUnit(x(run.X(it.key())), unitX));
+    if (labels.size() > named)
+        parts << QCoreApplication::translate("Runsummary", "ещё меток: %1").arg(labels.size() - named);
+    return QCoreApplication::translate("Runsummary", "Опыт %1: %2")
+        .arg(runNumber)
+        .arg(parts.join(QStringLiteral(", ")));
 }

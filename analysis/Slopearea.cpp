@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/Slopearea.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 
@@ -13,12 +14,15 @@ namespace {
 // «по 41 точке», «по 3 точкам».
 QString ByPoints(qsizetype n) {
     const bool one = n % 10 == 1 && n % 100 != 11;
-    return QStringLiteral("по %1 %2").arg(n).arg(one ? QStringLiteral("точке") : QStringLiteral("точкам"));
+    //: A slope is drawn through at least two points: the English is plural in both forms.
+    return (one ? QCoreApplication::translate("Slopearea", "по %1 точке")
+                : QCoreApplication::translate("Slopearea", "по %1 точкам"))
+        .arg(n);
 }
 
 QString UnitX(const tReadoutNames& names) {
     const QString unit = CaptionUnit(names.CaptionX);
-    return unit.isEmpty() ? QStringLiteral("с") : unit;
+    return unit.isEmpty() ? QCoreApplication::translate("Slopearea", "с") : unit;
 }
 }  // namespace
 
@@ -32,7 +36,7 @@ double DefaultSlopeWindow(const tRun& run) {
 tSlope ComputeSlope(const tRun& run, const tSlopeRecord& record) {
     tSlope slope;
     if (record.Index < 0 || record.Index >= run.Count()) {
-        slope.Problem = QStringLiteral("точки нет в опыте");
+        slope.Problem = QCoreApplication::translate("Slopearea", "точки нет в опыте");
         return slope;
     }
     const double centre = run.X(record.Index);
@@ -61,7 +65,8 @@ tSlope ComputeSlope(const tRun& run, const tSlopeRecord& record) {
     const double dn = static_cast<double>(n);
     const double ctt = stt - st * st / std::max(dn, 1.0);
     if (n < 2 || !(ctt > 0)) {
-        slope.Problem = QStringLiteral("в окне меньше двух точек с разным временем — сделайте окно шире");
+        slope.Problem = QCoreApplication::translate(
+            "Slopearea", "в окне меньше двух точек с разным временем — сделайте окно шире");
         return slope;
     }
     const double cty = sty - st * sy / dn;
@@ -73,7 +78,8 @@ tSlope ComputeSlope(const tRun& run, const tSlopeRecord& record) {
         slope.Sigma = std::sqrt(rss / (dn - 2) / ctt);
     }
     slope.Valid = std::isfinite(slope.Slope) && std::isfinite(slope.Y);
-    if (!slope.Valid) slope.Problem = QStringLiteral("значения в окне слишком велики");
+    if (!slope.Valid)
+        slope.Problem = QCoreApplication::translate("Slopearea", "значения в окне слишком велики");
     return slope;
 }
 
@@ -81,7 +87,7 @@ tArea ComputeArea(const tRun& run, const tAreaRecord& record) {
     tArea area;
     const qsizetype count = run.Count();
     if (record.First < 0 || record.Second < 0 || record.First >= count || record.Second >= count) {
-        area.Problem = QStringLiteral("точки нет в опыте");
+        area.Problem = QCoreApplication::translate("Slopearea", "точки нет в опыте");
         return area;
     }
     const qsizetype from = std::min(record.First, record.Second), to = std::max(record.First, record.Second);
@@ -99,34 +105,37 @@ tArea ComputeArea(const tRun& run, const tAreaRecord& record) {
         previous = i;
     }
     if (from == to) {
-        area.Problem = QStringLiteral("поставьте два маркера в разных точках");
+        area.Problem = QCoreApplication::translate("Slopearea", "поставьте два маркера в разных точках");
         return area;
     }
     if (previous < 0 || area.Skipped > to - from - 1) {
-        area.Problem = QStringLiteral("на участке меньше двух измеренных значений");
+        area.Problem = QCoreApplication::translate("Slopearea", "на участке меньше двух измеренных значений");
         return area;
     }
     area.Area = sum;
     area.Valid = std::isfinite(sum);
-    if (!area.Valid) area.Problem = QStringLiteral("значения на участке слишком велики");
+    if (!area.Valid)
+        area.Problem = QCoreApplication::translate("Slopearea", "значения на участке слишком велики");
     return area;
 }
 
 QString SlopeText(const tSlope& slope, const tReadoutNames& names) {
-    if (!slope.Valid) return QStringLiteral("Наклон не найден: %1").arg(slope.Problem);
+    if (!slope.Valid)
+        return QCoreApplication::translate("Slopearea", "Наклон не найден: %1").arg(slope.Problem);
     const QString unitX = UnitX(names), unitY = CaptionUnit(names.CaptionY);
     const QString rate = unitY.isEmpty() ? QStringLiteral("1/") + unitX : unitY + u'/' + unitX;
-    return QStringLiteral("Наклон при t = %1: %2 (прямая %3 за %4)")
+    return QCoreApplication::translate("Slopearea", "Наклон при t = %1: %2 (прямая %3 за %4)")
         .arg(WithUnit(FormatFloat(names.FormatX, slope.T), unitX),
              ValueWithSigma(slope.Slope, slope.Sigma, QString(), rate), ByPoints(slope.Points),
              WithUnit(FormatFloat(names.FormatX, slope.To - slope.From), unitX));
 }
 
 QString AreaText(const tArea& area, const tReadoutNames& names) {
-    if (!area.Valid) return QStringLiteral("Площадь не найдена: %1").arg(area.Problem);
+    if (!area.Valid)
+        return QCoreApplication::translate("Slopearea", "Площадь не найдена: %1").arg(area.Problem);
     const QString unitX = UnitX(names), unitY = CaptionUnit(names.CaptionY);
     const QString unit = unitY.isEmpty() ? unitX : unitY + QStringLiteral("·") + unitX;
-    return QStringLiteral("Площадь под кривой от %1 до %2: %3")
+    return QCoreApplication::translate("Slopearea", "Площадь под кривой от %1 до %2: %3")
         .arg(FormatFloat(names.FormatX, area.From), WithUnit(FormatFloat(names.FormatX, area.To), unitX),
              WithUnit(ShortNumber(area.Area), unit));
 }

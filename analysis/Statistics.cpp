@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/Statistics.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 
@@ -55,22 +56,30 @@ QString CaptionName(const QString& caption) {
     return caption.trimmed();
 }
 
+bool SecondsUnit(const QString& unit) {
+    // untranslated: the seconds of a Russian caption, also read under the English interface
+    return unit == QStringLiteral("с") || unit == QStringLiteral("s");
+}
+
 QString ColourName(const QColor& colour) {
     struct tNamed {
         QRgb Rgb;
         const char* Name;
     };
-    static const tNamed names[] = {{0xffff0000, "красный"},   {0xff0000ff, "синий"},
-                                   {0xff008000, "зелёный"},   {0xff00ff00, "зелёный"},
-                                   {0xffffa500, "оранжевый"}, {0xff800080, "фиолетовый"},
-                                   {0xff000000, "чёрный"}};
+    static const tNamed names[] = {{0xffff0000, QT_TRANSLATE_NOOP("Statistics", "красный")},
+                                   {0xff0000ff, QT_TRANSLATE_NOOP("Statistics", "синий")},
+                                   {0xff008000, QT_TRANSLATE_NOOP("Statistics", "зелёный")},
+                                   {0xff00ff00, QT_TRANSLATE_NOOP("Statistics", "зелёный")},
+                                   {0xffffa500, QT_TRANSLATE_NOOP("Statistics", "оранжевый")},
+                                   {0xff800080, QT_TRANSLATE_NOOP("Statistics", "фиолетовый")},
+                                   {0xff000000, QT_TRANSLATE_NOOP("Statistics", "чёрный")}};
     for (const tNamed& named : names)
-        if (colour.rgba() == named.Rgb) return QString::fromUtf8(named.Name);
+        if (colour.rgba() == named.Rgb) return QCoreApplication::translate("Statistics", named.Name);
     return {};
 }
 
 QString RunTitle(int runNumber, const QColor& colour) {
-    QString title = QStringLiteral("Опыт %1").arg(runNumber);
+    QString title = QCoreApplication::translate("Statistics", "Опыт %1").arg(runNumber);
     const QString name = ColourName(colour);
     if (!name.isEmpty()) title += QStringLiteral(" (%1)").arg(name);
     return title;
@@ -103,27 +112,29 @@ QString StatisticsText(const tRunStatistics& stats, const tReadoutNames& names) 
     const QString unitY = CaptionUnit(names.CaptionY);
     const QString nameY = CaptionName(names.CaptionY);
     const auto y = [&](double value) { return WithUnit(FormatFloat(names.FormatY, value), unitY); };
-    const bool time = unitX == QStringLiteral("с");
+    const bool time = SecondsUnit(unitX);
     const QString deltaX = time ? QStringLiteral("Δt") : QStringLiteral("Δ") + CaptionName(names.CaptionX);
 
     QString text = RunTitle(names.RunNumber, names.Colour) + QStringLiteral(": ");
     if (!nameY.isEmpty()) text += nameY + QStringLiteral(": ");
-    text += QStringLiteral("маркер 1 — %1, %2 — %3")
+    text += QCoreApplication::translate("Statistics", "маркер 1 — %1, %2 — %3")
                 .arg(y(stats.YFirst),
-                     names.SecondIsRunEnd ? QStringLiteral("конец опыта") : QStringLiteral("маркер 2"),
+                     names.SecondIsRunEnd ? QCoreApplication::translate("Statistics", "конец опыта")
+                                          : QCoreApplication::translate("Statistics", "маркер 2"),
                      y(stats.YSecond));
     text +=
         QStringLiteral("; %1 = %2").arg(deltaX, WithUnit(FormatFloat(names.FormatX, stats.DeltaX), unitX));
     text += QStringLiteral("; Δ = %1").arg(WithUnit(Signed(FormatFloat(names.FormatY, stats.DeltaY)), unitY));
-    text += QStringLiteral("; мин. %1, макс. %2, среднее %3")
+    text += QCoreApplication::translate("Statistics", "; мин. %1, макс. %2, среднее %3")
                 .arg(y(stats.Minimum), y(stats.Maximum), y(stats.Mean));
     // A rate needs a unit of X to be "per" (seconds on every measured run; typed data may have none).
     if (stats.DeltaX > 0 && !unitX.isEmpty()) {
-        text += QStringLiteral("; скорость %1")
+        text += QCoreApplication::translate("Statistics", "; скорость %1")
                     .arg(WithUnit(ShortNumber(stats.RatePerSecond), unitY + QLatin1Char('/') + unitX));
         if (time && stats.Minutes)
             text += QStringLiteral(" (%1)").arg(
-                WithUnit(ShortNumber(stats.RatePerSecond * 60), unitY + QStringLiteral("/мин")));
+                WithUnit(ShortNumber(stats.RatePerSecond * 60),
+                         unitY + QCoreApplication::translate("Statistics", "/мин")));
     }
     return text;
 }

@@ -43,6 +43,8 @@ struct tReadoutNames {
 QString CaptionUnit(const QString& caption);
 // The caption without its unit ("Температура, °C" gives "Температура").
 QString CaptionName(const QString& caption);
+// Whether a unit is seconds: «с», or «s» of an English caption.
+bool SecondsUnit(const QString& unit);
 // «красный», «синий», ... for the series colours; empty for other colours.
 QString ColourName(const QColor& colour);
 // «Опыт 2 (синий)».

@@ -131,13 +131,12 @@ QString tTableModel::ColumnCaption(int column) const {
             caption = FCaptionY;
             break;
         case tKind::Label:
-            caption = QStringLiteral("Метка");
+            caption = tr("Метка");
             break;
     }
     // With two runs side by side each column says which run it belongs to.
     if (columnCount() > 3)
-        if (const tRun* run = SlotRun(col.Slot))
-            caption += QStringLiteral(" (Опыт %1)").arg(FLesson->IndexOf(run) + 1);
+        if (const tRun* run = SlotRun(col.Slot)) caption += tr(" (Опыт %1)").arg(FLesson->IndexOf(run) + 1);
     return caption;
 }
 
@@ -162,8 +161,7 @@ QVariant tTableModel::data(const QModelIndex& index, int role) const {
     };
 
     if (IsEntryRow(index.row())) {
-        if (role == Qt::ToolTipRole)
-            return QStringLiteral("Введите два числа: %1 и %2").arg(FCaptionX, FCaptionY);
+        if (role == Qt::ToolTipRole) return tr("Введите два числа: %1 и %2").arg(FCaptionX, FCaptionY);
         if (col.Kind == tKind::Time && FPendingX) return number(*FPendingX);
         if (col.Kind == tKind::Value && FPendingY) return number(*FPendingY);
         if (col.Kind == tKind::Label) return FPendingLabel;
@@ -198,7 +196,7 @@ bool tTableModel::ParseNumber(const QString& text, double& value) {
 }
 
 QString tTableModel::BadNumberHint() {
-    return QStringLiteral("Здесь нужно число, например 12,5 или 12.5");
+    return tr("Здесь нужно число, например 12,5 или 12.5");
 }
 
 bool tTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
