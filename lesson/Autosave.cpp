@@ -43,7 +43,7 @@ tAutosave::tAutosave(const QString& folder, QObject* parent) : QObject(parent), 
                 // The autosave file is ours alone: one changed or replaced behind our back is built anew.
                 if (fault == tLessonFault::Replaced || fault == tLessonFault::ChangedOutside)
                     FSaver.Writer().Forget();
-                SetNote(QStringLiteral("Автосохранение не удалось: ") + reason);
+                SetNote(tr("Автосохранение не удалось: %1").arg(reason));
                 emit Failed(message);
             });
 }
@@ -101,9 +101,9 @@ void tAutosave::SaveNow() {
     FSinceCopy.start();
     if (!FSaver.Writer().HasChanges(*FLesson)) return;
     if (!QDir().mkpath(FFolder)) {
-        const QString reason = QStringLiteral("папка %1 не создаётся").arg(QDir::toNativeSeparators(FFolder));
-        SetNote(QStringLiteral("Автосохранение не удалось: ") + reason);
-        emit Failed(QStringLiteral("Невозможно создать папку %1 для автосохранения.").arg(FFolder));
+        const QString reason = tr("папка %1 не создаётся").arg(QDir::toNativeSeparators(FFolder));
+        SetNote(tr("Автосохранение не удалось: %1").arg(reason));
+        emit Failed(tr("Невозможно создать папку %1 для автосохранения.").arg(FFolder));
         return;
     }
     FSaver.Save(*FLesson);

@@ -9,6 +9,7 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -169,20 +170,20 @@ bool OtherOwner(const QString& path) {
 QString Reason(int errnum) {
     switch (errnum) {
         case ENOSPC:
-            return QStringLiteral("на диске нет места");
+            return QCoreApplication::translate("Fileplace", "на диске нет места");
         case EDQUOT:
-            return QStringLiteral("превышена квота на диске");
+            return QCoreApplication::translate("Fileplace", "превышена квота на диске");
         case EACCES:
         case EPERM:
-            return QStringLiteral("нет прав на запись в файл или папку");
+            return QCoreApplication::translate("Fileplace", "нет прав на запись в файл или папку");
         case EROFS:
-            return QStringLiteral("диск доступен только для чтения");
+            return QCoreApplication::translate("Fileplace", "диск доступен только для чтения");
         case ENOENT:
-            return QStringLiteral("файл или папка не найдены");
+            return QCoreApplication::translate("Fileplace", "файл или папка не найдены");
         case EIO:
-            return QStringLiteral("ошибка ввода-вывода (диск или сеть)");
+            return QCoreApplication::translate("Fileplace", "ошибка ввода-вывода (диск или сеть)");
         case EFBIG:
-            return QStringLiteral("файл слишком большой для этого диска");
+            return QCoreApplication::translate("Fileplace", "файл слишком большой для этого диска");
         default:
             return SystemErrorText(errnum);
     }
@@ -276,7 +277,7 @@ bool tLessonLock::Acquire(int waitMs) {
             }
             continue;
         }
-        FHolder = QStringLiteral("%1 на компьютере %2")
+        FHolder = QCoreApplication::translate("Fileplace", "%1 на компьютере %2")
                       .arg(QString::fromLocal8Bit(Entry(theirs, "user")), QString::fromLocal8Bit(host));
         if (deadline.hasExpired()) return false;
         QThread::msleep(50);

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,7 +30,7 @@ QString Tidy(const QString& text, qsizetype maxChars) {
 }
 
 QString NoFolderText(const QString& folder, const QString& why) {
-    return QStringLiteral("Папка для сдачи работ «%1» недоступна: %2")
+    return QCoreApplication::translate("Handin", "Папка для сдачи работ «%1» недоступна: %2")
         .arg(QDir::toNativeSeparators(folder), why);
 }
 }  // namespace
@@ -41,27 +42,29 @@ tHandInPart HandInBytes(const QString& suffix, const QByteArray& bytes) {
 }
 
 tHandInPart HandInCopy(const QString& suffix, const QString& sourcePath) {
-    return {suffix, [sourcePath](const QString& path) {
-                QFile source(sourcePath);
-                if (!source.open(QIODevice::ReadOnly))
-                    throw tException(QStringLiteral("Не удалось прочитать файл \"%1\": %2")
-                                         .arg(sourcePath, source.errorString()));
-                bool readFailed = false;
-                try {
-                    WriteFileAtomically(path, [&](QIODevice& out) {
-                        QByteArray chunk;
-                        while (!(chunk = source.read(1 << 20)).isEmpty())
-                            if (out.write(chunk) != chunk.size()) return false;
-                        readFailed = source.error() != QFileDevice::NoError;
-                        return !readFailed;
-                    });
-                } catch (const tException&) {
-                    if (readFailed)
-                        throw tException(QStringLiteral("Не удалось прочитать файл \"%1\": %2")
-                                             .arg(sourcePath, source.errorString()));
-                    throw;
-                }
-            }};
+    return {
+        suffix, [sourcePath](const QString& path) {
+            QFile source(sourcePath);
+            if (!source.open(QIODevice::ReadOnly))
+                throw tException(QCoreApplication::translate("Handin", "Не удалось прочитать файл \"%1\": %2")
+                                     .arg(sourcePath, source.errorString()));
+            bool readFailed = false;
+            try {
+                WriteFileAtomically(path, [&](QIODevice& out) {
+                    QByteArray chunk;
+                    while (!(chunk = source.read(1 << 20)).isEmpty())
+                        if (out.write(chunk) != chunk.size()) return false;
+                    readFailed = source.error() != QFileDevice::NoError;
+                    return !readFailed;
+                });
+            } catch (const tException&) {
+                if (readFailed)
+                    throw tException(
+                        QCoreApplication::translate("Handin", "Не удалось прочитать файл \"%1\": %2")
+                            .arg(sourcePath, source.errorString()));
+                throw;
+            }
+        }};
 }
 
 QString HandInFolderName(const QString& pupil, const QString& scenario, const QDateTime& when) {
@@ -75,23 +78,25 @@ tHandInResult HandIn(const QString& exchangeFolder, const QString& pupil, const 
                      const QDateTime& when, const QList<tHandInPart>& parts) {
     tHandInResult result;
     if (Tidy(pupil, kPupilChars).isEmpty()) {
-        result.Reason = QStringLiteral("Не указаны фамилия и имя ученика.");
+        result.Reason = QCoreApplication::translate("Handin", "Не указаны фамилия и имя ученика.");
         return result;
     }
     if (exchangeFolder.isEmpty()) {
-        result.Reason = QStringLiteral(
-            "Папка для сдачи работ не задана. Её указывает администратор школы "
-            "(ExchangeFolder в файле /etc/xdg/rovelin/school.conf).");
+        result.Reason =
+            QCoreApplication::translate("Handin",
+                                        "Папка для сдачи работ не задана. Её указывает администратор школы "
+                                        "(ExchangeFolder в файле /etc/xdg/rovelin/school.conf).");
         return result;
     }
     const QFileInfo exchange(exchangeFolder);
     if (!exchange.exists()) {
-        result.Reason =
-            NoFolderText(exchangeFolder, QStringLiteral("такой папки нет (сетевая папка не подключена?)"));
+        result.Reason = NoFolderText(
+            exchangeFolder,
+            QCoreApplication::translate("Handin", "такой папки нет (сетевая папка не подключена?)"));
         return result;
     }
     if (!exchange.isDir()) {
-        result.Reason = NoFolderText(exchangeFolder, QStringLiteral("это не папка"));
+        result.Reason = NoFolderText(exchangeFolder, QCoreApplication::translate("Handin", "это не папка"));
         return result;
     }
 
@@ -107,14 +112,15 @@ tHandInResult HandIn(const QString& exchangeFolder, const QString& pupil, const 
             folder = candidate;
         } else if (errno != EEXIST) {
             result.Reason = NoFolderText(
-                exchangeFolder,
-                QStringLiteral("невозможно создать в ней папку (%1)").arg(LastSystemErrorText()));
+                exchangeFolder, QCoreApplication::translate("Handin", "невозможно создать в ней папку (%1)")
+                                    .arg(LastSystemErrorText()));
             return result;
         }
     }
     if (folder.isEmpty()) {
-        result.Reason =
-            NoFolderText(exchangeFolder, QStringLiteral("в ней уже слишком много работ «%1»").arg(base));
+        result.Reason = NoFolderText(
+            exchangeFolder,
+            QCoreApplication::translate("Handin", "в ней уже слишком много работ «%1»").arg(base));
         return result;
     }
 
@@ -125,13 +131,13 @@ tHandInResult HandIn(const QString& exchangeFolder, const QString& pupil, const 
             written << path;
             part.Write(path);
             if (!QFileInfo(path).isFile())
-                throw tException(QStringLiteral("файл \"%1\" не появился").arg(path));
+                throw tException(QCoreApplication::translate("Handin", "файл \"%1\" не появился").arg(path));
         }
     } catch (const tException& e) {
         // Only what this hand-in made goes again: the files and the (then empty) folder.
         for (const QString& path : written) QFile::remove(path);
         QDir().rmdir(folder);
-        result.Reason = QStringLiteral("Работа не сдана.\n") + e.Message();
+        result.Reason = QCoreApplication::translate("Handin", "Работа не сдана.\n%1").arg(e.Message());
         return result;
     }
     result.Ok = true;

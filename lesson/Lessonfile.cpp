@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -91,10 +92,13 @@ namespace {
 // texts
 
 QString Quoted(const QString& path) {
-    return QStringLiteral("«") + QDir::toNativeSeparators(path) + QStringLiteral("»");
+    return QCoreApplication::translate("Lessonfile", "«%1»").arg(QDir::toNativeSeparators(path));
 }
 
-const QString kSaveAs = QStringLiteral("\r\nСохраните урок под другим именем («Сохранить как...»).");
+QString SaveAsHint() {
+    return QCoreApplication::translate("Lessonfile",
+                                       "\r\nСохраните урок под другим именем («Сохранить как...»).");
+}
 
 // The message and the short reason of a fault; `detail` is the system's reason (or, for
 // HeldBySeat, who holds the lock).
@@ -103,78 +107,92 @@ const QString kSaveAs = QStringLiteral("\r\nСохраните урок под �
     QString reason;
     switch (fault) {
         case tLessonFault::NotLesson:
-            text = QStringLiteral("Файл %1 не является файлом урока.").arg(Quoted(path));
-            reason = QStringLiteral("это не файл урока");
+            text = QCoreApplication::translate("Lessonfile", "Файл %1 не является файлом урока.")
+                       .arg(Quoted(path));
+            reason = QCoreApplication::translate("Lessonfile", "это не файл урока");
             break;
         case tLessonFault::Newer:
-            text = QStringLiteral(
+            text = QCoreApplication::translate(
+                       "Lessonfile",
                        "Файл урока %1 сохранён более новой версией программы.\r\nЧтобы открыть его, "
                        "обновите программу.")
                        .arg(Quoted(path));
-            reason = QStringLiteral("файл сохранён более новой версией программы");
+            reason = QCoreApplication::translate("Lessonfile", "файл сохранён более новой версией программы");
             break;
         case tLessonFault::Damaged:
-            text = QStringLiteral("Файл урока %1 повреждён или записан не полностью и не может быть открыт.")
-                       .arg(Quoted(path));
-            reason = QStringLiteral("файл повреждён");
+            text =
+                QCoreApplication::translate(
+                    "Lessonfile", "Файл урока %1 повреждён или записан не полностью и не может быть открыт.")
+                    .arg(Quoted(path));
+            reason = QCoreApplication::translate("Lessonfile", "файл повреждён");
             break;
         case tLessonFault::Locked:
-            text =
-                QStringLiteral("Файл урока %1 занят другой программой.\r\nЗакройте её и повторите попытку.")
-                    .arg(Quoted(path));
-            reason = QStringLiteral("файл занят другой программой");
+            text = QCoreApplication::translate(
+                       "Lessonfile",
+                       "Файл урока %1 занят другой программой.\r\nЗакройте её и повторите попытку.")
+                       .arg(Quoted(path));
+            reason = QCoreApplication::translate("Lessonfile", "файл занят другой программой");
             break;
         case tLessonFault::CannotOpen:
-            text = QStringLiteral("Невозможно открыть файл урока %1.").arg(Quoted(path));
+            text = QCoreApplication::translate("Lessonfile", "Невозможно открыть файл урока %1.")
+                       .arg(Quoted(path));
             break;
         case tLessonFault::CannotWrite:
-            text = QStringLiteral("Невозможно сохранить урок в файл %1.").arg(Quoted(path));
+            text = QCoreApplication::translate("Lessonfile", "Невозможно сохранить урок в файл %1.")
+                       .arg(Quoted(path));
             break;
         case tLessonFault::ReadOnly:
-            text = QStringLiteral("Файл урока %1 доступен только для чтения, урок в него не записан.")
+            text = QCoreApplication::translate(
+                       "Lessonfile", "Файл урока %1 доступен только для чтения, урок в него не записан.")
                        .arg(Quoted(path)) +
-                   kSaveAs;
-            reason = QStringLiteral("файл доступен только для чтения");
+                   SaveAsHint();
+            reason = QCoreApplication::translate("Lessonfile", "файл доступен только для чтения");
             break;
         case tLessonFault::OtherOwner:
-            text = QStringLiteral("Файл урока %1 принадлежит другому пользователю, урок в него не записан.")
-                       .arg(Quoted(path)) +
-                   kSaveAs;
-            reason = QStringLiteral("файл принадлежит другому пользователю");
+            text =
+                QCoreApplication::translate(
+                    "Lessonfile", "Файл урока %1 принадлежит другому пользователю, урок в него не записан.")
+                    .arg(Quoted(path)) +
+                SaveAsHint();
+            reason = QCoreApplication::translate("Lessonfile", "файл принадлежит другому пользователю");
             break;
         case tLessonFault::Replaced:
-            text = QStringLiteral(
+            text = QCoreApplication::translate(
+                       "Lessonfile",
                        "На месте файла урока %1 теперь другой файл (его заменили после того, как урок был "
                        "открыт или сохранён), урок в него не записан.")
                        .arg(Quoted(path)) +
-                   kSaveAs;
-            reason = QStringLiteral("файл заменён другим");
+                   SaveAsHint();
+            reason = QCoreApplication::translate("Lessonfile", "файл заменён другим");
             break;
         case tLessonFault::ChangedOutside:
-            text = QStringLiteral(
+            text = QCoreApplication::translate(
+                       "Lessonfile",
                        "Файл урока %1 изменён другой программой после того, как урок был открыт или "
                        "сохранён, урок в него не записан.")
                        .arg(Quoted(path)) +
-                   kSaveAs;
-            reason = QStringLiteral("файл изменён другой программой");
+                   SaveAsHint();
+            reason = QCoreApplication::translate("Lessonfile", "файл изменён другой программой");
             break;
         case tLessonFault::HeldBySeat:
-            text = QStringLiteral(
+            text = QCoreApplication::translate(
+                       "Lessonfile",
                        "Файл урока %1 сейчас записывает другая копия программы (%2).\r\nПовторите попытку "
                        "через несколько секунд.")
                        .arg(Quoted(path), detail);
-            reason = QStringLiteral("файл записывает другая копия программы");
+            reason = QCoreApplication::translate("Lessonfile", "файл записывает другая копия программы");
             throw tLessonFileError(fault, text, reason);
         case tLessonFault::CannotUpgrade:
-            text = QStringLiteral(
+            text = QCoreApplication::translate(
+                       "Lessonfile",
                        "Файл урока %1 записан прежней версией программы, и его не удалось перевести "
                        "в новый вид.")
                        .arg(Quoted(path));
-            reason = QStringLiteral("файл не переведён в новый вид");
+            reason = QCoreApplication::translate("Lessonfile", "файл не переведён в новый вид");
             break;
     }
     if (!detail.isEmpty()) {
-        text += QStringLiteral("\r\nСистема сообщает: ") + detail;
+        text += QCoreApplication::translate("Lessonfile", "\r\nСистема сообщает: ") + detail;
         reason = detail;
     }
     throw tLessonFileError(fault, text, reason);
@@ -189,15 +207,15 @@ QString Reason(sqlite3* db, int rc) {
             return fileplace::Reason(ENOSPC);
         case SQLITE_READONLY:
             // Whatever errno SQLite kept is from an earlier call, not this refusal.
-            return QStringLiteral("файл или папка доступны только для чтения");
+            return QCoreApplication::translate("Lessonfile", "файл или папка доступны только для чтения");
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
-            return QStringLiteral("файл занят другой программой");
+            return QCoreApplication::translate("Lessonfile", "файл занят другой программой");
         case SQLITE_NOTADB:
         case SQLITE_CORRUPT:
-            return QStringLiteral("файл повреждён");
+            return QCoreApplication::translate("Lessonfile", "файл повреждён");
         case SQLITE_NOMEM:
-            return QStringLiteral("не хватает памяти");
+            return QCoreApplication::translate("Lessonfile", "не хватает памяти");
         case SQLITE_IOERR:
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
@@ -205,11 +223,12 @@ QString Reason(sqlite3* db, int rc) {
             const int err = db ? sqlite3_system_errno(db) : 0;
             if (err != 0) return fileplace::Reason(err);
             if (primary == SQLITE_IOERR) return fileplace::Reason(EIO);
-            if (primary == SQLITE_CANTOPEN) return QStringLiteral("файл не открывается");
+            if (primary == SQLITE_CANTOPEN)
+                return QCoreApplication::translate("Lessonfile", "файл не открывается");
             return fileplace::Reason(EACCES);
         }
         default:
-            return QStringLiteral("ошибка SQLite %1").arg(rc);
+            return QCoreApplication::translate("Lessonfile", "ошибка SQLite %1").arg(rc);
     }
 }
 
@@ -463,7 +482,9 @@ void Upgrade(tDb& db, const QString& path, int from) {
         const std::size_t at = static_cast<std::size_t>(version - 1);
         if (at >= schema.Steps.size() || !schema.Steps[at])
             Fail(tLessonFault::CannotUpgrade, path,
-                 QStringLiteral("нет перехода с версии %1 (программа собрана с ошибкой)").arg(version));
+                 QCoreApplication::translate("Lessonfile",
+                                             "нет перехода с версии %1 (программа собрана с ошибкой)")
+                     .arg(version));
         db.Exec("BEGIN IMMEDIATE");
         try {
             int reached = 0;
@@ -478,7 +499,8 @@ void Upgrade(tDb& db, const QString& path, int from) {
             }
             if (reached <= version || reached > schema.Version)
                 Fail(tLessonFault::CannotUpgrade, path,
-                     QStringLiteral("переход с версии %1 не продвинулся (программа собрана с ошибкой)")
+                     QCoreApplication::translate(
+                         "Lessonfile", "переход с версии %1 не продвинулся (программа собрана с ошибкой)")
                          .arg(version));
             db.Exec(QStringLiteral("PRAGMA user_version = %1").arg(reached).toUtf8().constData());
             db.Exec("COMMIT");
@@ -789,7 +811,8 @@ void LockForWriting(tLessonLock& lock, const QString& path) {
 // The checks before any write into an existing file: it is a file, ours, and may be written.
 void CheckWritable(const QString& path) {
     const QFileInfo info(path);
-    if (!info.isFile()) Fail(tLessonFault::CannotWrite, path, QStringLiteral("это не файл"));
+    if (!info.isFile())
+        Fail(tLessonFault::CannotWrite, path, QCoreApplication::translate("Lessonfile", "это не файл"));
     if (fileplace::OtherOwner(path)) Fail(tLessonFault::OtherOwner, path);
     if (fileplace::ReadOnly(path)) Fail(tLessonFault::ReadOnly, path);
 }
@@ -802,7 +825,8 @@ void CheckFolder(const QString& path) {
         const int err = errno;
         Fail(tLessonFault::CannotWrite, path,
              err == EACCES || err == EPERM
-                 ? QStringLiteral("папка %1 недоступна для записи").arg(Quoted(folder))
+                 ? QCoreApplication::translate("Lessonfile", "папка %1 недоступна для записи")
+                       .arg(Quoted(folder))
                  : fileplace::Reason(err));
     }
 }
@@ -1358,7 +1382,8 @@ void ReadLesson(const QString& path, tLesson& lesson, tLessonWriter* writer, QMa
             memory->SetFault(tLessonFault::Damaged);
             Upgrade(*memory, path, version);
             said.Text =
-                QStringLiteral(
+                QCoreApplication::translate(
+                    "Lessonfile",
                     "Файл урока %1 записан прежней версией программы и доступен только для чтения: "
                     "урок открыт, а файл оставлен как есть.\r\nЧтобы сохранить урок, сохраните его под "
                     "другим именем («Сохранить как...»).")

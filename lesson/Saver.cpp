@@ -52,10 +52,10 @@ tLessonSaver::tStart tLessonSaver::Start(tLesson& lesson, tLessonWriter& writer)
             result.Error = e;
         } catch (const std::exception& e) {
             // Out of memory and the like: the file is as it was, the reason is the library's.
-            result.Error = tLessonFileError(tLessonFault::CannotWrite,
-                                            QStringLiteral("Невозможно сохранить урок в файл «%1».\r\n%2")
-                                                .arg(path, QString::fromUtf8(e.what())),
-                                            QString::fromUtf8(e.what()));
+            result.Error = tLessonFileError(
+                tLessonFault::CannotWrite,
+                tr("Невозможно сохранить урок в файл «%1».\r\n%2").arg(path, QString::fromUtf8(e.what())),
+                QString::fromUtf8(e.what()));
         }
         {
             std::lock_guard lock(FMutex);
