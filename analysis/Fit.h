@@ -26,7 +26,7 @@ enum class tParameterUnit { None, Value, Time, ValuePerTime, ValuePerTime2, PerT
 // time it is shown (the table of models is built once, the language may change).
 struct tFitModelTitle {
     const char* Source = "";
-    operator QString() const;  // NOLINT(google-explicit-constructor): shown wherever a text goes
+    operator QString() const;  // implicit: a title goes wherever a text goes
     bool isEmpty() const { return !Source || !*Source; }
 };
 
