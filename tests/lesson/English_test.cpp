@@ -21,7 +21,8 @@
 namespace {
 
 bool HasCyrillic(const QString& text) {
-    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x400 && c.unicode() < 0x530; });
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.unicode() >= 0x400 && c.unicode() < 0x530; });
 }
 
 struct InEnglish : ::testing::Test {
@@ -49,18 +50,21 @@ struct InEnglish : ::testing::Test {
     static QStringList Contents(const QString& path) {
         QStringList rows;
         sqlite3* db = nullptr;
-        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+            SQLITE_OK)
             return rows;
         QStringList tables;
         sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", -1, &st, nullptr);
+        sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", -1, &st,
+                           nullptr);
         while (sqlite3_step(st) == SQLITE_ROW)
             tables << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
         sqlite3_finalize(st);
         for (const QString& table : tables) {
             const QByteArray sql = table == QStringLiteral("lesson")
-                                       ? QByteArray("SELECT * FROM lesson WHERE key NOT IN "
-                                                    "('created', 'changed', 'lesson_id') ORDER BY key")
+                                       ? QByteArray(
+                                             "SELECT * FROM lesson WHERE key NOT IN "
+                                             "('created', 'changed', 'lesson_id') ORDER BY key")
                                        : "SELECT * FROM " + table.toUtf8() + " ORDER BY 1";
             sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
             while (sqlite3_step(st) == SQLITE_ROW) {
@@ -93,9 +97,10 @@ TEST_F(InEnglish, RefusedLessonFilesSayWhyInEnglish) {
     Exec(newer, "PRAGMA user_version = 99;");
     const tLessonFileError later = ReadError(newer);
     EXPECT_EQ(later.Fault(), tLessonFault::Newer);
-    EXPECT_EQ(later.Message(), QStringLiteral("The lesson file “%1” was saved by a newer version of the program.\r\n"
-                                              "To open it, update the program.")
-                                   .arg(QDir::toNativeSeparators(newer)));
+    EXPECT_EQ(later.Message(),
+              QStringLiteral("The lesson file “%1” was saved by a newer version of the program.\r\n"
+                             "To open it, update the program.")
+                  .arg(QDir::toNativeSeparators(newer)));
     EXPECT_EQ(later.Reason(), QStringLiteral("the file was saved by a newer version of the program"));
 
     const QString cut = Path(QStringLiteral("cut.rovelin"));
@@ -121,7 +126,8 @@ TEST_F(InEnglish, RefusedLessonFilesSayWhyInEnglish) {
     tLessonWriter nowhere(Path(QStringLiteral("gone/lesson.rovelin")));
     QString message;
     EXPECT_EQ(SaveFault(nowhere, lesson, &message), tLessonFault::CannotWrite);
-    EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot save the lesson to the file “"))) << message.toStdString();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot save the lesson to the file “")))
+        << message.toStdString();
     EXPECT_TRUE(message.endsWith(QStringLiteral("\r\nThe system says: the file or folder was not found")))
         << message.toStdString();
 }
@@ -165,18 +171,21 @@ TEST_F(InEnglish, AFailedAutosaveAndARefusedHandInAreEnglish) {
     autosave.SaveNow();
     autosave.Flush();
     EXPECT_EVENTUALLY(failures.size() == 1);
-    EXPECT_TRUE(autosave.Note().startsWith(QStringLiteral("Autosave failed: "))) << autosave.Note().toStdString();
+    EXPECT_TRUE(autosave.Note().startsWith(QStringLiteral("Autosave failed: ")))
+        << autosave.Note().toStdString();
     EXPECT_FALSE(HasCyrillic(autosave.Note())) << autosave.Note().toStdString();
     ASSERT_FALSE(failures.isEmpty());
     EXPECT_FALSE(HasCyrillic(failures[0])) << failures[0].toStdString();
 
     const QDateTime when(QDate(2026, 12, 9), QTime(10, 45));
     const QList<tHandInPart> parts{HandInBytes(QStringLiteral("csv"), QByteArray("t;T\r\n0;80\r\n"))};
-    EXPECT_EQ(HandIn(Path(QStringLiteral("class")), QString(), QStringLiteral("Cooling water"), when, parts).Reason,
-              QStringLiteral("The pupil's surname and first name are missing."));
+    EXPECT_EQ(
+        HandIn(Path(QStringLiteral("class")), QString(), QStringLiteral("Cooling water"), when, parts).Reason,
+        QStringLiteral("The pupil's surname and first name are missing."));
     const QString missing = Path(QStringLiteral("class 5A"));
-    EXPECT_EQ(HandIn(missing, QStringLiteral("Mary Smith"), QStringLiteral("Cooling water"), when, parts).Reason,
-              QStringLiteral("The hand-in folder “%1” cannot be used: there is no such folder (is the network "
-                             "folder not connected?)")
-                  .arg(QDir::toNativeSeparators(missing)));
+    EXPECT_EQ(
+        HandIn(missing, QStringLiteral("Mary Smith"), QStringLiteral("Cooling water"), when, parts).Reason,
+        QStringLiteral("The hand-in folder “%1” cannot be used: there is no such folder (is the network "
+                       "folder not connected?)")
+            .arg(QDir::toNativeSeparators(missing)));
 }
