@@ -40,8 +40,8 @@ void EnsureTargetSize(QWidget* widget) {
 tWindowAccessibility::tWindowAccessibility(QWidget* window) : QObject(window), FTimer(new QTimer(this)) {
     FTimer->setInterval(kDescriptionPeriodMs);
     connect(FTimer, &QTimer::timeout, this, &tWindowAccessibility::Refresh);
-    Name(window->findChild<QToolBar*>(QStringLiteral("tlbMain")), QStringLiteral("Панель инструментов"));
-    Name(window->findChild<QToolBar*>(QStringLiteral("tlbExit")), QStringLiteral("Выход из программы"));
+    Name(window->findChild<QToolBar*>(QStringLiteral("tlbMain")), tr("Панель инструментов"));
+    Name(window->findChild<QToolBar*>(QStringLiteral("tlbExit")), tr("Выход из программы"));
     // Every button of the program, in this window and in every dialog, is seen once before it first
     // shows: that is where it gets its size and, when it shows only an icon, a name.
     qApp->installEventFilter(this);
@@ -74,12 +74,11 @@ void tWindowAccessibility::Attach(TfrExperiment* frame, const tExperiment* scena
         FTimer->stop();
         return;
     }
-    Name(frame->Pages(), QStringLiteral("Страницы опыта"));
-    Name(frame->DescrView(), QStringLiteral("Описание"));
-    Name(frame->ReportView(), QStringLiteral("Отчет"));
-    if (auto* table = frame->findChild<TTablePage*>()) Name(table->View(), QStringLiteral("Таблица"));
-    if (auto* bar = frame->findChild<QToolBar*>(QStringLiteral("tlbReport")))
-        Name(bar, QStringLiteral("Панель отчета"));
+    Name(frame->Pages(), tr("Страницы опыта"));
+    Name(frame->DescrView(), tr("Описание"));
+    Name(frame->ReportView(), tr("Отчет"));
+    if (auto* table = frame->findChild<TTablePage*>()) Name(table->View(), tr("Таблица"));
+    if (auto* bar = frame->findChild<QToolBar*>(QStringLiteral("tlbReport"))) Name(bar, tr("Панель отчета"));
     Refresh();
     FTimer->start();
 }
@@ -98,10 +97,10 @@ QString tWindowAccessibility::ChartDescription(TChart* chart) const {
             index = FLesson->IndexOf(FLesson->SeriesRun(slot));
         sentences << RunSummary(*run, index >= 0 ? index + 1 : slot + 1, axes);
     }
-    if (sentences.isEmpty()) sentences << QStringLiteral("Измерений нет");
+    if (sentences.isEmpty()) sentences << tr("Измерений нет");
     const QString markers = FFrame->GetMarkerText(FScenario->FormatX, FScenario->FormatY, chart);
     if (!markers.isEmpty())
-        sentences << QStringLiteral("Маркеры: %1").arg(QString(markers).replace(u'\t', QStringLiteral(", ")));
+        sentences << tr("Маркеры: %1").arg(QString(markers).replace(u'\t', QStringLiteral(", ")));
     return sentences.join(QStringLiteral(". ")) + u'.';
 }
 

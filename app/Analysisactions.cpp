@@ -48,7 +48,7 @@ bool ParsePredictionPoints(const QString& text, QVector<QPointF>& points, QStrin
         double t = 0, y = 0;
         if (parts.size() != 2 || !ParseNumber(parts[0], t) || !ParseNumber(parts[1], y)) {
             if (problem)
-                *problem = QStringLiteral("Строка %1 («%2»): нужны два числа — время и значение.")
+                *problem = tAnalysisActions::tr("Строка %1 («%2»): нужны два числа — время и значение.")
                                .arg(i + 1)
                                .arg(line);
             return false;
@@ -72,7 +72,7 @@ struct tAnalysisActions::tTarget {
 
 tAnalysisActions::tAnalysisActions(const tMainActions& actions, tResultReading& reading, QWidget* window)
     : FActions(actions), FReading(reading), FWindow(window), FRunner(std::make_unique<tFitRunner>()) {
-    FRemoveMenu = new QMenu(QStringLiteral("&Убрать"), window);
+    FRemoveMenu = new QMenu(tr("&Убрать"), window);
     FRemoveMenu->setObjectName(QStringLiteral("miExperimentRemove"));
     FRemoveMenu->menuAction()->setObjectName(QStringLiteral("acExperimentRemove"));
     connect(FRemoveMenu, &QMenu::aboutToShow, this, &tAnalysisActions::FillRemoveMenu);
@@ -91,9 +91,8 @@ tAnalysisActions::tAnalysisActions(const tMainActions& actions, tResultReading& 
     AskPrediction = [this](QString& text) {
         bool ok = false;
         const QString typed = QInputDialog::getMultiLineText(
-            FWindow, QStringLiteral("Прогноз"),
-            QStringLiteral("Точки прогноза, по одной в строке: время и значение (например, «60 45,5»):"),
-            text, &ok);
+            FWindow, tr("Прогноз"),
+            tr("Точки прогноза, по одной в строке: время и значение (например, «60 45,5»):"), text, &ok);
         if (ok) text = typed;
         return ok;
     };
@@ -194,10 +193,10 @@ void tAnalysisActions::Fit() {
     const tRun& run = *target.Run;
     const QString unit = CaptionUnit(FScenario ? FScenario->CaptionX : QString());
     QString range = RunTitle(target.RunIndex + 1, Names(target.RunIndex, target.Slot).Colour) +
-                    QStringLiteral(", от %1 до %2")
+                    tr(", от %1 до %2")
                         .arg(WithUnit(ShortNumber(run.X(target.First)), unit),
                              WithUnit(ShortNumber(run.X(target.Last)), unit));
-    range += target.Markers > 0 ? QStringLiteral(" (по маркерам)") : QStringLiteral(" (весь опыт)");
+    range += target.Markers > 0 ? tr(" (по маркерам)") : tr(" (весь опыт)");
     // The dialog offers what was chosen last.
     tFitModel model = FLastModel;
     QString formula = FLastFormula;
@@ -239,7 +238,7 @@ void tAnalysisActions::Slope() {
     const tSlopeRecord record{target.RunIndex, at, DefaultSlopeWindow(*target.Run)};
     const tSlope slope = ComputeSlope(*target.Run, record);
     if (!slope.Valid) {
-        Say(QStringLiteral("Наклон не найден: ") + slope.Problem);
+        Say(tr("Наклон не найден: %1").arg(slope.Problem));
         return;
     }
     FProblem.clear();
@@ -252,7 +251,7 @@ void tAnalysisActions::Area() {
     const tAreaRecord record{target.RunIndex, target.First, target.Last};
     const tArea area = ComputeArea(*target.Run, record);
     if (!area.Valid) {
-        Say(QStringLiteral("Площадь не найдена: ") + area.Problem);
+        Say(tr("Площадь не найдена: %1").arg(area.Problem));
         return;
     }
     FProblem.clear();
@@ -365,7 +364,7 @@ QStringList tAnalysisActions::Describe(bool details) const {
 
 QStringList tAnalysisActions::StripLines() const {
     QStringList lines = Describe(false);
-    if (Busy()) lines << QStringLiteral("Подбираю формулу...");
+    if (Busy()) lines << tr("Подбираю формулу...");
     if (!FProblem.isEmpty()) lines << FProblem;
     return lines;
 }
@@ -386,24 +385,23 @@ void tAnalysisActions::FillRemoveMenu() {
         const tFitRecord& fit = a.Fits[i];
         tFitModel model = tFitModel::Linear;
         const QString title = FitModelFromKey(fit.Model, model) ? FitModelInfo(model).Title : fit.Model;
-        add(QStringLiteral("Формулу «%1», опыт %2").arg(title).arg(fit.Run + 1),
+        add(tr("Формулу «%1», опыт %2").arg(title).arg(fit.Run + 1),
             [i](tLessonAnalyses& x) { x.Fits.removeAt(i); });
     }
     for (qsizetype i = 0; i < a.Slopes.size(); ++i) {
         const tRun* run = FLesson->Run(a.Slopes[i].Run);
         const double t = run && a.Slopes[i].Index < run->Count() ? run->X(a.Slopes[i].Index) : 0;
-        add(QStringLiteral("Наклон при t = %1, опыт %2").arg(ShortNumber(t)).arg(a.Slopes[i].Run + 1),
+        add(tr("Наклон при t = %1, опыт %2").arg(ShortNumber(t)).arg(a.Slopes[i].Run + 1),
             [i](tLessonAnalyses& x) { x.Slopes.removeAt(i); });
     }
     for (qsizetype i = 0; i < a.Areas.size(); ++i)
-        add(QStringLiteral("Площадь, опыт %1").arg(a.Areas[i].Run + 1),
-            [i](tLessonAnalyses& x) { x.Areas.removeAt(i); });
+        add(tr("Площадь, опыт %1").arg(a.Areas[i].Run + 1), [i](tLessonAnalyses& x) { x.Areas.removeAt(i); });
     if (!a.Prediction.Points.isEmpty())
-        add(QStringLiteral("Прогноз"), [](tLessonAnalyses& x) { x.Prediction.Points.clear(); });
+        add(tr("Прогноз"), [](tLessonAnalyses& x) { x.Prediction.Points.clear(); });
     if (FRemoveMenu->isEmpty()) {
-        FRemoveMenu->addAction(QStringLiteral("(ничего нет)"))->setEnabled(false);
+        FRemoveMenu->addAction(tr("(ничего нет)"))->setEnabled(false);
         return;
     }
     FRemoveMenu->addSeparator();
-    add(QStringLiteral("Убрать &всё"), [](tLessonAnalyses& x) { x = tLessonAnalyses{}; });
+    add(tr("Убрать &всё"), [](tLessonAnalyses& x) { x = tLessonAnalyses{}; });
 }

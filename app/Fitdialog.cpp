@@ -12,7 +12,7 @@
 
 TfmFit::TfmFit(QWidget* parent, const QString& range) : QDialog(parent) {
     setObjectName(QStringLiteral("fmFit"));
-    setWindowTitle(QStringLiteral("Подобрать формулу"));
+    setWindowTitle(tr("Подобрать формулу"));
     auto* column = new QVBoxLayout(this);
     lbRange = new QLabel(range);
     lbRange->setObjectName(QStringLiteral("lbRange"));
@@ -29,19 +29,19 @@ TfmFit::TfmFit(QWidget* parent, const QString& range) : QDialog(parent) {
     }
     column->addWidget(lbModels, 1);
 
-    lbFormula = new QLabel(QStringLiteral("&Формула (время — t, неизвестные — любые буквы):"));
+    lbFormula = new QLabel(tr("&Формула (время — t, неизвестные — любые буквы):"));
     lbFormula->setObjectName(QStringLiteral("lbFormula"));
     edFormula = new QLineEdit;
     edFormula->setObjectName(QStringLiteral("edFormula"));
-    edFormula->setPlaceholderText(QStringLiteral("например, a + b*t^2"));
+    edFormula->setPlaceholderText(tr("например, a + b*t^2"));
     lbFormula->setBuddy(edFormula);
     column->addWidget(lbFormula);
     column->addWidget(edFormula);
 
     btnButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     btnButtons->setObjectName(QStringLiteral("btnButtons"));
-    btnButtons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Подобрать"));
-    btnButtons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+    btnButtons->button(QDialogButtonBox::Ok)->setText(tr("Подобрать"));
+    btnButtons->button(QDialogButtonBox::Cancel)->setText(tr("Отмена"));
     column->addWidget(btnButtons);
     connect(btnButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(btnButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);

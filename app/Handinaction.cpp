@@ -37,13 +37,14 @@ void tHandInAction::Execute() {
     tSchoolSettings school = tSchoolSettings::Load();
     QString pupil = school.PupilName().simplified();
     if (pupil.isEmpty()) {
-        if (!InputQuery(QStringLiteral("Фамилия и имя ученика:"), pupil)) return;
+        if (!InputQuery(tr("Фамилия и имя ученика:"), pupil)) return;
         pupil = pupil.simplified();
         if (pupil.isEmpty()) return;
         try {
             school.SaveUserValue(kPupilKey, pupil);
         } catch (const tException& e) {
             // The work is handed in all the same; the name is asked again next time.
+            // untranslated: a line of the log
             LogAdd(QStringLiteral("Имя ученика не запомнено: ") + e.Message());
         }
     }
@@ -59,12 +60,14 @@ void tHandInAction::Execute() {
     const tHandInResult result =
         HandIn(school.ExchangeFolder(), pupil, scenario->Name, QDateTime::currentDateTime(), parts);
     if (!result.Ok) {
+        // untranslated: a line of the log
         LogAdd(QStringLiteral("Работа не сдана: ") + result.Reason);
         ShowWarning(result.Reason);
         return;
     }
+    // untranslated: a line of the log
     LogAdd(QStringLiteral("Работа сдана: ") + result.Folder);
-    FPaper.Wrote(QStringLiteral("Работа сдана"), result.Folder);
-    ShowInformation(QStringLiteral("Работа сдана.\r\nУченик: %1\r\nПапка: %2")
-                        .arg(pupil, QDir::toNativeSeparators(result.Folder)));
+    FPaper.Wrote(tr("Работа сдана"), result.Folder);
+    ShowInformation(
+        tr("Работа сдана.\r\nУченик: %1\r\nПапка: %2").arg(pupil, QDir::toNativeSeparators(result.Folder)));
 }

@@ -6,11 +6,15 @@
 // box at the end says under which name and where the work went. User-interface thread only.
 #pragma once
 
+#include <QCoreApplication>
+
 class TfmMain;
 class tPaper;
 class tResultReading;
 
 class tHandInAction {
+    Q_DECLARE_TR_FUNCTIONS(tHandInAction)
+
   public:
     tHandInAction(TfmMain& window, tPaper& paper, tResultReading& reading);
 

@@ -31,20 +31,18 @@ QString Native(const QString& path) {
 
 QString ProgramInfoText(const tProgramInfo& info) {
     QStringList lines;
-    lines << ProductTitle() + QStringLiteral(", версия ") + info.Version;
-    lines << QStringLiteral(
-        "Лицензия: GNU GPL версии 3 или более поздней; программа поставляется без гарантий.");
+    lines << tHelp::tr("%1, версия %2").arg(ProductTitle(), info.Version);
+    lines << tHelp::tr("Лицензия: GNU GPL версии 3 или более поздней; программа поставляется без гарантий.");
     lines << QString();
-    lines << QStringLiteral("Папка программы (rovelin.cfg и сценарии data/): ") + Native(info.ProgramDir);
-    lines << QStringLiteral("Настройки школы: ") +
-                 (info.SchoolFile.isEmpty() ? QStringLiteral("нет") : Native(info.SchoolFile));
-    lines << QStringLiteral("Свои настройки пользователя: ") + Native(info.UserFile);
-    lines << QStringLiteral("Журнал: ") + Native(info.LogFile) +
-                 (info.LogOn ? QString() : QStringLiteral(" (не ведётся: программа запущена без ключа LOG)"));
-    lines << QStringLiteral("Автосохранение урока: ") + Native(info.AutosaveFile);
+    lines << tHelp::tr("Папка программы (rovelin.cfg и сценарии data/): %1").arg(Native(info.ProgramDir));
+    lines << tHelp::tr("Настройки школы: %1")
+                 .arg(info.SchoolFile.isEmpty() ? tHelp::tr("нет") : Native(info.SchoolFile));
+    lines << tHelp::tr("Свои настройки пользователя: %1").arg(Native(info.UserFile));
+    lines << tHelp::tr("Журнал: %1").arg(Native(info.LogFile)) +
+                 (info.LogOn ? QString() : tHelp::tr(" (не ведётся: программа запущена без ключа LOG)"));
+    lines << tHelp::tr("Автосохранение урока: %1").arg(Native(info.AutosaveFile));
     lines << QString();
-    lines << QStringLiteral("Датчик: ") +
-                 (info.Sensor.isEmpty() ? QStringLiteral("не подключён") : info.Sensor);
+    lines << tHelp::tr("Датчик: %1").arg(info.Sensor.isEmpty() ? tHelp::tr("не подключён") : info.Sensor);
     return lines.join(u'\n');
 }
 
@@ -92,7 +90,7 @@ void tHelp::ShowInfo() {
     if (!FInfo) {
         FInfo = new QDialog(&FWindow);
         FInfo->setObjectName(QStringLiteral("fmInfo"));
-        FInfo->setWindowTitle(QStringLiteral("Сведения о программе"));
+        FInfo->setWindowTitle(tr("Сведения о программе"));
         auto* layout = new QVBoxLayout(FInfo);
         // Plain selectable text: a teacher copies it into a message to the school's administrator.
         FInfoText = new QPlainTextEdit(FInfo);
@@ -103,7 +101,7 @@ void tHelp::ShowInfo() {
                                   FInfoText->fontMetrics().lineSpacing() * 14);
         layout->addWidget(FInfoText, 1);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, FInfo);
-        QPushButton* copy = buttons->addButton(QStringLiteral("Копировать"), QDialogButtonBox::ActionRole);
+        QPushButton* copy = buttons->addButton(tr("Копировать"), QDialogButtonBox::ActionRole);
         copy->setObjectName(QStringLiteral("bbCopy"));
         connect(copy, &QPushButton::clicked, this, [this] {
             if (FInfoText) QApplication::clipboard()->setText(FInfoText->toPlainText());

@@ -4,12 +4,16 @@
 // enabling rules. User-interface thread only.
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 
 class QAction;
 class QObject;
 
 struct tMainActions {
+    Q_DECLARE_TR_FUNCTIONS(tMainActions)
+
+  public:
     QAction* acFileExit = nullptr;
     QAction* acHelpAbout = nullptr;
     QAction* acViewToolBar = nullptr;

@@ -177,7 +177,7 @@ void TfmMain::ConnectSession() {
         FillRecentMenu();
         FStart->RecentChanged();
         UpdateTitle();
-        FPaper->Wrote(QStringLiteral("Урок сохранён"), path);
+        FPaper->Wrote(tr("Урок сохранён"), path);
     });
     connect(session, &tSession::UnsavedChanged, this, &TfmMain::UpdateTitle);
     connect(session->Autosave(), &tAutosave::NoteChanged, stbMain, &TMainStatusBar::ShowNote);
@@ -268,7 +268,7 @@ void TfmMain::Execute(QAction* action) {
 void TfmMain::CreateMenus() {
     QMenuBar* mmMain = menuBar();
     mmMain->setObjectName(QStringLiteral("mmMain"));
-    QMenu* file = mmMain->addMenu(QStringLiteral("&Файл"));
+    QMenu* file = mmMain->addMenu(tr("&Файл"));
     file->setObjectName(QStringLiteral("miFile"));
     file->addAction(acFileOpenLesson);
     file->addAction(acFileSaveLesson);
@@ -297,14 +297,14 @@ void TfmMain::CreateMenus() {
     file->addAction(acFilePrint);
     file->addSeparator();
     file->addAction(acFileExit);
-    QMenu* view = mmMain->addMenu(QStringLiteral("&Вид"));
+    QMenu* view = mmMain->addMenu(tr("&Вид"));
     view->setObjectName(QStringLiteral("miView"));
     view->addAction(acViewToolBar);
     view->addAction(acViewStatusBar);
     view->addSeparator();
     view->addAction(acViewShowAll);
     view->addAction(acViewProjector);
-    QMenu* experiment = mmMain->addMenu(QStringLiteral("&Эксперимент"));
+    QMenu* experiment = mmMain->addMenu(tr("&Эксперимент"));
     experiment->setObjectName(QStringLiteral("miExperiment"));
     experiment->addAction(acExperimentConnect);
     experiment->addSeparator();

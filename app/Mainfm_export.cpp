@@ -26,16 +26,16 @@
 
 namespace {
 // Most school laptops have no printer; the message says what to do instead.
-const QString kNoPrinterText = QStringLiteral(
-    "На этом компьютере не установлен ни один принтер, поэтому напечатать нельзя.\r\n"
-    "Сохраните страницу в файл PDF (меню «Файл» → «Сохранить в PDF...») и напечатайте его "
-    "на компьютере с принтером.");
+const char* const kNoPrinterText =
+    QT_TRANSLATE_NOOP("TfmMain",
+                      "На этом компьютере не установлен ни один принтер, поэтому напечатать нельзя.\r\n"
+                      "Сохраните страницу в файл PDF (меню «Файл» → «Сохранить в PDF...») и напечатайте его "
+                      "на компьютере с принтером.");
 }  // namespace
 
 QString TfmMain::AskSaveFile(const QString& suffix, const QString& proposed) {
     // "PDF-файлы (*.pdf)" and so on, the scenario's name and today's date proposed.
-    const QStringList filters{QStringLiteral("%1-файлы (*.%2)").arg(suffix.toUpper(), suffix),
-                              QStringLiteral("Все файлы (*)")};
+    const QStringList filters{tr("%1-файлы (*.%2)").arg(suffix.toUpper(), suffix), tr("Все файлы (*)")};
     const QString name = Experiment() ? Experiment()->Name : QString();
     return AskSaveFileName(
         this, QString(), filters, suffix,
@@ -62,11 +62,10 @@ QString TfmMain::AskCsvFile() {
 QString TfmMain::AskImageFile() {
     // Phones and cameras write .jpeg as often as .jpg, so the first entry shows every picture
     // the program reads. The dialog matches patterns in any letter case (.JPG too).
-    return AskOpenFileName(
-        this, QString(),
-        {QStringLiteral("Все изображения (*.jpg *.jpeg *.jpe *.bmp)"), QStringLiteral("JPG-файлы (*.jpg)"),
-         QStringLiteral("BMP-файлы (*.bmp)"), QStringLiteral("Все файлы (*.*)")},
-        QStringLiteral("jpg"));
+    return AskOpenFileName(this, QString(),
+                           {tr("Все изображения (*.jpg *.jpeg *.jpe *.bmp)"), tr("JPG-файлы (*.jpg)"),
+                            tr("BMP-файлы (*.bmp)"), tr("Все файлы (*.*)")},
+                           QStringLiteral("jpg"));
 }
 
 QPrinter* TfmMain::AskPrinter() {
@@ -79,7 +78,7 @@ QPrinter* TfmMain::AskPrinter() {
 void TfmMain::RunPrintSetup() {
     // The printer's own properties (paper, tray, resolution) without starting a job.
     QPrintDialog dialog(FPrinter.get(), this);
-    dialog.setWindowTitle(QStringLiteral("Параметры печати"));
+    dialog.setWindowTitle(tr("Параметры печати"));
     dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, false);
@@ -101,7 +100,7 @@ bool TfmMain::PrinterInstalled() const {
 
 void TfmMain::RunPrintPreview(QPrinter& printer, const std::function<void(QPrinter&)>& paint) {
     QPrintPreviewDialog dialog(&printer, this);
-    dialog.setWindowTitle(QStringLiteral("Предварительный просмотр"));
+    dialog.setWindowTitle(tr("Предварительный просмотр"));
     connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&paint](QPrinter* target) {
         // An error must not cross Qt's signal machinery; the preview then stays empty.
         try {
@@ -117,7 +116,7 @@ void TfmMain::PrintShownTab(QPrinter& printer) {
 }
 
 void TfmMain::acFilePrintExecute() {
-    if (!PrinterInstalled()) throw tException(kNoPrinterText);
+    if (!PrinterInstalled()) throw tException(tr(kNoPrinterText));
     QPrinter* printer = AskPrinter();
     if (!printer || !FFrame) return;
     PrintShownTab(*printer);

@@ -25,8 +25,7 @@
 
 namespace {
 QStringList LessonFilters() {
-    return {QStringLiteral("Уроки (*.%1)").arg(QLatin1String(lessonfile::Suffix)),
-            QStringLiteral("Все файлы (*)")};
+    return {TfmMain::tr("Уроки (*.%1)").arg(QLatin1String(lessonfile::Suffix)), TfmMain::tr("Все файлы (*)")};
 }
 
 // A document of an opened lesson. The program wrote it, so no size limit: refusing one would lose
@@ -39,13 +38,15 @@ std::unique_ptr<QTextDocument> LessonDocument(const QByteArray& rtf, bool& place
     try {
         return ReadRtfAside(rtf, kUnlimitedRtf, true);
     } catch (const tRtfCancelled&) {
+        // untranslated: a line of the log
         LogAdd(QStringLiteral("Открытие документа урока отменено"));
         placeholder = true;
         auto document = std::make_unique<QTextDocument>();
         document->setPlainText(
-            QStringLiteral("Документ не открыт (открытие отменено). Он сохранится в уроке без изменений."));
+            TfmMain::tr("Документ не открыт (открытие отменено). Он сохранится в уроке без изменений."));
         return document;
     } catch (const tException& e) {
+        // untranslated: a line of the log
         LogAdd(QStringLiteral("Документ урока не прочитан: ") + e.Message());
         return nullptr;
     }
@@ -53,9 +54,9 @@ std::unique_ptr<QTextDocument> LessonDocument(const QByteArray& rtf, bool& place
 
 // The recovery question names the scenario, the lesson's file and when the work was kept.
 QString RecoveryQuestion(const QString& lessonFile, const QString& scenario, const QDateTime& kept) {
-    const QString lesson = lessonFile.isEmpty() ? QStringLiteral("ещё не сохранялся в файл")
-                                                : QDir::toNativeSeparators(lessonFile);
-    return QStringLiteral("Восстановить несохранённую работу?\r\n\r\nОпыт: %1\r\nУрок: %2\r\nСохранена: %3")
+    const QString lesson =
+        lessonFile.isEmpty() ? TfmMain::tr("ещё не сохранялся в файл") : QDir::toNativeSeparators(lessonFile);
+    return TfmMain::tr("Восстановить несохранённую работу?\r\n\r\nОпыт: %1\r\nУрок: %2\r\nСохранена: %3")
         .arg(scenario, lesson, QLocale().toString(kept, QStringLiteral("dd.MM.yyyy HH:mm")));
 }
 }  // namespace
@@ -94,7 +95,7 @@ bool TfmMain::LessonSaveFailed(const tLessonFileError& error) {
         ShowError(error.Message());
         return false;
     }
-    return ShowErrorOffering(error.Message(), QStringLiteral("Сохранить как..."));
+    return ShowErrorOffering(error.Message(), tr("Сохранить как..."));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -175,8 +176,7 @@ bool TfmMain::AskSeriesRuns(int& first, int& second) {
 // dialogs
 
 QString TfmMain::AskLessonOpenFile() {
-    return AskOpenFileName(this, QStringLiteral("Открыть урок"), LessonFilters(),
-                           QLatin1String(lessonfile::Suffix));
+    return AskOpenFileName(this, tr("Открыть урок"), LessonFilters(), QLatin1String(lessonfile::Suffix));
 }
 
 QString TfmMain::AskLessonSaveFile() {
@@ -185,9 +185,9 @@ QString TfmMain::AskLessonSaveFile() {
     const QString proposed = !LessonPath().isEmpty()
                                  ? LessonPath()
                                  : (Experiment() ? Experiment()->Name : QString()) + u'.' + suffix;
-    return AskSaveFileName(this, QStringLiteral("Сохранить урок"), LessonFilters(), suffix, proposed, true);
+    return AskSaveFileName(this, tr("Сохранить урок"), LessonFilters(), suffix, proposed, true);
 }
 
 tSaveChoice TfmMain::AskSaveChanges() {
-    return AskSaveDiscardCancel(QStringLiteral("Урок не сохранён. Сохранить изменения?"));
+    return AskSaveDiscardCancel(tr("Урок не сохранён. Сохранить изменения?"));
 }

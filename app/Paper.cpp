@@ -87,12 +87,13 @@ void tPaper::Print(QPrinter& printer, int tab) {
 
 QString tPaper::ProposedPdfName(int tab) const {
     // The chart and the report of one lesson never share a proposed name.
-    static const QString kinds[] = {QStringLiteral("график"), QStringLiteral("описание"),
-                                    QStringLiteral("отчёт")};
+    static const char* const kinds[] = {QT_TRANSLATE_NOOP("tPaper", "%1 — график"),
+                                        QT_TRANSLATE_NOOP("tPaper", "%1 — описание"),
+                                        QT_TRANSLATE_NOOP("tPaper", "%1 — отчёт")};
     const tExperiment* e = FWindow.Experiment();
-    const QString name = e && !e->Name.trimmed().isEmpty() ? e->Name.trimmed() : QStringLiteral("Результаты");
-    const QString kind = kinds[tab >= 0 && tab < 3 ? tab : 0];
-    return ProposedFileName(name + QStringLiteral(" — ") + kind, QDate::currentDate(), QStringLiteral("pdf"));
+    const QString name = e && !e->Name.trimmed().isEmpty() ? e->Name.trimmed() : tr("Результаты");
+    const char* kind = kinds[tab >= 0 && tab < 3 ? tab : 0];
+    return ProposedFileName(tr(kind).arg(name), QDate::currentDate(), QStringLiteral("pdf"));
 }
 
 void tPaper::WritePdf(const QString& path, int tab) {
@@ -101,8 +102,7 @@ void tPaper::WritePdf(const QString& path, int tab) {
         QFile probe(path);
         const bool existed = probe.exists();
         if (!probe.open(QIODevice::WriteOnly | QIODevice::Append))
-            throw tException(
-                QStringLiteral("Не удалось создать файл \"%1\": %2").arg(path, probe.errorString()));
+            throw tException(tr("Не удалось создать файл \"%1\": %2").arg(path, probe.errorString()));
         probe.close();
         if (!existed) probe.remove();
     }
@@ -121,13 +121,13 @@ void tPaper::SavePdf() {
     const QString path = FWindow.AskPdfFile();
     if (path.isEmpty()) return;
     // A PDF of the chart must not silently take the place of the report's (or any other file).
-    if (QFileInfo::exists(path) && !AskYesNo(QStringLiteral("Файл \"%1\" уже существует.\r\nЗаменить его?")
-                                                 .arg(QDir::toNativeSeparators(path)),
-                                             QMessageBox::Warning, false))
+    if (QFileInfo::exists(path) &&
+        !AskYesNo(tr("Файл \"%1\" уже существует.\r\nЗаменить его?").arg(QDir::toNativeSeparators(path)),
+                  QMessageBox::Warning, false))
         return;
     WritePdf(path, tab);
     LogMilestone(milestone::Exported(QStringLiteral("PDF"), QDir::toNativeSeparators(path)));
-    Wrote(QStringLiteral("Сохранено в PDF"), path);
+    Wrote(tr("Сохранено в PDF"), path);
 }
 
 void tPaper::Export() {
@@ -141,22 +141,22 @@ void tPaper::Export() {
             // chart, one above the other).
             path = FWindow.AskBitmapFile();
             if (!path.isEmpty()) TChart::SaveBitmap(Charts(), path);
-            what = "график";
+            what = "график";  // untranslated: a word of the log's milestone line
             break;
         case 1:
             path = FWindow.AskRtfFile();
             if (!path.isEmpty()) frame->DescrView()->SaveToFile(path);
-            what = "описание";
+            what = "описание";  // untranslated: a word of the log's milestone line
             break;
         case 2:
             path = FWindow.AskRtfFile();
             if (!path.isEmpty()) frame->ReportView()->SaveToFile(path);
-            what = "отчёт";
+            what = "отчёт";  // untranslated: a word of the log's milestone line
             break;
         case 3:
             path = FWindow.AskCsvFile();
             if (!path.isEmpty()) FReading.ExportTable(path);
-            what = "таблица";
+            what = "таблица";  // untranslated: a word of the log's milestone line
             break;
         default:
             break;
@@ -164,7 +164,7 @@ void tPaper::Export() {
     if (path.isEmpty()) return;
     // A write that fails raises, so the log line only follows a file that was written.
     LogMilestone(milestone::Exported(QString::fromUtf8(what), QDir::toNativeSeparators(path)));
-    Wrote(QStringLiteral("Экспортировано"), path);
+    Wrote(tr("Экспортировано"), path);
 }
 
 void tPaper::Wrote(const QString& what, const QString& path) {

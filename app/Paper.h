@@ -8,6 +8,7 @@
 // User-interface thread only.
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -17,6 +18,8 @@ class TfmMain;
 class tResultReading;
 
 class tPaper {
+    Q_DECLARE_TR_FUNCTIONS(tPaper)
+
   public:
     tPaper(TfmMain& window, tResultReading& reading);
 

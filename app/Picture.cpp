@@ -5,6 +5,7 @@
 #include <jpeglib.h>
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -21,7 +22,8 @@
 
 namespace {
 QString CannotLoad(const QString& path, const QString& reason) {
-    return QStringLiteral("Невозможно загрузить изображение '%1'.\r\nПричина: %2").arg(path, reason);
+    return QCoreApplication::translate("Picture", "Невозможно загрузить изображение '%1'.\r\nПричина: %2")
+        .arg(path, reason);
 }
 
 // libjpeg's default error handler calls exit(); ours jumps back to the decoder with the text.
@@ -47,7 +49,8 @@ extern "C" void JpegWarning(j_common_ptr info, int level) {
 }
 
 QString TooLarge(qint64 width, qint64 height) {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+               "Picture",
                "изображение слишком велико (%1 × %2 точек, допускается не более 100 мегапикселей).")
         .arg(width)
         .arg(height);
@@ -131,7 +134,8 @@ QSize AnnouncedSize(QFile& file, bool jpeg) {
 }  // namespace
 
 QImage DecodeJpeg(const QByteArray& bytes, const QString& path) {
-    if (bytes.isEmpty()) throw tException(CannotLoad(path, QStringLiteral("файл пуст.")));
+    if (bytes.isEmpty())
+        throw tException(CannotLoad(path, QCoreApplication::translate("Picture", "файл пуст.")));
     jpeg_decompress_struct info{};
     tJpegError error{};
     info.err = jpeg_std_error(&error.Manager);
@@ -142,8 +146,8 @@ QImage DecodeJpeg(const QByteArray& bytes, const QString& path) {
     if (setjmp(error.Jump)) {
         delete result;
         jpeg_destroy_decompress(&info);
-        throw tException(CannotLoad(
-            path, QStringLiteral("файл JPG повреждён (%1).").arg(QString::fromLocal8Bit(error.Text))));
+        throw tException(CannotLoad(path, QCoreApplication::translate("Picture", "файл JPG повреждён (%1).")
+                                              .arg(QString::fromLocal8Bit(error.Text))));
     }
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()),
@@ -163,7 +167,7 @@ QImage DecodeJpeg(const QByteArray& bytes, const QString& path) {
     if (result->isNull()) {
         delete result;
         jpeg_destroy_decompress(&info);
-        throw tException(CannotLoad(path, QStringLiteral("недостаточно памяти.")));
+        throw tException(CannotLoad(path, QCoreApplication::translate("Picture", "недостаточно памяти.")));
     }
     // The row lives in libjpeg's pool, so a jump out of jpeg_read_scanlines leaks nothing.
     JSAMPARRAY rows = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
@@ -243,8 +247,8 @@ QByteArray EncodeJpeg(const QImage& source, int quality) {
     tJpegDestination destination;
     if (setjmp(error.Jump)) {
         jpeg_destroy_compress(&info);
-        throw tException(
-            QStringLiteral("Не удалось сжать рисунок в JPEG (%1).").arg(QString::fromLocal8Bit(error.Text)));
+        throw tException(QCoreApplication::translate("Picture", "Не удалось сжать рисунок в JPEG (%1).")
+                             .arg(QString::fromLocal8Bit(error.Text)));
     }
     jpeg_create_compress(&info);
     jpeg_mem_dest(&info, &destination.Buffer, &destination.Size);
@@ -265,7 +269,8 @@ QByteArray EncodeJpeg(const QImage& source, int quality) {
 }
 
 QImage DecodeBmp(const QByteArray& bytes, const QString& path) {
-    if (bytes.isEmpty()) throw tException(CannotLoad(path, QStringLiteral("файл пуст.")));
+    if (bytes.isEmpty())
+        throw tException(CannotLoad(path, QCoreApplication::translate("Picture", "файл пуст.")));
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -275,13 +280,15 @@ QImage DecodeBmp(const QByteArray& bytes, const QString& path) {
     reader.setDecideFormatFromContent(false);
     const QSize size = reader.size();
     if (!size.isValid())
-        throw tException(CannotLoad(path, QStringLiteral("файл не является изображением BMP.")));
+        throw tException(
+            CannotLoad(path, QCoreApplication::translate("Picture", "файл не является изображением BMP.")));
     if (qint64(size.width()) * size.height() > kMaxPicturePixels)
         throw tException(CannotLoad(path, TooLarge(size.width(), size.height())));
     QImage image = reader.read();
     if (image.isNull())
-        throw tException(
-            CannotLoad(path, QStringLiteral("файл BMP повреждён (%1).").arg(reader.errorString())));
+        throw tException(CannotLoad(
+            path,
+            QCoreApplication::translate("Picture", "файл BMP повреждён (%1).").arg(reader.errorString())));
     return image;
 }
 
@@ -294,16 +301,18 @@ QImage LoadFile(const QString& path, QByteArray& bytes, bool& jpeg) {
     const bool bmp = suffix == QLatin1String("bmp");
     if (!jpeg && !bmp)
         throw tException(CannotLoad(
-            path,
-            QStringLiteral("неизвестный формат изображения «.%1» (поддерживаются JPG и BMP).").arg(suffix)));
+            path, QCoreApplication::translate(
+                      "Picture", "неизвестный формат изображения «.%1» (поддерживаются JPG и BMP).")
+                      .arg(suffix)));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) throw tException(CannotLoad(path, file.errorString()));
     // Sizes are checked from the header first, so an oversized picture is never read whole.
     if (file.size() > kMaxPictureFileBytes)
-        throw tException(
-            CannotLoad(path, QStringLiteral("файл слишком велик (%1 МБ, допускается не более %2 МБ).")
-                                 .arg(file.size() / (1024 * 1024))
-                                 .arg(kMaxPictureFileBytes / (1024 * 1024))));
+        throw tException(CannotLoad(
+            path,
+            QCoreApplication::translate("Picture", "файл слишком велик (%1 МБ, допускается не более %2 МБ).")
+                .arg(file.size() / (1024 * 1024))
+                .arg(kMaxPictureFileBytes / (1024 * 1024))));
     const QSize announced = AnnouncedSize(file, jpeg);
     if (announced.isValid() && qint64(announced.width()) * announced.height() > kMaxPicturePixels)
         throw tException(CannotLoad(path, TooLarge(announced.width(), announced.height())));

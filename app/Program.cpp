@@ -57,7 +57,8 @@ QString CommandLineAnswer(const QStringList& arguments) {
             return QStringLiteral("rovelin %1\n").arg(ProgramVersion());
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h") ||
             argument == QLatin1String("/?") || IsSwitch(argument, QStringLiteral("HELP")))
-            return QStringLiteral(
+            return QCoreApplication::translate(
+                       "Program",
                        "Использование: rovelin [ключ...] [урок.rovelin]\n"
                        "%1 — цифровая лаборатория с датчиками USB для уроков.\n"
                        "\n"
@@ -81,7 +82,8 @@ QString NoDisplayText(const QStringList& arguments) {
         if (!qEnvironmentVariableIsEmpty(name)) return QString();
     if (arguments.contains(QStringLiteral("-platform")) || arguments.contains(QStringLiteral("--platform")))
         return QString();
-    return QStringLiteral(
+    return QCoreApplication::translate(
+        "Program",
         "rovelin: нет экрана для окна программы (не заданы DISPLAY и WAYLAND_DISPLAY).\n"
         "Запустите программу в сеансе рабочего стола или на виртуальном экране:\n"
         "  xvfb-run -a -s \"-screen 0 1280x800x24\" rovelin /DEMO\n");
@@ -122,8 +124,10 @@ tLogFile* OpenProgramLog(const QString& programDir, bool installed) {
 void LogSchoolSettings() {
     if (!LogIsOn()) return;
     const tSchoolSettings school = tSchoolSettings::Load();
+    // untranslated: a line of the log
     if (!school.SchoolFile().isEmpty()) LogAdd(QStringLiteral("Настройки школы: ") + school.SchoolFile());
     for (const QString& problem : school.Problems())
+        // untranslated: a line of the log
         LogAdd(QStringLiteral("Настройки школы не поняты: ") + problem);
 }
 

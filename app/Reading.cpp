@@ -79,7 +79,7 @@ void tResultReading::Attach(TfrExperiment* frame, const tExperiment* scenario, t
     // The table: a fourth tab after the report.
     if (lesson) {
         FTablePage = new TTablePage(lesson, *scenario, manual);
-        frame->Pages()->addTab(FTablePage, QStringLiteral("Т&аблица"));
+        frame->Pages()->addTab(FTablePage, tr("Т&аблица"));
         if (manual) {
             // Typed pairs are plotted as they come: the chart shows once there is a point.
             const auto follow = [this] {
@@ -151,7 +151,7 @@ void tResultReading::UpdateLegend() {
         const tRun* run = FLesson->SeriesRun(slot);
         QString caption;
         if (run && (!run->IsEmpty() || run->Started.isValid())) {
-            caption = QStringLiteral("Опыт %1").arg(FLesson->IndexOf(run) + 1);
+            caption = tr("Опыт %1").arg(FLesson->IndexOf(run) + 1);
             if (run->Started.isValid() && !run->SensorName.isEmpty())
                 caption += QStringLiteral(", ") + run->Started.toString(QStringLiteral("HH:mm:ss"));
         }

@@ -2,6 +2,7 @@
 #include "app/Runsdialog.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -11,18 +12,18 @@
 namespace {
 // "Опыт 2 — 04.03.2026 09:15:30, T100, 1234 точек" for the list of runs.
 QString RunCaption(const tRun& run, int index) {
-    QString text = QStringLiteral("Опыт %1").arg(index + 1);
+    QString text = QCoreApplication::translate("Runsdialog", "Опыт %1").arg(index + 1);
     if (run.Started.isValid())
         text += QStringLiteral(" — ") + run.Started.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
     if (!run.SensorName.isEmpty()) text += QStringLiteral(", ") + run.SensorName;
-    return text + QStringLiteral(", точек: %1").arg(run.Count());
+    return text + QCoreApplication::translate("Runsdialog", ", точек: %1").arg(run.Count());
 }
 }  // namespace
 
 bool AskSeriesRunsDialog(QWidget* owner, const tLesson& lesson, bool twoSeries, int& first, int& second) {
     QDialog dialog(owner);
     dialog.setObjectName(QStringLiteral("fmRuns"));
-    dialog.setWindowTitle(QStringLiteral("Опыты урока"));
+    dialog.setWindowTitle(QCoreApplication::translate("Runsdialog", "Опыты урока"));
     auto* form = new QFormLayout(&dialog);
     // A run's caption is long: the field grows with the dialog, and a label that does not fit
     // beside it goes above it, instead of the combo box being drawn over its label.
@@ -32,15 +33,15 @@ bool AskSeriesRunsDialog(QWidget* owner, const tLesson& lesson, bool twoSeries, 
         auto* box = new QComboBox(&dialog);
         box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         box->setMinimumContentsLength(30);
-        box->addItem(QStringLiteral("(не показывать)"), -1);
+        box->addItem(QCoreApplication::translate("Runsdialog", "(не показывать)"), -1);
         for (int i = 0; i < lesson.RunCount(); ++i) box->addItem(RunCaption(*lesson.Run(i), i), i);
         box->setCurrentIndex(current + 1);
         return box;
     };
     QComboBox* one = combo(first);
     QComboBox* two = combo(second);
-    form->addRow(QStringLiteral("Первый график (красный):"), one);
-    if (twoSeries) form->addRow(QStringLiteral("Второй график (синий):"), two);
+    form->addRow(QCoreApplication::translate("Runsdialog", "Первый график (красный):"), one);
+    if (twoSeries) form->addRow(QCoreApplication::translate("Runsdialog", "Второй график (синий):"), two);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);

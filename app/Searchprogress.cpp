@@ -39,7 +39,7 @@ void tSearchProgress::Searching(const QString& sensorName) {
         // the image of a box that has closed.
         FBox = new TfmSearchProgress(FOwner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
         FBox->setObjectName(QStringLiteral("fmSearchProgress"));
-        FBox->setWindowTitle(QStringLiteral("Подключение"));
+        FBox->setWindowTitle(tr("Подключение"));
         FBox->setWindowModality(Qt::ApplicationModal);
         auto* layout = new QVBoxLayout(FBox);
         FName = new QLabel(FBox);
@@ -50,7 +50,7 @@ void tSearchProgress::Searching(const QString& sensorName) {
         layout->addWidget(FSeconds);
         FClock.start();
     }
-    const QString name = QStringLiteral("Поиск датчика %1...").arg(sensorName);
+    const QString name = tr("Поиск датчика %1...").arg(sensorName);
     if (FName->text() != name) {
         FName->setText(name);
         // Wide enough for the title and the longest sensor name without a cut.
@@ -82,7 +82,7 @@ void tSearchProgress::ShowSeconds() {
     const qint64 seconds = FClock.elapsed() / 1000;
     if (seconds == FShownSeconds) return;
     FShownSeconds = seconds;
-    FSeconds->setText(QStringLiteral("Прошло %1 с").arg(seconds));
+    FSeconds->setText(tr("Прошло %1 с").arg(seconds));
 }
 
 void tSearchProgress::Pump() {

@@ -4,6 +4,7 @@
 // Both are gone before any message box of the connection procedure. User-interface thread only.
 #pragma once
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QString>
 #include <memory>
@@ -13,6 +14,8 @@ class QWidget;
 class TfmSearchProgress;
 
 class tSearchProgress {
+    Q_DECLARE_TR_FUNCTIONS(tSearchProgress)
+
   public:
     explicit tSearchProgress(QWidget* owner);
     ~tSearchProgress();

@@ -71,7 +71,7 @@ void TMainStatusBar::ShowClock() {
 }
 
 void TMainStatusBar::ShowSilence(qint64 seconds) {
-    if (seconds > 0) Silence->setText(QStringLiteral("Нет данных от датчика %1 с").arg(seconds));
+    if (seconds > 0) Silence->setText(tr("Нет данных от датчика %1 с").arg(seconds));
     Silence->setVisible(seconds > 0);
 }
 
@@ -81,7 +81,7 @@ void TMainStatusBar::ShowNote(const QString& note) {
 }
 
 void TMainStatusBar::ShowSensor(const QString& name, const QString& port) {
-    if (!name.isEmpty()) Sensor->setText(QStringLiteral(" Датчик %1 (%2) ").arg(name, port));
+    if (!name.isEmpty()) Sensor->setText(tr(" Датчик %1 (%2) ").arg(name, port));
     Sensor->setVisible(!name.isEmpty());
 }
 

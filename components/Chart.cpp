@@ -469,7 +469,7 @@ void TChart::SaveBitmap(const QString& path) {
     const QImage image = ToImage();
     WriteFileAtomically(
         path, [&](QIODevice& file) { return image.save(&file, "BMP"); },
-        QString("Не удалось записать рисунок в файл \"%1\".").arg(path));
+        tr("Не удалось записать рисунок в файл \"%1\".").arg(path));
 }
 
 void TChart::DrawPlot(QCPPainter& painter, const QSize& size) {

@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QPainter>
 #include <QPointer>
@@ -96,7 +97,8 @@ void InstallChartAccessibility() {
 
 QString DefaultChartName(TChart* chart) {
     const QString title = chart->LeftAxis().Title();
-    return title.isEmpty() ? QStringLiteral("График") : QStringLiteral("График: %1").arg(title);
+    return title.isEmpty() ? QCoreApplication::translate("Chartaccessible", "График")
+                           : QCoreApplication::translate("Chartaccessible", "График: %1").arg(title);
 }
 
 void MakeChartFocusable(TChart* chart) {

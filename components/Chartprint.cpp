@@ -200,7 +200,7 @@ void TChart::Print(QPrinter& printer, const tPrintTexts& texts) {
 
 void TChart::Print(const QList<TChart*>& charts, QPrinter& printer, const tPrintTexts& texts) {
     QCPPainter painter;
-    if (!painter.begin(&printer)) throw tException("Не удалось начать печать.");
+    if (!painter.begin(&printer)) throw tException(tr("Не удалось начать печать."));
     painter.setMode(QCPPainter::pmVectorized);
     painter.setMode(QCPPainter::pmNoCaching);
     // The painter's origin is the printable area's corner (margins from the page setup).
@@ -232,7 +232,7 @@ void TChart::SaveBitmap(const QList<TChart*>& charts, const QString& path) {
     const QImage image = ToImage(charts);
     WriteFileAtomically(
         path, [&](QIODevice& file) { return image.save(&file, "BMP"); },
-        QString("Не удалось записать рисунок в файл \"%1\".").arg(path));
+        tr("Не удалось записать рисунок в файл \"%1\".").arg(path));
 }
 
 void TChart::AlignPlotEdges(const QList<TChart*>& charts) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "components/Dialogfolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -46,7 +47,7 @@ QString ProposedFileName(const QString& name, const QDate& date, const QString& 
     for (QChar& c : base)
         if (c.unicode() < 32 || QStringLiteral("\\/:*?\"<>|").contains(c)) c = u'_';
     while (base.endsWith(u'.')) base.chop(1);
-    if (base.isEmpty()) base = QStringLiteral("Результаты");
+    if (base.isEmpty()) base = QCoreApplication::translate("Dialogfolder", "Результаты");
     return QStringLiteral("%1 %2.%3").arg(base, date.toString(QStringLiteral("yyyy-MM-dd")), suffix);
 }
 

@@ -60,10 +60,10 @@ std::unique_ptr<QTextDocument> BuildDocumentAside(const std::function<void(QText
         QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
         QProgressDialog box(QApplication::activeWindow());
         box.setWindowTitle(QApplication::applicationDisplayName());
-        box.setLabelText(QStringLiteral("Открывается документ..."));
+        box.setLabelText(TRichView::tr("Открывается документ..."));
         box.setRange(0, 0);
         if (cancel) {
-            box.setCancelButtonText(QStringLiteral("Отмена"));
+            box.setCancelButtonText(TRichView::tr("Отмена"));
             QObject::connect(&box, &QProgressDialog::canceled, &box, [cancel] { cancel->store(true); });
         } else {
             box.setCancelButton(nullptr);
@@ -104,7 +104,7 @@ std::unique_ptr<QTextDocument> LoadRtfFile(const QString& path) {
         try {
             ReadRtf(bytes, document);
         } catch (const tRtfTooLarge& e) {
-            throw tRtfTooLarge(QString("Документ \"%1\" слишком велик: %2").arg(path, e.Message()));
+            throw tRtfTooLarge(TRichView::tr("Документ \"%1\" слишком велик: %2").arg(path, e.Message()));
         }
     });
 }
@@ -235,7 +235,7 @@ void FitPictures(QTextDocument& document, double maxWidth, double maxHeight) {
 
 void PrintDocument(const QTextDocument& source, QPrinter& printer) {
     QPainter painter;
-    if (!painter.begin(&printer)) throw tException("Не удалось начать печать.");
+    if (!painter.begin(&printer)) throw tException(TRichView::tr("Не удалось начать печать."));
     // The page setup's printable area, in printer pixels; the painter's origin is its corner.
     const QSizeF page = printer.pageLayout().paintRectPixels(printer.resolution()).size();
     std::unique_ptr<QTextDocument> document(source.clone());
@@ -355,7 +355,7 @@ void TRichView::keyPressEvent(QKeyEvent* event) {
 }
 
 void TRichView::InsertPicture(const QImage& picture, const QString& text, double printableWidth) {
-    if (picture.isNull()) throw tException("Рисунок не содержит изображения.");
+    if (picture.isNull()) throw tException(tr("Рисунок не содержит изображения."));
     // The text's width in the view: the view less its frame, a vertical scroll bar (which the
     // picture itself may bring) and the document's margins. The widget's own size holds also while
     // its page has never been shown.
@@ -380,7 +380,7 @@ void TRichView::InsertImage(const QImage& image) {
 }
 
 void TRichView::InsertImage(const QImage& image, const QByteArray& sourceData) {
-    if (image.isNull()) throw tException("Рисунок не содержит изображения.");
+    if (image.isNull()) throw tException(tr("Рисунок не содержит изображения."));
     // As wide as the page at most (the view's width when the document has no page size yet).
     double available =
         document()->pageSize().width() > 0 ? document()->pageSize().width() : viewport()->width();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF reader: one pass over the bytes with an explicit group stack (no recursion, so no input
 // can overflow the call stack), building the QTextDocument through a QTextCursor.
+#include <QCoreApplication>
 #include <QHash>
 #include <QLocale>
 #include <QSet>
@@ -1050,11 +1051,14 @@ void tReader::CheckLimits() const {
     // Checked as the document grows, so an oversized one is refused after reading only its limit.
     if (FDocument.characterCount() + FPendingCharacters > FLimits.Characters)
         throw tRtfTooLarge(
-            QString("в нём больше %1 знаков (открываются документы до %1 знаков, это около %2 страниц).")
+            QCoreApplication::translate(
+                "Rtfreader",
+                "в нём больше %1 знаков (открываются документы до %1 знаков, это около %2 страниц).")
                 .arg(QLocale(QLocale::Russian).toString(FLimits.Characters))
                 .arg(FLimits.Characters / 2000));
     if (FDocument.blockCount() + FPendingBlocks > FLimits.Paragraphs)
-        throw tRtfTooLarge(QString("в нём больше %1 абзацев (открываются документы до %1 абзацев).")
+        throw tRtfTooLarge(QCoreApplication::translate(
+                               "Rtfreader", "в нём больше %1 абзацев (открываются документы до %1 абзацев).")
                                .arg(QLocale(QLocale::Russian).toString(FLimits.Paragraphs)));
 }
 
@@ -1180,7 +1184,7 @@ void ReadRtf(const QByteArray& rtf, QTextDocument& document, const tRtfLimits& l
            (rtf[start] == ' ' || rtf[start] == '\r' || rtf[start] == '\n' || rtf[start] == '\t'))
         ++start;
     if (!QByteArrayView(rtf).sliced(start).startsWith("{\\rtf"))
-        throw tException("Файл не является документом RTF.");
+        throw tException(QCoreApplication::translate("Rtfreader", "Файл не является документом RTF."));
     document.clear();
     const QByteArray body = start == 0 ? rtf : rtf.mid(start);
     // One edit for the whole document: a view showing it lays it out once at the end instead of
