@@ -1,0 +1,376 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window in English: with the English interface installed, every text a pupil can see in the
+// main window, its menus, the start page, an open scenario and the window's dialogs is English.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTimer>
+#include <QToolButton>
+#include <map>
+#include <vector>
+
+#include "Apptest.h"
+#include "app/Analysisactions.h"
+#include "app/Fitdialog.h"
+#include "components/Chart.h"
+#include "experiments/Experiment.h"
+#include "experiments/Experimentfr.h"
+#include "experiments/Startfr.h"
+#include "foundation/Language.h"
+#include "lesson/Lesson.h"
+#include "tests/support/Userfolders.h"
+#include "tests/support/Wait.h"
+
+namespace {
+// Texts the window shows from other parts of the program, still Russian until those parts' English
+// is merged: patterns of the texts or of their Russian pieces, each part named. The rest of a text
+// is checked as usual. Empty once every part has its translation.
+const std::vector<const char*> kOtherPartsNotYetEnglish = {
+    // foundation/: the program's title, the name of a sensor's connection
+    "Ровелин для начальной школы",
+    "последовательный порт",
+    // experiments/: the frame's tabs, the start page
+    "&График",
+    "&Описание",
+    "О&тчет",
+    "1\\. Выберите опыт",
+    "2\\. Измеряйте",
+    "3\\. Сохраните урок",
+    "«Пуск» \\(F5\\) .*",
+    "«Файл → Сохранить урок» .*",
+    "Выберите опыт — .*",
+    "Подключите датчик к компьютеру .*",
+    "Здесь появятся сохранённые уроки\\.",
+    "Как начать",
+    "Недавние уроки",
+    "Руководство пользователя \\(F1\\)",
+    "Открыть урок\\.\\.\\.",
+    "без датчика",
+    "датчик \\w+",
+    // analysis/: the statistics, the area, the run summaries, the fit models, the table's labels
+    "Опыт \\d+ \\((красный|синий)\\)(: .*)?",
+    "Площадь под кривой от .*",
+    "Опыт \\d+: .*?(?=\\. |\\.$|$)",
+    "(Парабола|Приближение к пределу|Пропорциональность|Прямая|Своя формула|Синусоида|Степень|Экспонента)",
+    "Метка",
+};
+
+bool HasCyrillic(const QString& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() >= 0x400 && c.unicode() <= 0x4ff; });
+}
+
+// Every text seen, with where it was seen.
+class tSeenTexts {
+  public:
+    void Add(const QString& where, const QString& text) {
+        if (!text.trimmed().isEmpty()) FTexts.emplace(text, where);
+    }
+
+    void AddAction(const QString& where, const QAction* action) {
+        if (action->isSeparator()) return;
+        Add(where + QStringLiteral(" text"), action->text());
+        Add(where + QStringLiteral(" tooltip"), action->toolTip());
+        Add(where + QStringLiteral(" status tip"), action->statusTip());
+    }
+
+    // A menu, its entries and its submenus, as the menu bar opens them.
+    void AddMenu(const QString& where, QMenu* menu) {
+        emit menu->aboutToShow();  // menus filled when opened (Remove) are filled now
+        Add(where, menu->title());
+        for (QAction* action : menu->actions()) {
+            if (!action->isVisible()) continue;
+            const QString here = where + QStringLiteral(" → ") + action->text();
+            if (action->menu())
+                AddMenu(here, action->menu());
+            else
+                AddAction(here, action);
+        }
+    }
+
+    // The shown widgets under `root` (and `root`): captions, labels, buttons, tabs, fields, lists,
+    // table headers, tooltips and the names a screen reader reads.
+    void AddWidgets(const QString& where, QWidget* root) {
+        QList<QWidget*> widgets = root->findChildren<QWidget*>();
+        widgets.prepend(root);
+        for (QWidget* w : widgets) {
+            if (w != root && !w->isVisibleTo(root)) continue;
+            const QString here =
+                where + u'/' +
+                (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                           : w->objectName());
+            if (w->isWindow()) Add(here + QStringLiteral(" title"), w->windowTitle());
+            Add(here + QStringLiteral(" tooltip"), w->toolTip());
+            Add(here + QStringLiteral(" status tip"), w->statusTip());
+            Add(here + QStringLiteral(" accessible name"), w->accessibleName());
+            Add(here + QStringLiteral(" accessible description"), w->accessibleDescription());
+            if (auto* label = qobject_cast<QLabel*>(w)) Add(here, label->text());
+            if (auto* button = qobject_cast<QAbstractButton*>(w)) Add(here, button->text());
+            if (auto* tool = qobject_cast<QToolButton*>(w); tool && tool->defaultAction())
+                AddAction(here, tool->defaultAction());
+            if (auto* group = qobject_cast<QGroupBox*>(w)) Add(here, group->title());
+            if (auto* edit = qobject_cast<QLineEdit*>(w))
+                Add(here + QStringLiteral(" placeholder"), edit->placeholderText());
+            if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) Add(here, edit->toPlainText());
+            if (auto* combo = qobject_cast<QComboBox*>(w))
+                for (int i = 0; i < combo->count(); ++i) Add(here, combo->itemText(i));
+            if (auto* tabs = qobject_cast<QTabBar*>(w))
+                for (int i = 0; i < tabs->count(); ++i) {
+                    Add(here + QStringLiteral(" tab"), tabs->tabText(i));
+                    Add(here + QStringLiteral(" tab tooltip"), tabs->tabToolTip(i));
+                }
+            if (auto* view = qobject_cast<QAbstractItemView*>(w); view && view->model()) {
+                const QAbstractItemModel* model = view->model();
+                for (int c = 0; c < model->columnCount(); ++c)
+                    Add(here + QStringLiteral(" header"), model->headerData(c, Qt::Horizontal).toString());
+                for (int r = 0; r < model->rowCount() && r < 50; ++r)
+                    Add(here + QStringLiteral(" item"), model->index(r, 0).data().toString());
+            }
+            if (auto* chart = qobject_cast<TChart*>(w))
+                for (const QString& legend : chart->LegendTexts())
+                    Add(here + QStringLiteral(" legend"), legend);
+        }
+        if (auto* bar = qobject_cast<QStatusBar*>(root))
+            Add(where + QStringLiteral(" message"), bar->currentMessage());
+    }
+
+    const std::multimap<QString, QString>& Texts() const { return FTexts; }
+
+  private:
+    std::multimap<QString, QString> FTexts;  // text → where
+};
+
+// A fresh program folder holding the program's own sample catalogue: the English one when it has
+// scenarios, as the program picks it with the English interface, and the Russian one.
+class tCatalogueFolder : public tProgramFolder {
+  public:
+    tCatalogueFolder() {
+        Copy(QStringLiteral(ROVELIN_SOURCE_DIR "/data"), Data());
+        const QString english = QStringLiteral(ROVELIN_SOURCE_DIR "/data-en");
+        if (!Scenarios(english).isEmpty()) {
+            Copy(english, Path() + QStringLiteral("/data-en/"));
+            EnglishCatalogue = true;
+        }
+    }
+
+    // The folders holding an experiment.txt under `root`.
+    static QStringList Scenarios(const QString& root) {
+        QStringList found;
+        QDirIterator it(root, {QStringLiteral("experiment.txt")}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) found << QFileInfo(it.next()).absolutePath() + u'/';
+        found.sort();
+        return found;
+    }
+
+    bool EnglishCatalogue = false;
+
+  private:
+    static void Copy(const QString& from, const QString& to) {
+        QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            const QString target = to + QDir(from).relativeFilePath(file);
+            QDir().mkpath(QFileInfo(target).absolutePath());
+            QFile::copy(file, target);
+        }
+    }
+};
+
+// The scenario of the catalogue at `root` that measures with `sensor`, relative to `root`.
+QString ScenarioWithSensor(const QString& root, const QString& sensor) {
+    for (const QString& folder : tCatalogueFolder::Scenarios(root)) {
+        QFile file(folder + QStringLiteral("experiment.txt"));
+        if (file.open(QIODevice::ReadOnly) &&
+            file.readAll().contains("SensorName=" + sensor.toLatin1() + "\r"))
+            return QDir(root).relativeFilePath(folder) + u'/';
+    }
+    return QString();
+}
+
+struct tEnglishWindow : tLessonFixture {
+    rovelin_test::tUserFolders profile;  // a fresh profile: no recent lessons of earlier tests
+    void SetUp() override { ASSERT_TRUE(InstallInterfaceLanguage(*qApp, tLanguage::English)); }
+    void TearDown() override { InstallInterfaceLanguage(*qApp, tLanguage::Russian); }
+};
+}  // namespace
+
+TEST_F(tEnglishWindow, NoRussianIsLeftInTheWindowItsMenusAndItsDialogs) {
+    tCatalogueFolder catalogue;
+    tSeenTexts seen;
+    tTestMain w(catalogue);
+    w.resize(1024, 700);
+    w.show();
+
+    // The window as it opens: menus, tool bar, status bar, the start page.
+    for (QAction* action : w.menuBar()->actions())
+        if (action->menu()) seen.AddMenu(QStringLiteral("menu"), action->menu());
+    for (QAction* action : w.Actions())
+        seen.AddAction(QStringLiteral("action ") + action->objectName(), action);
+    ASSERT_NE(w.StartPage(), nullptr);
+    seen.AddWidgets(QStringLiteral("start"), &w);
+
+    // A scenario of the catalogue opened as the chooser opens it; the sensor's search box shows
+    // while the window looks for the sensor.
+    const QString root = w.Session().CatalogueRoot();
+    const QString scenario = ScenarioWithSensor(root, QStringLiteral("T100"));
+    ASSERT_FALSE(scenario.isEmpty()) << root.toStdString();
+    w.Candidates.WhileListing = [&] {
+        if (auto* box = w.findChild<QDialog*>(QStringLiteral("fmSearchProgress")); box && box->isVisible())
+            seen.AddWidgets(QStringLiteral("search"), box);
+    };
+    w.Choose(scenario);
+    ASSERT_NE(w.Frame(), nullptr);
+    ASSERT_NE(w.Device(), nullptr);
+    w.Candidates.WhileListing = nullptr;
+
+    // A run, then the chart with its markers, the table, the statistics.
+    w.Execute(w.acExperimentStart);
+    tRun* run = w.Lesson()->SeriesRun(w.CurrentSeries());
+    ASSERT_EVENTUALLY(run->Count() >= 10, 20000);
+    w.Execute(w.acExperimentStop);
+    w.Frame()->SetMarkers(w.Frame()->Chart(), 2, 8);
+    w.Execute(w.acExperimentArea);
+    seen.AddWidgets(QStringLiteral("chart"), &w);
+    for (QAction* action : w.menuBar()->actions())
+        if (action->menu()) seen.AddMenu(QStringLiteral("menu"), action->menu());
+    w.Frame()->Pages()->setCurrentIndex(3);
+    seen.AddWidgets(QStringLiteral("table"), &w);
+
+    // The window's dialogs, each read while it is open and then closed.
+    const auto whileOpen = [&](const QString& where, const std::function<QWidget*()>& find) {
+        QTimer::singleShot(0, &w, [&, where, find] {
+            QWidget* dialog = find();
+            if (!dialog) {
+                ADD_FAILURE() << where.toStdString() << " did not open";
+                return;
+            }
+            seen.AddWidgets(where, dialog);
+            if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
+        });
+    };
+    whileOpen(QStringLiteral("fit"), [&] { return w.findChild<TfmFit*>(); });
+    w.Execute(w.acExperimentFit);
+    w.RealDialogs = true;
+    whileOpen(QStringLiteral("runs"), [&] { return w.findChild<QDialog*>(QStringLiteral("fmRuns")); });
+    w.Execute(w.acExperimentRuns);
+    // The PDF dialog: its filters and the name it proposes (the folder's own files are not ours).
+    w.Frame()->Pages()->setCurrentIndex(0);
+    w.RealPdfDialog = true;
+    QTimer::singleShot(0, &w, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            ADD_FAILURE() << "the PDF dialog did not open";
+            return;
+        }
+        seen.Add(QStringLiteral("pdf title"), dialog->windowTitle());
+        for (const QString& filter : dialog->nameFilters()) seen.Add(QStringLiteral("pdf filter"), filter);
+        for (const QString& file : dialog->selectedFiles())
+            seen.Add(QStringLiteral("pdf proposed"), QFileInfo(file).fileName());
+        dialog->reject();
+    });
+    w.Execute(w.acFileSavePdf);
+    w.Execute(w.acHelpInfo);
+    auto* info = w.findChild<QDialog*>(QStringLiteral("fmInfo"));
+    ASSERT_NE(info, nullptr);
+    seen.AddWidgets(QStringLiteral("about"), info);
+    info->close();
+
+    // Message boxes: no printer, and the pupil's name asked at the hand-in.
+    w.HasPrinter = false;
+    w.acFilePrint->trigger();  // through the guard that shows the error
+    boxes.Default = false;
+    w.Execute(w.acFileHandIn);
+    ASSERT_GE(boxes.Seen.size(), 2u);
+    for (const tBoxRequest& box : boxes.Seen) {
+        seen.Add(QStringLiteral("box title"), box.title);
+        seen.Add(QStringLiteral("box"), box.text);
+    }
+
+    // What the catalogue brings (folder names, the scenario's name and captions, the captions' words
+    // in the summaries) is English only where the English catalogue is there; until it comes, those
+    // words are left out here.
+    QList<QRegularExpression> ignored;
+    for (const char* pattern : kOtherPartsNotYetEnglish)
+        ignored << QRegularExpression(QString::fromUtf8(pattern));
+    if (!catalogue.EnglishCatalogue) {
+        QStringList words;
+        QDirIterator it(root, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) words << QFileInfo(it.next()).fileName();
+        const tExperiment* e = w.Experiment();
+        words << e->Name;
+        for (const QString& caption : {e->CaptionX, e->CaptionY})
+            for (const QString& word :
+                 caption.split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts))
+                words << word << word.toLower();
+        // Longest first, so a name inside another name does not leave half of the longer one.
+        std::sort(words.begin(), words.end(),
+                  [](const QString& a, const QString& b) { return a.size() > b.size(); });
+        for (const QString& word : words)
+            ignored << QRegularExpression(
+                QStringLiteral("(?<!\\w)%1(?!\\w)").arg(QRegularExpression::escape(word)),
+                QRegularExpression::UseUnicodePropertiesOption);
+    }
+
+    int russian = 0;
+    for (const auto& [text, where] : seen.Texts()) {
+        QString rest = text;
+        for (const QRegularExpression& part : ignored) rest.replace(part, QStringLiteral("…"));
+        if (HasCyrillic(rest)) {
+            ++russian;
+            ADD_FAILURE() << where.toStdString() << ": " << text.toStdString();
+        }
+    }
+    EXPECT_EQ(russian, 0);
+    // The collection saw the window at all: menus, the start page, the table, the dialogs.
+    EXPECT_GT(seen.Texts().size(), 100u);
+}
+
+TEST(EnglishTerminal, HelpAndTheMissingScreenAnswerInEnglish) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name :
+         {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("en_GB.UTF-8"));
+    QTemporaryDir home;
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
+    const auto run = [&](const QStringList& arguments) {
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(ROVELIN_PROGRAM), arguments);
+        EXPECT_TRUE(program.waitForFinished(60000));
+        return QString::fromUtf8(program.readAllStandardOutput() + program.readAllStandardError());
+    };
+    const QString usage = run({QStringLiteral("--help")});
+    EXPECT_TRUE(usage.startsWith(QStringLiteral("Usage: rovelin [switch...] [lesson.rovelin]")))
+        << usage.toStdString();
+    EXPECT_TRUE(usage.contains(QStringLiteral("/DEMO          demo mode"))) << usage.toStdString();
+    const QString noScreen = run({QStringLiteral("/DEMO")});
+    EXPECT_TRUE(noScreen.contains(QStringLiteral("there is no screen"))) << noScreen.toStdString();
+    // The program's title comes from elsewhere; everything else is English.
+    for (const QString& text : {usage, noScreen}) {
+        QString rest = text;
+        for (const char* pattern : kOtherPartsNotYetEnglish)
+            rest.replace(QRegularExpression(QString::fromUtf8(pattern)), QStringLiteral("…"));
+        EXPECT_FALSE(HasCyrillic(rest)) << text.toStdString();
+    }
+}
