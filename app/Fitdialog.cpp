@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "analysis/Fit.h"
@@ -27,6 +28,9 @@ TfmFit::TfmFit(QWidget* parent, const QString& range) : QDialog(parent) {
         auto* item = new QListWidgetItem(text, lbModels);
         item->setData(Qt::UserRole, static_cast<int>(info.Id));
     }
+    // Wide enough for the longest model and its formula, in either language, without a scroll bar.
+    lbModels->setMinimumWidth(lbModels->sizeHintForColumn(0) + 2 * lbModels->frameWidth() +
+                              lbModels->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
     column->addWidget(lbModels, 1);
 
     lbFormula = new QLabel(tr("&Формула (время — t, неизвестные — любые буквы):"));

@@ -41,7 +41,10 @@ bool AskSeriesRunsDialog(QWidget* owner, const tLesson& lesson, bool twoSeries, 
     QComboBox* one = combo(first);
     QComboBox* two = combo(second);
     form->addRow(QCoreApplication::translate("Runsdialog", "Первый график (красный):"), one);
-    if (twoSeries) form->addRow(QCoreApplication::translate("Runsdialog", "Второй график (синий):"), two);
+    if (twoSeries)
+        form->addRow(QCoreApplication::translate("Runsdialog", "Второй график (синий):"), two);
+    else
+        two->hide();  // not in the form: shown, it would lie over the first row's label
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);

@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -195,12 +196,13 @@ class tCatalogueFolder : public tProgramFolder {
     }
 };
 
-// The scenario of the catalogue at `root` that measures with `sensor`, relative to `root`.
+// The scenario of the catalogue at `root` that measures with `sensor` on one chart, relative to `root`.
 QString ScenarioWithSensor(const QString& root, const QString& sensor) {
     for (const QString& folder : tCatalogueFolder::Scenarios(root)) {
         QFile file(folder + QStringLiteral("experiment.txt"));
-        if (file.open(QIODevice::ReadOnly) &&
-            file.readAll().contains("SensorName=" + sensor.toLatin1() + "\r"))
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        const QByteArray lines = file.readAll();
+        if (lines.contains("SensorName=" + sensor.toLatin1() + "\r") && lines.contains("SeriesCount=1\r"))
             return QDir(root).relativeFilePath(folder) + u'/';
     }
     return QString();
@@ -255,22 +257,41 @@ TEST_F(tEnglishWindow, NoRussianIsLeftInTheWindowItsMenusAndItsDialogs) {
     w.Frame()->Pages()->setCurrentIndex(3);
     seen.AddWidgets(QStringLiteral("table"), &w);
 
-    // The window's dialogs, each read while it is open and then closed.
-    const auto whileOpen = [&](const QString& where, const std::function<QWidget*()>& find) {
-        QTimer::singleShot(0, &w, [&, where, find] {
+    // The window's dialogs, each read (and measured) while it is open and then closed.
+    const auto whileOpen = [&](const QString& where, const std::function<QWidget*()>& find,
+                               const std::function<void(QWidget*)>& measure) {
+        QTimer::singleShot(0, &w, [&, where, find, measure] {
             QWidget* dialog = find();
             if (!dialog) {
                 ADD_FAILURE() << where.toStdString() << " did not open";
                 return;
             }
             seen.AddWidgets(where, dialog);
+            measure(dialog);
             if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
         });
     };
-    whileOpen(QStringLiteral("fit"), [&] { return w.findChild<TfmFit*>(); });
+    // Every model with its formula fits the list's width.
+    whileOpen(
+        QStringLiteral("fit"), [&] { return w.findChild<TfmFit*>(); },
+        [](QWidget* dialog) {
+            auto* list = dialog->findChild<QListWidget*>(QStringLiteral("lbModels"));
+            ASSERT_NE(list, nullptr);
+            EXPECT_LE(list->sizeHintForColumn(0), list->viewport()->width());
+        });
     w.Execute(w.acExperimentFit);
+    // No field lies over a label: one chart here, so one list of runs beside its label.
     w.RealDialogs = true;
-    whileOpen(QStringLiteral("runs"), [&] { return w.findChild<QDialog*>(QStringLiteral("fmRuns")); });
+    whileOpen(
+        QStringLiteral("runs"), [&] { return w.findChild<QDialog*>(QStringLiteral("fmRuns")); },
+        [](QWidget* dialog) {
+            for (QLabel* label : dialog->findChildren<QLabel*>())
+                for (QComboBox* box : dialog->findChildren<QComboBox*>())
+                    if (label->isVisible() && box->isVisible()) {
+                        EXPECT_FALSE(label->geometry().intersects(box->geometry()))
+                            << label->text().toStdString();
+                    }
+        });
     w.Execute(w.acExperimentRuns);
     // The PDF dialog: its filters and the name it proposes (the folder's own files are not ours).
     w.Frame()->Pages()->setCurrentIndex(0);
