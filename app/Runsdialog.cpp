@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <algorithm>
 
 #include "lesson/Lesson.h"
 
@@ -32,9 +33,14 @@ bool AskSeriesRunsDialog(QWidget* owner, const tLesson& lesson, bool twoSeries, 
     auto combo = [&](int current) {
         auto* box = new QComboBox(&dialog);
         box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        box->setMinimumContentsLength(30);
         box->addItem(QCoreApplication::translate("Runsdialog", "(не показывать)"), -1);
-        for (int i = 0; i < lesson.RunCount(); ++i) box->addItem(RunCaption(*lesson.Run(i), i), i);
+        qsizetype longest = 30;
+        for (int i = 0; i < lesson.RunCount(); ++i) {
+            box->addItem(RunCaption(*lesson.Run(i), i), i);
+            longest = std::max(longest, box->itemText(i + 1).size());
+        }
+        // The whole caption shows, up to a width any screen has room for.
+        box->setMinimumContentsLength(static_cast<int>(std::min<qsizetype>(longest, 60)));
         box->setCurrentIndex(current + 1);
         return box;
     };

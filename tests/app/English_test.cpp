@@ -23,6 +23,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
@@ -291,6 +293,16 @@ TEST_F(tEnglishWindow, NoRussianIsLeftInTheWindowItsMenusAndItsDialogs) {
                         EXPECT_FALSE(label->geometry().intersects(box->geometry()))
                             << label->text().toStdString();
                     }
+            // The run's whole caption shows in its field.
+            for (QComboBox* box : dialog->findChildren<QComboBox*>()) {
+                if (!box->isVisible()) continue;
+                QStyleOptionComboBox option;
+                option.initFrom(box);
+                const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                                 QStyle::SC_ComboBoxEditField, box);
+                EXPECT_LE(box->fontMetrics().horizontalAdvance(box->currentText()), field.width())
+                    << box->currentText().toStdString();
+            }
         });
     w.Execute(w.acExperimentRuns);
     // The PDF dialog: its filters and the name it proposes (the folder's own files are not ours).
