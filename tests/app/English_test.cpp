@@ -321,6 +321,12 @@ TEST_F(tEnglishWindow, NoRussianIsLeftInTheWindowItsMenusAndItsDialogs) {
         dialog->reject();
     });
     w.Execute(w.acFileSavePdf);
+    // The status line naming a written file.
+    w.RealPdfDialog = false;
+    w.NextSavePath = out.filePath(QStringLiteral("chart.pdf"));
+    w.Execute(w.acFileSavePdf);
+    ASSERT_TRUE(QFileInfo::exists(w.NextSavePath));
+    seen.AddWidgets(QStringLiteral("status"), w.statusBar());
     w.Execute(w.acHelpInfo);
     auto* info = w.findChild<QDialog*>(QStringLiteral("fmInfo"));
     ASSERT_NE(info, nullptr);
