@@ -69,12 +69,6 @@ const std::vector<const char*> kOtherPartsNotYetEnglish = {
     "Открыть урок\\.\\.\\.",
     "без датчика",
     "датчик \\w+",
-    // analysis/: the statistics, the area, the run summaries, the fit models, the table's labels
-    "Опыт \\d+ \\((красный|синий)\\)(: .*)?",
-    "Площадь под кривой от .*",
-    "Опыт \\d+: .*?(?=\\. |\\.$|$)",
-    "(Парабола|Приближение к пределу|Пропорциональность|Прямая|Своя формула|Синусоида|Степень|Экспонента)",
-    "Метка",
 };
 
 bool HasCyrillic(const QString& text) {
