@@ -504,7 +504,7 @@ Reason: </translation>
     </message>
     <message>
         <source>В каталоге нет ни одного опыта. Опыты — это папки в папке data рядом с программой; как их сделать, рассказано в руководстве (F1).</source>
-        <translation>The catalogue has no experiments. Experiments are folders in the folder data beside the program; the guide (F1) tells how to make them.</translation>
+        <translation>The catalogue has no experiments. Experiments are folders in the folder data-en (or data) beside the program; the guide (F1) tells how to make them.</translation>
     </message>
     <message>
         <source>Здесь появятся сохранённые уроки.</source>
