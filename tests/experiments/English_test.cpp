@@ -127,7 +127,8 @@ TEST_F(English, TheChooserSpeaksEnglish) {
     tExperiment record;
     QString message;
     EXPECT_FALSE(ReadScenario(QStringLiteral("Broken"), QStringLiteral("Broken/"), FRoot, record, message));
-    EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot load the experiment scenario."))) << message.toStdString();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Cannot load the experiment scenario.")))
+        << message.toStdString();
     EXPECT_TRUE(message.contains(QStringLiteral("must be more than zero"))) << message.toStdString();
     EXPECT_FALSE(HasCyrillic(message)) << message.toStdString();
     EXPECT_FALSE(ReadScenario(QStringLiteral("Gone"), QStringLiteral("Gone/"), FRoot, record, message));
@@ -208,9 +209,10 @@ TEST_F(English, TheExperimentAndPulseFramesSpeakEnglish) {
     TTablePage table(&lesson, scenario, true);
     const QLabel* intro = table.findChild<QLabel*>(QStringLiteral("lbTableIntro"));
     ASSERT_NE(intro, nullptr);
-    EXPECT_EQ(intro->text(),
-              QStringLiteral("Type the measured pairs of numbers into the bottom row (*): “t, s” and “T, °C”. "
-                             "The points appear on the chart at once."));
+    EXPECT_EQ(
+        intro->text(),
+        QStringLiteral("Type the measured pairs of numbers into the bottom row (*): “t, s” and “T, °C”. "
+                       "The points appear on the chart at once."));
 }
 
 TEST_F(English, TheGuideWindowAndTheBoxesSpeakEnglish) {
@@ -243,7 +245,8 @@ TEST_F(English, TheGuideWindowAndTheBoxesSpeakEnglish) {
     EXPECT_EQ(AskSaveDiscardCancel(QStringLiteral("Save the lesson?")), tSaveChoice::Cancel);
     EXPECT_EQ(title, QStringLiteral("Confirmation"));
     buttons.sort();
-    EXPECT_EQ(buttons, QStringList({QStringLiteral("&Save"), QStringLiteral("Cancel"), QStringLiteral("Do&n't save")}));
+    EXPECT_EQ(buttons, QStringList({QStringLiteral("&Save"), QStringLiteral("Cancel"),
+                                    QStringLiteral("Do&n't save")}));
 
     buttons.clear();
     poll.start();
