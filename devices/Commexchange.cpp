@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/Commexchange.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 #include "devices/Devicetimings.h"
@@ -91,8 +92,9 @@ bool ConfigureCommPort(tCommPort& port, const tSettings* settings, const tCommOp
     port.SetBreak(false);
     uint32_t status = 0;
     if (!port.GetModemStatus(status))
-        throw tException(QStringLiteral("Невозможно получить состояние устройства на порту: ") +
-                         options.DisplayName + u'.');
+        throw tException(QCoreApplication::translate("Commexchange",
+                                                     "Невозможно получить состояние устройства на порту: %1.")
+                             .arg(options.DisplayName));
     // Single sensors hold carrier detect on; the hub leaves it off.
     bool hubMode = (status & MS_RLSD_ON) == 0;
     DeviceSleep(SettingInt(settings, setting::Timeout));

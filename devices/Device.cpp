@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/Device.h"
 
+#include <QCoreApplication>
 #include <cerrno>
 #include <cstring>
 
@@ -225,45 +226,55 @@ bool tDevice::SetFrequency(int32_t mode, int32_t period) {
     // The sensor keeps sampling at the period it had, while the chart places point k at
     // k × Freq: a refused period puts every point at a wrong time, which the user must hear of.
     auto refused = [&](const QString& what) {
-        FFrequencyProblem = what + QStringLiteral(
+        FFrequencyProblem = what + QCoreApplication::translate(
+                                       "tDevice",
                                        "\r\nВремя точек на графике может не совпасть с настоящим: проверьте "
                                        "значение Freq в сценарии.");
+        // untranslated: a log line
         LogAdd(QStringLiteral("Период опроса не задан: ") + what);
         return false;
     };
-    const QString sensor =
-        FDeviceName.isEmpty() ? QStringLiteral("Датчик") : QStringLiteral("Датчик ") + FDeviceName;
+    const QString sensor = FDeviceName.isEmpty()
+                               ? QCoreApplication::translate("tDevice", "Датчик")
+                               : QCoreApplication::translate("tDevice", "Датчик %1").arg(FDeviceName);
     if (FHubMode) {
         const QByteArray request = Command(QStringLiteral("FREQ %1 %2").arg(mode).arg(period));
         uint8_t reply[InfoReplyLength] = {};
         if (!SendRequest(Bytes(request), static_cast<uint32_t>(request.size()), 500, InfoReplyLength, reply))
             return refused(
-                QStringLiteral("%1 не ответил на команду периода опроса (%2 мкс).").arg(sensor).arg(period));
+                QCoreApplication::translate("tDevice", "%1 не ответил на команду периода опроса (%2 мкс).")
+                    .arg(sensor)
+                    .arg(period));
         static const char kOk[] = "FREQ: Ok.";
         if (std::memcmp(reply, kOk, sizeof(kOk) - 1) == 0) return true;
         const QString answer = TrimControls(BinBytes(reply, InfoReplyLength));
         if (answer.startsWith(QStringLiteral("FREQ: Error.")))
-            return refused(
-                QStringLiteral("%1 отказался от периода опроса %2 мкс (ответ «%3»): такого периода он "
+            return refused(QCoreApplication::translate(
+                               "tDevice",
+                               "%1 отказался от периода опроса %2 мкс (ответ «%3»): такого периода он "
                                "не поддерживает.")
-                    .arg(sensor)
-                    .arg(period)
-                    .arg(answer));
-        return refused(QStringLiteral("%1 не подтвердил период опроса %2 мкс (ответ «%3»).")
-                           .arg(sensor)
-                           .arg(period)
-                           .arg(answer));
+                               .arg(sensor)
+                               .arg(period)
+                               .arg(answer));
+        return refused(
+            QCoreApplication::translate("tDevice", "%1 не подтвердил период опроса %2 мкс (ответ «%3»).")
+                .arg(sensor)
+                .arg(period)
+                .arg(answer));
     }
     const QByteArray request = Command(QStringLiteral("F %1").arg(period));
     uint8_t status = 0xFF;
     if (!SendRequest(Bytes(request), static_cast<uint32_t>(request.size()), 500, 1, &status))
         return refused(
-            QStringLiteral("%1 не ответил на команду периода опроса (%2 мкс).").arg(sensor).arg(period));
+            QCoreApplication::translate("tDevice", "%1 не ответил на команду периода опроса (%2 мкс).")
+                .arg(sensor)
+                .arg(period));
     if (status == 0) return true;
-    return refused(QStringLiteral("%1 отказался от периода опроса %2 мкс (код ответа %3).")
-                       .arg(sensor)
-                       .arg(period)
-                       .arg(status));
+    return refused(
+        QCoreApplication::translate("tDevice", "%1 отказался от периода опроса %2 мкс (код ответа %3).")
+            .arg(sensor)
+            .arg(period)
+            .arg(status));
 }
 
 bool tDevice::Start(uint8_t startParameter) {

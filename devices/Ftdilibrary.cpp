@@ -2,6 +2,7 @@
 #include "devices/Ftdilibrary.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <mutex>
 
@@ -26,7 +27,8 @@ void ResolveOne(const tLibrary& library, T& entry, const char* name) {
 }  // namespace
 
 QString FtdiNotLoadedText() {
-    return QStringLiteral("??? Библиотека доступа через интерфейс FTDI не загружена!");
+    return QCoreApplication::translate("Ftdilibrary",
+                                       "??? Библиотека доступа через интерфейс FTDI не загружена!");
 }
 
 tFTDILibrary& tFTDILibrary::Instance() {
@@ -47,12 +49,14 @@ tFTDILibrary::tFTDILibrary() {
     } catch (const tException& e) {
         FLibrary.reset();
         ClearEntryPoints();
-        const QString notUsable = QStringLiteral("Использование интерфейса FTDI невозможно!");
+        const QString notUsable =
+            QCoreApplication::translate("Ftdilibrary", "Использование интерфейса FTDI невозможно!");
         if (gLogFile) {
             gLogFile->Add(e.Message());
             gLogFile->Add(notUsable);
         } else {
-            ShowWarning(notUsable + QStringLiteral("\r\nПричина: ") + e.Message());
+            ShowWarning(notUsable + QCoreApplication::translate("Ftdilibrary", "\r\nПричина: ") +
+                        e.Message());
         }
     }
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/Sensorsearch.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <algorithm>
 #include <functional>
@@ -90,11 +91,13 @@ QString NoDevicesText() {
 // Why a search had no candidate at all, for the transports whose list has no cause of its own.
 QString NoCandidatesText(tTransport transport, const QString& vid, const QString& pid) {
     if (transport == tTransport::Hid)
-        return QStringLiteral(
+        return QCoreApplication::translate(
+                   "tSensorSearch",
                    "Нет ни одного HID-устройства датчика (%1, %2) среди /dev/hidraw*: датчик не подключён "
                    "к ПК, или это не датчик программы (настройки HID_VID и HID_PID).")
             .arg(vid, pid);
-    return QStringLiteral(
+    return QCoreApplication::translate(
+        "tSensorSearch",
         "Библиотека D2XX не видит ни одного устройства FTDI: датчик не подключён к ПК, или его занял "
         "драйвер ядра ftdi_sio (тогда поставьте UseFTDI=0 и UseCDC=1).");
 }
@@ -103,7 +106,8 @@ QString NoCandidatesText(tTransport transport, const QString& vid, const QString
 QString SensorList(const std::vector<tSearchFindings::tSensor>& sensors, bool places) {
     QStringList items;
     for (const tSearchFindings::tSensor& sensor : sensors)
-        items << QStringLiteral("%1 на %2").arg(sensor.Name, places ? sensor.Place : sensor.Port);
+        items << QCoreApplication::translate("tSensorSearch", "%1 на %2")
+                     .arg(sensor.Name, places ? sensor.Place : sensor.Port);
     return items.join(QStringLiteral(", "));
 }
 
@@ -125,19 +129,22 @@ QStringList tSensorSearch::NamedSerialPorts(tSettings* settings) {
 }
 
 QString tSensorSearch::CandidatePlace(const QString& identifier, tTransport transport) {
-    if (IsSimulatedPath(identifier)) return QStringLiteral("демонстрационном порту");
-    if (transport == tTransport::Ftdi) return QStringLiteral("устройстве FTDI %1").arg(identifier);
+    if (IsSimulatedPath(identifier))
+        return QCoreApplication::translate("tSensorSearch", "демонстрационном порту");
+    if (transport == tTransport::Ftdi)
+        return QCoreApplication::translate("tSensorSearch", "устройстве FTDI %1").arg(identifier);
     if (transport == tTransport::Hid) return identifier.section(u'#', 0, 0);
     return identifier;
 }
 
 QString tSensorSearch::NotFoundAdvice(const QString& sensorName, const tSearchFindings& findings) {
     QStringList lines;
-    lines << QStringLiteral("Для этого опыта нужен датчик %1.").arg(sensorName);
+    lines << QCoreApplication::translate("tSensorSearch", "Для этого опыта нужен датчик %1.").arg(sensorName);
     if (findings.Sensors.empty())
-        lines << QStringLiteral("Ни одного датчика не найдено.");
+        lines << QCoreApplication::translate("tSensorSearch", "Ни одного датчика не найдено.");
     else
-        lines << QStringLiteral("Найдены: %1.").arg(SensorList(findings.Sensors, true));
+        lines << QCoreApplication::translate("tSensorSearch", "Найдены: %1.")
+                     .arg(SensorList(findings.Sensors, true));
     const auto problem = [&](tAccessKind kind) -> const tAccessProblem* {
         for (const tAccessProblem& p : findings.Problems)
             if (p.Kind == kind) return &p;
@@ -146,29 +153,35 @@ QString tSensorSearch::NotFoundAdvice(const QString& sensorName, const tSearchFi
     // The first thing to check: what most likely hides the wanted sensor.
     QString check;
     if (findings.Searches == 0) {
-        check = QStringLiteral(
+        check = QCoreApplication::translate(
+            "tSensorSearch",
             "в файле rovelin.cfg выключены все способы поиска датчиков (UseFTDI, UseCDC, UseHID).");
     } else if (const tAccessProblem* p = problem(tAccessKind::Permission)) {
-        check = QStringLiteral(
+        check = QCoreApplication::translate(
+                    "tSensorSearch",
                     "у пользователя нет прав на доступ к датчику. Попросите администратора установить "
                     "правило udev программы (%1) или добавить пользователя в группу '%2' и войти в "
                     "систему заново, затем переподключите датчик.")
                     .arg(QString::fromLatin1(UdevRulesFileName), p->Group);
     } else if (problem(tAccessKind::Busy)) {
-        check = QStringLiteral("датчик занят другой программой. Закройте её и нажмите «Подключение».");
+        check = QCoreApplication::translate(
+            "tSensorSearch", "датчик занят другой программой. Закройте её и нажмите «Подключение».");
     } else if (!findings.Sensors.empty()) {
-        check =
-            QStringLiteral("подключите датчик %1 вместо найденного и нажмите «Подключение».").arg(sensorName);
+        check = QCoreApplication::translate("tSensorSearch",
+                                            "подключите датчик %1 вместо найденного и нажмите «Подключение».")
+                    .arg(sensorName);
     } else if (!findings.Silent.isEmpty() || problem(tAccessKind::Failed)) {
-        check = QStringLiteral(
+        check = QCoreApplication::translate(
+            "tSensorSearch",
             "датчик не ответил. Отключите его от компьютера, подключите снова, подождите несколько "
             "секунд и нажмите «Подключение».");
     } else {
-        check = QStringLiteral(
+        check = QCoreApplication::translate(
+                    "tSensorSearch",
                     "подключите датчик %1 к компьютеру, подождите несколько секунд и нажмите «Подключение».")
                     .arg(sensorName);
     }
-    lines << QStringLiteral("Проверьте: ") + check;
+    lines << QCoreApplication::translate("tSensorSearch", "Проверьте: ") + check;
     return lines.join(QStringLiteral("\r\n"));
 }
 
@@ -248,7 +261,8 @@ std::unique_ptr<tDevice> tSensorSearch::Search(
                     FFindings.Problems.push_back(problem);
                 } else {
                     FFindings.Silent << place;
-                    diagnosis << QStringLiteral(
+                    diagnosis << QCoreApplication::translate(
+                                     "tSensorSearch",
                                      "Устройство '%1' не удалось опознать как датчик (причина — в строке "
                                      "DevID выше).")
                                      .arg(identifier);
@@ -263,6 +277,7 @@ std::unique_ptr<tDevice> tSensorSearch::Search(
             // a device found but not wanted is closed at once (unique_ptr going out of scope)
         }
         if (!others.empty())
+            // untranslated: a log line
             diagnosis.prepend(QStringLiteral("Найдены датчики: %1; ни один не называется '%2'.")
                                   .arg(SensorList(others, false), sensorName));
         if (!found) throw tException(NoDevicesText());
@@ -281,15 +296,18 @@ std::unique_ptr<tDevice> tSensorSearch::FindFTDISensor(const QString& sensorName
         QStringLiteral("FTW32: "), tTransport::Ftdi, sensorName,
         [this](tDetectors& detectors, QStringList& diagnosis) {
             if (!FSource->FtdiLoaded())
+                // untranslated: a log line (the search logs its failures)
                 throw tException(QStringLiteral("Библиотека доступа через интерфейс FTDI не загружена!"));
             FT_DWORD count = 0;
             if (FSource->FtdiCreateDeviceInfoList(count) != FT_OK)
+                // untranslated: a log line
                 throw tException(QStringLiteral("Невозможно получить список подключенных устройств."));
             std::vector<FT_DEVICE_LIST_INFO_NODE> records(count);
             if (count > 0) {
                 FT_DWORD listed = count;
                 if (FSource->FtdiGetDeviceInfoList(records.data(), listed) != FT_OK)
                     throw tException(
+                        // untranslated: a log line
                         QStringLiteral("Невозможно получить данные о подключенных устройствах."));
                 // A device plugged in between the two calls must not make us read past the records.
                 if (listed < records.size()) records.resize(listed);

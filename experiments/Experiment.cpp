@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "experiments/Experiment.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include "foundation/Functions.h"
@@ -14,6 +15,7 @@ void tExperiment::Clear() {
     MinX = 0;
     MaxX = 100;
     IncX = 10;
+    // untranslated: a scenario value, stored with the lesson like the file's own captions
     CaptionX = QStringLiteral("Значение");
     MinY = 0;
     MaxY = 100;
@@ -57,9 +59,11 @@ namespace {
 // How a key stands in the file, for a message about its value: "Freq=0", "MaxX=abc (не число,
 // взято 100)" or "MaxX (не указано, по умолчанию 100)".
 QString Shown(const tEntries& e, const QString& key, const QString& used, bool parsed) {
-    if (!e.Has(key)) return QStringLiteral("%1 (не указано, по умолчанию %2)").arg(key, used);
+    if (!e.Has(key))
+        return QCoreApplication::translate("Experiment", "%1 (не указано, по умолчанию %2)").arg(key, used);
     const QString text = key + u'=' + e.Text(key);
-    return parsed ? text : text + QStringLiteral(" (не число, взято %1)").arg(used);
+    return parsed ? text
+                  : text + QCoreApplication::translate("Experiment", " (не число, взято %1)").arg(used);
 }
 
 QString ShownReal(const tEntries& e, const QString& key, double used) {
@@ -72,26 +76,30 @@ QString ShownReal(const tEntries& e, const QString& key, double used) {
 QStringList ValueProblems(const tEntries& e, const tExperiment& r) {
     QStringList problems;
     if (r.SensorName.isEmpty())
-        problems << QStringLiteral(
-            "SensorName= без значения: впишите модель датчика (например, "
-            "SensorName=T100) или SensorName=NO для опыта без датчика.");
+        problems << QCoreApplication::translate("Experiment",
+                                                "SensorName= без значения: впишите модель датчика (например, "
+                                                "SensorName=T100) или SensorName=NO для опыта без датчика.");
     if (r.Freq <= 0)
-        problems << QStringLiteral(
+        problems << QCoreApplication::translate(
+                        "Experiment",
                         "%1: период опроса датчика в микросекундах должен быть больше нуля "
                         "(например, Freq=100000 — 10 точек в секунду).")
                         .arg(Shown(e, QStringLiteral("Freq"), QString::number(r.Freq), true));
     if (!(r.MaxX > r.MinX))
-        problems << QStringLiteral("%1: конец оси времени должен быть больше её начала, %2.")
+        problems << QCoreApplication::translate("Experiment",
+                                                "%1: конец оси времени должен быть больше её начала, %2.")
                         .arg(ShownReal(e, QStringLiteral("MaxX"), r.MaxX),
                              ShownReal(e, QStringLiteral("MinX"), r.MinX));
     if (!(r.MaxY > r.MinY))
-        problems << QStringLiteral("%1: верх оси значений должен быть больше её низа, %2.")
+        problems << QCoreApplication::translate("Experiment",
+                                                "%1: верх оси значений должен быть больше её низа, %2.")
                         .arg(ShownReal(e, QStringLiteral("MaxY"), r.MaxY),
                              ShownReal(e, QStringLiteral("MinY"), r.MinY));
     for (const auto& [key, pattern] :
          {std::pair{QStringLiteral("FormatX"), r.FormatX}, std::pair{QStringLiteral("FormatY"), r.FormatY}})
         if (!PatternShowsNumber(pattern))
-            problems << QStringLiteral(
+            problems << QCoreApplication::translate(
+                            "Experiment",
                             "%1=%2: в шаблоне числа нет ни 0, ни #, и вместо значения был бы "
                             "виден этот текст (например, %1=0.0 показывает 21,5).")
                             .arg(key, pattern);
@@ -114,7 +122,7 @@ bool ParseExperimentEntries(const tScenarioEntries& entries, tExperiment& record
                             const QString& file) {
     const tEntries e(entries);
     if (!e.Has(QStringLiteral("SensorName"))) {
-        error = QStringLiteral("Не указан датчик используемый в экперименте.");
+        error = QCoreApplication::translate("Experiment", "Не указан датчик используемый в экперименте.");
         return false;
     }
     record.SensorName = e.Text(QStringLiteral("SensorName"));
@@ -142,9 +150,11 @@ bool ParseExperimentEntries(const tScenarioEntries& entries, tExperiment& record
 
     const QStringList problems = ValueProblems(e, record);
     if (problems.isEmpty()) return true;
-    error = (file.isEmpty()
-                 ? QStringLiteral("В сценарии есть значения, с которыми опыт не пойдёт:")
-                 : QStringLiteral("В файле '%1' есть значения, с которыми опыт не пойдёт:").arg(file)) +
+    error = (file.isEmpty() ? QCoreApplication::translate(
+                                  "Experiment", "В сценарии есть значения, с которыми опыт не пойдёт:")
+                            : QCoreApplication::translate(
+                                  "Experiment", "В файле '%1' есть значения, с которыми опыт не пойдёт:")
+                                  .arg(file)) +
             QStringLiteral("\r\n") + problems.join(QStringLiteral("\r\n"));
     return false;
 }

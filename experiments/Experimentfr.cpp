@@ -63,7 +63,7 @@ TfrExperiment::TfrExperiment(QWidget* owner, bool twiceMarker) : QWidget(owner),
     chMain->setObjectName(QStringLiteral("chMain"));
     chMain->AddSeries(QStringLiteral("Series1"), Qt::red);
     chMain->AddSeries(QStringLiteral("Series2"), Qt::blue);
-    lbNoSensor = new QLabel(QStringLiteral("Эксперимент проводится без датчика."));
+    lbNoSensor = new QLabel(tr("Эксперимент проводится без датчика."));
     lbNoSensor->setObjectName(QStringLiteral("lbNoSensor"));
     lbNoSensor->setFont(Tahoma(32, true));
     lbNoSensor->setAlignment(Qt::AlignCenter);
@@ -79,7 +79,7 @@ TfrExperiment::TfrExperiment(QWidget* owner, bool twiceMarker) : QWidget(owner),
     // page of pcMain: the visible pages keep the indexes 0 chart, 1 description, 2 report.
     tsTable = NewPage(QStringLiteral("tsTable"));
     tsTable->setParent(this);
-    tsTable->setWindowTitle(QStringLiteral("&Таблица"));
+    tsTable->setWindowTitle(tr("&Таблица"));
     tsTable->hide();
 
     tsDescr = NewPage(QStringLiteral("tsDescr"));
@@ -89,9 +89,9 @@ TfrExperiment::TfrExperiment(QWidget* owner, bool twiceMarker) : QWidget(owner),
     reReport = NewDocument(QStringLiteral("reReport"), false);
     Fill(tsReport, reReport);
 
-    pcMain->addTab(tsChart, QStringLiteral("&График"));
-    pcMain->addTab(tsDescr, QStringLiteral("&Описание"));
-    pcMain->addTab(tsReport, QStringLiteral("О&тчет"));
+    pcMain->addTab(tsChart, tr("&График"));
+    pcMain->addTab(tsDescr, tr("&Описание"));
+    pcMain->addTab(tsReport, tr("О&тчет"));
 
     // Point labels are drawn by the chart for labelled points only, which is the mark-text rule.
     AttachChart(chMain);
@@ -145,7 +145,7 @@ TChart::tPrintTexts TfrExperiment::PrintTexts(const tExperiment& scenario, const
     for (int slot = 0; FLesson && slot < chMain->SeriesCount(); ++slot) {
         const tRun* run = FLesson->SeriesRun(slot);
         if (!run || run->IsEmpty()) continue;
-        QString line = QStringLiteral("Опыт %1").arg(FLesson->IndexOf(run) + 1);
+        QString line = tr("Опыт %1").arg(FLesson->IndexOf(run) + 1);
         if (run->Started.isValid())
             line += QStringLiteral(" — ") + run->Started.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
         const QString colour = ColourName(chMain->Series(slot)->Color());
@@ -186,7 +186,7 @@ void TfrExperiment::ShowLessonRuns() {
 
 void TfrExperiment::AskPointLabel() {
     QString value;
-    if (InputQuery(QStringLiteral("Введите метку точки:"), value)) FPendingLabel = value;
+    if (InputQuery(tr("Введите метку точки:"), value)) FPendingLabel = value;
 }
 
 QString TfrExperiment::TakePointLabel() {

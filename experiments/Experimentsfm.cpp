@@ -94,30 +94,30 @@ class tWrappingDelegate : public QStyledItemDelegate {
 
 TfmExperiments::TfmExperiments(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("fmExperiments"));
-    setWindowTitle(QStringLiteral("Выбор эксперимента"));
+    setWindowTitle(tr("Выбор эксперимента"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
     FImages = experimenticons::TreeImages();
 
-    acDescrShowHide = new QAction(experimenticons::Description(), QStringLiteral("&Описание"), this);
+    acDescrShowHide = new QAction(experimenticons::Description(), tr("&Описание"), this);
     acDescrShowHide->setObjectName(QStringLiteral("acDescrShowHide"));
-    acDescrShowHide->setToolTip(QStringLiteral("Показать/скрыть описание эксперимента"));
+    acDescrShowHide->setToolTip(tr("Показать/скрыть описание эксперимента"));
     acDescrShowHide->setCheckable(true);
     acDescrShowHide->setChecked(true);
 
-    acDescrCopy = new QAction(experimenticons::Copy(), QStringLiteral("&Копировать"), this);
+    acDescrCopy = new QAction(experimenticons::Copy(), tr("&Копировать"), this);
     acDescrCopy->setObjectName(QStringLiteral("acDescrCopy"));
-    acDescrCopy->setToolTip(QStringLiteral("Копировать описание эксперимента в буфер обмена"));
+    acDescrCopy->setToolTip(tr("Копировать описание эксперимента в буфер обмена"));
     acDescrCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
 
-    acDescrPrint = new QAction(experimenticons::Print(), QStringLiteral("&Печать..."), this);
+    acDescrPrint = new QAction(experimenticons::Print(), tr("&Печать..."), this);
     acDescrPrint->setObjectName(QStringLiteral("acDescrPrint"));
-    acDescrPrint->setToolTip(QStringLiteral("Печать описания эксперимента"));
+    acDescrPrint->setToolTip(tr("Печать описания эксперимента"));
     acDescrPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
 
     acDescrSave = new QAction(experimenticons::Save(), QString(), this);
     acDescrSave->setObjectName(QStringLiteral("acDescrSave"));
-    acDescrSave->setToolTip(QStringLiteral("Сохранить описание эксперимента в файл"));
+    acDescrSave->setToolTip(tr("Сохранить описание эксперимента в файл"));
     acDescrSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
 
     for (QAction* a : {acDescrShowHide, acDescrCopy, acDescrPrint, acDescrSave}) {
@@ -138,7 +138,7 @@ TfmExperiments::TfmExperiments(QWidget* owner) : QDialog(owner) {
 
     tvExperiments = new QTreeWidget;
     tvExperiments->setObjectName(QStringLiteral("tvExperiments"));
-    tvExperiments->setAccessibleName(QStringLiteral("Опыты"));
+    tvExperiments->setAccessibleName(tr("Опыты"));
     tvExperiments->setHeaderHidden(true);
     tvExperiments->setColumnCount(1);
     tvExperiments->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -160,7 +160,7 @@ TfmExperiments::TfmExperiments(QWidget* owner) : QDialog(owner) {
 
     reDescr = new TRichView;
     reDescr->setObjectName(QStringLiteral("reDescr"));
-    reDescr->setAccessibleName(QStringLiteral("Описание опыта"));
+    reDescr->setAccessibleName(tr("Описание опыта"));
     reDescr->SetReadOnlyCopyable(true);
 
     sl = new QSplitter(Qt::Horizontal);
@@ -175,7 +175,7 @@ TfmExperiments::TfmExperiments(QWidget* owner) : QDialog(owner) {
     bbOk = new QPushButton(QStringLiteral("OK"));
     bbOk->setObjectName(QStringLiteral("bbOk"));
     bbOk->setDefault(true);  // Enter presses OK
-    bbCancel = new QPushButton(QStringLiteral("Отмена"));
+    bbCancel = new QPushButton(tr("Отмена"));
     bbCancel->setObjectName(QStringLiteral("bbCancel"));
     bbCancel->setAutoDefault(false);
 
@@ -223,7 +223,7 @@ TfmExperiments::TfmExperiments(QWidget* owner) : QDialog(owner) {
         sdFile.setObjectName(QStringLiteral("sdFile"));
         sdFile.setAcceptMode(QFileDialog::AcceptSave);
         sdFile.setFileMode(QFileDialog::AnyFile);
-        sdFile.setNameFilters({QStringLiteral("RTF-файлы (*.rtf)"), QStringLiteral("Все файлы (*.*)")});
+        sdFile.setNameFilters({tr("RTF-файлы (*.rtf)"), tr("Все файлы (*.*)")});
         sdFile.setDefaultSuffix(QStringLiteral("rtf"));
         sdFile.setOption(QFileDialog::ReadOnly, false);
         return sdFile.exec() == QDialog::Accepted && !sdFile.selectedFiles().isEmpty()
@@ -316,10 +316,10 @@ void TfmExperiments::FillTree(const tCatalogue& catalogue) {
         const tCatalogueRoot& root = roots[r];
         auto* node = new QTreeWidgetItem(tvExperiments);
         const bool reachable = QFileInfo(root.Path).isDir();
-        node->setText(0, reachable ? root.Name : root.Name + QStringLiteral(" (нет доступа)"));
-        node->setToolTip(0, (root.Source == tCatalogueRoot::User ? QStringLiteral("Ваши сценарии: ")
-                                                                 : QStringLiteral("Сценарии школы: ")) +
-                                QDir::toNativeSeparators(root.Path));
+        node->setText(0, reachable ? root.Name : tr("%1 (нет доступа)").arg(root.Name));
+        node->setToolTip(
+            0, (root.Source == tCatalogueRoot::User ? tr("Ваши сценарии: %1") : tr("Сценарии школы: %1"))
+                   .arg(QDir::toNativeSeparators(root.Path)));
         node->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
         node->setData(0, RootRole, r);
         node->setData(0, SourceRole, true);

@@ -17,7 +17,7 @@
 
 TfmGuide::TfmGuide(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("fmGuide"));
-    setWindowTitle(QStringLiteral("Руководство пользователя"));
+    setWindowTitle(tr("Руководство пользователя"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
     setModal(false);
@@ -26,13 +26,13 @@ TfmGuide::TfmGuide(QWidget* owner) : QDialog(owner) {
     tbGuide->setObjectName(QStringLiteral("tbGuide"));
     tbGuide->setOpenExternalLinks(true);  // the guide's own pages stay here, the rest go to the browser
 
-    bbBack = new QPushButton(QStringLiteral("← &Назад"), this);
+    bbBack = new QPushButton(tr("← &Назад"), this);
     bbBack->setObjectName(QStringLiteral("bbBack"));
-    bbForward = new QPushButton(QStringLiteral("&Вперёд →"), this);
+    bbForward = new QPushButton(tr("&Вперёд →"), this);
     bbForward->setObjectName(QStringLiteral("bbForward"));
-    bbContents = new QPushButton(QStringLiteral("&Содержание"), this);
+    bbContents = new QPushButton(tr("&Содержание"), this);
     bbContents->setObjectName(QStringLiteral("bbContents"));
-    auto* close = new QPushButton(QStringLiteral("&Закрыть"), this);
+    auto* close = new QPushButton(tr("&Закрыть"), this);
     close->setObjectName(QStringLiteral("bbClose"));
     for (QPushButton* b : {bbBack, bbForward, bbContents, close}) b->setAutoDefault(false);
 
@@ -55,8 +55,8 @@ TfmGuide::TfmGuide(QWidget* owner) : QDialog(owner) {
     connect(tbGuide, &QTextBrowser::forwardAvailable, bbForward, &QPushButton::setEnabled);
     connect(tbGuide, &QTextBrowser::sourceChanged, this, [this] {
         const QString title = tbGuide->documentTitle();
-        setWindowTitle(title.isEmpty() ? QStringLiteral("Руководство пользователя")
-                                       : QStringLiteral("Руководство пользователя — ") + title);
+        setWindowTitle(title.isEmpty() ? tr("Руководство пользователя")
+                                       : tr("Руководство пользователя — %1").arg(title));
     });
     bbBack->setEnabled(false);
     bbForward->setEnabled(false);

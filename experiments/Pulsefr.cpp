@@ -16,7 +16,7 @@ TfrPulse::TfrPulse(QWidget* owner, bool twiceMarker) : TfrExperiment(owner, twic
     chPulse->setObjectName(QStringLiteral("chPulse"));
     chPulse->AddSeries(QStringLiteral("LineSeries1"), Qt::red);
     chPulse->AddSeries(QStringLiteral("LineSeries2"), Qt::blue);
-    chPulse->LeftAxis().SetTitle(QStringLiteral("Частота"));
+    chPulse->LeftAxis().SetTitle(tr("Частота"));
 
     slVert = new QSplitter(Qt::Vertical);
     slVert->setObjectName(QStringLiteral("slVert"));
@@ -73,7 +73,7 @@ int TfrPulse::StartMeasurement(const tExperiment& scenario) {
     chPulse->BottomAxis().SetTitle(bottom.Title());
     chPulse->LeftAxis().SetRange(0, 120);
     chPulse->LeftAxis().SetIncrement(10);
-    chPulse->LeftAxis().SetTitle(QStringLiteral("Частота"));
+    chPulse->LeftAxis().SetTitle(tr("Частота"));
     chPulse->SetPanning(false, true);
     chPulse->SetZooming(false, false);
     ResetMarkers(chPulse);

@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QBoxLayout>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QEvent>
@@ -222,9 +223,9 @@ QString ScenarioDetail(const tCatalogueEntry& group, const tCatalogueEntry& scen
         tExperiment record;
         ParseExperiment(bytes, record, error);
         if (record.SensorName.compare(QStringLiteral("NO"), Qt::CaseInsensitive) == 0)
-            parts << QStringLiteral("без датчика");
+            parts << QCoreApplication::translate("TfrStart", "без датчика");
         else if (!record.SensorName.isEmpty())
-            parts << QStringLiteral("датчик ") + record.SensorName;
+            parts << QCoreApplication::translate("TfrStart", "датчик %1").arg(record.SensorName);
     }
     return parts.join(QStringLiteral(" · "));
 }
@@ -237,15 +238,20 @@ struct tStep {
 
 QWidget* Steps(QWidget* parent) {
     const tStep steps[] = {
-        {experimenticons::StepChoose(), QStringLiteral("1. Выберите опыт"),
-         QStringLiteral("Подключите датчик к компьютеру и нажмите на карточку опыта. Программа сама найдёт "
-                        "датчик, который нужен опыту.")},
-        {experimenticons::StepMeasure(), QStringLiteral("2. Измеряйте"),
-         QStringLiteral("«Пуск» (F5) начинает измерение, «Стоп» (Shift+F5) заканчивает его. "
-                        "«Отметить точку» (Ctrl+M) подписывает точку графика.")},
-        {experimenticons::StepSave(), QStringLiteral("3. Сохраните урок"),
-         QStringLiteral("«Файл → Сохранить урок» (Ctrl+S) кладёт в один файл все опыты, подписи, описание и "
-                        "отчёт. Отчёт можно напечатать.")},
+        {experimenticons::StepChoose(), QCoreApplication::translate("TfrStart", "1. Выберите опыт"),
+         QCoreApplication::translate(
+             "TfrStart",
+             "Подключите датчик к компьютеру и нажмите на карточку опыта. Программа сама найдёт "
+             "датчик, который нужен опыту.")},
+        {experimenticons::StepMeasure(), QCoreApplication::translate("TfrStart", "2. Измеряйте"),
+         QCoreApplication::translate("TfrStart",
+                                     "«Пуск» (F5) начинает измерение, «Стоп» (Shift+F5) заканчивает его. "
+                                     "«Отметить точку» (Ctrl+M) подписывает точку графика.")},
+        {experimenticons::StepSave(), QCoreApplication::translate("TfrStart", "3. Сохраните урок"),
+         QCoreApplication::translate(
+             "TfrStart",
+             "«Файл → Сохранить урок» (Ctrl+S) кладёт в один файл все опыты, подписи, описание и "
+             "отчёт. Отчёт можно напечатать.")},
     };
     auto* box = new QWidget(parent);
     auto* layout = new QVBoxLayout(box);
@@ -290,9 +296,9 @@ TfrStart::TfrStart(QWidget* owner) : QWidget(owner) {
     const int em = fontMetrics().height();
     pageLayout->setContentsMargins(em * 3 / 2, em, em * 3 / 2, em);
     pageLayout->setSpacing(em);
-    pageLayout->addWidget(Heading(QStringLiteral("Ровелин для начальной школы"), 1.8, page));
-    pageLayout->addWidget(Paragraph(
-        QStringLiteral("Выберите опыт — программа найдёт его датчик, и можно начинать измерение."), page));
+    pageLayout->addWidget(Heading(tr("Ровелин для начальной школы"), 1.8, page));
+    pageLayout->addWidget(
+        Paragraph(tr("Выберите опыт — программа найдёт его датчик, и можно начинать измерение."), page));
 
     FColumns = new QBoxLayout(QBoxLayout::LeftToRight);
     FColumns->setSpacing(em * 2);
@@ -307,19 +313,19 @@ TfrStart::TfrStart(QWidget* owner) : QWidget(owner) {
     auto* sideLayout = new QVBoxLayout(side);
     sideLayout->setContentsMargins(0, 0, 0, 0);
     sideLayout->setSpacing(em / 2);
-    sideLayout->addWidget(Heading(QStringLiteral("Недавние уроки"), 1.3, side));
+    sideLayout->addWidget(Heading(tr("Недавние уроки"), 1.3, side));
     auto* recentBox = new QWidget(side);
     FRecent = new QVBoxLayout(recentBox);
     FRecent->setContentsMargins(0, 0, 0, 0);
     sideLayout->addWidget(recentBox);
-    auto* open = new QPushButton(QStringLiteral("Открыть урок..."), side);
+    auto* open = new QPushButton(tr("Открыть урок..."), side);
     open->setObjectName(QStringLiteral("bbOpenLesson"));
     connect(open, &QPushButton::clicked, this, &TfrStart::OpenLessonAsked);
     sideLayout->addWidget(open, 0, Qt::AlignLeft);
     sideLayout->addSpacing(em);
-    sideLayout->addWidget(Heading(QStringLiteral("Как начать"), 1.3, side));
+    sideLayout->addWidget(Heading(tr("Как начать"), 1.3, side));
     sideLayout->addWidget(Steps(side));
-    auto* guide = new QPushButton(QStringLiteral("Руководство пользователя (F1)"), side);
+    auto* guide = new QPushButton(tr("Руководство пользователя (F1)"), side);
     guide->setObjectName(QStringLiteral("bbGuide"));
     connect(guide, &QPushButton::clicked, this, &TfrStart::GuideAsked);
     sideLayout->addWidget(guide, 0, Qt::AlignLeft);
@@ -396,25 +402,25 @@ void TfrStart::BuildCatalogue() {
         }
         FScenarios->addWidget(box);
         if (cut)
-            FScenarios->addWidget(Paragraph(
-                QStringLiteral("Остальные опыты этой группы — в окне «Выбор эксперимента...»."), column));
+            FScenarios->addWidget(
+                Paragraph(tr("Остальные опыты этой группы — в окне «Выбор эксперимента...»."), column));
     };
 
     const QList<tCatalogueEntry> top = FCatalogue.TopLevel();
     QList<tCatalogueEntry> loose;
     for (const tCatalogueEntry& entry : top)
         if (!entry.Group) loose << entry;
-    addSection(QStringLiteral("Опыты"), tCatalogueEntry{}, loose, false);
+    addSection(tr("Опыты"), tCatalogueEntry{}, loose, false);
     for (const tCatalogueEntry& group : top) {
         if (!group.Group) continue;
         const QList<tCatalogueEntry> scenarios = tCatalogue::ScenariosBelow(group, GroupLimit + 1);
         addSection(group.Caption, group, scenarios.mid(0, GroupLimit), scenarios.size() > GroupLimit);
     }
     if (FScenarioTiles.isEmpty()) {
-        FScenarios->addWidget(Heading(QStringLiteral("Опыты"), 1.3, column));
+        FScenarios->addWidget(Heading(tr("Опыты"), 1.3, column));
         FScenarios->addWidget(
-            Paragraph(QStringLiteral("В каталоге нет ни одного опыта. Опыты — это папки в папке data рядом с "
-                                     "программой; как их сделать, рассказано в руководстве (F1)."),
+            Paragraph(tr("В каталоге нет ни одного опыта. Опыты — это папки в папке data рядом с "
+                         "программой; как их сделать, рассказано в руководстве (F1)."),
                       column));
     }
     FitPage();
@@ -437,8 +443,7 @@ void TfrStart::BuildLessons() {
         FRecent->addWidget(tile);
         FLessonTiles << tile;
     }
-    if (FLessonTiles.isEmpty())
-        FRecent->addWidget(Paragraph(QStringLiteral("Здесь появятся сохранённые уроки."), box));
+    if (FLessonTiles.isEmpty()) FRecent->addWidget(Paragraph(tr("Здесь появятся сохранённые уроки."), box));
     FitPage();
 }
 

@@ -101,10 +101,9 @@ TTableView::TTableView(QWidget* parent) : QTableView(parent) {
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, [this](QPoint pos) {
         QMenu menu(this);
-        menu.addAction(QStringLiteral("Копировать"), QKeySequence::Copy, this, &TTableView::CopySelection);
+        menu.addAction(tr("Копировать"), QKeySequence::Copy, this, &TTableView::CopySelection);
         if (FModel && FModel->ManualEntry())
-            menu.addAction(QStringLiteral("Удалить строки"), QKeySequence::Delete, this,
-                           &TTableView::DeleteSelectedRows);
+            menu.addAction(tr("Удалить строки"), QKeySequence::Delete, this, &TTableView::DeleteSelectedRows);
         menu.exec(viewport()->mapToGlobal(pos));
     });
 }
@@ -228,10 +227,9 @@ TTablePage::TTablePage(tLesson* lesson, const tExperiment& scenario, bool manual
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     if (manual) {
-        auto* intro =
-            new QLabel(QStringLiteral("Впишите измеренные пары чисел в нижнюю строку (*): «%1» и «%2». "
-                                      "Точки сразу появляются на графике.")
-                           .arg(scenario.CaptionX, scenario.CaptionY));
+        auto* intro = new QLabel(tr("Впишите измеренные пары чисел в нижнюю строку (*): «%1» и «%2». "
+                                    "Точки сразу появляются на графике.")
+                                     .arg(scenario.CaptionX, scenario.CaptionY));
         intro->setObjectName(QStringLiteral("lbTableIntro"));
         intro->setWordWrap(true);
         layout->addWidget(intro);

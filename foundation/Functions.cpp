@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
 #include <QSaveFile>
@@ -214,14 +215,17 @@ struct tDescriptorCloser {
 
 QString SizeText(qint64 bytes) {
     constexpr qint64 kb = 1024, mb = kb * kb;
-    if (bytes >= mb && bytes % mb == 0) return QStringLiteral("%1 МБ").arg(bytes / mb);
-    if (bytes >= kb && bytes % kb == 0) return QStringLiteral("%1 КБ").arg(bytes / kb);
-    return QStringLiteral("%1 байт").arg(bytes);
+    if (bytes >= mb && bytes % mb == 0)
+        return QCoreApplication::translate("Functions", "%1 МБ").arg(bytes / mb);
+    if (bytes >= kb && bytes % kb == 0)
+        return QCoreApplication::translate("Functions", "%1 КБ").arg(bytes / kb);
+    return QCoreApplication::translate("Functions", "%1 байт").arg(bytes);
 }
 }  // namespace
 
 QString FileTooLargeText(const QString& path, qint64 size, qint64 limit) {
-    return QStringLiteral("Файл '%1' слишком большой (%2 байт). Допускается не более %3.")
+    return QCoreApplication::translate("Functions",
+                                       "Файл '%1' слишком большой (%2 байт). Допускается не более %3.")
         .arg(path)
         .arg(size)
         .arg(SizeText(limit));
@@ -229,8 +233,9 @@ QString FileTooLargeText(const QString& path, qint64 size, qint64 limit) {
 
 tFileRead ReadBoundedFile(const QString& path, qint64 limit, QByteArray& bytes, QString& error) {
     bytes.clear();
-    auto failed = [&](const QString& what, const QString& reason) {
-        error = QStringLiteral("Невозможно %1 файл '%2'.\r\nСистема сообщает: %3").arg(what, path, reason);
+    // `sentence` is one whole message: "%1" the file, "%2" the system's reason.
+    auto failed = [&](const char* sentence, const QString& reason) {
+        error = QCoreApplication::translate("Functions", sentence).arg(path, reason);
         bytes.clear();
         return tFileRead::Failed;
     };
@@ -239,7 +244,9 @@ tFileRead ReadBoundedFile(const QString& path, qint64 limit, QByteArray& bytes, 
     // descriptor (no gap in which the name could be swapped for a pipe). A regular file never makes
     // a read wait, so the descriptor can stay non-blocking.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return failed(QStringLiteral("открыть"), LastSystemErrorText());
+    if (fd < 0)
+        return failed(QT_TRANSLATE_NOOP("Functions", "Невозможно открыть файл '%1'.\r\nСистема сообщает: %2"),
+                      LastSystemErrorText());
     const tDescriptorCloser closer{fd};  // on every path, after the QFile over it
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
@@ -248,14 +255,18 @@ tFileRead ReadBoundedFile(const QString& path, qint64 limit, QByteArray& bytes, 
     }
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-        return failed(QStringLiteral("открыть"), file.errorString());
+        return failed(QT_TRANSLATE_NOOP("Functions", "Невозможно открыть файл '%1'.\r\nСистема сообщает: %2"),
+                      file.errorString());
     if (file.size() > limit) {
         error = FileTooLargeText(path, file.size(), limit);
         return tFileRead::TooLarge;
     }
     // A file that grows meanwhile is caught after limit + 1 bytes.
     bytes = file.read(limit + 1);
-    if (file.error() != QFileDevice::NoError) return failed(QStringLiteral("прочитать"), file.errorString());
+    if (file.error() != QFileDevice::NoError)
+        return failed(
+            QT_TRANSLATE_NOOP("Functions", "Невозможно прочитать файл '%1'.\r\nСистема сообщает: %2"),
+            file.errorString());
     if (bytes.size() > limit) {
         error = FileTooLargeText(path, qMax(file.size(), qint64(bytes.size())), limit);
         bytes.clear();
@@ -265,7 +276,8 @@ tFileRead ReadBoundedFile(const QString& path, qint64 limit, QByteArray& bytes, 
 }
 
 QString NotARegularFileText(const QString& path) {
-    return QStringLiteral("Файл '%1' не читается: это не обычный файл (канал, устройство или папка).")
+    return QCoreApplication::translate(
+               "Functions", "Файл '%1' не читается: это не обычный файл (канал, устройство или папка).")
         .arg(path);
 }
 
@@ -273,14 +285,17 @@ void WriteFileAtomically(const QString& path, const std::function<bool(QIODevice
                          const QString& writeFailure) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw tException(QStringLiteral("Не удалось создать файл \"%1\": %2").arg(path, file.errorString()));
+        throw tException(QCoreApplication::translate("Functions", "Не удалось создать файл \"%1\": %2")
+                             .arg(path, file.errorString()));
     if (!write(file)) {
         const QString reason = file.errorString();  // before cancelling clears it
         file.cancelWriting();
         throw tException(!writeFailure.isEmpty()
                              ? writeFailure
-                             : QStringLiteral("Не удалось записать файл \"%1\": %2").arg(path, reason));
+                             : QCoreApplication::translate("Functions", "Не удалось записать файл \"%1\": %2")
+                                   .arg(path, reason));
     }
     if (!file.commit())
-        throw tException(QStringLiteral("Не удалось записать файл \"%1\": %2").arg(path, file.errorString()));
+        throw tException(QCoreApplication::translate("Functions", "Не удалось записать файл \"%1\": %2")
+                             .arg(path, file.errorString()));
 }

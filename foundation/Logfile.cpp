@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
 #include <cerrno>
@@ -24,14 +25,17 @@ tLogFile::tLogFile(const QString& fileName) : FFileName(fileName) {
     if (FFd < 0) {
         const QString reason = LastSystemErrorText();
         Cleanup();
-        throw tException(QStringLiteral("Невозможно открыть файл журнала '%1'.\r\nСистема сообщает: %2")
+        throw tException(QCoreApplication::translate(
+                             "tLogFile", "Невозможно открыть файл журнала '%1'.\r\nСистема сообщает: %2")
                              .arg(fileName, reason));
     }
     // Another writer holding the log would interleave with ours; readers are welcome.
     if (::flock(FFd, LOCK_EX | LOCK_NB) != 0) {
         Cleanup();
-        throw tException(QStringLiteral("Невозможно открыть файл журнала '%1'.\r\nСистема сообщает: %2")
-                             .arg(fileName, QStringLiteral("файл используется другой программой")));
+        throw tException(QCoreApplication::translate(
+                             "tLogFile", "Невозможно открыть файл журнала '%1'.\r\nСистема сообщает: %2")
+                             .arg(fileName, QCoreApplication::translate(
+                                                "tLogFile", "файл используется другой программой")));
     }
 }
 

@@ -2,6 +2,7 @@
 #include "foundation/Messagebox.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -90,9 +91,12 @@ tSaveChoice AskSaveDiscardCancel(const QString& text) {
     }
     QMessageBox box(QMessageBox::Warning, LoadStr(msg::TitleConfirm), ForDisplay(text), QMessageBox::NoButton,
                     ActiveParent());
-    QPushButton* save = box.addButton(QStringLiteral("&Сохранить"), QMessageBox::AcceptRole);
-    QPushButton* discard = box.addButton(QStringLiteral("&Не сохранять"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+    QPushButton* save =
+        box.addButton(QCoreApplication::translate("Messagebox", "&Сохранить"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QCoreApplication::translate("Messagebox", "&Не сохранять"),
+                                         QMessageBox::DestructiveRole);
+    QPushButton* cancel =
+        box.addButton(QCoreApplication::translate("Messagebox", "Отмена"), QMessageBox::RejectRole);
     box.setDefaultButton(save);
     box.setEscapeButton(cancel);
     box.setWindowModality(Qt::ApplicationModal);
@@ -112,7 +116,8 @@ bool ShowErrorOffering(const QString& text, const QString& offer) {
                     ActiveParent());
     KeepTitleVisible(box);
     QPushButton* chosen = box.addButton(offer, QMessageBox::AcceptRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole);
+    QPushButton* cancel =
+        box.addButton(QCoreApplication::translate("Messagebox", "Отмена"), QMessageBox::RejectRole);
     box.setDefaultButton(chosen);
     box.setEscapeButton(cancel);
     box.setWindowModality(Qt::ApplicationModal);

@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,7 +78,8 @@ tSchoolSettings tSchoolSettings::Load(const QStringList& configDirs, const QStri
                 else if (Same(word, kCatalogue))
                     s.FUserMay |= CatalogueKey;
                 else if (!Same(word, QStringLiteral("none")))
-                    s.FProblems << QStringLiteral("%1: %2: неизвестное имя «%3»")
+                    s.FProblems << QCoreApplication::translate("tSchoolSettings",
+                                                               "%1: %2: неизвестное имя «%3»")
                                        .arg(s.FSchoolFile, kUserMayChange, word);
             }
         }
@@ -115,14 +117,17 @@ tSchoolSettings::tValues tSchoolSettings::ReadFile(const QString& path, bool fro
         const QString where = QStringLiteral("%1:%2: ").arg(path).arg(n + 1);
         const QString key = KeyOf(line);
         if (key.isEmpty()) {
-            FProblems << where + QStringLiteral("строка без «Имя = значение»");
+            FProblems << where +
+                             QCoreApplication::translate("tSchoolSettings", "строка без «Имя = значение»");
             continue;
         }
         const QString value = line.mid(line.indexOf(u'=') + 1).trimmed();
         auto folder = [&](const QString& text) {
             const QString expanded = Expand(text);
             if (expanded.isEmpty() && !text.isEmpty())
-                FProblems << where + QStringLiteral("«%1» — не полный путь (начинается с /)").arg(text);
+                FProblems << where + QCoreApplication::translate("tSchoolSettings",
+                                                                 "«%1» — не полный путь (начинается с /)")
+                                         .arg(text);
             return expanded;
         };
         if (Same(key, kLessonFolder)) {
@@ -147,7 +152,8 @@ tSchoolSettings::tValues tSchoolSettings::ReadFile(const QString& path, bool fro
             if (!seenPupil) v.PupilName = value;
             seenPupil = true;
         } else {
-            FProblems << where + QStringLiteral("неизвестное имя «%1»").arg(key);
+            FProblems << where +
+                             QCoreApplication::translate("tSchoolSettings", "неизвестное имя «%1»").arg(key);
         }
     }
     return v;
@@ -199,8 +205,8 @@ void tSchoolSettings::SaveUserValue(const QString& key, const QString& value) {
         *found = line;
     }
     if (!QDir().mkpath(QFileInfo(FUserFile).absolutePath()))
-        throw tException(
-            QStringLiteral("Невозможно создать папку '%1'.").arg(QFileInfo(FUserFile).absolutePath()));
+        throw tException(QCoreApplication::translate("tSchoolSettings", "Невозможно создать папку '%1'.")
+                             .arg(QFileInfo(FUserFile).absolutePath()));
     const QByteArray text = lines.isEmpty() ? QByteArray() : (lines.join(u'\n') + u'\n').toUtf8();
     WriteFileAtomically(FUserFile, [&](QIODevice& out) { return out.write(text) == text.size(); });
     if (Same(key, kPupilName)) FPupilName = FOwn.PupilName = clean;

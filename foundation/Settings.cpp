@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/Settings.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -47,8 +48,9 @@ QByteArray ReadWhole(const QString& path) {
 void WriteWhole(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw tException(QStringLiteral("Невозможно записать файл '%1'.\r\nСистема сообщает: %2")
-                             .arg(path, file.errorString()));
+        throw tException(
+            QCoreApplication::translate("tSettings", "Невозможно записать файл '%1'.\r\nСистема сообщает: %2")
+                .arg(path, file.errorString()));
 }
 
 bool IsSectionHeader(const QString& line, QString* name) {
@@ -118,7 +120,8 @@ int tSettings::IndexOfNameUnlocked(const QString& name) const {
 
 void tSettings::CheckIndex(int index) const {
     if (index < 0 || index >= FList->size())
-        throw tListIndexError(QStringLiteral("Индекс списка вне допустимых границ (%1)").arg(index));
+        throw tListIndexError(
+            QCoreApplication::translate("tSettings", "Индекс списка вне допустимых границ (%1)").arg(index));
 }
 
 QString tSettings::PathFor(const QString& fileName) const {

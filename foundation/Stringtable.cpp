@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "foundation/Stringtable.h"
 
+#include <QCoreApplication>
+
 QString FormatStr(int id, const QString& a1, const QString& a2) {
     QString text = LoadStr(id);
     qsizetype at = text.indexOf(QStringLiteral("%s"));
@@ -13,5 +15,5 @@ QString FormatStr(int id, const QString& a1, const QString& a2) {
 }
 
 QString ProductTitle() {
-    return QStringLiteral("Ровелин для начальной школы");
+    return QCoreApplication::translate("Stringtable", "Ровелин для начальной школы");
 }

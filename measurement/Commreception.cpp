@@ -2,6 +2,7 @@
 // Streaming reception over tCommPort: the serial port and the FTDI chip run the same algorithm; the
 // only differences are the FTDI library check and the read constants of the handshake.
 #include <QByteArray>
+#include <QCoreApplication>
 #include <chrono>
 #include <cstring>
 
@@ -113,7 +114,8 @@ void ReceiveComm(tReceptionContext& context, bool ftdi) {
     PinCurrentThreadToFirstProcessor();
     const tMeasureSetup& setup = context.Setup;
     if (ftdi && !setup.FtdiLoaded)
-        throw tException(QStringLiteral("??? Thread: Библиотека доступа через интерфейс FTDI не загружена!"));
+        throw tException(QCoreApplication::translate(
+            "Commreception", "??? Thread: Библиотека доступа через интерфейс FTDI не загружена!"));
     tCommPort& port = *setup.Comm;
     const bool binary = setup.Speed != 0;
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <vector>
 
 #include "foundation/Exceptions.h"
@@ -33,13 +34,15 @@ tAccessProblem ClassifyNodeAccess(const QString& devicePath, const tNodeAccess& 
     if (!access.Exists) {
         problem.Kind = tAccessKind::Missing;
         problem.Text =
-            QStringLiteral("Устройство '%1' не найдено: датчик не подключён или его драйвер не загружен.")
+            QCoreApplication::translate(
+                "Access", "Устройство '%1' не найдено: датчик не подключён или его драйвер не загружен.")
                 .arg(devicePath);
     } else if (access.OpenError == EACCES || access.OpenError == EPERM) {
         problem.Kind = tAccessKind::Permission;
         problem.Group = access.GroupName.isEmpty() ? QString::number(access.OwnerGid) : access.GroupName;
         problem.Text =
-            QStringLiteral(
+            QCoreApplication::translate(
+                "Access",
                 "Нет прав на доступ к устройству '%1' (права %2, группа '%3'). Добавьте пользователя в "
                 "группу '%3' и войдите в систему заново, либо установите правило udev программы %4 в "
                 "/usr/lib/udev/rules.d/ и переподключите датчик.")
@@ -49,11 +52,12 @@ tAccessProblem ClassifyNodeAccess(const QString& devicePath, const tNodeAccess& 
     } else if (access.OpenError == EBUSY || access.HeldByAnother) {
         problem.Kind = tAccessKind::Busy;
         problem.Text =
-            QStringLiteral("Устройство '%1' занято другой программой. Закройте её и повторите попытку.")
+            QCoreApplication::translate(
+                "Access", "Устройство '%1' занято другой программой. Закройте её и повторите попытку.")
                 .arg(devicePath);
     } else if (access.OpenError != 0) {
         problem.Kind = tAccessKind::Failed;
-        problem.Text = QStringLiteral("Устройство '%1' не открывается: %2")
+        problem.Text = QCoreApplication::translate("Access", "Устройство '%1' не открывается: %2")
                            .arg(devicePath, SystemErrorText(access.OpenError));
     }
     return problem;
@@ -95,7 +99,8 @@ QString DescribeDeviceAccessProblem(const QString& devicePath) {
 }
 
 QString DescribeNoSerialPorts() {
-    return QStringLiteral(
+    return QCoreApplication::translate(
+               "Access",
                "В системе нет ни одного последовательного порта датчика (/dev/ttyACM*, /dev/ttyUSB*). "
                "Проверьте подключение датчика к ПК и загрузку драйвера (модули cdc_acm, ftdi_sio; "
                "журнал ядра: dmesg). Правило udev программы: %1. Встроенные порты (/dev/ttyS*) "

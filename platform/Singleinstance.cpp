@@ -65,12 +65,12 @@ QString tSingleInstance::DefaultKey() {
 QString tSingleInstance::PrivateFolderProblem(const QString& path, uid_t uid) {
     struct stat st {};
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return QStringLiteral("папка '%1' недоступна: %2").arg(path, LastSystemErrorText());
-    if (S_ISLNK(st.st_mode)) return QStringLiteral("'%1' — ссылка, а не папка").arg(path);
-    if (!S_ISDIR(st.st_mode)) return QStringLiteral("'%1' — не папка").arg(path);
-    if (st.st_uid != uid) return QStringLiteral("папка '%1' принадлежит другому пользователю").arg(path);
+        return tr("папка '%1' недоступна: %2").arg(path, LastSystemErrorText());
+    if (S_ISLNK(st.st_mode)) return tr("'%1' — ссылка, а не папка").arg(path);
+    if (!S_ISDIR(st.st_mode)) return tr("'%1' — не папка").arg(path);
+    if (st.st_uid != uid) return tr("папка '%1' принадлежит другому пользователю").arg(path);
     if ((st.st_mode & 077) != 0)
-        return QStringLiteral("папка '%1' открыта другим пользователям (права %2)")
+        return tr("папка '%1' открыта другим пользователям (права %2)")
             .arg(path, QString::number(st.st_mode & 0777, 8));
     return QString();
 }
@@ -85,17 +85,16 @@ QString tSingleInstance::UserFolder(const QString& runtimeDir, const QString& st
     // really is ours: a folder another user made under that name could hold our lock for us.
     if (QDir::isAbsolutePath(runtimeDir) && PrivateFolderProblem(runtimeDir, uid).isEmpty())
         return runtimeDir;
-    if (!QDir::isAbsolutePath(stateHome))
-        return fail(QStringLiteral("не найдена домашняя папка пользователя"));
+    if (!QDir::isAbsolutePath(stateHome)) return fail(tr("не найдена домашняя папка пользователя"));
     const QString parent = stateHome + QStringLiteral("/rovelin");
-    if (!QDir().mkpath(parent)) return fail(QStringLiteral("невозможно создать папку '%1'").arg(parent));
+    if (!QDir().mkpath(parent)) return fail(tr("невозможно создать папку '%1'").arg(parent));
     // One folder per computer: a home shared over the network must not let a run on one computer
     // keep the same user from starting the program on another.
     const QString folder = parent + QStringLiteral("/instance-") +
                            FileNameOf(host.isEmpty() ? QStringLiteral("localhost") : host.left(16));
     const QByteArray native = QFile::encodeName(folder);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        return fail(QStringLiteral("невозможно создать папку '%1': %2").arg(folder, LastSystemErrorText()));
+        return fail(tr("невозможно создать папку '%1': %2").arg(folder, LastSystemErrorText()));
     struct stat st {};
     if (::lstat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid &&
         (st.st_mode & 077) != 0)
@@ -144,7 +143,7 @@ bool tSingleInstance::TryBecomePrimary() {
                          QStringLiteral("'%1': %2")
                              .arg(FLockPath, lock->error() == QLockFile::PermissionError
                                                  ? SystemErrorText(EACCES)
-                                                 : QStringLiteral("ошибка файла блокировки")));
+                                                 : tr("ошибка файла блокировки")));
     }
     FLock = std::move(lock);
     FPrimary = true;
@@ -160,6 +159,7 @@ void tSingleInstance::Listen() {
     connect(FServer.get(), &QLocalServer::newConnection, this, &tSingleInstance::Accept);
     // Without the socket a second start cannot raise us, but this run is still the only one.
     if (!FServer->listen(FServerName))
+        // untranslated: a log line
         LogAdd(QStringLiteral("Невозможно ожидать повторного запуска программы: ") + FServer->errorString());
 }
 

@@ -30,11 +30,15 @@
 #include "platform/Clock.h"
 
 namespace {
-const QString kFtdiDriverText = QStringLiteral(
+// Translated where shown (QCoreApplication::translate("tSession", ...)).
+const char* const kFtdiDriverText = QT_TRANSLATE_NOOP(
+    "tSession",
     "Была предпринята попытка работы с датчиками через интерфейс FTDI, при этом драйверы установлены не "
     "были.\r\nПодключите датчик к ПК, дождитесь установки драйвера и повторите попытку.");
-const QString kNoSensorText = QStringLiteral("Не найден датчик для проведения эксперимента.");
-const QString kSensorRemovedText = QStringLiteral(
+const char* const kNoSensorText =
+    QT_TRANSLATE_NOOP("tSession", "Не найден датчик для проведения эксперимента.");
+const char* const kSensorRemovedText = QT_TRANSLATE_NOOP(
+    "tSession",
     "Внимание! Измерения были остановлены.\r\nДатчик , был отключен в процессе проведения измерений.");
 
 constexpr int kRecentCount = 5;
@@ -82,8 +86,10 @@ tSession::tSession(tSessionHost& host, const QString& programDir, const QString&
     FStateFolder = stateFolder.isEmpty() ? tAutosave::DefaultFolder() : stateFolder;
     FAutosave = std::make_unique<tAutosave>(stateFolder.isEmpty() ? tAutosave::LocalFolder() : stateFolder);
     FAutosave->BeforeSave = [this] { CollectEdits(); };
-    connect(FAutosave.get(), &tAutosave::Failed, this,
-            [](const QString& message) { LogAdd(QStringLiteral("Автосохранение: ") + message); });
+    connect(FAutosave.get(), &tAutosave::Failed, this, [](const QString& message) {
+        // untranslated: a log line
+        LogAdd(QStringLiteral("Автосохранение: ") + message);
+    });
 
     QByteArray bytes;
     QString error;
@@ -169,7 +175,7 @@ void tSession::Connect() {
         if (FDevice || FHost.FtdiLibraryLoaded() || FFtdiReminderShown) return;
         FFtdiReminderShown = true;
         FHost.SearchDone();
-        FHost.Warn(kFtdiDriverText);
+        FHost.Warn(tr(kFtdiDriverText));
     };
     // The steps after the searches run whatever happens in them; an error then goes on.
     auto finish = [&] {
@@ -184,7 +190,7 @@ void tSession::Connect() {
                 FHost.Warn(FDevice->FrequencyProblem());
         } else {
             LogMilestone(milestone::SensorNotFound(sensorName, searching.elapsed()));
-            FHost.Warn(kNoSensorText + QStringLiteral("\r\n\r\n") +
+            FHost.Warn(tr(kNoSensorText) + QStringLiteral("\r\n\r\n") +
                        tSensorSearch::NotFoundAdvice(sensorName, search->Findings()));
         }
     };
@@ -280,7 +286,7 @@ bool tSession::HandleDeviceMessage(uint32_t code) {
             ReportFault(LoadStr(msg::ReadError));
             return true;
         case WM_SENSOR_REMOVED:
-            ReportFault(kSensorRemovedText);
+            ReportFault(tr(kSensorRemovedText));
             return true;
         default:
             return false;
@@ -306,7 +312,7 @@ void tSession::UsbDeviceRemoved() {
     }
     FDevice.reset();
     emit DeviceChanged();
-    if (measuring) emit Fault(kSensorRemovedText);
+    if (measuring) emit Fault(tr(kSensorRemovedText));
 }
 
 void tSession::Tick() {
@@ -520,6 +526,7 @@ std::unique_ptr<tOpenedLesson> tSession::ReadLessonFile(const QString& path, boo
     }
     opened->Note = note.Text;
     if (!note.UpgradeCopy.isEmpty())
+        // untranslated: a log line
         LogAdd(QStringLiteral("Урок переведён в новый вид, прежний файл: ") + note.UpgradeCopy);
     opened->Path = recovered ? meta.value(QStringLiteral("origin")) : path;
     tExperiment& record = opened->Scenario;

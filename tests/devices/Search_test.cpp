@@ -4,8 +4,10 @@
 // and the pacing of candidates with identification in parallel.
 #include <sys/file.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QMap>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "Testsupport.h"
@@ -13,6 +15,7 @@
 #include "devices/Devicedetector.h"
 #include "devices/Sensorsearch.h"
 #include "foundation/Exceptions.h"
+#include "foundation/Language.h"
 #include "foundation/Stringtable.h"
 
 namespace {
@@ -332,4 +335,54 @@ TEST_F(Search, WaitHookRunsWhileTheDetectorsWork) {
     search.SetWaitHook([&] { ++calls; });
     EXPECT_NE(search.FindCOMSensor("K330"), nullptr);
     EXPECT_GE(calls, 1);  // the 300 ms open wait alone spans several 50 ms slices
+}
+
+TEST_F(Search, TheAdviceComesInEnglishWithTheEnglishInterface) {
+    ASSERT_TRUE(InstallInterfaceLanguage(*QCoreApplication::instance(), tLanguage::English));
+    Sensors.AddSerial("sim:a");  // K330
+    Source.Serial = {"sim:a"};
+    tSensorSearch search(&Settings, &Source);
+    EXPECT_EQ(search.FindCOMSensor("T100"), nullptr);
+    const QString otherFound = tSensorSearch::NotFoundAdvice("T100", search.Findings());
+    // Each of the other causes, as the searches would have met them.
+    auto advice = [](auto fill) {
+        tSearchFindings findings;
+        findings.Searches = 1;
+        fill(findings);
+        return tSensorSearch::NotFoundAdvice("P620", findings);
+    };
+    const QStringList others = {
+        advice([](tSearchFindings& f) { f.Searches = 0; }),
+        advice([](tSearchFindings& f) {
+            f.Problems.push_back({tAccessKind::Permission, "x", "dialout"});
+        }),
+        advice([](tSearchFindings& f) {
+            f.Problems.push_back({tAccessKind::Busy, "x", {}});
+        }),
+        advice(
+            [](tSearchFindings& f) { f.Silent << tSensorSearch::CandidatePlace("1234", tTransport::Ftdi); }),
+        advice([](tSearchFindings&) {}),
+    };
+    InstallInterfaceLanguage(*QCoreApplication::instance(), tLanguage::Russian);
+
+    EXPECT_EQ(otherFound.split("\r\n"),
+              QStringList({"This experiment needs the sensor T100.", "Found: K330 on the demo port.",
+                           "Check: connect the sensor T100 instead of the one found and press “Connect”."}));
+    EXPECT_TRUE(
+        others[0].endsWith("Check: the file rovelin.cfg turns off every way of searching for sensors "
+                           "(UseFTDI, UseCDC, UseHID)."))
+        << others[0].toStdString();
+    EXPECT_TRUE(
+        others[1].contains("Ask the administrator to install the program's udev rule (70-rovelin.rules) "
+                           "or to add the user to the group 'dialout'"))
+        << others[1].toStdString();
+    EXPECT_TRUE(others[2].contains("Check: the sensor is in use by another program."))
+        << others[2].toStdString();
+    EXPECT_TRUE(others[3].contains("Check: the sensor did not answer.")) << others[3].toStdString();
+    EXPECT_EQ(others[4].split("\r\n"),
+              QStringList({"This experiment needs the sensor P620.", "No sensor was found.",
+                           "Check: connect the sensor P620 to the computer, wait a few seconds and press "
+                           "“Connect”."}));
+    for (const QString& text : others)
+        EXPECT_FALSE(text.contains(QRegularExpression("[\\x{0400}-\\x{04FF}]"))) << text.toStdString();
 }

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The device layer over the simulated sensors of sim/: both dialects and HID identified and
 // configured through the "sim:" openers, a whole measurement run, and a search over demo sensors.
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 
 #include "Testsupport.h"
 #include "devices/Device.h"
 #include "devices/Sensorsearch.h"
+#include "foundation/Language.h"
 #include "sim/Simports.h"
 
 namespace {
@@ -136,4 +138,17 @@ TEST_F(SimDevice, SearchOverDemoCandidatesFindsTheNamedSensor) {
     std::unique_ptr<tDevice> device = search.FindCOMSensor("L200");
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->GetName(), "L200");
+}
+
+TEST_F(SimDevice, ARefusedPeriodIsToldInEnglishWithTheEnglishInterface) {
+    auto hub = Identified("sim:T100", tTransport::Serial);
+    ASSERT_TRUE(InstallInterfaceLanguage(*QCoreApplication::instance(), tLanguage::English));
+    EXPECT_FALSE(hub->SetFrequency(0, 0));
+    const QString problem = hub->FrequencyProblem();
+    InstallInterfaceLanguage(*QCoreApplication::instance(), tLanguage::Russian);
+    EXPECT_EQ(
+        problem,
+        QStringLiteral("Sensor T100 refused the sampling period 0 µs (answer “FREQ: Error.”): it does not "
+                       "support that period.\r\nThe times of the points on the chart may not match the real "
+                       "ones: check the value Freq in the scenario."));
 }

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include "foundation/Cp1251.h"
 #include "foundation/Exceptions.h"
+#include "foundation/Language.h"
 
 namespace {
 class SchoolSettings : public ::testing::Test {
@@ -164,3 +166,19 @@ TEST_F(SchoolSettings, TheEnvironmentNamesTheFolders) {
     EXPECT_EQ(s.PupilName(), QStringLiteral("Иванов Иван"));
 }
 }  // namespace
+
+TEST_F(SchoolSettings, MistakesAreNamedInEnglishWithTheEnglishInterface) {
+    Write(Dir(QStringLiteral("etc-a")),
+          "ExchangeFolder = hand-in\nCatalog = /srv/x\njust a line\n"
+          "UserMayChange = LessonFolder, everything\n");
+    ASSERT_TRUE(InstallInterfaceLanguage(*QCoreApplication::instance(), tLanguage::English));
+    const tSchoolSettings s = Load();
+    InstallInterfaceLanguage(*QCoreApplication::instance(), tLanguage::Russian);
+    const QString file = s.SchoolFile();
+    EXPECT_EQ(s.Problems(),
+              QStringList({file + QStringLiteral(":1: “hand-in” is not a full path (one starting with /)"),
+                           file + QStringLiteral(":2: unknown name “Catalog”"),
+                           file + QStringLiteral(":3: line without “Name = value”"),
+                           file + QStringLiteral(": UserMayChange: unknown name “everything”")}))
+        << s.Problems().join(u'\n').toStdString();
+}

@@ -10,10 +10,13 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "foundation/Exceptions.h"
+#include "foundation/Language.h"
 #include "platform/Termiosport.h"
 
 // ---- texts from stat data -----------------------------------------------------------------------
@@ -92,4 +95,42 @@ TEST(AccessProbe, PortOpenedByThisProgramIsHeld) {
     }
     EXPECT_TRUE(DescribeDeviceAccessProblem(slave).isEmpty());
     ::close(master);
+}
+
+// ---- the English interface ----------------------------------------------------------------------
+
+TEST(AccessText, EveryDiagnosisComesInEnglishWithTheEnglishInterface) {
+    ASSERT_TRUE(InstallInterfaceLanguage(*QCoreApplication::instance(), tLanguage::English));
+    tNodeAccess permission;
+    permission.Exists = true;
+    permission.Mode = 020660;
+    permission.GroupName = "dialout";
+    permission.OpenError = EACCES;
+    tNodeAccess busy;
+    busy.Exists = true;
+    busy.HeldByAnother = true;
+    tNodeAccess failing;
+    failing.Exists = true;
+    failing.OpenError = EIO;
+    const QStringList texts = {DescribeNodeAccess("/dev/ttyACM0", tNodeAccess{}),
+                               DescribeNodeAccess("/dev/ttyACM0", permission),
+                               DescribeNodeAccess("/dev/ttyUSB0", busy),
+                               DescribeNodeAccess("/dev/ttyS3", failing), DescribeNoSerialPorts()};
+    InstallInterfaceLanguage(*QCoreApplication::instance(), tLanguage::Russian);
+    EXPECT_EQ(texts[0],
+              "Device '/dev/ttyACM0' not found: the sensor is not connected or its driver is not loaded.");
+    EXPECT_TRUE(
+        texts[1].startsWith("No permission to use the device '/dev/ttyACM0' (permissions 0660, group "
+                            "'dialout'). Add the user to the group 'dialout'"))
+        << texts[1].toStdString();
+    EXPECT_TRUE(texts[1].contains("70-rovelin.rules"));
+    EXPECT_EQ(texts[2],
+              "Device '/dev/ttyUSB0' is in use by another program. Close that program and try again.");
+    EXPECT_TRUE(texts[4].startsWith("The system has no serial port for a sensor")) << texts[4].toStdString();
+    // The system's own reason follows in the system's language.
+    EXPECT_TRUE(texts[3].startsWith("Device '/dev/ttyS3' cannot be opened: ")) << texts[3].toStdString();
+    for (const QString& text : {texts[0], texts[1], texts[2], texts[4]})
+        EXPECT_FALSE(text.contains(QRegularExpression("[\\x{0400}-\\x{04FF}]"))) << text.toStdString();
+    // Russian again: the program's own texts.
+    EXPECT_TRUE(DescribeNodeAccess("/dev/ttyUSB0", busy).contains("занято"));
 }

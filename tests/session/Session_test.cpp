@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <utility>
@@ -18,6 +20,7 @@
 #include "devices/Portopeners.h"
 #include "devices/Sensorsearch.h"
 #include "foundation/Appmessage.h"
+#include "foundation/Language.h"
 #include "foundation/Settings.h"
 #include "foundation/Stringtable.h"
 #include "lesson/Autosave.h"
@@ -65,7 +68,11 @@ class tHost : public tSessionHost {
     bool FtdiLibraryLoaded() const override { return true; }
     void Searching(const QString&) override {}
     void SearchDone() override {}
-    void Warn(const QString& text) override { Warnings << text.section(QStringLiteral("\r\n\r\n"), 0, 0); }
+    QStringList WholeWarnings;  // with the advice below the first paragraph
+    void Warn(const QString& text) override {
+        Warnings << text.section(QStringLiteral("\r\n\r\n"), 0, 0);
+        WholeWarnings << text;
+    }
     int64_t CounterNow() const override { return Counter >= 0 ? Counter : tSessionHost::CounterNow(); }
     QString TakePointLabel() override { return std::exchange(PendingLabel, QString()); }
     QString AskLessonSaveFile() override { return SavePath; }
@@ -488,4 +495,35 @@ TEST_F(tSessionTest, TheAutosaveKeepsEveryStopAndAnUnfinishedSessionIsRecovered)
     EXPECT_EQ(back.Run(0)->Count(), points);
     session->DiscardAutosave();
     EXPECT_FALSE(QFile::exists(autosave));
+}
+
+// ---- the English interface ----
+
+TEST_F(tSessionTest, TheEnglishInterfaceTakesTheEnglishCatalogueAndSaysWhyInEnglish) {
+    // A program folder holding both catalogues.
+    ASSERT_TRUE(QDir(program.path()).mkpath(QStringLiteral("data")));
+    ASSERT_TRUE(QDir(program.path()).mkpath(QStringLiteral("data-en")));
+    ASSERT_TRUE(InstallInterfaceLanguage(*QCoreApplication::instance(), tLanguage::English));
+    const QString englishRoot = session->CatalogueRoot();
+    Choose(QStringLiteral("a"), "SensorName=P620\r\n");  // only a T100 answers
+    const QStringList told = host.WholeWarnings;
+    // A school's own data/ without an English catalogue beside it serves the English interface too.
+    ASSERT_TRUE(QDir(program.filePath(QStringLiteral("data-en"))).removeRecursively());
+    const QString withoutEnglish = session->CatalogueRoot();
+    InstallInterfaceLanguage(*QCoreApplication::instance(), tLanguage::Russian);
+
+    EXPECT_EQ(englishRoot, program.path() + QStringLiteral("/data-en/"));
+    EXPECT_EQ(withoutEnglish, program.path() + QStringLiteral("/data/"));
+    // The Russian interface keeps data/ although data-en/ is there.
+    ASSERT_TRUE(QDir(program.path()).mkpath(QStringLiteral("data-en")));
+    EXPECT_EQ(session->CatalogueRoot(), program.path() + QStringLiteral("/data/"));
+
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(
+        told[0].startsWith(QStringLiteral("The sensor for this experiment was not found.\r\n\r\n"
+                                          "This experiment needs the sensor P620.\r\n"
+                                          "Found: T100 on the demo port.\r\nCheck: ")))
+        << told[0].toStdString();
+    EXPECT_FALSE(told[0].contains(QRegularExpression(QStringLiteral("[\\x{0400}-\\x{04FF}]"))))
+        << told[0].toStdString();
 }
