@@ -37,3 +37,9 @@ done
 export DISPLAY=:$(tr -d '[:space:]' <"$home/display")
 # The bus comes after the screen, so the AT-SPI services it starts know the display.
 dbus-run-session -- /usr/bin/python3 "$here/atspi_walk.py" "$program" "$language"
+status=$?
+if [ "$status" -ne 0 ] && ! kill -0 "$xvfb" 2>/dev/null; then
+    echo "the virtual screen $DISPLAY had ended before the walk did (stopped from outside?):"
+    cat "$home/xvfb.log"
+fi
+exit "$status"
