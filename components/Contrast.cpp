@@ -32,3 +32,7 @@ QColor ReadableColour(const QColor& colour, const QColor& background, double rat
 QColor OutlineColour() {
     return QColor(0x20, 0x20, 0x20);
 }
+
+QColor FocusColour() {
+    return QColor(0x1a, 0x4a, 0x8a);
+}

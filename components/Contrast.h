@@ -18,3 +18,6 @@ QColor ReadableColour(const QColor& colour, const QColor& background, double rat
 // The dark edge drawn round a light line (the yellow and lime chart markers) so it shows on white
 // paper as well as on the curves.
 QColor OutlineColour();
+// The mark of the part that has the keyboard focus (the chart's frame, a splitter's border):
+// 8.8:1 on white.
+QColor FocusColour();
