@@ -5,6 +5,7 @@
 #include "app/Accessibility.h"
 
 #include <gtest/gtest.h>
+#include <qcustomplot.h>
 
 #include <QAccessible>
 #include <QApplication>
@@ -395,6 +396,24 @@ TEST_F(tAccessible, ProjectorModeAndALargerSystemFontKeepTargetsWordsAndContrast
     EXPECT_EQ(Clipped(bar).join(u'|').toStdString(), "");
     EXPECT_EQ(Clipped(w->statusBar()).join(u'|').toStdString(), "");
     EXPECT_EQ(FaintTexts(w.get()).join(u'|').toStdString(), "");
+
+    // The chart's lettering grew too: its labels stand apart along both axes, none over another.
+    QCustomPlot* plot = w->Frame()->Chart()->Plot();
+    for (int i = 0; i < 2; ++i) plot->replot(QCustomPlot::rpImmediateRefresh);  // then laid out for them
+    for (QCPAxis* axis : {plot->xAxis, plot->yAxis}) {
+        const QFontMetricsF metrics(axis->tickLabelFont());
+        const QVector<double> ticks = axis->tickVector();
+        const QVector<QString> labels = axis->tickVectorLabels();
+        ASSERT_GE(ticks.size(), 3);
+        for (qsizetype i = 1; i < ticks.size(); ++i) {
+            const double gap = std::abs(axis->coordToPixel(ticks[i]) - axis->coordToPixel(ticks[i - 1]));
+            const double need =
+                axis->orientation() == Qt::Vertical
+                    ? metrics.height()
+                    : (metrics.horizontalAdvance(labels[i]) + metrics.horizontalAdvance(labels[i - 1])) / 2;
+            EXPECT_GT(gap, need) << labels[i - 1].toStdString() << " and " << labels[i].toStdString();
+        }
+    }
     w->acViewProjector->trigger();
 }
 
