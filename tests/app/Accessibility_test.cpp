@@ -206,79 +206,6 @@ TEST_F(tAccessible, KeysAloneMoveTheMarkersAndTheReadoutAndDescriptionFollow) {
         ChartNode()->text(QAccessible::Description).contains(QStringLiteral("Маркеры: Температура, °C=")));
 }
 
-TEST_F(tAccessible, ClickTargetsAreAtLeast24PixelsSquare) {
-    Open();
-    QStringList small;
-    for (QAbstractButton* button : w->findChildren<QAbstractButton*>())
-        if (button->isVisible() && (button->width() < kMinimumTarget || button->height() < kMinimumTarget))
-            small << QStringLiteral("%1 %2×%3")
-                         .arg(button->objectName())
-                         .arg(button->width())
-                         .arg(button->height());
-    for (QTabBar* bar : w->findChildren<QTabBar*>())
-        for (int i = 0; i < bar->count(); ++i)
-            if (bar->tabRect(i).width() < kMinimumTarget || bar->tabRect(i).height() < kMinimumTarget)
-                small << QStringLiteral("tab %1 %2×%3")
-                             .arg(bar->tabText(i))
-                             .arg(bar->tabRect(i).width())
-                             .arg(bar->tabRect(i).height());
-    EXPECT_EQ(small, QStringList());
-    EXPECT_GE(w->findChild<QWidget*>(QStringLiteral("tbViewShowAll"))->height(), kMinimumTarget);
-}
-
-TEST_F(tAccessible, TheBorderBetweenThePulseChartsMovesByKeysAndShowsTheFocus) {
-    w = std::make_unique<tTestMain>(folder);
-    w->resize(1024, 700);
-    w->show();
-    w->Choose(folder.AddScenario(QStringLiteral("Пульс"), ScenarioLines(QStringLiteral("P620"))));
-    ASSERT_NE(w->Frame(), nullptr);
-    w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get(), 5000));
-    const QList<TChart*> charts = w->Frame()->Charts();
-    ASSERT_EQ(charts.size(), 2);
-    TChart* wave = charts[0];
-    TChart* rate = charts[1];
-    ASSERT_EVENTUALLY(rate->height() > 100);
-    QApplication::processEvents();  // the frame's first sizing of the two charts is done
-
-    // Tab goes from the wave to the border, then on to the heart-rate chart.
-    w->Frame()->Pages()->tabBar()->setFocus();
-    ASSERT_EVENTUALLY(QApplication::focusWidget() != nullptr);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    ASSERT_EQ(QApplication::focusWidget(), wave);
-    QTest::keyClick(wave, Qt::Key_Tab);
-    QWidget* border = QApplication::focusWidget();
-    ASSERT_NE(border, nullptr);
-    QAccessibleInterface* node = QAccessible::queryAccessibleInterface(border);
-    ASSERT_NE(node, nullptr);
-    EXPECT_EQ(node->role(), QAccessible::Grip);
-    EXPECT_EQ(node->text(QAccessible::Name), QStringLiteral("Граница между графиками"));
-    EXPECT_FALSE(node->text(QAccessible::Description).isEmpty());
-    EXPECT_NEAR(border->geometry().center().y(), wave->geometry().bottom() + 2, 1);
-
-    // The border shows that it has the focus: dark on the white charts on either side.
-    const auto middle = [&] {
-        const QImage picture = border->grab().toImage();
-        return picture.pixelColor(picture.width() / 2, picture.height() / 2);
-    };
-    EXPECT_GE(ContrastRatio(middle(), Qt::white), kGraphicContrast) << middle().name().toStdString();
-
-    // Down gives the wave more room, Up the heart rate; Page Up five steps at once.
-    const int waveHeight = wave->height(), rateHeight = rate->height();
-    for (int i = 0; i < 3; ++i) QTest::keyClick(border, Qt::Key_Down);
-    EXPECT_GT(wave->height(), waveHeight + 40);
-    EXPECT_EQ(wave->height() + rate->height(), waveHeight + rateHeight);
-    for (int i = 0; i < 3; ++i) QTest::keyClick(border, Qt::Key_Up);
-    EXPECT_NEAR(rate->height(), rateHeight, 3);
-    QTest::keyClick(border, Qt::Key_PageUp);
-    EXPECT_GT(rate->height(), rateHeight + 100);
-    EXPECT_EQ(QApplication::focusWidget(), border);
-
-    QTest::keyClick(border, Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), rate);
-    EXPECT_LT(ContrastRatio(middle(), Qt::white), kGraphicContrast) << "no mark without the focus";
-}
-
 namespace {
 // The shown texts under `root` that do not fit where they are: labels (a wrapped one by the height
 // its width asks), buttons with words (by the size they ask for) and tiles that wrap their words.
@@ -344,6 +271,65 @@ QStringList FaintTexts(QWidget* root) {
     return faint;
 }
 }  // namespace
+
+TEST_F(tAccessible, ClickTargetsAreAtLeast24PixelsSquare) {
+    Open();
+    EXPECT_EQ(SmallTargets(w.get()).join(u'|').toStdString(), "");
+    EXPECT_GE(w->findChild<QWidget*>(QStringLiteral("tbViewShowAll"))->height(), kMinimumTarget);
+}
+
+TEST_F(tAccessible, TheBorderBetweenThePulseChartsMovesByKeysAndShowsTheFocus) {
+    w = std::make_unique<tTestMain>(folder);
+    w->resize(1024, 700);
+    w->show();
+    w->Choose(folder.AddScenario(QStringLiteral("Пульс"), ScenarioLines(QStringLiteral("P620"))));
+    ASSERT_NE(w->Frame(), nullptr);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get(), 5000));
+    const QList<TChart*> charts = w->Frame()->Charts();
+    ASSERT_EQ(charts.size(), 2);
+    TChart* wave = charts[0];
+    TChart* rate = charts[1];
+    ASSERT_EVENTUALLY(rate->height() > 100);
+    QApplication::processEvents();  // the frame's first sizing of the two charts is done
+
+    // Tab goes from the wave to the border, then on to the heart-rate chart.
+    w->Frame()->Pages()->tabBar()->setFocus();
+    ASSERT_EVENTUALLY(QApplication::focusWidget() != nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), wave);
+    QTest::keyClick(wave, Qt::Key_Tab);
+    QWidget* border = QApplication::focusWidget();
+    ASSERT_NE(border, nullptr);
+    QAccessibleInterface* node = QAccessible::queryAccessibleInterface(border);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->role(), QAccessible::Grip);
+    EXPECT_EQ(node->text(QAccessible::Name), QStringLiteral("Граница между графиками"));
+    EXPECT_FALSE(node->text(QAccessible::Description).isEmpty());
+    EXPECT_NEAR(border->geometry().center().y(), wave->geometry().bottom() + 2, 1);
+
+    // The border shows that it has the focus: dark on the white charts on either side.
+    const auto middle = [&] {
+        const QImage picture = border->grab().toImage();
+        return picture.pixelColor(picture.width() / 2, picture.height() / 2);
+    };
+    EXPECT_GE(ContrastRatio(middle(), Qt::white), kGraphicContrast) << middle().name().toStdString();
+
+    // Down gives the wave more room, Up the heart rate; Page Up five steps at once.
+    const int waveHeight = wave->height(), rateHeight = rate->height();
+    for (int i = 0; i < 3; ++i) QTest::keyClick(border, Qt::Key_Down);
+    EXPECT_GT(wave->height(), waveHeight + 40);
+    EXPECT_EQ(wave->height() + rate->height(), waveHeight + rateHeight);
+    for (int i = 0; i < 3; ++i) QTest::keyClick(border, Qt::Key_Up);
+    EXPECT_NEAR(rate->height(), rateHeight, 3);
+    QTest::keyClick(border, Qt::Key_PageUp);
+    EXPECT_GT(rate->height(), rateHeight + 100);
+    EXPECT_EQ(QApplication::focusWidget(), border);
+
+    QTest::keyClick(border, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), rate);
+    EXPECT_LT(ContrastRatio(middle(), Qt::white), kGraphicContrast) << "no mark without the focus";
+}
 
 TEST_F(tAccessible, ProjectorModeAndALargerSystemFontKeepTargetsWordsAndContrast) {
     // The system's font half as large again, as a desktop's text scaling gives it to the program.
