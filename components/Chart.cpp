@@ -64,13 +64,33 @@ QFont TitleFont() {
 }
 
 // Keeps the fixed step exact while the range holds a sensible number of labels (also after the
-// user zoomed out).
+// user zoomed out) and while they fit along the axis without overlapping at the chart's lettering;
+// projector mode and a large system font make the lettering bigger, and then every so many steps
+// is labelled, as many as fit.
 void UpdateTickStrategy(QCPAxis* axis) {
     auto fixed = axis->ticker().dynamicCast<QCPAxisTickerFixed>();
     if (!fixed) return;
     const double ticks = axis->range().size() / fixed->tickStep();
-    fixed->setScaleStrategy(ticks > kMaxFixedTicks ? QCPAxisTickerFixed::ssMultiples
-                                                   : QCPAxisTickerFixed::ssNone);
+    const QFontMetricsF metrics(axis->tickLabelFont());
+    const bool vertical = axis->orientation() == Qt::Vertical;
+    const double length = vertical ? axis->axisRect()->height() : axis->axisRect()->width();
+    // A label's room along the axis: a line and a half up the side, its widest text and two letters
+    // along the bottom.
+    double room = metrics.height() * 1.5;
+    if (!vertical) {
+        const QLocale locale = axis->parentPlot()->locale();
+        const char format = axis->numberFormat().isEmpty() ? 'g' : axis->numberFormat().at(0).toLatin1();
+        room = 0;
+        for (double value : {axis->range().lower, axis->range().upper})
+            room = std::max(
+                room, metrics.horizontalAdvance(locale.toString(value, format, axis->numberPrecision())));
+        room += 2 * metrics.averageCharWidth();
+    }
+    const int fit = length > 0 && room > 0 ? int(length / room) : 0;  // 0: not laid out yet
+    const bool crowded = fit > 0 && ticks > fit;
+    fixed->setScaleStrategy(ticks > kMaxFixedTicks || crowded ? QCPAxisTickerFixed::ssMultiples
+                                                              : QCPAxisTickerFixed::ssNone);
+    fixed->setTickCount(crowded ? std::max(1, fit) : 5);
 }
 
 void ApplyTicker(QCPAxis* axis, double step) {
@@ -305,6 +325,10 @@ TChart::TChart(QWidget* parent)
         connect(axis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
                 [axis] { UpdateTickStrategy(axis); });
     }
+    // The labels' room changes with the chart's size and lettering, too.
+    connect(FPlot, &QCustomPlot::beforeReplot, this, [this] {
+        for (QCPAxis* axis : {FPlot->xAxis, FPlot->yAxis}) UpdateTickStrategy(axis);
+    });
     SetPanning(true, true);
     SetZooming(true, true);
     connect(FPlot, &QCustomPlot::mouseRelease, this, [this](QMouseEvent* event) {

@@ -81,7 +81,6 @@ class TFocusFrame : public QWidget {
     }
 
   private:
-    static QColor FocusColour() { return QColor(0x1a, 0x4a, 0x8a); }
     QPointer<TChart> FChart;
 };
 

@@ -20,6 +20,14 @@ double ContrastRatio(const QColor& a, const QColor& b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+QColor ShownOver(const QColor& colour, const QColor& ground) {
+    const QColor top = colour.toRgb(), bottom = ground.toRgb();
+    const float a = top.alphaF();
+    return QColor::fromRgbF(top.redF() * a + bottom.redF() * (1 - a),
+                            top.greenF() * a + bottom.greenF() * (1 - a),
+                            top.blueF() * a + bottom.blueF() * (1 - a));
+}
+
 QColor ReadableColour(const QColor& colour, const QColor& background, double ratio) {
     QColor darker = colour.toRgb();
     // Each step takes 5 % off every channel: the hue stays, the text gets only as dark as it must.
@@ -31,4 +39,8 @@ QColor ReadableColour(const QColor& colour, const QColor& background, double rat
 
 QColor OutlineColour() {
     return QColor(0x20, 0x20, 0x20);
+}
+
+QColor FocusColour() {
+    return QColor(0x1a, 0x4a, 0x8a);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "experiments/Experimentfr.h"
 
+#include <qcustomplot.h>
+
 #include <QEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -8,6 +10,7 @@
 #include <QPainter>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <utility>
 
 #include "analysis/Statistics.h"
@@ -303,7 +306,9 @@ void TfrExperiment::DrawOverlay(TChart* chart, QPainter& painter) const {
     const tLesson::tMarkers markers = Markers(chart);
     const QRect plot = chart->PlotRect();
     TChartAxis& axis = chart->BottomAxis();
-    auto line = [&](int index, QColor color) {
+    QFont tagFont = chart->Plot()->xAxis->tickLabelFont();
+    tagFont.setBold(true);
+    auto line = [&](int index, QColor color, int number) {
         if (index < 0 || index >= series->Count()) return;
         const double x = series->X(index);
         if (x < axis.Minimum() || x > axis.Maximum()) return;  // off the visible time range
@@ -312,17 +317,34 @@ void TfrExperiment::DrawOverlay(TChart* chart, QPainter& painter) const {
         const double px = axis.ValueToPixel(x);
         const QLineF marker(QPointF(px, plot.top()), QPointF(px, plot.bottom()));
         // Yellow and lime are faint on white: a dark edge on both sides carries the contrast, on
-        // screen and on paper, and the colours stay as they are.
-        painter.setPen(
-            QPen(OutlineColour(), series->LineWidth() + 2 * kMarkerEdge, Qt::SolidLine, Qt::FlatCap));
+        // screen and on paper, and the colours stay as they are. The second marker's edge is
+        // dashed, so the two differ for a pupil who does not tell the colours apart, and in grey.
+        QPen edge(OutlineColour(), series->LineWidth() + 2 * kMarkerEdge, Qt::SolidLine, Qt::FlatCap);
+        if (number == 2) edge.setDashPattern({kMarkerDash, kMarkerDash});
+        painter.setPen(edge);
         painter.drawLine(marker);
         painter.setPen(QPen(color, series->LineWidth(), Qt::SolidLine, Qt::FlatCap));
         painter.drawLine(marker);
+        // Its number in a tag at the top, the second tag under the first one's place so that
+        // neither hides the other when the markers meet.
+        painter.setFont(tagFont);
+        const QString text = QString::number(number);
+        const QFontMetricsF metrics = painter.fontMetrics();
+        const double height = metrics.height() + 2 * kMarkerEdge;
+        const double width = std::max(height, metrics.horizontalAdvance(text) + 4 * kMarkerEdge);
+        const double left = std::clamp(px - width / 2, double(plot.left()),
+                                       std::max(double(plot.left()), plot.right() - width));
+        const QRectF tag(left, plot.top() + (number - 1) * (height + kMarkerEdge), width, height);
+        painter.setPen(QPen(OutlineColour(), kMarkerEdge, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        painter.setBrush(color);
+        painter.drawRect(
+            tag.adjusted(kMarkerEdge / 2.0, kMarkerEdge / 2.0, -kMarkerEdge / 2.0, -kMarkerEdge / 2.0));
+        painter.drawText(tag, Qt::AlignCenter, text);
         painter.restore();
     };
     // The first marker is drawn last so that it lies on top.
-    if (FTwiceMarker) line(markers.Second, QColor(0, 255, 0));
-    line(markers.First, QColor(255, 255, 0));
+    if (FTwiceMarker) line(markers.Second, QColor(0, 255, 0), 2);
+    line(markers.First, QColor(255, 255, 0), 1);
 }
 
 QString TfrExperiment::MarkerTextFor(TChart* chart, const QString& formatX, const QString& formatY) const {

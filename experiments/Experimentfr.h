@@ -87,6 +87,8 @@ class TfrExperiment : public QWidget {
 
     // The dark edge on each side of a marker line, in pixels.
     static constexpr int kMarkerEdge = 2;
+    // The second marker's edge: dashes and gaps as long as the edged line is wide, times this.
+    static constexpr double kMarkerDash = 1;
 
   protected:
     // Attaches the marker and overlay handling to a chart of the frame.

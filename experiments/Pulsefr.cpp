@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "components/Chart.h"
+#include "components/Splitter.h"
 #include "experiments/Experiment.h"
 #include "foundation/Functions.h"
 #include "lesson/Lesson.h"
@@ -18,7 +19,7 @@ TfrPulse::TfrPulse(QWidget* owner, bool twiceMarker) : TfrExperiment(owner, twic
     chPulse->AddSeries(QStringLiteral("LineSeries2"), Qt::blue);
     chPulse->LeftAxis().SetTitle(tr("Частота"));
 
-    slVert = new QSplitter(Qt::Vertical);
+    slVert = new TKeySplitter(Qt::Vertical);
     slVert->setObjectName(QStringLiteral("slVert"));
     slVert->setHandleWidth(3);
     slVert->setChildrenCollapsible(false);
@@ -26,6 +27,14 @@ TfrPulse::TfrPulse(QWidget* owner, bool twiceMarker) : TfrExperiment(owner, twic
     slVert->addWidget(chPulse);
     slVert->setStretchFactor(0, 1);
     slVert->setStretchFactor(1, 0);
+    // The border between the charts moves by keys too; Tab meets it between the two charts.
+    QSplitterHandle* border = slVert->handle(1);
+    border->setObjectName(QStringLiteral("slVertHandle"));
+    border->setAccessibleName(tr("Граница между графиками"));
+    border->setAccessibleDescription(
+        tr("Стрелки вверх и вниз меняют высоту графиков, Page Up и Page Down — быстрее"));
+    setTabOrder(chMain, border);
+    setTabOrder(border, chPulse);
     SetChartArea(slVert);
 
     AttachChart(chPulse);

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "components/Contrast.h"
 #include "experiments/Experiment.h"
 #include "experiments/Icons.h"
 #include "foundation/Functions.h"
@@ -81,7 +82,8 @@ class TStartTile : public QAbstractButton {
         p.setFont(TitleFont());
         p.drawText(g.TitleRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text());
         if (!FDetail.isEmpty()) {
-            p.setPen(pal.color(QPalette::PlaceholderText));
+            // The style's placeholder grey is half-transparent text, 4:1 on white: darkened to 4.5:1.
+            p.setPen(ReadableColour(ShownOver(pal.color(QPalette::PlaceholderText), fill), fill));
             p.setFont(font());
             p.drawText(g.DetailRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, FDetail);
         }

@@ -5,9 +5,11 @@
 #include "app/Accessibility.h"
 
 #include <gtest/gtest.h>
+#include <qcustomplot.h>
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
@@ -22,8 +24,10 @@
 
 #include "Apptest.h"
 #include "components/Chart.h"
+#include "components/Contrast.h"
 #include "experiments/Experimentfr.h"
 #include "experiments/Experimentsfm.h"
+#include "experiments/Startfr.h"
 #include "lesson/Lesson.h"
 #include "lesson/Lessonfile.h"
 #include "sim/Simports.h"
@@ -202,24 +206,201 @@ TEST_F(tAccessible, KeysAloneMoveTheMarkersAndTheReadoutAndDescriptionFollow) {
         ChartNode()->text(QAccessible::Description).contains(QStringLiteral("Маркеры: Температура, °C=")));
 }
 
+namespace {
+// The shown texts under `root` that do not fit where they are: labels (a wrapped one by the height
+// its width asks), buttons with words (by the size they ask for) and tiles that wrap their words.
+QStringList Clipped(QWidget* root) {
+    QStringList clipped;
+    const auto note = [&](QWidget* widget, const QString& text, QSize need) {
+        if (widget->width() < need.width() || widget->height() < need.height())
+            clipped << QStringLiteral("%1 «%2» %3×%4 < %5×%6")
+                           .arg(widget->objectName(), text.left(30))
+                           .arg(widget->width())
+                           .arg(widget->height())
+                           .arg(need.width())
+                           .arg(need.height());
+    };
+    for (QWidget* widget : root->findChildren<QWidget*>()) {
+        if (!widget->isVisible()) continue;
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            if (label->text().isEmpty() || !label->pixmap().isNull()) continue;
+            note(label, label->text(),
+                 label->wordWrap() ? QSize(0, label->heightForWidth(label->width()))
+                                   : label->minimumSizeHint());
+        } else if (auto* button = qobject_cast<QAbstractButton*>(widget);
+                   button && !button->text().isEmpty()) {
+            if (auto* tool = qobject_cast<QToolButton*>(button);
+                tool && tool->toolButtonStyle() == Qt::ToolButtonIconOnly)
+                continue;  // its words are its name and tooltip, not shown on it
+            note(button, button->text(),
+                 button->hasHeightForWidth() ? QSize(0, button->heightForWidth(button->width()))
+                                             : button->sizeHint());
+        }
+    }
+    return clipped;
+}
+
+// The shown buttons, tool buttons, list boxes and tabs under `root` smaller than a fingertip's target.
+QStringList SmallTargets(QWidget* root) {
+    QStringList small;
+    const auto note = [&](const QString& what, QSize size) {
+        if (size.width() < kMinimumTarget || size.height() < kMinimumTarget)
+            small << QStringLiteral("%1 %2×%3").arg(what).arg(size.width()).arg(size.height());
+    };
+    for (QWidget* widget : root->findChildren<QWidget*>())
+        if (widget->isVisible() &&
+            (qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget)))
+            note(widget->objectName(), widget->size());
+    for (QTabBar* bar : root->findChildren<QTabBar*>())
+        if (bar->isVisible())
+            for (int i = 0; i < bar->count(); ++i)
+                note(QStringLiteral("tab ") + bar->tabText(i), bar->tabRect(i).size());
+    return small;
+}
+
+// The shown texts under `root` whose colour is below the text contrast on their own background.
+QStringList FaintTexts(QWidget* root) {
+    QStringList faint;
+    for (QLabel* label : root->findChildren<QLabel*>()) {
+        if (!label->isVisible() || label->text().isEmpty()) continue;
+        const QColor ground = label->palette().color(label->backgroundRole());
+        const QColor text = ShownOver(label->palette().color(label->foregroundRole()), ground);
+        if (ContrastRatio(text, ground) < kTextContrast)
+            faint << QStringLiteral("%1 %2 on %3").arg(label->objectName(), text.name(), ground.name());
+    }
+    return faint;
+}
+}  // namespace
+
 TEST_F(tAccessible, ClickTargetsAreAtLeast24PixelsSquare) {
     Open();
-    QStringList small;
-    for (QAbstractButton* button : w->findChildren<QAbstractButton*>())
-        if (button->isVisible() && (button->width() < kMinimumTarget || button->height() < kMinimumTarget))
-            small << QStringLiteral("%1 %2×%3")
-                         .arg(button->objectName())
-                         .arg(button->width())
-                         .arg(button->height());
-    for (QTabBar* bar : w->findChildren<QTabBar*>())
-        for (int i = 0; i < bar->count(); ++i)
-            if (bar->tabRect(i).width() < kMinimumTarget || bar->tabRect(i).height() < kMinimumTarget)
-                small << QStringLiteral("tab %1 %2×%3")
-                             .arg(bar->tabText(i))
-                             .arg(bar->tabRect(i).width())
-                             .arg(bar->tabRect(i).height());
-    EXPECT_EQ(small, QStringList());
+    EXPECT_EQ(SmallTargets(w.get()).join(u'|').toStdString(), "");
     EXPECT_GE(w->findChild<QWidget*>(QStringLiteral("tbViewShowAll"))->height(), kMinimumTarget);
+}
+
+TEST_F(tAccessible, TheBorderBetweenThePulseChartsMovesByKeysAndShowsTheFocus) {
+    w = std::make_unique<tTestMain>(folder);
+    w->resize(1024, 700);
+    w->show();
+    w->Choose(folder.AddScenario(QStringLiteral("Пульс"), ScenarioLines(QStringLiteral("P620"))));
+    ASSERT_NE(w->Frame(), nullptr);
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get(), 5000));
+    const QList<TChart*> charts = w->Frame()->Charts();
+    ASSERT_EQ(charts.size(), 2);
+    TChart* wave = charts[0];
+    TChart* rate = charts[1];
+    ASSERT_EVENTUALLY(rate->height() > 100);
+    QApplication::processEvents();  // the frame's first sizing of the two charts is done
+
+    // Tab goes from the wave to the border, then on to the heart-rate chart.
+    w->Frame()->Pages()->tabBar()->setFocus();
+    ASSERT_EVENTUALLY(QApplication::focusWidget() != nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), wave);
+    QTest::keyClick(wave, Qt::Key_Tab);
+    QWidget* border = QApplication::focusWidget();
+    ASSERT_NE(border, nullptr);
+    QAccessibleInterface* node = QAccessible::queryAccessibleInterface(border);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->role(), QAccessible::Grip);
+    EXPECT_EQ(node->text(QAccessible::Name), QStringLiteral("Граница между графиками"));
+    EXPECT_FALSE(node->text(QAccessible::Description).isEmpty());
+    EXPECT_NEAR(border->geometry().center().y(), wave->geometry().bottom() + 2, 1);
+
+    // The border shows that it has the focus: dark on the white charts on either side.
+    const auto middle = [&] {
+        const QImage picture = border->grab().toImage();
+        return picture.pixelColor(picture.width() / 2, picture.height() / 2);
+    };
+    EXPECT_GE(ContrastRatio(middle(), Qt::white), kGraphicContrast) << middle().name().toStdString();
+
+    // Down gives the wave more room, Up the heart rate; Page Up five steps at once.
+    const int waveHeight = wave->height(), rateHeight = rate->height();
+    for (int i = 0; i < 3; ++i) QTest::keyClick(border, Qt::Key_Down);
+    EXPECT_GT(wave->height(), waveHeight + 40);
+    EXPECT_EQ(wave->height() + rate->height(), waveHeight + rateHeight);
+    for (int i = 0; i < 3; ++i) QTest::keyClick(border, Qt::Key_Up);
+    EXPECT_NEAR(rate->height(), rateHeight, 3);
+    QTest::keyClick(border, Qt::Key_PageUp);
+    EXPECT_GT(rate->height(), rateHeight + 100);
+    EXPECT_EQ(QApplication::focusWidget(), border);
+
+    QTest::keyClick(border, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), rate);
+    EXPECT_LT(ContrastRatio(middle(), Qt::white), kGraphicContrast) << "no mark without the focus";
+}
+
+TEST_F(tAccessible, ProjectorModeAndALargerSystemFontKeepTargetsWordsAndContrast) {
+    // The system's font half as large again, as a desktop's text scaling gives it to the program.
+    const QFont systemFont = QApplication::font();
+    const auto restore = qScopeGuard([&] { QApplication::setFont(systemFont); });
+    QFont larger = systemFont;
+    larger.setPointSizeF(systemFont.pointSizeF() * 1.5);
+    QApplication::setFont(larger);
+
+    const QString scenario =
+        folder.AddScenario(QStringLiteral("Тепло ладони"), ScenarioLines(QStringLiteral("T100")));
+    w = std::make_unique<tTestMain>(folder);
+    w->resize(1024, 700);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get(), 5000));
+    ASSERT_NE(w->StartPage(), nullptr);
+    ASSERT_EVENTUALLY(!w->StartPage()->ScenarioTiles().isEmpty());
+    QWidget* bar = w->findChild<QWidget*>(QStringLiteral("tlbMain"));
+    ASSERT_NE(bar, nullptr);
+
+    for (bool projector : {false, true}) {
+        if (projector) w->acViewProjector->trigger();
+        ASSERT_EQ(w->acViewProjector->isChecked(), projector);
+        for (int i = 0; i < 3; ++i) QApplication::processEvents();  // the layouts follow the fonts
+        for (QWidget* part :
+             {bar, static_cast<QWidget*>(w->statusBar()), static_cast<QWidget*>(w->StartPage())}) {
+            EXPECT_EQ(Clipped(part).join(u'|').toStdString(), "") << "projector " << projector;
+            EXPECT_EQ(FaintTexts(part).join(u'|').toStdString(), "") << "projector " << projector;
+        }
+        EXPECT_EQ(SmallTargets(w.get()).join(u'|').toStdString(), "") << "projector " << projector;
+        // A tile's details (under its name, beside its picture): their darkest letters on the tile.
+        for (QAbstractButton* tile : w->StartPage()->ScenarioTiles()) {
+            const QImage picture = tile->grab().toImage();
+            const QColor ground = picture.pixelColor(picture.width() - 4, picture.height() / 2);
+            QColor letters = ground;
+            for (int y = picture.height() * 3 / 5; y < picture.height() - 4; ++y)
+                for (int x = picture.height(); x < picture.width() - 4; ++x)  // the picture is narrower
+                    if (RelativeLuminance(picture.pixelColor(x, y)) < RelativeLuminance(letters))
+                        letters = picture.pixelColor(x, y);
+            EXPECT_GE(ContrastRatio(letters, ground), kTextContrast)
+                << letters.name().toStdString() << " on " << ground.name().toStdString();
+        }
+    }
+
+    // A scenario open in projector mode: its pages, the read-out and the status bar.
+    w->Choose(scenario);
+    ASSERT_NE(w->Frame(), nullptr);
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    EXPECT_EQ(SmallTargets(w.get()).join(u'|').toStdString(), "");
+    EXPECT_EQ(Clipped(bar).join(u'|').toStdString(), "");
+    EXPECT_EQ(Clipped(w->statusBar()).join(u'|').toStdString(), "");
+    EXPECT_EQ(FaintTexts(w.get()).join(u'|').toStdString(), "");
+
+    // The chart's lettering grew too: its labels stand apart along both axes, none over another.
+    QCustomPlot* plot = w->Frame()->Chart()->Plot();
+    for (int i = 0; i < 2; ++i) plot->replot(QCustomPlot::rpImmediateRefresh);  // then laid out for them
+    for (QCPAxis* axis : {plot->xAxis, plot->yAxis}) {
+        const QFontMetricsF metrics(axis->tickLabelFont());
+        const QVector<double> ticks = axis->tickVector();
+        const QVector<QString> labels = axis->tickVectorLabels();
+        ASSERT_GE(ticks.size(), 3);
+        for (qsizetype i = 1; i < ticks.size(); ++i) {
+            const double gap = std::abs(axis->coordToPixel(ticks[i]) - axis->coordToPixel(ticks[i - 1]));
+            const double need =
+                axis->orientation() == Qt::Vertical
+                    ? metrics.height()
+                    : (metrics.horizontalAdvance(labels[i]) + metrics.horizontalAdvance(labels[i - 1])) / 2;
+            EXPECT_GT(gap, need) << labels[i - 1].toStdString() << " and " << labels[i].toStdString();
+        }
+    }
+    w->acViewProjector->trigger();
 }
 
 namespace {

@@ -5,7 +5,10 @@
 #include <qcustomplot.h>
 
 #include <QApplication>
+#include <QSet>
 #include <QTest>
+#include <cmath>
+#include <functional>
 
 #include "components/Chart.h"
 #include "components/Contrast.h"
@@ -136,9 +139,18 @@ TEST_F(MarkerKeys, FocusIsSeenOnScreenButNeverInPicturesOfTheChart) {
 TEST_F(MarkerKeys, MarkerLinesKeepTheirColoursWithADarkEdgeOnWhite) {
     FFrame->SetMarkers(Chart(), 10, 20);
     const QImage image = Chart()->ToImage();
-    const int y = Chart()->PlotRect().top() + 5;  // above the curve, on the white plot
     for (auto [index, colour] : {std::pair{10, QColor(255, 255, 0)}, std::pair{20, QColor(0, 255, 0)}}) {
         const int x = int(std::lround(Chart()->BottomAxis().ValueToPixel(index)));
+        // A row above the curve and below the number tags where the edge is drawn (the second
+        // marker's edge is dashed).
+        int y = Chart()->PlotRect().top() + Chart()->PlotRect().height() / 3;
+        const auto edgeRight = [&](int row) {
+            int edgeX = x;
+            while (image.pixelColor(edgeX, row) == colour) ++edgeX;
+            return image.pixelColor(edgeX + 1, row);
+        };
+        for (int tries = 0; tries < 40 && ContrastRatio(edgeRight(y), Qt::white) < kGraphicContrast; ++tries)
+            ++y;
         EXPECT_EQ(image.pixelColor(x, y), colour);
         // The colour alone is too faint on white; its edges on both sides are what a reader sees.
         EXPECT_LT(ContrastRatio(colour, Qt::white), kGraphicContrast);
@@ -152,5 +164,95 @@ TEST_F(MarkerKeys, MarkerLinesKeepTheirColoursWithADarkEdgeOnWhite) {
             EXPECT_GE(ContrastRatio(edge, colour), kGraphicContrast) << index;
             EXPECT_EQ(image.pixelColor(edgeX + side * (FFrame->kMarkerEdge + 2), y), QColor(Qt::white));
         }
+    }
+}
+
+namespace {
+// As a reader who tells no colours apart sees a pixel: dark (a marker's edge, a tag's digit) or not.
+bool Dark(const QColor& colour) {
+    return RelativeLuminance(colour) < 0.1;
+}
+
+// What a marker line looks like in `image` without its colour: how much of its edge beside the line
+// is dark, and how often it turns from dark to light, over the middle half of `plot` (above the
+// curve, below the tags).
+struct tEdge {
+    double DarkShare = 0;
+    int Turns = 0;
+};
+tEdge EdgeBeside(const QImage& image, QRect plot, int x) {
+    tEdge edge;
+    int dark = 0, rows = 0;
+    bool last = true;
+    for (int y = plot.top() + plot.height() / 4; y < plot.top() + plot.height() * 3 / 4; ++y, ++rows) {
+        const bool now = Dark(image.pixelColor(x, y));
+        dark += now;
+        if (last && !now) ++edge.Turns;
+        last = now;
+    }
+    edge.DarkShare = double(dark) / std::max(1, rows);
+    return edge;
+}
+
+// The tag of the marker of hue `isHue` near column `x` at the top of `plot`: its box (the pixels of
+// the hue wider than the line) and the dark pixels inside it, as offsets from the box's corner.
+struct tTag {
+    QRect Box;
+    QSet<std::pair<int, int>> Dark;
+};
+tTag TagAt(const QImage& image, QRect plot, int x, int lineWidth, const std::function<bool(QColor)>& isHue) {
+    tTag tag;
+    const int reach = 6 * lineWidth;
+    for (int y = plot.top(); y < plot.top() + plot.height() / 4; ++y) {
+        int left = x, right = x;
+        while (left > x - reach && isHue(image.pixelColor(left - 1, y))) --left;
+        while (right < x + reach && isHue(image.pixelColor(right + 1, y))) ++right;
+        if (right - left + 1 > 2 * lineWidth) tag.Box |= QRect(left, y, right - left + 1, 1);
+    }
+    for (int y = tag.Box.top(); y <= tag.Box.bottom(); ++y)
+        for (int x2 = tag.Box.left(); x2 <= tag.Box.right(); ++x2)
+            if (Dark(image.pixelColor(x2, y))) tag.Dark.insert({x2 - tag.Box.left(), y - tag.Box.top()});
+    return tag;
+}
+}  // namespace
+
+TEST_F(MarkerKeys, TheTwoMarkersDifferWithoutColourOnScreenInPicturesAndInTheReport) {
+    FFrame->SetMarkers(Chart(), 10, 20);
+    Chart()->Plot()->replot();
+    QApplication::processEvents();
+    const auto yellow = [](QColor c) { return c.red() > 200 && c.green() > 200 && c.blue() < 90; };
+    const auto lime = [](QColor c) { return c.red() < 90 && c.green() > 200 && c.blue() < 90; };
+    // The screen, the saved bitmap (also what is printed), the report's sharper picture.
+    const std::vector<std::pair<double, QImage>> pictures{
+        {1.0, Chart()->grab().toImage()}, {1.0, Chart()->ToImage()}, {2.0, Chart()->RenderImage(2)}};
+    for (const auto& [scale, image] : pictures) {
+        const QRect plot =
+            QRectF(QPointF(Chart()->PlotRect().topLeft()) * scale, QSizeF(Chart()->PlotRect().size()) * scale)
+                .toRect();
+        const auto column = [&](int index) {
+            return int(std::lround(Chart()->BottomAxis().ValueToPixel(index) * scale));
+        };
+        // Beside the five-pixel line, in the middle of its two-pixel edge.
+        const int beside = int(std::floor(3.5 * scale));
+        const tEdge first = EdgeBeside(image, plot, column(10) + beside);
+        const tEdge second = EdgeBeside(image, plot, column(20) + beside);
+        // The first marker's edge is a whole line, the second one's dashes.
+        EXPECT_GT(first.DarkShare, 0.95) << scale;
+        EXPECT_LE(first.Turns, 1) << scale;
+        EXPECT_GT(second.DarkShare, 0.3) << scale;
+        EXPECT_LT(second.DarkShare, 0.7) << scale;
+        EXPECT_GE(second.Turns, 5) << scale;
+
+        // Each line carries its number in a tag at the top: both tags show, apart, with different
+        // dark marks on them.
+        const int lineWidth = int(std::lround(Chart()->Series(0)->LineWidth() * scale));
+        const tTag one = TagAt(image, plot, column(10), lineWidth, yellow);
+        const tTag two = TagAt(image, plot, column(20), lineWidth, lime);
+        ASSERT_FALSE(one.Box.isEmpty()) << scale;
+        ASSERT_FALSE(two.Box.isEmpty()) << scale;
+        EXPECT_FALSE(one.Box.intersects(two.Box.translated(one.Box.left() - two.Box.left(), 0))) << scale;
+        EXPECT_GE(one.Dark.size(), 3) << scale;
+        EXPECT_GE(two.Dark.size(), 3) << scale;
+        EXPECT_GE((one.Dark - two.Dark).size() + (two.Dark - one.Dark).size(), 6) << scale;
     }
 }
