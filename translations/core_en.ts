@@ -435,6 +435,14 @@ Reason: </translation>
         <source>Частота</source>
         <translation>Heart rate</translation>
     </message>
+    <message>
+        <source>Граница между графиками</source>
+        <translation>Border between the charts</translation>
+    </message>
+    <message>
+        <source>Стрелки вверх и вниз меняют высоту графиков, Page Up и Page Down — быстрее</source>
+        <translation>The up and down arrows change the charts&apos; heights; Page Up and Page Down move faster</translation>
+    </message>
 </context>
 <context>
     <name>TfrStart</name>
