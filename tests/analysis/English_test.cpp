@@ -19,13 +19,11 @@
 #include "analysis/Tablemodel.h"
 #include "foundation/Language.h"
 #include "lesson/Lesson.h"
+#include "tests/support/Language.h"
 
 namespace {
 
-bool HasCyrillic(const QString& text) {
-    return std::any_of(text.cbegin(), text.cend(),
-                       [](QChar c) { return c.unicode() >= 0x400 && c.unicode() < 0x530; });
-}
+using rovelin_test::HasCyrillic;
 
 struct InEnglish : DecimalComma {
     void SetUp() override {

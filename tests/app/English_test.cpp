@@ -40,14 +40,12 @@
 #include "experiments/Startfr.h"
 #include "foundation/Language.h"
 #include "lesson/Lesson.h"
+#include "tests/support/Language.h"
 #include "tests/support/Userfolders.h"
 #include "tests/support/Wait.h"
 
 namespace {
-bool HasCyrillic(const QString& text) {
-    return std::any_of(text.begin(), text.end(),
-                       [](QChar c) { return c.unicode() >= 0x400 && c.unicode() <= 0x4ff; });
-}
+using rovelin_test::HasCyrillic;
 
 // Every text seen, with where it was seen.
 class tSeenTexts {

@@ -18,6 +18,7 @@
 #include "foundation/Messagebox.h"
 #include "sim/Simmodels.h"
 #include "sim/Simports.h"
+#include "tests/support/Language.h"
 
 namespace {
 QStringList ScenarioFolders() {
@@ -31,10 +32,7 @@ QStringList ScenarioFolders() {
     return folders;
 }
 
-bool HasCyrillic(const QString& text) {
-    static const QRegularExpression cyrillic(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
-    return text.contains(cyrillic);
-}
+using rovelin_test::HasCyrillic;
 
 // What a pupil reads of a scenario's document, as the Description and Report tabs show it.
 struct tShownDocument {

@@ -34,15 +34,12 @@
 #include "foundation/Stringtable.h"
 #include "lesson/Lesson.h"
 #include "lesson/Run.h"
+#include "tests/support/Language.h"
 #include "tests/support/Wait.h"
 
 namespace {
 
-bool HasCyrillic(const QString& text) {
-    for (const QChar c : text)
-        if (c.unicode() >= 0x0400 && c.unicode() <= 0x04FF) return true;
-    return false;
-}
+using rovelin_test::HasCyrillic;
 
 // Every text a person sees or hears of `root` and its visible children: titles, labels, buttons,
 // tabs, tree items, actions, tool tips and the names a screen reader reads.

@@ -16,14 +16,12 @@
 #include "lesson/Lesson.h"
 #include "lesson/Lessonfile.h"
 #include "tests/lesson/Sample.h"
+#include "tests/support/Language.h"
 #include "tests/support/Wait.h"
 
 namespace {
 
-bool HasCyrillic(const QString& text) {
-    return std::any_of(text.cbegin(), text.cend(),
-                       [](QChar c) { return c.unicode() >= 0x400 && c.unicode() < 0x530; });
-}
+using rovelin_test::HasCyrillic;
 
 struct InEnglish : ::testing::Test {
     void SetUp() override {
