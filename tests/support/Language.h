@@ -9,7 +9,8 @@ namespace rovelin_test {
 
 // True when `text` holds a Cyrillic letter (U+0400–U+052F).
 inline bool HasCyrillic(const QString& text) {
-    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x400 && c.unicode() < 0x530; });
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.unicode() >= 0x400 && c.unicode() < 0x530; });
 }
 
 }  // namespace rovelin_test
