@@ -122,6 +122,9 @@ void TfmMain::ShowOpenedLesson(tOpenedLesson& opened) {
     documents.Description =
         LessonDocument(opened.Lesson.Document(tLesson::Description), documents.DescriptionPlaceholder);
     documents.Report = LessonDocument(opened.Lesson.Document(tLesson::Report), documents.ReportPlaceholder);
+    if (documents.DescriptionPlaceholder)
+        documents.DescriptionRtf = opened.Lesson.Document(tLesson::Description);
+    if (documents.ReportPlaceholder) documents.ReportRtf = opened.Lesson.Document(tLesson::Report);
     FSession->SetExperiment(opened.Scenario);
 
     Execute(acExperimentConnect);

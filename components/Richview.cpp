@@ -141,7 +141,7 @@ void TRichView::SetDocument(std::unique_ptr<QTextDocument> loaded) {
 }
 
 void TRichView::SaveToFile(const QString& path) const {
-    const QByteArray rtf = WriteRtf(*document());
+    const QByteArray rtf = FUnread.isNull() ? WriteRtf(*document()) : FUnread;
     WriteFileAtomically(path, [&](QIODevice& file) { return file.write(rtf) == rtf.size(); });
 }
 
@@ -178,6 +178,11 @@ void TRichView::AddLine(const QString& text) {
     cursor.setBlockCharFormat(chars);
     cursor.insertText(text, chars);
     FLineAdded = true;
+}
+
+void TRichView::KeepUnread(const QByteArray& rtf) {
+    FUnread = rtf;
+    SetReadOnlyCopyable(true);
 }
 
 void TRichView::SetReadOnlyCopyable(bool on) {

@@ -72,8 +72,12 @@ class TRichView : public QTextEdit {
     // Shows `document` (read aside) from now on; the view's default font, margin and text options
     // carry over, the old document goes away and the caret goes to the start.
     void SetDocument(std::unique_ptr<QTextDocument> document);
-    // Writes RTF atomically; raises tException and keeps an existing file on failure.
+    // Writes RTF atomically; raises tException and keeps an existing file on failure. A view that
+    // stands in for an unread document (KeepUnread) writes that document's bytes.
     void SaveToFile(const QString& path) const;
+    // The view shows a stand-in for `rtf`, a document whose reading was cancelled: it becomes
+    // read-only, and saving it writes `rtf` unchanged rather than the stand-in.
+    void KeepUnread(const QByteArray& rtf);
     void Clear();
     // Paragraph alignment and font weight of the text added next.
     void SetParagraphCentered();
@@ -109,4 +113,5 @@ class TRichView : public QTextEdit {
     bool FBold = false;
     bool FLineAdded = false;  // AddLine has filled the first paragraph since the last Clear
     bool FCaretPlaced = false;
+    QByteArray FUnread;  // the unread document this view stands in for; null for an ordinary view
 };

@@ -406,4 +406,11 @@ TEST_F(tPaperWindow, ACancelledLessonDocumentShowsAPlaceholderAndItsBytesAreSave
     tLesson back;
     ReadLesson(w.NextLessonPath, back);
     EXPECT_TRUE(back.Document(tLesson::Report) == rtf) << "the document's bytes, unchanged";
+
+    // Exported from its tab, the report is the document itself, not the placeholder.
+    w.NextSavePath = Out(QStringLiteral("отчёт.rtf"));
+    w.Execute(w.acFileExport);
+    QFile exported(w.NextSavePath);
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(exported.readAll() == rtf) << "the exported report is the lesson's document";
 }
