@@ -51,12 +51,10 @@ struct tFrameDocuments {
     std::unique_ptr<QTextDocument> Report;
     // An opened lesson brings its documents' RTF along: the new lesson need not write them.
     bool FromLesson = false;
-    // The reading of a lesson's document was cancelled: the view shows a read-only placeholder, and
-    // the lesson and an export of the tab keep the document's bytes as they are.
-    bool DescriptionPlaceholder = false;
-    bool ReportPlaceholder = false;
-    QByteArray DescriptionRtf;  // the unread documents' bytes, with the placeholders
-    QByteArray ReportRtf;
+    // A lesson's document whose reading was cancelled, as its bytes (null: read): the view shows a
+    // read-only placeholder, and the lesson and an export of the tab keep these bytes as they are.
+    QByteArray DescriptionUnread;
+    QByteArray ReportUnread;
 };
 
 // The catalogue dialog as the window uses it; tests replace it with one that picks a folder.

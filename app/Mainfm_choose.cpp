@@ -141,8 +141,8 @@ void TfmMain::CreateExperimentFrame(tFrameDocuments documents) {
     ShowDocument(FFrame->ReportView(), std::move(documents.Report), LoadStr(msg::NoReportTemplate));
     // A placeholder for a lesson document that was not read cannot be edited: the lesson keeps the
     // document itself.
-    if (documents.DescriptionPlaceholder) FFrame->DescrView()->KeepUnread(documents.DescriptionRtf);
-    if (documents.ReportPlaceholder) FFrame->ReportView()->KeepUnread(documents.ReportRtf);
+    if (!documents.DescriptionUnread.isNull()) FFrame->DescrView()->KeepUnread(documents.DescriptionUnread);
+    if (!documents.ReportUnread.isNull()) FFrame->ReportView()->KeepUnread(documents.ReportUnread);
     FFrame->Pages()->setCurrentIndex(0);
 
     // At least one curve stays: the run always has a series to fill.

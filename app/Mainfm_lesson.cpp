@@ -30,17 +30,17 @@ QStringList LessonFilters() {
 
 // A document of an opened lesson. The program wrote it, so no size limit: refusing one would lose
 // a pupil's work. One that cannot be read gives way to the scenario's own. The user may cancel a
-// long reading: the view then shows a placeholder (`placeholder` set) and the lesson keeps the
-// document's bytes as they are.
-std::unique_ptr<QTextDocument> LessonDocument(const QByteArray& rtf, bool& placeholder) {
-    placeholder = false;
+// long reading: the view then shows a placeholder and `unread` holds the document's bytes, which
+// the lesson keeps as they are (null otherwise).
+std::unique_ptr<QTextDocument> LessonDocument(const QByteArray& rtf, QByteArray& unread) {
+    unread = QByteArray();
     if (rtf.isEmpty()) return nullptr;
     try {
         return ReadRtfAside(rtf, kUnlimitedRtf, true);
     } catch (const tRtfCancelled&) {
         // untranslated: a line of the log
         LogAdd(QStringLiteral("Открытие документа урока отменено"));
-        placeholder = true;
+        unread = rtf;
         auto document = std::make_unique<QTextDocument>();
         document->setPlainText(
             TfmMain::tr("Документ не открыт (открытие отменено). Он сохранится в уроке без изменений."));
@@ -120,11 +120,8 @@ void TfmMain::ShowOpenedLesson(tOpenedLesson& opened) {
     tFrameDocuments documents;
     documents.FromLesson = true;
     documents.Description =
-        LessonDocument(opened.Lesson.Document(tLesson::Description), documents.DescriptionPlaceholder);
-    documents.Report = LessonDocument(opened.Lesson.Document(tLesson::Report), documents.ReportPlaceholder);
-    if (documents.DescriptionPlaceholder)
-        documents.DescriptionRtf = opened.Lesson.Document(tLesson::Description);
-    if (documents.ReportPlaceholder) documents.ReportRtf = opened.Lesson.Document(tLesson::Report);
+        LessonDocument(opened.Lesson.Document(tLesson::Description), documents.DescriptionUnread);
+    documents.Report = LessonDocument(opened.Lesson.Document(tLesson::Report), documents.ReportUnread);
     FSession->SetExperiment(opened.Scenario);
 
     Execute(acExperimentConnect);
