@@ -34,11 +34,19 @@ TEXTS = {
 }
 CYRILLIC = re.compile("[\u0400-\u04ff]")
 TIMEOUT = 60  # seconds for anything the program has to do first (start, connect, a run)
+# The exit status that tells atspi_walk.sh the program ended before the walk began (it could not
+# reach the screen, say): the script says so and tries once more on a new screen and bus.
+NEVER_STARTED = 75
+program_process = None
+STARTED = "the program on the AT-SPI bus"
 
 
 def wait_for(what, condition, timeout=TIMEOUT):
     end = time.monotonic() + timeout
     while time.monotonic() < end:
+        if program_process is not None and program_process.poll() is not None:
+            print(f"FAIL: the program ended (status {program_process.returncode}) while waiting for {what}")
+            sys.exit(NEVER_STARTED if what == STARTED else 1)
         while GLib.MainContext.default().iteration(False):  # the bus's events meanwhile
             pass
         try:
@@ -134,11 +142,12 @@ def main():
 
     def in_english(where, root):
         return [f"Russian in the {where}: {r}" for r in russian(root)] if language == "en" else []
-    proc = subprocess.Popen([program, "/DEMO"], env=env)
+    global program_process
+    proc = program_process = subprocess.Popen([program, "/DEMO"], env=env)
     failures = []
     try:
         desktop = pyatspi.Registry.getDesktop(0)
-        app = wait_for("the program on the AT-SPI bus",
+        app = wait_for(STARTED,
                        lambda: next((a for a in children(desktop) if a and a.get_process_id() == proc.pid), None))
         window = wait_for("the main window", lambda: next((w for w in children(app) if w.getRole() == pyatspi.ROLE_FRAME), None))
         print(f"main window: '{window.name}'")
