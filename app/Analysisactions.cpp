@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QInputDialog>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
@@ -89,12 +90,16 @@ tAnalysisActions::tAnalysisActions(const tMainActions& actions, tResultReading& 
         return true;
     };
     AskPrediction = [this](QString& text) {
-        bool ok = false;
-        const QString typed = QInputDialog::getMultiLineText(
-            FWindow, tr("Прогноз"),
-            tr("Точки прогноза, по одной в строке: время и значение (например, «60 45,5»):"), text, &ok);
-        if (ok) text = typed;
-        return ok;
+        QInputDialog dialog(FWindow);
+        dialog.setWindowTitle(tr("Прогноз"));
+        dialog.setLabelText(tr("Точки прогноза, по одной в строке: время и значение (например, «60 45,5»):"));
+        dialog.setOption(QInputDialog::UsePlainTextEditForTextInput);
+        dialog.setTextValue(text);
+        // The field's name for a screen reader: the dialog's label is not tied to it.
+        if (auto* field = dialog.findChild<QPlainTextEdit*>()) field->setAccessibleName(dialog.windowTitle());
+        if (dialog.exec() != QDialog::Accepted) return false;
+        text = dialog.textValue();
+        return true;
     };
 }
 

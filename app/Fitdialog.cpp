@@ -22,6 +22,7 @@ TfmFit::TfmFit(QWidget* parent, const QString& range) : QDialog(parent) {
 
     lbModels = new QListWidget;
     lbModels->setObjectName(QStringLiteral("lbModels"));
+    lbModels->setAccessibleName(tr("Формулы"));
     for (const tFitModelInfo& info : FitModels()) {
         const QString text =
             info.Formula.isEmpty() ? info.Title : info.Title + QStringLiteral(":   ") + info.Formula;

@@ -96,6 +96,7 @@ void tHelp::ShowInfo() {
         FInfoText = new QPlainTextEdit(FInfo);
         FInfoText->setObjectName(QStringLiteral("reInfo"));
         FInfoText->setReadOnly(true);
+        FInfoText->setAccessibleName(FInfo->windowTitle());
         FInfoText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         FInfoText->setMinimumSize(FInfoText->fontMetrics().averageCharWidth() * 70,
                                   FInfoText->fontMetrics().lineSpacing() * 14);

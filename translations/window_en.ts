@@ -216,6 +216,10 @@ Start the program in a desktop session or on a virtual screen:
         <source>Отмена</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>Формулы</source>
+        <translation>Formulas</translation>
+    </message>
 </context>
 <context>
     <name>TfmMain</name>

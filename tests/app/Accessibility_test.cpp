@@ -10,6 +10,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
@@ -27,6 +28,7 @@
 #include "components/Contrast.h"
 #include "experiments/Experimentfr.h"
 #include "experiments/Experimentsfm.h"
+#include "experiments/Guidefm.h"
 #include "experiments/Startfr.h"
 #include "lesson/Lesson.h"
 #include "lesson/Lessonfile.h"
@@ -128,6 +130,71 @@ TEST_F(tAccessible, EveryPartOfTheWindowItsPagesMenusAndTheChooserHasAName) {
     chooser.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&chooser, 5000));
     EXPECT_EQ(Unnamed(&chooser), QStringList());
+}
+
+// The window's own dialogs, each walked while it is open: the sensor search, fitting a model, the
+// runs to show, typed prediction points, the guide and the program's information.
+TEST_F(tAccessible, EveryDialogOfTheWindowHasNamesForItsParts) {
+    tSimRegistry::Instance().Add(QStringLiteral("sim:T100"),
+                                 tSimRegistry::DemoConfig(QStringLiteral("T100"), false));
+    w = std::make_unique<tTestMain>(folder);
+    w->resize(1024, 700);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get(), 5000));
+    QStringList seen;
+    const auto walk = [&](const QString& name, QWidget* dialog) {
+        if (!dialog || !dialog->isVisible()) return;
+        seen << name;
+        EXPECT_EQ(Unnamed(dialog).join(QStringLiteral("; ")).toStdString(), "") << name.toStdString();
+    };
+    w->Candidates.WhileListing = [&] {
+        if (!seen.contains(QStringLiteral("search")))
+            walk(QStringLiteral("search"), w->findChild<QDialog*>(QStringLiteral("fmSearchProgress")));
+    };
+    w->Choose(folder.AddScenario(QStringLiteral("Тепло ладони"),
+                                 ScenarioLines(QStringLiteral("T100"), 100000, 1, 2)));
+    ASSERT_NE(w->Device(), nullptr);
+    w->Candidates.WhileListing = nullptr;
+    w->Execute(w->acExperimentStart);
+    ASSERT_EVENTUALLY(Chart()->Series(0)->Count() >= 10, 20000);
+    w->Execute(w->acExperimentStop);
+
+    // A modal dialog is walked from inside its own loop, then closed.
+    const auto whileOpen = [&](const QString& name, QAction* action) {
+        QTimer::singleShot(0, w.get(), [&, name] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            walk(name, dialog);
+            if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
+        });
+        w->Execute(action);
+    };
+    whileOpen(QStringLiteral("fit"), w->acExperimentFit);
+    w->RealDialogs = true;
+    whileOpen(QStringLiteral("runs"), w->acExperimentRuns);
+    // The prediction's field is typed into by name, as a screen reader user finds it.
+    QTimer::singleShot(0, w.get(), [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        walk(QStringLiteral("prediction"), dialog);
+        if (!dialog) return;
+        for (QWidget* field : dialog->findChildren<QWidget*>())
+            if (field->accessibleName() == QStringLiteral("Прогноз")) {
+                QTest::keyClicks(field, QStringLiteral("0 20"));
+                QTest::keyClick(field, Qt::Key_Return);
+                QTest::keyClicks(field, QStringLiteral("60 45,5"));
+            }
+        dialog->accept();
+    });
+    w->Execute(w->acExperimentTypePrediction);
+    EXPECT_EQ(w->Lesson()->Analyses().Prediction.Points, (QVector<QPointF>{{0, 20}, {60, 45.5}}));
+
+    w->Execute(w->acHelpGuide);
+    walk(QStringLiteral("guide"), w->findChild<TfmGuide*>());
+    w->Execute(w->acHelpInfo);
+    walk(QStringLiteral("about"), w->findChild<QDialog*>(QStringLiteral("fmInfo")));
+
+    EXPECT_EQ(seen,
+              (QStringList{QStringLiteral("search"), QStringLiteral("fit"), QStringLiteral("runs"),
+                           QStringLiteral("prediction"), QStringLiteral("guide"), QStringLiteral("about")}));
 }
 
 TEST_F(tAccessible, TheChartIsOneNamedObjectDescribingItsRunsInWords) {
