@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <functional>
 
 #include "Apptest.h"
 #include "components/Chart.h"
@@ -86,14 +87,16 @@ struct tAccessible : ::testing::Test {
     tProgramFolder folder;
     std::unique_ptr<tTestMain> w;  // goes first, before the simulator and the folder
 
-    // The window on screen with a T100 scenario chosen (and so connected).
-    void Open(QStringList scenario = ScenarioLines(QStringLiteral("T100"), 100000, 1, 2)) {
+    // The window on screen with a T100 scenario chosen (and so connected); `shown` runs between.
+    void Open(QStringList scenario = ScenarioLines(QStringLiteral("T100"), 100000, 1, 2),
+              const std::function<void()>& shown = {}) {
         tSimRegistry::Instance().Add(QStringLiteral("sim:T100"),
                                      tSimRegistry::DemoConfig(QStringLiteral("T100"), false));
         w = std::make_unique<tTestMain>(folder);
         w->resize(1024, 700);
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get(), 5000));
+        if (shown) shown();
         scenario.replaceInStrings(QStringLiteral("CaptionY=Температура"),
                                   QStringLiteral("CaptionY=Температура, °C"));
         w->Choose(folder.AddScenario(QStringLiteral("Тепло ладони"), scenario,
@@ -135,24 +138,18 @@ TEST_F(tAccessible, EveryPartOfTheWindowItsPagesMenusAndTheChooserHasAName) {
 // The window's own dialogs, each walked while it is open: the sensor search, fitting a model, the
 // runs to show, typed prediction points, the guide and the program's information.
 TEST_F(tAccessible, EveryDialogOfTheWindowHasNamesForItsParts) {
-    tSimRegistry::Instance().Add(QStringLiteral("sim:T100"),
-                                 tSimRegistry::DemoConfig(QStringLiteral("T100"), false));
-    w = std::make_unique<tTestMain>(folder);
-    w->resize(1024, 700);
-    w->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get(), 5000));
     QStringList seen;
     const auto walk = [&](const QString& name, QWidget* dialog) {
         if (!dialog || !dialog->isVisible()) return;
         seen << name;
         EXPECT_EQ(Unnamed(dialog).join(QStringLiteral("; ")).toStdString(), "") << name.toStdString();
     };
-    w->Candidates.WhileListing = [&] {
-        if (!seen.contains(QStringLiteral("search")))
-            walk(QStringLiteral("search"), w->findChild<QDialog*>(QStringLiteral("fmSearchProgress")));
-    };
-    w->Choose(folder.AddScenario(QStringLiteral("Тепло ладони"),
-                                 ScenarioLines(QStringLiteral("T100"), 100000, 1, 2)));
+    Open(ScenarioLines(QStringLiteral("T100"), 100000, 1, 2), [&] {
+        w->Candidates.WhileListing = [&] {
+            if (!seen.contains(QStringLiteral("search")))
+                walk(QStringLiteral("search"), w->findChild<QDialog*>(QStringLiteral("fmSearchProgress")));
+        };
+    });
     ASSERT_NE(w->Device(), nullptr);
     w->Candidates.WhileListing = nullptr;
     w->Execute(w->acExperimentStart);
