@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QStyleOptionMenuItem>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -29,6 +32,24 @@ constexpr int kDescriptionPeriodMs = 1000;
 void Name(QWidget* widget, const QString& name) {
     if (widget && widget->accessibleName().isEmpty()) widget->setAccessibleName(name);
 }
+
+// The program's style with menu and menu bar items at least a click target high: the style's own
+// 22 px rows would be the only targets under the size, and some menu items (the border between the
+// pulse charts) stand in for dragging.
+class tTargetStyle : public QProxyStyle {
+  public:
+    using QProxyStyle::QProxyStyle;
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
+                           const QWidget* widget) const override {
+        QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
+        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        const bool target = (type == CT_MenuItem || type == CT_MenuBarItem) && item &&
+                            item->menuItemType != QStyleOptionMenuItem::Separator;
+        if (target) size.setHeight(std::max(size.height(), kMinimumTarget));
+        return size;
+    }
+};
 }  // namespace
 
 void EnsureTargetSize(QWidget* widget) {
@@ -42,6 +63,8 @@ tWindowAccessibility::tWindowAccessibility(QWidget* window) : QObject(window), F
     connect(FTimer, &QTimer::timeout, this, &tWindowAccessibility::Refresh);
     Name(window->findChild<QToolBar*>(QStringLiteral("tlbMain")), tr("Панель инструментов"));
     Name(window->findChild<QToolBar*>(QStringLiteral("tlbExit")), tr("Выход из программы"));
+    if (!dynamic_cast<tTargetStyle*>(QApplication::style()))
+        QApplication::setStyle(new tTargetStyle(QStyleFactory::create(QApplication::style()->name())));
     // Every button of the program, in this window and in every dialog, is seen once before it first
     // shows: that is where it gets its size and, when it shows only an icon, a name.
     qApp->installEventFilter(this);

@@ -24,8 +24,9 @@ constexpr int kMinimumTarget = 24;
 class tWindowAccessibility : public QObject {
     Q_OBJECT
   public:
-    // Names the window's own parts (tool bars); from now on every button and list box of the program
-    // is at least kMinimumTarget pixels square, and a button with an icon alone is named.
+    // Names the window's own parts (tool bars); from now on every button, list box and menu item of
+    // the program is at least kMinimumTarget pixels high (buttons also wide), and a button with an
+    // icon alone is named.
     explicit tWindowAccessibility(QWidget* window);
     ~tWindowAccessibility() override;
 

@@ -91,6 +91,11 @@ void tMainActions::CreateActions(QObject* owner) {
     acViewProjector = NewAction(owner, "acViewProjector", "View", tr("Режим &проектора"),
                                 tr("Крупные надписи и толстые линии для показа на экране класса"));
     acViewProjector->setCheckable(true);
+    // The border between the pulse charts, moved by a click as by its keys (no dragging needed).
+    acViewPulseTaller = NewAction(owner, "acViewPulseTaller", "View", tr("График частоты в&ыше"),
+                                  tr("Поднять границу между графиками: график частоты станет выше"));
+    acViewPulseShorter = NewAction(owner, "acViewPulseShorter", "View", tr("График частоты н&иже"),
+                                   tr("Опустить границу между графиками: график частоты станет ниже"));
     acExperimentInsertChart =
         NewAction(owner, "acExperimentInsertChart", "Experiment", tr("Вставить &график в отчет"),
                   tr("Вставить график с показаниями маркеров в отчет"));
@@ -143,6 +148,8 @@ QList<QAction*> tMainActions::Actions() const {
             acExperimentRuns,
             acViewShowAll,
             acViewProjector,
+            acViewPulseTaller,
+            acViewPulseShorter,
             acExperimentInsertChart,
             acExperimentFit,
             acExperimentSlope,

@@ -37,6 +37,8 @@ struct tMainActions {
     // Reading the results.
     QAction* acViewShowAll = nullptr;
     QAction* acViewProjector = nullptr;
+    QAction* acViewPulseTaller = nullptr;  // the pulse frame only
+    QAction* acViewPulseShorter = nullptr;
     QAction* acExperimentInsertChart = nullptr;
     // What a pupil reads off the curves (app/Analysisactions.h).
     QAction* acExperimentFit = nullptr;

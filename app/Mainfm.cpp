@@ -212,6 +212,8 @@ void TfmMain::BindActions() {
         {acExperimentRuns, [this] { acExperimentRunsExecute(); }},
         {acViewShowAll, [this] { FReading->ShowAll(); }},
         {acViewProjector, [this] { FReading->SetProjector(this, acViewProjector->isChecked()); }},
+        {acViewPulseTaller, [this] { FReading->GrowPulseChart(1); }},
+        {acViewPulseShorter, [this] { FReading->GrowPulseChart(-1); }},
         {acExperimentInsertChart, [this] { FReading->InsertChart(FPrinter->pageLayout()); }},
         {acExperimentFit, [this] { FAnalysis->Fit(); }},
         {acExperimentSlope, [this] { FAnalysis->Slope(); }},
@@ -304,6 +306,9 @@ void TfmMain::CreateMenus() {
     view->addSeparator();
     view->addAction(acViewShowAll);
     view->addAction(acViewProjector);
+    view->addSeparator();
+    view->addAction(acViewPulseTaller);
+    view->addAction(acViewPulseShorter);
     QMenu* experiment = mmMain->addMenu(tr("&Эксперимент"));
     experiment->setObjectName(QStringLiteral("miExperiment"));
     experiment->addAction(acExperimentConnect);

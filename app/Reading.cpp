@@ -21,6 +21,7 @@
 #include "components/Richview.h"
 #include "experiments/Experiment.h"
 #include "experiments/Experimentfr.h"
+#include "experiments/Pulsefr.h"
 #include "experiments/Sensormodels.h"
 #include "experiments/Tableview.h"
 #include "foundation/Functions.h"
@@ -58,12 +59,19 @@ QLabel* tResultReading::StatisticsLabel() const {
 void tResultReading::UpdateActions(bool measuring) {
     const int tab = FFrame ? FFrame->ShownTabIndex() : -1;
     FActions.acViewShowAll->setEnabled(tab == 0);
+    const bool pulse = tab == 0 && qobject_cast<TfrPulse*>(FFrame) != nullptr;
+    FActions.acViewPulseTaller->setEnabled(pulse);
+    FActions.acViewPulseShorter->setEnabled(pulse);
     // A report that was not read (its reading cancelled) stays as the lesson holds it.
     FActions.acExperimentInsertChart->setEnabled(FFrame != nullptr && !measuring &&
                                                  !FFrame->ReportView()->isReadOnly());
     // The table tab exports CSV also without a sensor (typed data); the other tabs keep their rule.
     if (FTablePage && FFrame->Pages()->currentWidget() == FTablePage)
         FActions.acFileExport->setEnabled(!measuring && FTablePage->Model()->PointRows() > 0);
+}
+
+void tResultReading::GrowPulseChart(int steps) {
+    if (auto* pulse = qobject_cast<TfrPulse*>(FFrame)) pulse->GrowPulseChart(steps);
 }
 
 void tResultReading::Attach(TfrExperiment* frame, const tExperiment* scenario, tLesson* lesson) {

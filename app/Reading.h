@@ -46,6 +46,8 @@ class tResultReading : public QObject {
     void ShowAll();
     // Projector mode on or off: `window`'s fonts and every chart of the frame.
     void SetProjector(QWidget* window, bool on);
+    // The pulse frame's border between its charts, by `steps` key steps (positive: rates taller).
+    void GrowPulseChart(int steps);
     // The charts as shown, with the marker read-out and the statistics, into the report: at the caret
     // when the pupil put it somewhere in the report, else at the end; no wider than the view and
     // the printable width of `page`.

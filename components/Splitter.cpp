@@ -50,13 +50,7 @@ class tKeyHandle : public QSplitterHandle {
             QSplitterHandle::keyPressEvent(event);
             return;
         }
-        // Where the border starts: just past the part before it (the handle's own geometry may
-        // reach over it by a pixel, to be easier to grab).
-        const int index = FSplitter->indexOf(this);
-        const QWidget* before = index > 0 ? FSplitter->widget(index - 1) : nullptr;
-        if (!before) return;
-        const int position = vertical ? before->geometry().bottom() + 1 : before->geometry().right() + 1;
-        moveSplitter(closestLegalPosition(position + delta * FSplitter->KeyStep()));
+        FSplitter->MoveBorder(FSplitter->indexOf(this), delta);
         event->accept();
     }
     void focusInEvent(QFocusEvent* event) override {
@@ -85,6 +79,16 @@ TKeySplitter::TKeySplitter(Qt::Orientation orientation, QWidget* parent) : QSpli
 int TKeySplitter::KeyStep() const {
     const int length = orientation() == Qt::Vertical ? height() : width();
     return std::max(1, length / kKeySteps);
+}
+
+void TKeySplitter::MoveBorder(int index, int steps) {
+    // Where the border starts: just past the part before it (the handle's own geometry may reach
+    // over it by a pixel, to be easier to grab).
+    const QWidget* before = index > 0 ? widget(index - 1) : nullptr;
+    if (!before) return;
+    const bool vertical = orientation() == Qt::Vertical;
+    const int position = vertical ? before->geometry().bottom() + 1 : before->geometry().right() + 1;
+    moveSplitter(closestLegalPosition(position + steps * KeyStep(), index), index);
 }
 
 QSplitterHandle* TKeySplitter::createHandle() {

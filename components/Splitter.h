@@ -3,7 +3,8 @@
 // border (never a click, so dragging shows no frame), the border then shows in the focus colour,
 // and the arrow keys across the splitter move it by a twentieth of the splitter's length (Page Up
 // and Page Down by a quarter). Each border is a grip to assistive technology; name it with
-// handle(i)->setAccessibleName.
+// handle(i)->setAccessibleName. MoveBorder moves one the same way for a menu or button, so that a
+// pointer can also move it without dragging.
 #pragma once
 
 #include <QSplitter>
@@ -14,6 +15,8 @@ class TKeySplitter : public QSplitter {
 
     // How far one key press moves a border, in pixels (Page Up/Down: five times as far).
     int KeyStep() const;
+    // Moves the border before the part at `index` by `steps` key steps (negative: up or left).
+    void MoveBorder(int index, int steps);
 
   protected:
     QSplitterHandle* createHandle() override;

@@ -12,6 +12,10 @@
 #include "foundation/Functions.h"
 #include "lesson/Lesson.h"
 
+namespace {
+constexpr int kLeastChartHeight = 60;  // pixels
+}  // namespace
+
 TfrPulse::TfrPulse(QWidget* owner, bool twiceMarker) : TfrExperiment(owner, twiceMarker) {
     chPulse = new TChart;
     chPulse->setObjectName(QStringLiteral("chPulse"));
@@ -23,6 +27,8 @@ TfrPulse::TfrPulse(QWidget* owner, bool twiceMarker) : TfrExperiment(owner, twic
     slVert->setObjectName(QStringLiteral("slVert"));
     slVert->setHandleWidth(3);
     slVert->setChildrenCollapsible(false);
+    // However far the border is moved, each chart keeps room for a curve and stays in sight.
+    for (TChart* chart : {chMain, chPulse}) chart->setMinimumHeight(kLeastChartHeight);
     slVert->addWidget(chMain);
     slVert->addWidget(chPulse);
     slVert->setStretchFactor(0, 1);
@@ -53,6 +59,14 @@ bool TfrPulse::eventFilter(QObject* watched, QEvent* event) {
         QTimer::singleShot(0, this, &TfrPulse::ApplyPulseHeight);
     }
     return TfrExperiment::eventFilter(watched, event);
+}
+
+QSplitter* TfrPulse::VerticalSplitter() const {
+    return slVert;
+}
+
+void TfrPulse::GrowPulseChart(int steps) {
+    slVert->MoveBorder(1, -steps);
 }
 
 void TfrPulse::ApplyPulseHeight() {

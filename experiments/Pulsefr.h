@@ -15,6 +15,7 @@
 #include "experiments/Experimentfr.h"
 
 class QSplitter;
+class TKeySplitter;
 
 class TfrPulse : public TfrExperiment {
     Q_OBJECT
@@ -38,7 +39,9 @@ class TfrPulse : public TfrExperiment {
     void DeriveRates();
 
     TChart* PulseChart() const { return chPulse; }
-    QSplitter* VerticalSplitter() const { return slVert; }
+    QSplitter* VerticalSplitter() const;
+    // Moves the border between the charts as its keys do: positive steps make chPulse taller.
+    void GrowPulseChart(int steps);
     const tBeatDetector& Detector() const { return FDetector; }
 
     // The rate chart takes this share of the chart page the first times the page is shown.
@@ -53,7 +56,7 @@ class TfrPulse : public TfrExperiment {
     void ApplyPulseHeight();
 
     TChart* chPulse;
-    QSplitter* slVert;
+    TKeySplitter* slVert;
     tBeatDetector FDetector;
     int FChartShowings = 0;
     tLesson* FWatched = nullptr;  // the lesson whose edited runs make the rates derived again

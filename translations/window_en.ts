@@ -705,6 +705,22 @@ Folder: %2</translation>
         <source>Сдать урок, отчёт и измерения в папку класса</source>
         <translation>Hand in the lesson, the report and the measurements to the class folder</translation>
     </message>
+    <message>
+        <source>График частоты в&amp;ыше</source>
+        <translation>Heart-rate chart &amp;taller</translation>
+    </message>
+    <message>
+        <source>Поднять границу между графиками: график частоты станет выше</source>
+        <translation>Move the border between the charts up: the heart-rate chart gets taller</translation>
+    </message>
+    <message>
+        <source>График частоты н&amp;иже</source>
+        <translation>Heart-rate chart s&amp;horter</translation>
+    </message>
+    <message>
+        <source>Опустить границу между графиками: график частоты станет ниже</source>
+        <translation>Move the border between the charts down: the heart-rate chart gets shorter</translation>
+    </message>
 </context>
 <context>
     <name>tPaper</name>

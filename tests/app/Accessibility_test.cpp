@@ -395,6 +395,50 @@ TEST_F(tAccessible, TheBorderBetweenThePulseChartsMovesByKeysAndShowsTheFocus) {
     EXPECT_LT(ContrastRatio(middle(), Qt::white), kGraphicContrast) << "no mark without the focus";
 }
 
+// The same border for a pointer that cannot drag: a click on «График частоты выше» or «ниже» in the
+// View menu moves it a step, and the menu items are targets of a good size.
+TEST_F(tAccessible, TheBorderBetweenThePulseChartsMovesByClicksInTheViewMenu) {
+    Open();
+    QMenu* view = w->menuBar()->findChild<QMenu*>(QStringLiteral("miView"));
+    ASSERT_NE(view, nullptr);
+    const auto click = [&](QAction* action) {
+        view->popup(w->mapToGlobal(QPoint(10, 10)));
+        ASSERT_EVENTUALLY(view->isVisible());
+        const QRect item = view->actionGeometry(action);
+        EXPECT_GE(item.height(), 24);
+        QTest::mouseClick(view, Qt::LeftButton, {}, item.center());
+        ASSERT_EVENTUALLY(!view->isVisible());
+    };
+    // Not a pulse scenario: there is no such border.
+    w->UpdateActions();
+    EXPECT_FALSE(w->acViewPulseTaller->isEnabled());
+    EXPECT_FALSE(w->acViewPulseShorter->isEnabled());
+
+    w->Choose(folder.AddScenario(QStringLiteral("Пульс"), ScenarioLines(QStringLiteral("P620"))));
+    ASSERT_NE(w->Frame(), nullptr);
+    const QList<TChart*> charts = w->Frame()->Charts();
+    ASSERT_EQ(charts.size(), 2);
+    TChart* wave = charts[0];
+    TChart* rate = charts[1];
+    ASSERT_EVENTUALLY(rate->height() > 100);
+    QApplication::processEvents();  // the frame's first sizing of the two charts is done
+    w->UpdateActions();
+    ASSERT_TRUE(w->acViewPulseTaller->isEnabled());
+
+    const int waveHeight = wave->height(), rateHeight = rate->height();
+    for (int i = 0; i < 3; ++i) click(w->acViewPulseTaller);
+    EXPECT_GT(rate->height(), rateHeight + 40);
+    EXPECT_EQ(wave->height() + rate->height(), waveHeight + rateHeight);
+    for (int i = 0; i < 3; ++i) click(w->acViewPulseShorter);
+    EXPECT_NEAR(rate->height(), rateHeight, 3);
+    // Far past the end the charts keep room for a curve: neither disappears.
+    for (int i = 0; i < 30; ++i) w->Execute(w->acViewPulseShorter);
+    EXPECT_GE(rate->height(), 50);
+    for (int i = 0; i < 30; ++i) w->Execute(w->acViewPulseTaller);
+    EXPECT_GE(wave->height(), 50);
+    EXPECT_EQ(wave->height() + rate->height(), waveHeight + rateHeight);
+}
+
 TEST_F(tAccessible, ProjectorModeAndALargerSystemFontKeepTargetsWordsAndContrast) {
     // The system's font half as large again, as a desktop's text scaling gives it to the program.
     const QFont systemFont = QApplication::font();

@@ -126,7 +126,8 @@ TEST(MainWindowLayout, MenusInOrderWithSeparators) {
                              "acFileAddImage - acFilePrintSetup acFilePageSetup acFilePreview acFilePrint - "
                              "acFileExit"));
     EXPECT_EQ(MenuLayout(top[1]->menu()).join(u' '),
-              QStringLiteral("acViewToolBar acViewStatusBar - acViewShowAll acViewProjector"));
+              QStringLiteral("acViewToolBar acViewStatusBar - acViewShowAll acViewProjector - "
+                             "acViewPulseTaller acViewPulseShorter"));
     EXPECT_EQ(MenuLayout(top[2]->menu()).join(u' '),
               QStringLiteral("acExperimentConnect - acExperimentChoose - acExperimentStart acExperimentStop "
                              "acExperimentMarkPoint - acExperimentRuns - acExperimentInsertChart - "
