@@ -41,6 +41,7 @@
 #include "foundation/Language.h"
 #include "lesson/Lesson.h"
 #include "tests/support/Language.h"
+#include "tests/support/Pdf.h"
 #include "tests/support/Userfolders.h"
 #include "tests/support/Wait.h"
 
@@ -314,6 +315,38 @@ TEST_F(tEnglishWindow, NoRussianIsLeftInTheWindowItsMenusAndItsDialogs) {
     EXPECT_EQ(russian, 0);
     // The collection saw the window at all: menus, the start page, the table, the dialogs.
     EXPECT_GT(seen.Texts().size(), 100u);
+}
+
+// The chart and the report on paper, saved through «Save as PDF...» with the English interface: the
+// page's own words are English, and inside the margins.
+TEST_F(tEnglishWindow, TheChartAndTheReportPrintInEnglish) {
+    using namespace rovelin_test;
+    if (!PopplerInstalled()) GTEST_SKIP() << "poppler-utils not installed";
+    tCatalogueFolder catalogue;
+    tTestMain w(catalogue);
+    w.resize(1024, 700);
+    w.show();
+    w.Choose(ScenarioWithSensor(w.Session().CatalogueRoot(), QStringLiteral("T100")));
+    ASSERT_NE(w.Device(), nullptr);
+    w.Execute(w.acExperimentStart);
+    ASSERT_EVENTUALLY(w.Lesson()->SeriesRun(w.CurrentSeries())->Count() >= 10, 20000);
+    w.Execute(w.acExperimentStop);
+    w.Frame()->SetMarkers(w.Frame()->Chart(), 2, 8);
+    w.Execute(w.acExperimentInsertChart);
+
+    for (const int tab : {0, 2}) {
+        w.Frame()->Pages()->setCurrentIndex(tab);
+        w.NextSavePath = out.filePath(QStringLiteral("page%1.pdf").arg(tab));
+        w.Execute(w.acFileSavePdf);
+        const tPdfPage page = PdfText(w.NextSavePath);
+        ASSERT_GT(page.Words.size(), 10u) << "tab " << tab;
+        QStringList russian;
+        for (const tPdfWord& word : page.Words)
+            if (HasCyrillic(word.Text)) russian << word.Text;
+        EXPECT_EQ(russian.join(u' ').toStdString(), "") << "tab " << tab;
+        EXPECT_FALSE(page.Find(QStringLiteral("Run")).empty()) << "tab " << tab << ": the run is named";
+        EXPECT_GE(SmallestInkMarginMm(w.NextSavePath), 24) << "tab " << tab;
+    }
 }
 
 TEST(EnglishTerminal, HelpAndTheMissingScreenAnswerInEnglish) {
