@@ -5,9 +5,11 @@
 Started by atspi_walk.sh inside a private D-Bus session on a virtual X screen. Walks the main
 window, opens the scenario catalogue by its tool button's accessible action and walks it, picks a
 scenario with the keyboard, starts a run with the Пуск button's action and reads the chart's
-description twice while the run goes on. Fails on any shown part a person acts on that has no name,
-or when the description does not follow the run. With the argument `en` the program runs with an
-English system language and the walk also fails on any Russian it is told.
+description twice while the run goes on; then stops the run and opens the fit, prediction and
+program information dialogs from their menu items, walks each and closes it with Escape. Fails on
+any shown part a person acts on that has no name, or when the description does not follow the run.
+With the argument `en` the program runs with an English system language and the walk also fails on
+any Russian it is told.
 """
 import os
 import re
@@ -29,8 +31,10 @@ INTERACTIVE = {
 }
 # The texts the walk looks for, in the interface's language.
 TEXTS = {
-    "ru": {"choose": "Выбор эксперимента", "scenario": "Тепло ладони", "start": "Пуск", "run": "Опыт 1:"},
-    "en": {"choose": "Choose an experiment", "scenario": "Warmth of a hand", "start": "Start", "run": "Run 1:"},
+    "ru": {"choose": "Выбор эксперимента", "scenario": "Тепло ладони", "start": "Пуск", "run": "Опыт 1:",
+           "stop": "Стоп", "dialogs": ["Подобрать формулу...", "Ввести прогноз...", "Сведения о программе..."]},
+    "en": {"choose": "Choose an experiment", "scenario": "Warmth of a hand", "start": "Start", "run": "Run 1:",
+           "stop": "Stop", "dialogs": ["Fit a formula...", "Type a prediction...", "About the program..."]},
 }
 CYRILLIC = re.compile("[\u0400-\u04ff]")
 TIMEOUT = 60  # seconds for anything the program has to do first (start, connect, a run)
@@ -107,6 +111,23 @@ def find(root, role, name=None, prefix=None):
         if prefix is not None and not (node.name or "").startswith(prefix):
             continue
         return node
+    return None
+
+
+def menu_item(root, name, depth=0):
+    """The menu item called `name` under `root`, shown or not: a closed menu's items are on the bus
+    too, and their action triggers them as a click does."""
+    if root is None or depth > 30:
+        return None
+    for child in children(root):
+        try:
+            if child.getRole() == pyatspi.ROLE_MENU_ITEM and (child.name or "").replace("&", "") == name:
+                return child
+        except Exception:
+            continue
+        found = menu_item(child, name, depth + 1)
+        if found is not None:
+            return found
     return None
 
 
@@ -201,6 +222,20 @@ def main():
         wait_for("the change events", lambda: len(told) >= 2, timeout=10)
         print(f"during the run: '{first}' then '{second}'; {len(told)} change events")
         listener.deregister("object:property-change:accessible-description")
+
+        # The run stopped, each dialog of the window opened from its menu item, walked, closed.
+        stop = wait_for("the stop item", lambda: menu_item(window, texts["stop"]))
+        press(stop)
+        wait_for("the run to stop", lambda: not stop.getState().contains(pyatspi.STATE_ENABLED))
+        for item in texts["dialogs"]:
+            before = {d for d in children(app) if d.getRole() == pyatspi.ROLE_DIALOG and d.getState().contains(pyatspi.STATE_SHOWING)}
+            press(wait_for(f"the menu item «{item}»", lambda: menu_item(window, item)))
+            opened = wait_for(f"the dialog of «{item}»", lambda: next((d for d in children(app) if d.getRole() == pyatspi.ROLE_DIALOG and d.getState().contains(pyatspi.STATE_SHOWING) and d not in before), None))
+            print(f"dialog: '{opened.name}'")
+            failures += [f"unnamed in «{opened.name}»: {u}" for u in unnamed(opened)]
+            failures += in_english(f"dialog «{opened.name}»", opened)
+            key(0xFF1B)  # Escape closes it
+            wait_for(f"«{opened.name}» to close", lambda: not opened.getState().contains(pyatspi.STATE_SHOWING))
     finally:
         proc.kill()
         proc.wait()
