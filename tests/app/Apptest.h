@@ -104,9 +104,10 @@ class tTestMain : public TfmMain {
     int SaveQuestions = 0;
     QString AskLessonOpenFile() override { return NextLessonPath; }
     QString AskLessonSaveFile() override { return NextLessonPath; }
+    bool RealSaveQuestion = false;  // the window's own box instead of SaveAnswer
     tSaveChoice AskSaveChanges() override {
         ++SaveQuestions;
-        return SaveAnswer;
+        return RealSaveQuestion ? TfmMain::AskSaveChanges() : SaveAnswer;
     }
     // The list of runs: the runs the two series get; below -1 = the dialog is cancelled.
     int SeriesAnswer[2] = {-2, -2};

@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -32,6 +31,7 @@
 #include <vector>
 
 #include "Apptest.h"
+#include "Samplecatalogue.h"
 #include "app/Analysisactions.h"
 #include "app/Fitdialog.h"
 #include "components/Chart.h"
@@ -126,36 +126,6 @@ class tSeenTexts {
 
   private:
     std::multimap<QString, QString> FTexts;  // text → where
-};
-
-// A fresh program folder holding the program's own sample catalogues, the Russian one and the
-// English one the program picks with the English interface.
-class tCatalogueFolder : public tProgramFolder {
-  public:
-    tCatalogueFolder() {
-        Copy(QStringLiteral(ROVELIN_SOURCE_DIR "/data"), Data());
-        Copy(QStringLiteral(ROVELIN_SOURCE_DIR "/data-en"), Path() + QStringLiteral("/data-en/"));
-    }
-
-    // The folders holding an experiment.txt under `root`.
-    static QStringList Scenarios(const QString& root) {
-        QStringList found;
-        QDirIterator it(root, {QStringLiteral("experiment.txt")}, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) found << QFileInfo(it.next()).absolutePath() + u'/';
-        found.sort();
-        return found;
-    }
-
-  private:
-    static void Copy(const QString& from, const QString& to) {
-        QDirIterator it(from, QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString file = it.next();
-            const QString target = to + QDir(from).relativeFilePath(file);
-            QDir().mkpath(QFileInfo(target).absolutePath());
-            QFile::copy(file, target);
-        }
-    }
 };
 
 // The scenario of the catalogue at `root` that measures with `sensor` on one chart, relative to `root`.
