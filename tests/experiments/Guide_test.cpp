@@ -152,6 +152,38 @@ TEST(Guide, EveryRussianPageHasAnEnglishTwinThatTheEnglishInterfaceOpens) {
     EXPECT_EQ(GuideUrl(tGuideTopic::Markers), QUrl(QStringLiteral("qrc:/guide/markers.html")));
 }
 
+// The English pages show pictures of the English window: their own, beside them in en/images/, one
+// for every picture the Russian pages show and none left over.
+TEST(Guide, TheEnglishPagesShowPicturesOfTheirOwnFolder) {
+    const QRegularExpression source(QStringLiteral("src=\"([^\"]+)\""));
+    const auto pictures = [&](const QString& folder) {
+        QSet<QString> found;
+        for (const QString& page : GuidePages(folder))
+            for (auto it = source.globalMatch(Page(page)); it.hasNext();) {
+                const QString target = it.next().captured(1);
+                // As the guide's window finds it: from the page's own place inside the program.
+                found << QUrl(QStringLiteral("qrc:/guide/") + page).resolved(QUrl(target)).path();
+            }
+        return found;
+    };
+    const QSet<QString> english = pictures(QStringLiteral("en/"));
+    QSet<QString> russianNames;
+    for (const QString& path : pictures(QString())) russianNames << path.section(u'/', -1);
+    QSet<QString> englishNames;
+    for (const QString& path : english) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_TRUE(path.startsWith(QStringLiteral("/guide/en/images/")));
+        EXPECT_FALSE(QImage(u':' + path).isNull());
+        englishNames << path.section(u'/', -1);
+    }
+    EXPECT_EQ(englishNames, russianNames);
+    QDirIterator folder(QStringLiteral(":/guide/en/images"), {QStringLiteral("*.png")});
+    while (folder.hasNext()) {
+        const QString file = folder.next();
+        EXPECT_TRUE(english.contains(file.mid(1))) << file.toStdString() << " is shown by no English page";
+    }
+}
+
 TEST(Guide, APageOfTheWindowFindsItsTopic) {
     EXPECT_EQ(GuideTopicForPage(QStringLiteral("tsChart")), tGuideTopic::Chart);
     EXPECT_EQ(GuideTopicForPage(QStringLiteral("tsChart"), true), tGuideTopic::Pulse);
