@@ -11,8 +11,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 language=${1:-ru}
 case "$language" in
-  ru) target=$root/docs/guide/images; lang=ru_RU.UTF-8; languages=ru ;;
-  en) target=$root/docs/guide/en/images; lang=en_GB.UTF-8; languages=en_GB:en ;;
+  ru) target=$root/docs/guide/images; lang=ru_RU.UTF-8; languages=ru; folder=Уроки ;;
+  en) target=$root/docs/guide/en/images; lang=en_GB.UTF-8; languages=en_GB:en; folder=Lessons ;;
   *) echo "guide-pictures: the language is ru or en, not '$language'" >&2; exit 2 ;;
 esac
 if ! command -v xvfb-run >/dev/null; then
@@ -26,9 +26,14 @@ cmake --build "$build" --target app_tests
 mkdir -p "$target"
 # A fresh home: no settings, recent lessons or autosave of the person running it.
 home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
+# The lessons go to a folder with a plain name: the start page's recent lessons show it.
+pupil=${TMPDIR:-/tmp}/pupil
+[ -e "$pupil" ] && { echo "guide-pictures: $pupil is in the way; move it" >&2; exit 2; }
+trap 'rm -rf "$home" "$pupil"' EXIT
+mkdir -p "$pupil/$folder"
 env -u LC_ALL -u LC_MESSAGES HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_STATE_HOME="$home/.local/state" \
-  LANG="$lang" LANGUAGE="$languages" ROVELIN_GUIDE_PICTURES="$target" QT_QPA_PLATFORM=xcb \
+  LANG="$lang" LANGUAGE="$languages" ROVELIN_GUIDE_PICTURES="$target" \
+  ROVELIN_GUIDE_LESSONS="$pupil/$folder" QT_QPA_PLATFORM=xcb \
   xvfb-run -a -s "-screen 0 1366x768x24" \
   "$build/bin/app_tests" --gtest_also_run_disabled_tests --gtest_filter='tGuidePictures.DISABLED_OfTheWindowInItsLanguage'
 # Smaller files where the optimiser is at hand; the pictures are the same either way.

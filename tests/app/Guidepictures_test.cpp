@@ -160,7 +160,12 @@ struct tGuidePictures : ::testing::Test {
     rovelin_test::tUserFolders profile;  // no recent lessons but the two made here
     std::optional<tBoxRecorder> boxes;
     tCatalogueFolder folder;
-    QTemporaryDir lessons;
+    QTemporaryDir temporary;
+    // Where the two lessons are saved; the start page shows the folder, so the script names a
+    // plain one (ROVELIN_GUIDE_LESSONS) rather than a temporary folder's random name.
+    QDir lessons{qEnvironmentVariableIsSet("ROVELIN_GUIDE_LESSONS")
+                     ? qEnvironmentVariable("ROVELIN_GUIDE_LESSONS")
+                     : temporary.path()};
     void SetUp() override { InstallInterfaceLanguage(*qApp, SystemLanguage()); }
     void TearDown() override { InstallInterfaceLanguage(*qApp, tLanguage::Russian); }
 };
