@@ -122,12 +122,19 @@ void TRichView::LoadFromFile(const QString& path) {
     SetDocument(std::move(loaded));
 }
 
+namespace {
+// `document` takes the view's look: default font, margin, text options, indent.
+void TakeLook(QTextDocument& document, const QTextDocument& view) {
+    document.setDefaultFont(view.defaultFont());
+    document.setDocumentMargin(view.documentMargin());
+    document.setDefaultTextOption(view.defaultTextOption());
+    document.setIndentWidth(view.indentWidth());
+}
+}  // namespace
+
 void TRichView::SetDocument(std::unique_ptr<QTextDocument> loaded) {
     QPointer<QTextDocument> previous(document());
-    loaded->setDefaultFont(previous->defaultFont());
-    loaded->setDocumentMargin(previous->documentMargin());
-    loaded->setDefaultTextOption(previous->defaultTextOption());
-    loaded->setIndentWidth(previous->indentWidth());
+    TakeLook(*loaded, *previous);
     loaded->setUndoRedoEnabled(previous->isUndoRedoEnabled());
     loaded->setModified(false);
     // The view owns the document; one it owned before goes now (one the edit made for itself is
@@ -273,7 +280,15 @@ void PrintDocument(const QTextDocument& source, QPrinter& printer) {
 
 void TRichView::Print(QPrinter& printer, const QString& title) const {
     printer.setDocName(title);
-    PrintDocument(*document(), printer);
+    if (FUnread.isNull()) {
+        PrintDocument(*document(), printer);
+        return;
+    }
+    // Paper gets the unread document itself, read now, never the stand-in the view shows. The wait
+    // box offers «Отмена» again; that cancels the print (tRtfCancelled).
+    const std::unique_ptr<QTextDocument> unread = ReadRtfAside(FUnread, kUnlimitedRtf, true);
+    TakeLook(*unread, *document());
+    PrintDocument(*unread, printer);
 }
 
 double PrintableWidth(const QPageLayout& layout) {

@@ -88,7 +88,9 @@ class TRichView : public QTextEdit {
     void SetReadOnlyCopyable(bool on);
     void CopySelection();
     bool HasSelection() const;
-    // Prints the document as one job titled `title` (PrintDocument).
+    // Prints the document as one job titled `title` (PrintDocument). A view that stands in for an
+    // unread document (KeepUnread) reads and prints that document; tRtfCancelled when the reading
+    // is cancelled again.
     void Print(QPrinter& printer, const QString& title) const;
     // Inserts a picture at the caret (replacing a selection). Shown at most as wide as the page,
     // stored at full resolution.

@@ -125,6 +125,11 @@ tHandInResult HandIn(const QString& exchangeFolder, const QString& pupil, const 
     }
 
     QStringList written;
+    // Only what this hand-in made goes again: the files and the (then empty) folder.
+    const auto takeBack = [&] {
+        for (const QString& path : written) QFile::remove(path);
+        QDir().rmdir(folder);
+    };
     try {
         for (const tHandInPart& part : parts) {
             const QString path = QDir(folder).filePath(name + u'.' + part.Suffix);
@@ -134,11 +139,13 @@ tHandInResult HandIn(const QString& exchangeFolder, const QString& pupil, const 
                 throw tException(QCoreApplication::translate("Handin", "файл \"%1\" не появился").arg(path));
         }
     } catch (const tException& e) {
-        // Only what this hand-in made goes again: the files and the (then empty) folder.
-        for (const QString& path : written) QFile::remove(path);
-        QDir().rmdir(folder);
+        takeBack();
         result.Reason = QCoreApplication::translate("Handin", "Работа не сдана.\n%1").arg(e.Message());
         return result;
+    } catch (const tAbort&) {
+        // The pupil cancelled a part (the report's reading): no half hand-in stays behind.
+        takeBack();
+        throw;
     }
     result.Ok = true;
     result.Folder = folder;

@@ -37,6 +37,7 @@ struct tHandInResult {
 QString HandInFolderName(const QString& pupil, const QString& scenario, const QDateTime& when);
 
 // Puts `parts` into a new folder below `exchangeFolder`, each named after the folder with its
-// suffix. Never raises.
+// suffix. A part that fails takes the whole hand-in back, with the reason. Raises nothing but a
+// part's tAbort (the pupil cancelled), after taking the hand-in back.
 tHandInResult HandIn(const QString& exchangeFolder, const QString& pupil, const QString& scenario,
                      const QDateTime& when, const QList<tHandInPart>& parts);

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
 
@@ -183,6 +185,27 @@ std::unique_ptr<tTestMain> MeasuredT100Window(tProgramFolder& folder, int points
 QByteArray SimpleRtf(const QString& text) {
     return "{\\rtf1\\ansi\\ansicpg1251\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 " + text.toLatin1() +
            "\\par}";
+}
+
+QByteArray SlowToReadRtf() {
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ";
+    for (int i = 0; i < 400000; ++i) rtf += "line " + QByteArray::number(i) + "\\par ";
+    return rtf + '}';
+}
+
+tCancelWaitBox::tCancelWaitBox() {
+    FTimer.setInterval(10);
+    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QProgressDialog*>(top); box && box->isVisible())
+                for (QPushButton* button : box->findChildren<QPushButton*>())
+                    if (button->text() == QStringLiteral("Отмена")) {
+                        button->click();
+                        FTimer.stop();
+                        FPressed = true;
+                    }
+    });
+    FTimer.start();
 }
 
 tSimulatorOn::tSimulatorOn() {

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTextDocument>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -146,6 +147,18 @@ int CountPictures(const QTextDocument& document);
 std::unique_ptr<tTestMain> MeasuredT100Window(tProgramFolder& folder, int points);
 // A minimal RTF document holding `text`.
 QByteArray SimpleRtf(const QString& text);
+// A report big enough that reading it keeps the wait box up for seconds.
+QByteArray SlowToReadRtf();
+// Presses «Отмена» in the document wait box as soon as one shows, once, from construction on.
+class tCancelWaitBox {
+  public:
+    tCancelWaitBox();
+    bool Pressed() const { return FPressed; }
+
+  private:
+    QTimer FTimer;
+    bool FPressed = false;
+};
 // Installs the simulator behind "sim:" paths for the test's lifetime.
 class tSimulatorOn {
   public:

@@ -122,6 +122,39 @@ TEST_F(tHandingIn, LessonReportAndTableGoIntoAFolderOfTheirOwnAndTheNameIsAskedO
         EXPECT_TRUE(name.startsWith(QStringLiteral("Иванова Мария — Остывание — "))) << name.toStdString();
 }
 
+// A report whose reading was cancelled when the lesson opened: the hand-in's PDF is the report
+// itself, read then, never the stand-in the tab shows; cancelled once more, nothing is handed in.
+TEST_F(tHandingIn, AReportWhoseReadingWasCancelledIsHandedInAsItselfOrNotAtAll) {
+    if (!PopplerInstalled()) GTEST_SKIP() << "poppler-utils not installed";
+    SchoolFile({QStringLiteral("ExchangeFolder = ") + ClassFolder()});
+    boxes.Input = QStringLiteral("Иванова Мария");
+    QDir().mkpath(ClassFolder());
+    auto w = Measured();
+    ASSERT_NE(w->Device(), nullptr);
+    // The tab as a cancelled reading leaves it: the stand-in, and the document kept as its bytes.
+    TRichView* report = w->Frame()->ReportView();
+    const QByteArray rtf =
+        "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 My report: the water cooled down.\\par }";
+    report->setPlainText(QStringLiteral("Документ не открыт"));
+    report->KeepUnread(rtf);
+
+    w->Execute(w->acFileHandIn);
+    ASSERT_EQ(HandedIn().size(), 1) << boxes.Texts().join(u'|').toStdString();
+    const QString base = QDir(ClassFolder()).filePath(HandedIn()[0]) + u'/' + HandedIn()[0];
+    const tPdfPage page = PdfText(base + QStringLiteral(".pdf"));
+    EXPECT_EQ(page.Find(QStringLiteral("cooled")).size(), 1u) << "the report itself";
+    EXPECT_TRUE(page.Find(QStringLiteral("открыт")).empty()) << "not the stand-in";
+
+    // A report slow to read, and «Отмена» pressed in its wait box: the hand-in is taken back whole.
+    report->KeepUnread(SlowToReadRtf());
+    const tCancelWaitBox cancel;
+    boxes.Seen.clear();
+    w->acFileHandIn->trigger();  // through the window's guard, as a click goes
+    EXPECT_TRUE(cancel.Pressed()) << "the wait box showed and was cancelled";
+    EXPECT_EQ(HandedIn().size(), 1) << "no half hand-in";
+    EXPECT_TRUE(boxes.Seen.empty()) << "a cancel is no error: " << boxes.Texts().join(u'|').toStdString();
+}
+
 TEST_F(tHandingIn, WithoutAnExchangeFolderTheBoxSaysWhyAndNothingIsWritten) {
     auto w = Measured();
     boxes.Input = QStringLiteral("Петров Пётр");

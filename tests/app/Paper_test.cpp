@@ -363,10 +363,7 @@ TEST_F(tPaperWindow, AReopenedLessonShowsItsMarkerReadoutAtOnce) {
 }
 
 TEST_F(tPaperWindow, ACancelledLessonDocumentShowsAPlaceholderAndItsBytesAreSavedUnchanged) {
-    // A report big enough that reading it keeps the wait box up for seconds.
-    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ";
-    for (int i = 0; i < 400000; ++i) rtf += "line " + QByteArray::number(i) + "\\par ";
-    rtf += '}';
+    const QByteArray rtf = SlowToReadRtf();
     const QString path = Out(QStringLiteral("большой.rovelin"));
     {
         tLesson lesson;
@@ -377,19 +374,7 @@ TEST_F(tPaperWindow, ACancelledLessonDocumentShowsAPlaceholderAndItsBytesAreSave
     }
     tTestMain w(folder);
     w.show();
-    // «Отмена» in the wait box as soon as it shows.
-    QTimer cancel;
-    cancel.setInterval(10);
-    QObject::connect(&cancel, &QTimer::timeout, [&cancel] {
-        for (QWidget* top : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QProgressDialog*>(top); box && box->isVisible())
-                for (QPushButton* button : box->findChildren<QPushButton*>())
-                    if (button->text() == QStringLiteral("Отмена")) {
-                        button->click();
-                        cancel.stop();
-                    }
-    });
-    cancel.start();
+    const tCancelWaitBox cancel;
     ASSERT_TRUE(w.OpenLessonFile(path));
     TRichView* report = w.Frame()->ReportView();
     EXPECT_TRUE(report->isReadOnly());
