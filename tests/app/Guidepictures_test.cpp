@@ -223,7 +223,7 @@ TEST_F(tGuidePictures, DISABLED_OfTheWindowInItsLanguage) {
     ASSERT_NE(w->Device(), nullptr) << boxes->Texts().join(u'|').toStdString();
     QToolBar* toolbar = w->tlbMain;
     album.Take(QStringLiteral("toolbar"), w.get(),
-               Across(*w, toolbar, toolbar, toolbar->widgetForAction(w->acFileAddImage), 4));
+               Across(*w, toolbar, toolbar, toolbar->widgetForAction(w->acViewShowAll), 4));
 
     // The run: each time the pupil covers the sensor she labels the point being measured, the first
     // one whose light falls (each point is the mean of five of the sensor's values).
