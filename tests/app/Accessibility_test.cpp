@@ -105,6 +105,17 @@ struct tAccessible : ::testing::Test {
         ASSERT_NE(w->Frame(), nullptr);
     }
     TChart* Chart() const { return w->Frame()->Chart(); }
+    // The pulse scenario chosen in the shown window: its wave and heart-rate charts, once sized.
+    void ChoosePulse(TChart*& wave, TChart*& rate) {
+        w->Choose(folder.AddScenario(QStringLiteral("Пульс"), ScenarioLines(QStringLiteral("P620"))));
+        ASSERT_NE(w->Frame(), nullptr);
+        const QList<TChart*> charts = w->Frame()->Charts();
+        ASSERT_EQ(charts.size(), 2);
+        wave = charts[0];
+        rate = charts[1];
+        ASSERT_EVENTUALLY(rate->height() > 100);
+        QApplication::processEvents();  // the frame's first sizing of the two charts is done
+    }
     QAccessibleInterface* ChartNode() const { return QAccessible::queryAccessibleInterface(Chart()); }
 };
 }  // namespace
@@ -346,16 +357,10 @@ TEST_F(tAccessible, TheBorderBetweenThePulseChartsMovesByKeysAndShowsTheFocus) {
     w = std::make_unique<tTestMain>(folder);
     w->resize(1024, 700);
     w->show();
-    w->Choose(folder.AddScenario(QStringLiteral("Пульс"), ScenarioLines(QStringLiteral("P620"))));
-    ASSERT_NE(w->Frame(), nullptr);
+    TChart *wave = nullptr, *rate = nullptr;
+    ASSERT_NO_FATAL_FAILURE(ChoosePulse(wave, rate));
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get(), 5000));
-    const QList<TChart*> charts = w->Frame()->Charts();
-    ASSERT_EQ(charts.size(), 2);
-    TChart* wave = charts[0];
-    TChart* rate = charts[1];
-    ASSERT_EVENTUALLY(rate->height() > 100);
-    QApplication::processEvents();  // the frame's first sizing of the two charts is done
 
     // Tab goes from the wave to the border, then on to the heart-rate chart.
     w->Frame()->Pages()->tabBar()->setFocus();
@@ -414,14 +419,8 @@ TEST_F(tAccessible, TheBorderBetweenThePulseChartsMovesByClicksInTheViewMenu) {
     EXPECT_FALSE(w->acViewPulseTaller->isEnabled());
     EXPECT_FALSE(w->acViewPulseShorter->isEnabled());
 
-    w->Choose(folder.AddScenario(QStringLiteral("Пульс"), ScenarioLines(QStringLiteral("P620"))));
-    ASSERT_NE(w->Frame(), nullptr);
-    const QList<TChart*> charts = w->Frame()->Charts();
-    ASSERT_EQ(charts.size(), 2);
-    TChart* wave = charts[0];
-    TChart* rate = charts[1];
-    ASSERT_EVENTUALLY(rate->height() > 100);
-    QApplication::processEvents();  // the frame's first sizing of the two charts is done
+    TChart *wave = nullptr, *rate = nullptr;
+    ASSERT_NO_FATAL_FAILURE(ChoosePulse(wave, rate));
     w->UpdateActions();
     ASSERT_TRUE(w->acViewPulseTaller->isEnabled());
 
